@@ -1,0 +1,32 @@
+#pragma once
+
+#include "event_record.h"
+#include "text_file.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorvik {
+
+inline constexpr std::string_view kLogHeader = "Level;Date;Processor;Application;Object;Message";
+inline constexpr std::string_view kLogLineEnd = "\r\n";
+
+// One event as a log line: the log label, then the five fields joined by
+// ";" (nothing quoted or escaped), ended by CR LF.
+std::string formatLogLine(const EventRecord &record);
+
+// The six fields of one log line (without its line end), split at the first
+// five ";" so that a ";" in the message survives. A line with fewer than five
+// ";" gives empty fields at the end.
+std::array<std::string, 6> splitLogLine(std::string_view line);
+
+// Writes the header line into a new or empty file; a file with content is
+// left as it is.
+FileResult createLogFileWithHeader(const std::string &path);
+
+// Opens the file for appending, writes one line, closes it.
+FileResult appendLogRecord(const std::string &path, const EventRecord &record);
+
+} // namespace quorvik

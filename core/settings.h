@@ -1,0 +1,55 @@
+#pragma once
+
+#include "level.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorvik {
+
+// The settings the program keeps in memory, with their defaults.
+struct Settings {
+    int popupLevel = 4;   // levels whose index is below it open the popup
+    std::string logFile;  // path of the log file
+    int maxLines = 1000;  // row limit of every table, header row included
+    int startTab = 3;     // tab shown at start
+    bool startInFullList = false; // IniGrid other than "0"
+    LevelColours levelColours = defaultLevelColours();
+    std::array<std::string, kLevelCount> levelSounds; // empty: no sound
+};
+
+// Window geometry in twips, as stored under [Global].
+struct WindowGeometry {
+    long top = 0;
+    long left = 0;
+    long height = 0;
+    long width = 0;
+};
+
+// Number rules of the configuration file.
+// The numeric value at the start of a text: leading blanks skipped, an
+// optional sign, digits and one decimal point; the rest is ignored; no
+// number gives 0. "1230abc" gives 1230.
+double leadingNumber(std::string_view text);
+// Rounds to the nearest whole number, halves to even, saturating at the
+// bounds of int.
+int roundHalfEven(double value);
+// Strict conversion of a colour text: decimal or "&H" hexadecimal with
+// optional surrounding blanks, rounded to a whole number; nullopt for any
+// text that is not a number.
+std::optional<Colour> parseColour(std::string_view text);
+
+// All settings from the configuration file's content. Values the program
+// can't use are bounded: MaxLines below 2 counts as 2, StartTab is bounded to
+// 0..6, a colour that isn't a number keeps its built-in value.
+Settings settingsFromProfile(std::string_view content, std::string_view defaultLogFile);
+
+// The stored geometry, each key defaulting to the matching value of `current`.
+WindowGeometry geometryFromProfile(std::string_view content, const WindowGeometry &current);
+
+// `content` with WinTop, WinLeft, WinHeight and WinWidth set to `geometry`.
+std::string writeGeometry(std::string_view content, const WindowGeometry &geometry);
+
+} // namespace quorvik

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace quorvik {
+
+// Outcome of a file operation: empty on success, else the reason in words
+// an operator understands ("Permission denied", ...).
+struct FileResult {
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+
+// The whole file as bytes; nullopt when it doesn't exist or can't be read
+// (then `error`, if given, says why).
+std::optional<std::string> readTextFile(const std::string &path, std::string *error = nullptr);
+
+// Replaces the file's content atomically: a temporary file in the same
+// folder, flushed, then renamed over the old one. A crash leaves either the
+// old or the new content, never a mix.
+FileResult writeFileAtomically(const std::string &path, const std::string &content);
+
+} // namespace quorvik
