@@ -1,0 +1,54 @@
+#pragma once
+
+#include "core/level.h"
+
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <string>
+
+namespace quorvik {
+
+// Plays one sound file; the seam between the program and the audio device.
+class SoundPlayer {
+public:
+    virtual ~SoundPlayer();
+    virtual void play(const QString &path) = 0;
+};
+
+// Plays wave files asynchronously with Qt Multimedia, so the caller never
+// waits for a sound. A file that can't be played plays nothing and reports
+// nothing. Keeps one sound effect per path, at most kMaxEffects of them.
+class MultimediaSoundPlayer : public SoundPlayer {
+public:
+    static constexpr int kMaxEffects = 8;
+
+    MultimediaSoundPlayer();
+    ~MultimediaSoundPlayer() override;
+    MultimediaSoundPlayer(const MultimediaSoundPlayer &) = delete;
+    MultimediaSoundPlayer &operator=(const MultimediaSoundPlayer &) = delete;
+
+    void play(const QString &path) override;
+
+    // Number of sound effects currently kept.
+    int effectCount() const;
+
+private:
+    class Pool;
+    std::unique_ptr<Pool> pool_;
+};
+
+// Installs the player that PlaySoundFile uses; nullptr restores the default
+// MultimediaSoundPlayer. The caller keeps ownership of `player`.
+void setSoundPlayer(SoundPlayer *player);
+
+// Plays one sound file through the installed player; an empty path plays
+// nothing.
+void PlaySoundFile(const QString &path);
+
+// Plays the sound file of level `index` (0..6) from `levelSounds` (8-bit
+// text paths). An empty entry or an index out of range plays nothing.
+void PlayLevelSound(const std::array<std::string, kLevelCount> &levelSounds, int index);
+
+} // namespace quorvik
