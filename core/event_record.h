@@ -10,8 +10,8 @@ namespace quorvik {
 
 // Field tags in column order; the level tag is not one of them and never ends
 // a field value.
-inline constexpr std::array<std::string_view, 5> kFieldTags = {"$DATE$:", "$HOST$:", "$SOURCE$:",
-                                                               "$DEVC$:", "$MSG$:"};
+inline constexpr std::array<std::string_view, 5> kFieldTags = {
+    "$DATE$:", "$HOST$:", "$SOURCE$:", "$DEVC$:", "$MSG$:"};
 inline constexpr std::string_view kLevelTag = "$LEVL$:";
 
 // BER encoding of the OID 1.3.6.1.2.1.1.1.0 (sysDescr.0) followed by the

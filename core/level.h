@@ -21,7 +21,8 @@ struct Level {
     std::string logLabel() const { return std::string(name) + ';'; }
 };
 
-// Index 0..6 = Emergency, Panic, Critical, Alert, Warning, Information, Note.
+// Index 0..6 = Emergency, Panic, Critical, Alert, Warning, Information, Note;
+// any other index gives Unknown.
 const Level &levelByIndex(int index);
 const Level &trapLevel();
 const Level &unknownLevel();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text_file.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -23,5 +25,16 @@ std::string readProfileString(std::string_view content, std::string_view section
 // (CR LF or LF) is kept; a new file gets CR LF.
 std::string writeProfileString(std::string_view content, std::string_view section,
                                std::string_view key, std::string_view value);
+
+// The same read on a file: a missing or unreadable file gives the default.
+std::string readProfileFile(const std::string &path, std::string_view section, std::string_view key,
+                            std::string_view defaultValue, std::size_t bufferSize = 256);
+
+// Sets one key in the file: reads it (a missing file counts as empty),
+// changes the key and replaces the file atomically. A file that exists but
+// can't be read is left alone. Copies that share the file hold a lock around
+// the call, so that no copy drops another's keys.
+FileResult writeProfileFile(const std::string &path, std::string_view section, std::string_view key,
+                            std::string_view value);
 
 } // namespace quorvik

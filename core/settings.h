@@ -11,10 +11,10 @@ namespace quorvik {
 
 // The settings the program keeps in memory, with their defaults.
 struct Settings {
-    int popupLevel = 4;   // levels whose index is below it open the popup
-    std::string logFile;  // path of the log file
-    int maxLines = 1000;  // row limit of every table, header row included
-    int startTab = 3;     // tab shown at start
+    int popupLevel = 4;           // levels whose index is below it open the popup
+    std::string logFile;          // path of the log file
+    int maxLines = 1000;          // row limit of every table, header row included
+    int startTab = 3;             // tab shown at start
     bool startInFullList = false; // IniGrid other than "0"
     LevelColours levelColours = defaultLevelColours();
     std::array<std::string, kLevelCount> levelSounds; // empty: no sound

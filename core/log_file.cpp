@@ -1,0 +1,71 @@
+#include "core/log_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace quorvik {
+
+namespace {
+
+std::string lastError() {
+    return std::strerror(errno);
+}
+
+// Appends `text` to the file (created when missing); with `onlyIntoEmpty`
+// nothing is written into a file that has content already.
+FileResult appendText(const std::string &path, const std::string &text, bool onlyIntoEmpty) {
+    std::FILE *file = std::fopen(path.c_str(), "ab");
+    if (!file)
+        return {lastError()};
+    std::string error;
+    bool write = true;
+    if (onlyIntoEmpty) {
+        if (std::fseek(file, 0, SEEK_END) != 0)
+            error = lastError();
+        else
+            write = std::ftell(file) == 0;
+    }
+    if (error.empty() && write && std::fwrite(text.data(), 1, text.size(), file) != text.size())
+        error = lastError();
+    if (std::fclose(file) != 0 && error.empty())
+        error = lastError();
+    return {error};
+}
+
+} // namespace
+
+std::string formatLogLine(const EventRecord &record) {
+    const Level &level = record.level ? *record.level : unknownLevel();
+    std::string line = level.logLabel();
+    for (const std::string *field : record.fields())
+        line += *field + ';';
+    line.pop_back();
+    line += kLogLineEnd;
+    return line;
+}
+
+std::array<std::string, 6> splitLogLine(std::string_view line) {
+    std::array<std::string, 6> fields;
+    for (std::size_t i = 0; i + 1 < fields.size(); ++i) {
+        const std::size_t separator = line.find(';');
+        if (separator == std::string_view::npos) {
+            fields[i] = std::string(line);
+            return fields;
+        }
+        fields[i] = std::string(line.substr(0, separator));
+        line.remove_prefix(separator + 1);
+    }
+    fields.back() = std::string(line);
+    return fields;
+}
+
+FileResult createLogFileWithHeader(const std::string &path) {
+    return appendText(path, std::string(kLogHeader) + std::string(kLogLineEnd), true);
+}
+
+FileResult appendLogRecord(const std::string &path, const EventRecord &record) {
+    return appendText(path, formatLogLine(record), false);
+}
+
+} // namespace quorvik

@@ -1,0 +1,179 @@
+#include "core/settings.h"
+
+#include "core/profile.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace quorvik {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+constexpr std::string_view kNone = "*none";
+
+std::string_view skipBlanks(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    return first == std::string_view::npos ? std::string_view{} : text.substr(first);
+}
+
+std::string_view trimBlanks(std::string_view text) {
+    text = skipBlanks(text);
+    return text.substr(0, text.find_last_not_of(kBlanks) + 1);
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The length of the run of digits with at most one "." at the start of
+// `text`, and whether it holds at least one digit.
+std::size_t decimalLength(std::string_view text, bool &hasDigit) {
+    std::size_t i = 0;
+    bool seenPoint = false;
+    hasDigit = false;
+    for (; i < text.size(); ++i) {
+        if (isDigit(text[i]))
+            hasDigit = true;
+        else if (text[i] == '.' && !seenPoint)
+            seenPoint = true;
+        else
+            break;
+    }
+    return i;
+}
+
+// The value of an unsigned decimal number text such as "12", "1.5", ".5",
+// "3." (locale-independent; out of range gives infinity).
+double decimalValue(std::string_view digits) {
+    if (digits.back() == '.')
+        digits.remove_suffix(1);
+    if (digits.empty())
+        return 0.0;
+    double value = 0.0;
+    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (result.ec == std::errc::result_out_of_range)
+        return std::numeric_limits<double>::infinity();
+    return value;
+}
+
+// Nearest whole number, halves to the even neighbour.
+double roundToEven(double value) {
+    const double below = std::floor(value);
+    const double fraction = value - below;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0.0))
+        return below + 1.0;
+    return below;
+}
+
+std::optional<std::uint64_t> hexValue(std::string_view digits) {
+    if (digits.empty())
+        return std::nullopt;
+    std::uint64_t value = 0;
+    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+    if (result.ec != std::errc{} || result.ptr != digits.data() + digits.size())
+        return std::nullopt;
+    return value;
+}
+
+int intSetting(std::string_view content, std::string_view key, std::string_view fallback,
+               std::size_t bufferSize = 256) {
+    return roundHalfEven(
+        leadingNumber(readProfileString(content, "Global", key, fallback, bufferSize)));
+}
+
+std::string levelKey(char prefix, int index) {
+    return std::string(1, prefix) + static_cast<char>('0' + index);
+}
+
+} // namespace
+
+double leadingNumber(std::string_view text) {
+    text = skipBlanks(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    bool hasDigit = false;
+    const std::size_t length = decimalLength(text, hasDigit);
+    if (!hasDigit)
+        return 0.0;
+    const double value = decimalValue(text.substr(0, length));
+    return negative ? -value : value;
+}
+
+int roundHalfEven(double value) {
+    if (std::isnan(value))
+        return 0;
+    const double rounded = roundToEven(value);
+    if (rounded >= static_cast<double>(INT_MAX))
+        return INT_MAX;
+    if (rounded <= static_cast<double>(INT_MIN))
+        return INT_MIN;
+    return static_cast<int>(rounded);
+}
+
+std::optional<Colour> parseColour(std::string_view text) {
+    text = trimBlanks(text);
+    if (text.size() >= 2 && text[0] == '&' && (text[1] == 'H' || text[1] == 'h')) {
+        const std::optional<std::uint64_t> value = hexValue(text.substr(2));
+        if (!value || *value > UINT32_MAX)
+            return std::nullopt;
+        return static_cast<Colour>(*value);
+    }
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    bool hasDigit = false;
+    if (text.empty() || decimalLength(text, hasDigit) != text.size() || !hasDigit)
+        return std::nullopt;
+    const double magnitude = roundToEven(decimalValue(text));
+    const double value = negative ? -magnitude : magnitude;
+    // A 32-bit value: negative numbers stand for their two's complement.
+    if (value < static_cast<double>(INT32_MIN) || value > static_cast<double>(UINT32_MAX))
+        return std::nullopt;
+    return static_cast<Colour>(static_cast<std::int64_t>(value));
+}
+
+Settings settingsFromProfile(std::string_view content, std::string_view defaultLogFile) {
+    Settings settings;
+    settings.popupLevel = intSetting(content, "Popuplevel", "4", 10);
+    settings.logFile = readProfileString(content, "Global", "Logfile", defaultLogFile);
+    settings.maxLines = std::max(2, intSetting(content, "MaxLines", "1000"));
+    settings.startTab = std::clamp(intSetting(content, "StartTab", "3"), 0, kLevelCount - 1);
+    settings.startInFullList = readProfileString(content, "Global", "IniGrid", "0") != "0";
+    for (int i = 0; i < kLevelCount; ++i) {
+        settings.levelSounds[i] = readProfileString(content, "Sound", levelKey('S', i), "");
+        const std::string colour = readProfileString(content, "Color", levelKey('C', i), kNone);
+        if (colour == kNone)
+            continue;
+        if (const std::optional<Colour> value = parseColour(colour))
+            settings.levelColours[i] = *value;
+    }
+    return settings;
+}
+
+WindowGeometry geometryFromProfile(std::string_view content, const WindowGeometry &current) {
+    const auto read = [content](std::string_view key, long fallback) -> long {
+        return intSetting(content, key, std::to_string(fallback));
+    };
+    return {read("WinTop", current.top), read("WinLeft", current.left),
+            read("WinHeight", current.height), read("WinWidth", current.width)};
+}
+
+std::string writeGeometry(std::string_view content, const WindowGeometry &geometry) {
+    std::string result =
+        writeProfileString(content, "Global", "WinTop", std::to_string(geometry.top));
+    result = writeProfileString(result, "Global", "WinLeft", std::to_string(geometry.left));
+    result = writeProfileString(result, "Global", "WinHeight", std::to_string(geometry.height));
+    return writeProfileString(result, "Global", "WinWidth", std::to_string(geometry.width));
+}
+
+} // namespace quorvik

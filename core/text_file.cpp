@@ -1,0 +1,119 @@
+#include "core/text_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvik {
+
+namespace {
+
+std::string lastError() {
+    return std::strerror(errno);
+}
+
+// Writes all of `content` to `fd`, retrying after interruptions.
+bool writeAll(int fd, const std::string &content) {
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t written = ::write(fd, content.data() + done, content.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// The permission bits the new file gets: those of the file it replaces, or
+// what a plainly created file would get under the current umask.
+mode_t modeFor(const std::string &path) {
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0)
+        return existing.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Flushes the folder entry of a rename to disk; a failure here loses
+// nothing that the rename didn't already settle, so it is not reported.
+void syncFolder(const std::string &folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+std::string folderOf(const std::string &path) {
+    const std::string parent = std::filesystem::path(path).parent_path().string();
+    return parent.empty() ? "." : parent;
+}
+
+// Writes `content` into the open temporary file and closes it; the error
+// text on failure.
+std::string fillAndClose(int fd, const std::string &content, mode_t mode) {
+    std::string error;
+    if (!writeAll(fd, content) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+        error = lastError();
+    if (::close(fd) != 0 && error.empty())
+        error = lastError();
+    return error;
+}
+
+} // namespace
+
+std::optional<std::string> readTextFile(const std::string &path, std::string *error) {
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        if (error)
+            *error = lastError();
+        return std::nullopt;
+    }
+    std::string content;
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        content.append(buffer, got);
+    const bool failed = std::ferror(file) != 0;
+    const std::string reason = failed ? lastError() : std::string();
+    std::fclose(file);
+    if (failed) {
+        if (error)
+            *error = reason;
+        return std::nullopt;
+    }
+    return content;
+}
+
+FileResult writeFileAtomically(const std::string &path, const std::string &content) {
+    const std::string folder = folderOf(path);
+    const std::string name = std::filesystem::path(path).filename().string();
+    std::string temp = folder + "/." + name + ".XXXXXX";
+    std::vector<char> pattern(temp.begin(), temp.end());
+    pattern.push_back('\0');
+    const mode_t mode = modeFor(path);
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0)
+        return {lastError()};
+    temp = pattern.data();
+    std::string error = fillAndClose(fd, content, mode);
+    if (error.empty() && std::rename(temp.c_str(), path.c_str()) != 0)
+        error = lastError();
+    if (!error.empty()) {
+        ::unlink(temp.c_str());
+        return {error};
+    }
+    syncFolder(folder);
+    return {};
+}
+
+} // namespace quorvik
