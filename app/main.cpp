@@ -1,0 +1,88 @@
+// quorvik: the event console. Starts the main window in live mode, or in
+// history mode when the whole command line is exactly "-h" or "-H".
+
+#include "main_window/form1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onQuitSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// SIGTERM, SIGINT and SIGHUP are the system asking the program to end: the
+// window closes without the quit question, through the event loop.
+void watchQuitSignals(quorvik::Form1 &window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte;
+        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+        window.quitFromSystem();
+    });
+    struct sigaction action {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &action, nullptr);
+}
+
+QString commandLineText(const QStringList &arguments) {
+    return arguments.mid(1).join(QLatin1Char(' '));
+}
+
+// The program's own folder where it may write there (a build tree), else the
+// per-user data folder (an installed binary).
+QString defaultLogFile() {
+    const QString programDir = QCoreApplication::applicationDirPath();
+    if (QFileInfo(programDir).isWritable())
+        return programDir + QStringLiteral("/quorvik.log");
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                            QStringLiteral("/quorvik");
+    QDir().mkpath(dataDir);
+    return dataDir + QStringLiteral("/quorvik.log");
+}
+
+QString liveLockPath() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    return dir + QStringLiteral("/quorvik-live.lock");
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    const QString line = commandLineText(QCoreApplication::arguments());
+
+    quorvik::Form1Config config;
+    config.historyMode = line == QLatin1String("-h") || line == QLatin1String("-H");
+    config.executableName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    config.profilePath = quorvik::defaultProfilePath();
+    config.defaultLogFile = defaultLogFile();
+    config.liveLockPath = liveLockPath();
+
+    quorvik::Form1 window(config);
+    if (window.load() == quorvik::Form1::LoadResult::Refused)
+        return 0;
+    watchQuitSignals(window);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager &) { window.quitFromSystem(); });
+    window.show();
+    return app.exec();
+}

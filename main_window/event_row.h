@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/event_record.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+
+namespace quorvik {
+
+// The five cells of one event (date, processor, application, object,
+// message), shared by its level table and the full list. The texts are kept
+// as the received 8-bit bytes in one allocation, so that a hundred thousand
+// rows in eight tables stay small; they become QStrings only when shown.
+class EventRow {
+public:
+    static constexpr int kCells = 5;
+
+    EventRow() = default;
+    explicit EventRow(const EventRecord &record);
+    EventRow(const EventRow &other) noexcept : m_data(other.m_data) { retain(); }
+    EventRow(EventRow &&other) noexcept : m_data(std::exchange(other.m_data, nullptr)) {}
+    EventRow &operator=(EventRow other) noexcept {
+        std::swap(m_data, other.m_data);
+        return *this;
+    }
+    ~EventRow() { release(); }
+
+    bool isNull() const { return m_data == nullptr; }
+    const Level &level() const;
+    // Cell c (0..4) as bytes; the message without the leading blank.
+    std::string_view bytes(int c) const;
+    // Cell c as shown: the message cell with its one leading blank.
+    QString cellText(int c) const;
+
+private:
+    struct Data;
+    void retain() noexcept;
+    void release() noexcept;
+    Data *m_data = nullptr;
+};
+
+} // namespace quorvik

@@ -1,0 +1,168 @@
+#include "main_window/event_table.h"
+
+#include <QBrush>
+#include <QColor>
+
+#include <algorithm>
+
+namespace quorvik {
+
+QColor toQColor(Colour colour) {
+    return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
+}
+
+EventTable::EventTable(Kind kind, QObject *parent) : QAbstractTableModel(parent), m_kind(kind) {
+    m_headers = {QStringLiteral("Date"), QStringLiteral("Processor"), QStringLiteral("Application"),
+                 QStringLiteral("Object"), QStringLiteral("Message")};
+    if (kind == Kind::FullList)
+        m_headers.prepend(QStringLiteral("Level"));
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(0);
+    connect(&m_flushTimer, &QTimer::timeout, this, &EventTable::flushChanges);
+    setRows(2);
+}
+
+void EventTable::setRows(int rows) {
+    const int wanted = std::max(rows, 2) - 1;
+    const int current = static_cast<int>(m_slots.size());
+    if (wanted < current) {
+        // Dropping the oldest rows keeps a pending batch of top inserts valid.
+        m_slots.resize(std::size_t(wanted));
+        m_pendingTop = std::min(m_pendingTop, wanted);
+        scheduleFlush();
+    } else if (wanted > current) {
+        flushChanges();
+        beginInsertRows({}, current, wanted - 1);
+        m_slots.resize(std::size_t(wanted));
+        m_shownRows = wanted;
+        endInsertRows();
+    }
+}
+
+void EventTable::insertTop(const EventRow &row, std::optional<Colour> backgroundColour) {
+    m_slots.push_front(Slot{row, backgroundColour});
+    ++m_pendingTop;
+    scheduleFlush();
+}
+
+void EventTable::removeRow(int row) {
+    if (row < 1 || row >= rows())
+        return;
+    flushChanges();
+    if (m_slots.size() == 1) {
+        // The table always keeps one data row under its header.
+        m_slots.front() = Slot{};
+        emit dataChanged(index(0, 0), index(0, columnCount() - 1));
+        return;
+    }
+    beginRemoveRows({}, row - 1, row - 1);
+    m_slots.erase(m_slots.begin() + (row - 1));
+    m_shownRows = static_cast<int>(m_slots.size());
+    endRemoveRows();
+}
+
+void EventTable::clearAll() {
+    flushChanges();
+    for (Slot &slot : m_slots)
+        slot = Slot{};
+    if (!m_slots.empty())
+        emit dataChanged(index(0, 0), index(int(m_slots.size()) - 1, columnCount() - 1));
+}
+
+void EventTable::recolourLevel(int levelIndex, Colour colour) {
+    for (Slot &slot : m_slots)
+        if (slot.background && !slot.row.isNull() && slot.row.level().index == levelIndex)
+            slot.background = colour;
+    if (!m_slots.empty())
+        emit dataChanged(index(0, 0), index(int(m_slots.size()) - 1, columnCount() - 1),
+                         {Qt::BackgroundRole});
+}
+
+const EventTable::Slot *EventTable::slotAt(int row) const {
+    if (row < 1 || row >= rows())
+        return nullptr;
+    return &m_slots[std::size_t(row - 1)];
+}
+
+EventRow EventTable::eventAt(int row) const {
+    const Slot *slot = slotAt(row);
+    return slot ? slot->row : EventRow();
+}
+
+QString EventTable::slotText(const Slot &slot, int column) const {
+    if (slot.row.isNull())
+        return {};
+    if (m_kind == Kind::FullList) {
+        if (column == 0)
+            return QString::fromLatin1(slot.row.level().name.data(),
+                                       qsizetype(slot.row.level().name.size()));
+        --column;
+    }
+    return slot.row.cellText(column);
+}
+
+QString EventTable::cellText(int row, int column) const {
+    if (row == 0)
+        return headerText(column);
+    const Slot *slot = slotAt(row);
+    return slot ? slotText(*slot, column) : QString();
+}
+
+std::optional<Colour> EventTable::background(int row) const {
+    const Slot *slot = slotAt(row);
+    return slot ? slot->background : std::nullopt;
+}
+
+void EventTable::scheduleFlush() {
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start();
+}
+
+void EventTable::flushChanges() {
+    m_flushTimer.stop();
+    const int kept = static_cast<int>(m_slots.size()) - m_pendingTop;
+    if (kept < m_shownRows) {
+        beginRemoveRows({}, kept, m_shownRows - 1);
+        m_shownRows = kept;
+        endRemoveRows();
+    }
+    if (m_pendingTop > 0) {
+        beginInsertRows({}, 0, m_pendingTop - 1);
+        m_shownRows += m_pendingTop;
+        m_pendingTop = 0;
+        endInsertRows();
+    }
+}
+
+int EventTable::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : m_shownRows;
+}
+
+int EventTable::columnCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
+}
+
+QVariant EventTable::data(const QModelIndex &index, int role) const {
+    // Until the next flush the views' rows sit below the pending new ones.
+    const int storage = index.row() + m_pendingTop;
+    const int kept = static_cast<int>(m_slots.size()) - m_pendingTop;
+    if (!index.isValid() || index.row() >= kept)
+        return {};
+    const Slot &slot = m_slots[std::size_t(storage)];
+    switch (role) {
+    case Qt::DisplayRole:
+        return slotText(slot, index.column());
+    case Qt::BackgroundRole:
+        return slot.background ? QVariant(QBrush(toQColor(*slot.background))) : QVariant();
+    default:
+        return {};
+    }
+}
+
+QVariant EventTable::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return headerText(section);
+    return {};
+}
+
+} // namespace quorvik

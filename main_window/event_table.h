@@ -1,0 +1,87 @@
+#pragma once
+
+#include "core/level.h"
+#include "main_window/event_row.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QTimer>
+
+#include <deque>
+#include <optional>
+
+namespace quorvik {
+
+// One grid of events: a fixed header row 0 and data rows from 1, the newest
+// in row 1. Rows are numbered like the grid control's, header included; a
+// data row may be empty (the rows that fill a table to its bottom edge).
+//
+// Inserting at the top and trimming at the bottom cost O(1) whatever the
+// row count. The view learns of such changes in one batch when control
+// returns to the event loop, not once per event.
+class EventTable : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum class Kind { LevelTable, FullList };
+
+    explicit EventTable(Kind kind, QObject *parent = nullptr);
+
+    Kind kind() const { return m_kind; }
+    // The column that holds the message: 4 in a level table, 5 in the full list.
+    int messageColumn() const { return m_kind == Kind::FullList ? 5 : 4; }
+
+    // Row count, header row included.
+    int rows() const { return static_cast<int>(m_slots.size()) + 1; }
+    // New rows are empty and go to the bottom; fewer rows drop the oldest.
+    // At least the header and one data row remain.
+    void setRows(int rows);
+
+    // A new row 1; `background` colours the whole row (the full list).
+    void insertTop(const EventRow &row, std::optional<Colour> background = std::nullopt);
+    // Removes data row `row` (1..rows()-1); the rows below move up.
+    void removeRow(int row);
+    // Every data row becomes empty and uncoloured; the row count stays.
+    void clearAll();
+
+    // Row `row` (>= 1); a null row for an empty or missing one.
+    EventRow eventAt(int row) const;
+    // Cell text as shown; column 0 of the full list is the level name.
+    QString cellText(int row, int column) const;
+    std::optional<Colour> background(int row) const;
+    // Gives every coloured row of level index `levelIndex` a new colour.
+    void recolourLevel(int levelIndex, Colour colour);
+
+    QString headerText(int column) const { return m_headers.value(column); }
+
+    // Tells the views about pending top inserts and bottom trims now.
+    void flushChanges();
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    struct Slot {
+        EventRow row;
+        std::optional<Colour> background;
+    };
+    const Slot *slotAt(int row) const;
+    QString slotText(const Slot &slot, int column) const;
+    void scheduleFlush();
+
+    Kind m_kind;
+    QStringList m_headers;
+    std::deque<Slot> m_slots;
+    // Data rows the views know of, and rows inserted at the top since; the
+    // known rows that are still kept follow the new ones.
+    int m_shownRows = 0;
+    int m_pendingTop = 0;
+    QTimer m_flushTimer;
+};
+
+// Colour value 0x00BBGGRR as a QColor.
+QColor toQColor(Colour colour);
+
+} // namespace quorvik

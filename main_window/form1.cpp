@@ -1,0 +1,595 @@
+#include "main_window/form1.h"
+
+#include "alerts/alert_popup.h"
+#include "alerts/sound.h"
+#include "core/log_file.h"
+#include "core/profile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLockFile>
+#include <QMenuBar>
+#include <QNetworkDatagram>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <cmath>
+
+#ifdef Q_OS_LINUX
+#include <sys/socket.h>
+#endif
+
+namespace quorvik {
+
+namespace {
+
+// Design geometry in twips.
+constexpr int kClientWidth = 7575, kClientHeight = 5565;
+constexpr int kToolbarHeight = 525;
+constexpr int kLabelHeight = 432;
+constexpr int kTabLeft = 120, kTabTop = 480, kTabWidth = 7332, kTabHeight = 4452;
+constexpr int kListLeft = 90, kListTop = 480, kListWidth = 7335, kListHeight = 4455;
+constexpr int kGridLeft = 240, kGridTop = 600, kGridWidth = 6852, kGridHeight = 3732;
+constexpr int kColumnMargin = 100;
+constexpr int kSocketBatch = 4096;             // datagrams per wake-up before yielding
+constexpr int kReceiveBuffer = 16 * 1024 * 1024; // asked of the system
+
+const char *const kTabCaptions[kLevelCount] = {"Emergency", "Panic",       "Critical", "Alert",
+                                               "Warning",   "Information", "Note"};
+
+QString tabbedViewTip() { return QStringLiteral("show all messages in one table"); }
+QString fullListTip() { return QStringLiteral("show messages by level"); }
+
+// Rounds to the nearest whole number, halves to even.
+int roundEven(double value) { return int(std::nearbyint(value)); }
+
+QRect twipsRect(double left, double top, double width, double height) {
+    return QRect(toPixels(left), toPixels(top), std::max(1, toPixels(width)),
+                 std::max(1, toPixels(height)));
+}
+
+QString senderText(const QHostAddress &address) {
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+
+QString bindFailureReason(const QUdpSocket &socket) {
+    switch (socket.error()) {
+    case QAbstractSocket::SocketAccessError:
+        return QStringLiteral("permission denied");
+    case QAbstractSocket::AddressInUseError:
+        return QStringLiteral("the port is in use by another program");
+    default:
+        return socket.errorString();
+    }
+}
+
+} // namespace
+
+Form1::Form1(Form1Config config, QWidget *parent)
+    : QMainWindow(parent), m_config(std::move(config)), m_profile(m_config.profilePath) {
+    if (!m_config.boxes) {
+        m_ownBoxes = std::make_unique<WidgetMessageBoxes>();
+        m_config.boxes = m_ownBoxes.get();
+    }
+    if (!m_config.processes) {
+        m_ownProcesses = std::make_unique<QtProcessStarter>();
+        m_config.processes = m_ownProcesses.get();
+    }
+    if (!m_config.clock)
+        m_config.clock = systemLocalTime;
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Quorvik"));
+    createControls();
+    createMenus();
+    // The design client area; the stored geometry replaces it at load.
+    resize(toPixels(kClientWidth), toPixels(kClientHeight) + menuBar()->sizeHint().height());
+}
+
+Form1::~Form1() = default;
+
+QPushButton *Form1::addButton(const char *name, const QString &caption, const QString &toolTip,
+                              int widthTwips, int heightTwips, int topTwips) {
+    auto *button = new QPushButton(caption, m_toolbar);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(toolTip);
+    button->setGeometry(0, toPixels(topTwips), toPixels(widthTwips), toPixels(heightTwips));
+    return button;
+}
+
+void Form1::createControls() {
+    auto *client = new QWidget(this);
+    setCentralWidget(client);
+
+    m_toolbar = new QWidget(client);
+    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar->setGeometry(0, 0, toPixels(kClientWidth), toPixels(kToolbarHeight));
+    m_viewschalt = addButton("viewschalt", QStringLiteral("View"), tabbedViewTip(), 825, 330, 135);
+    m_tabclear = addButton("tabclear", QStringLiteral("Delete"), QStringLiteral("clear all tables"),
+                           825, 330, 135);
+    m_sendMsg = addButton("sendMsg", QStringLiteral("SendMsg"),
+                          QStringLiteral("send a message to another quorvik"), 825, 330, 135);
+    m_btnFilter = addButton("btnFilter", QStringLiteral("Filter ..."),
+                            QStringLiteral("Filter Messages"), 825, 330, 135);
+    m_btnSelLog = addButton("btnSelLog", QStringLiteral("Logfile ..."),
+                            QStringLiteral("Select a logfile"), 825, 330, 135);
+    m_btnHistory = addButton("btnHistory", QStringLiteral("History"),
+                             QStringLiteral("Show messages from logile"), 825, 350, 150);
+    m_beenden = addButton("beenden", QStringLiteral("Exit"), QStringLiteral("Exit Quorvik"), 825,
+                          350, 135);
+
+    m_tabStrip = new QTabWidget(client);
+    m_tabStrip->setObjectName(QStringLiteral("SSTab1"));
+    m_tabStrip->setGeometry(twipsRect(kTabLeft, kTabTop, kTabWidth, kTabHeight));
+    m_tabStrip->setUsesScrollButtons(false); // all seven tabs in one row
+    m_tabStrip->setElideMode(Qt::ElideRight);
+    for (int i = 0; i < kLevelCount; ++i) {
+        auto *page = new QWidget;
+        auto *grid = new EventGrid(EventTable::Kind::LevelTable, page);
+        grid->setObjectName(QStringLiteral("MSFlexGrid1_%1").arg(i));
+        grid->setGeometry(twipsRect(0, 0, kGridWidth, kGridHeight));
+        m_levelGrids[std::size_t(i)] = grid;
+        m_tabStrip->addTab(page, QString::fromLatin1(kTabCaptions[i]));
+        connect(grid, &EventGrid::pointerMoved, this, [this, grid](int y) { hover(grid, y); });
+    }
+
+    m_fullList = new EventGrid(EventTable::Kind::FullList, client);
+    m_fullList->setObjectName(QStringLiteral("MSFlexGrid2"));
+    m_fullList->setGeometry(twipsRect(kListLeft, kListTop, kListWidth, kListHeight));
+    connect(m_fullList, &EventGrid::pointerMoved, this, [this](int y) { hover(m_fullList, y); });
+    connect(m_fullList, &QAbstractItemView::doubleClicked, this, &Form1::deleteEntry);
+
+    m_label1 = new QLabel(client);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label1->setTextFormat(Qt::PlainText); // received text is never rendered as markup
+    QFont bold(QStringLiteral("Sans Serif"));
+    bold.setPointSizeF(8.25);
+    bold.setBold(true);
+    m_label1->setFont(bold);
+    m_label1->resize(m_label1->width(), toPixels(kLabelHeight));
+
+    m_socket = new QUdpSocket(this);
+    m_socket->setObjectName(QStringLiteral("Winsock1"));
+
+    connect(m_viewschalt, &QPushButton::clicked, this, [this] {
+        setViewMode(m_viewMode == ViewMode::TabbedView ? ViewMode::FullList
+                                                       : ViewMode::TabbedView);
+    });
+    connect(m_tabclear, &QPushButton::clicked, this, &Form1::tabclear_Click);
+    connect(m_beenden, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_sendMsg, &QPushButton::clicked, this, [this] {
+        if (openSendMessage)
+            openSendMessage();
+    });
+    connect(m_btnFilter, &QPushButton::clicked, this, [this] {
+        if (openSearch)
+            openSearch();
+    });
+    connect(m_btnSelLog, &QPushButton::clicked, this, [this] {
+        if (selectLogFile)
+            selectLogFile();
+    });
+    connect(m_btnHistory, &QPushButton::clicked, this, [this] {
+        if (!m_config.processes->startDetached(QCoreApplication::applicationFilePath(),
+                                               {QStringLiteral("-H")}))
+            m_config.boxes->report(this, QStringLiteral("Quorvik"),
+                                   QStringLiteral("Cannot start the history window."),
+                                   QMessageBox::Warning);
+    });
+}
+
+void Form1::createMenus() {
+    auto addEntry = [this](QMenu *menu, const char *name, const QString &caption,
+                           const QKeySequence &shortcut) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(shortcut);
+        return action;
+    };
+    QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("menFile"));
+    connect(addEntry(file, "menOption", QStringLiteral("Options"), QKeySequence(Qt::CTRL | Qt::Key_O)),
+            &QAction::triggered, this, [this] {
+                if (openOptions)
+                    openOptions();
+            });
+    connect(addEntry(file, "menQuit", QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q)),
+            &QAction::triggered, this, &QWidget::close);
+
+    QMenu *view = menuBar()->addMenu(QStringLiteral("View"));
+    view->setObjectName(QStringLiteral("menView"));
+    m_menFullList = addEntry(view, "menFullList", QStringLiteral("Full List"),
+                             QKeySequence(Qt::CTRL | Qt::Key_F));
+    m_menTabList = addEntry(view, "menTabList", QStringLiteral("Tabbed List"),
+                            QKeySequence(Qt::CTRL | Qt::Key_T));
+    m_menFullList->setCheckable(true);
+    m_menTabList->setCheckable(true);
+    m_menTabList->setChecked(true);
+    connect(m_menFullList, &QAction::triggered, this, [this] { setViewMode(ViewMode::FullList); });
+    connect(m_menTabList, &QAction::triggered, this, [this] { setViewMode(ViewMode::TabbedView); });
+
+    QMenu *info = menuBar()->addMenu(QStringLiteral("?"));
+    info->setObjectName(QStringLiteral("menInf"));
+    connect(addEntry(info, "menAbout", QStringLiteral("About"), QKeySequence(Qt::CTRL | Qt::Key_I)),
+            &QAction::triggered, this, [this] {
+                if (openAbout)
+                    openAbout();
+            });
+}
+
+Form1::LoadResult Form1::load() {
+    m_quitWithoutAsking = false;
+    if (!m_config.historyMode) {
+        m_liveLock = std::make_unique<QLockFile>(m_config.liveLockPath);
+        m_liveLock->setStaleLockTime(0); // a dead owner's lock is taken over by process id
+        if (!m_liveLock->tryLock(0)) {
+            const QString name = m_config.executableName;
+            m_config.boxes->reportAndWait(nullptr, QStringLiteral("Error while loading ") + name,
+                                          name + QStringLiteral(" already running"),
+                                          QMessageBox::Warning);
+            m_quitWithoutAsking = true;
+            return LoadResult::Refused;
+        }
+    }
+    setMessageLine(QStringLiteral(" "));
+    m_label1Tag = QStringLiteral(" ");
+
+    const std::string profile = m_profile.content();
+    m_settings = settingsFromProfile(profile, m_config.defaultLogFile.toStdString());
+    setUpTables();
+    if (!m_config.historyMode)
+        bindSocket();
+    applyStoredGeometry();
+    m_tabStrip->setCurrentIndex(m_settings.startTab);
+    setViewMode(m_settings.startInFullList ? ViewMode::FullList : ViewMode::TabbedView);
+    reportLogResult(createLogFileWithHeader(m_settings.logFile));
+
+    m_btnFilter->setVisible(m_config.historyMode);
+    m_btnSelLog->setVisible(m_config.historyMode);
+    m_btnHistory->setVisible(!m_config.historyMode);
+    m_tabclear->setVisible(!m_config.historyMode);
+    m_sendMsg->setVisible(!m_config.historyMode);
+    return LoadResult::Running;
+}
+
+void Form1::setUpTables() {
+    // Every row is as tall as the header; a header too low for its text
+    // grows to the text's height and a margin.
+    int rowHeight = m_levelGrids[0]->rowHeightTwips();
+    const int textHeight = toTwips(QFontMetrics(m_levelGrids[0]->font()).height());
+    if (textHeight > rowHeight)
+        rowHeight = textHeight + 50;
+
+    const double levelWidth = kGridWidth - kGridLeft + 150;
+    const int levelRows = roundEven(double(kGridHeight) / rowHeight);
+    for (EventGrid *grid : m_levelGrids) {
+        grid->setRowHeightTwips(rowHeight);
+        grid->table()->setRows(levelRows);
+        int others = 0;
+        for (int c = 0; c < 4; ++c)
+            others += grid->colWidth(c);
+        grid->setColWidth(4, int(levelWidth) - others);
+    }
+    m_messageColumnWidth = m_levelGrids[0]->colWidth(4);
+
+    const double listWidth = kListWidth - kListLeft + 150;
+    m_fullList->setRowHeightTwips(rowHeight);
+    m_fullList->table()->setRows(roundEven(double(kListHeight) / rowHeight));
+    int others = 0;
+    for (int c = 0; c < 5; ++c)
+        others += m_fullList->colWidth(c);
+    m_fullList->setColWidth(5, int(listWidth) - others);
+    m_fullList->hide();
+}
+
+void Form1::bindSocket() {
+    if (m_config.udpPort == 0)
+        return;
+    if (!m_socket->bind(QHostAddress::Any, m_config.udpPort)) {
+        m_config.boxes->report(this, QStringLiteral("Quorvik"),
+                               QStringLiteral("Cannot listen on UDP port %1: %2")
+                                   .arg(m_config.udpPort)
+                                   .arg(bindFailureReason(*m_socket)),
+                               QMessageBox::Warning);
+        return;
+    }
+    m_socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBuffer);
+#ifdef Q_OS_LINUX
+    // Beyond the system's limit only a privileged process may go; try it and
+    // keep what is granted otherwise.
+    const int size = kReceiveBuffer;
+    ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUFFORCE, &size,
+                 sizeof size);
+#endif
+    connect(m_socket, &QUdpSocket::readyRead, this, &Form1::readDatagrams);
+}
+
+void Form1::readDatagrams() {
+    // Drain what is waiting, in batches, so the window keeps responding
+    // under a flood.
+    for (int n = 0; n < kSocketBatch; ++n) {
+        const qint64 size = m_socket->pendingDatagramSize();
+        if (size < 0)
+            return;
+        m_datagram.resize(std::max<qint64>(size, 1));
+        QHostAddress sender;
+        const qint64 read = m_socket->readDatagram(m_datagram.data(), size, &sender);
+        if (read < 0)
+            continue;
+        Process_Message(std::string_view(m_datagram.constData(), std::size_t(read)),
+                        senderText(sender));
+    }
+    if (m_socket->hasPendingDatagrams())
+        QTimer::singleShot(0, this, &Form1::readDatagrams);
+}
+
+void Form1::applyStoredGeometry() {
+    const QRect frame = frameGeometry();
+    const WindowGeometry current{toTwips(frame.top()), toTwips(frame.left()),
+                                 toTwips(frame.height()), toTwips(frame.width())};
+    const WindowGeometry stored = geometryFromProfile(m_profile.content(), current);
+    // Stored sizes are outer sizes; the frame is whatever the window system adds.
+    const QSize extra = frame.size() - size();
+    move(toPixels(double(stored.left)), toPixels(double(stored.top)));
+    resize(std::max(1, toPixels(double(stored.width)) - extra.width()),
+           std::max(1, toPixels(double(stored.height)) - extra.height()));
+}
+
+void Form1::setSettings(const Settings &settings) { m_settings = settings; }
+
+int Form1::textWidthTwips(const QString &text) const {
+    // The cell's own padding counts, so that a grown column shows its text whole.
+    const int padding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    return toTwips(QFontMetrics(m_levelGrids[0]->font()).horizontalAdvance(text) + padding);
+}
+
+void Form1::growColumn(EventGrid *grid, int column, const QString &text) {
+    const int wanted = textWidthTwips(text) + kColumnMargin;
+    if (wanted > grid->colWidth(column))
+        grid->setColWidth(column, wanted);
+}
+
+void Form1::insertIntoLevelTable(EventGrid *grid, const EventRow &row) {
+    EventTable *table = grid->table();
+    if (table->rows() > m_settings.maxLines)
+        table->setRows(m_settings.maxLines - 1);
+    table->insertTop(row);
+    for (int c = 0; c < EventRow::kCells; ++c)
+        growColumn(grid, c, row.cellText(c));
+}
+
+void Form1::insertIntoFullList(EventGrid *levelGrid, const EventRow &row) {
+    EventTable *table = m_fullList->table();
+    if (table->rows() > m_settings.maxLines)
+        table->setRows(m_settings.maxLines - 1);
+    table->insertTop(row, m_settings.levelColours[std::size_t(row.level().index)]);
+    for (int c = 1; c <= EventRow::kCells; ++c)
+        if (m_fullList->colWidth(c) < levelGrid->colWidth(c - 1))
+            m_fullList->setColWidth(c, levelGrid->colWidth(c - 1));
+    m_messageColumnWidth = std::max(m_messageColumnWidth, m_fullList->colWidth(5));
+}
+
+void Form1::Process_Message(std::string_view text, const QString &senderAddress) {
+    const EventRecord record =
+        ParseEventMessage(text, senderAddress.toStdString(), m_config.clock());
+    const Level &level = *record.level;
+    m_tabStrip->setCurrentIndex(level.index);
+
+    const EventRow row(record);
+    EventGrid *grid = m_levelGrids[std::size_t(level.index)];
+    insertIntoLevelTable(grid, row);
+    insertIntoFullList(grid, row);
+    m_label1Tag = QStringLiteral("Actual Message:") + row.cellText(4);
+    setMessageLine(m_label1Tag);
+
+    if (m_config.historyMode)
+        return PlayLevelSound(m_settings.levelSounds, level.index);
+    appendToLog(record);
+    if (level.index < m_settings.popupLevel) {
+        QStringList fields;
+        for (int c = 0; c < EventRow::kCells; ++c)
+            fields << QString::fromLocal8Bit(row.bytes(c).data(), qsizetype(row.bytes(c).size()));
+        ShowAlertPopup(QString::fromLatin1(level.name.data(), qsizetype(level.name.size())),
+                       fields);
+    }
+    PlayLevelSound(m_settings.levelSounds, level.index);
+}
+
+void Form1::appendToLog(const EventRecord &record) {
+    reportLogResult(appendLogRecord(m_settings.logFile, record));
+}
+
+void Form1::reportLogResult(const FileResult &result) {
+    // Reported once per run of failures: the next report needs a success in
+    // between, so a missing disk doesn't bury the operator in boxes.
+    if (result.ok()) {
+        m_logFailing = false;
+        return;
+    }
+    if (m_logFailing)
+        return;
+    m_logFailing = true;
+    m_config.boxes->report(this, QStringLiteral("Quorvik"),
+                           QStringLiteral("Cannot write the log file %1: %2")
+                               .arg(QString::fromLocal8Bit(m_settings.logFile.c_str()),
+                                    QString::fromLocal8Bit(result.error.c_str())),
+                           QMessageBox::Warning);
+}
+
+void Form1::setMessageLine(const QString &text) {
+    if (m_label1->text() != text)
+        m_label1->setText(text);
+}
+
+void Form1::hover(EventGrid *grid, int y) {
+    const int row = grid->gridRowAt(y);
+    const QString message = row > 0 ? grid->table()->cellText(row, grid->table()->messageColumn())
+                                    : QString();
+    setMessageLine(message.isEmpty() ? m_label1Tag : message);
+}
+
+void Form1::deleteEntry(const QModelIndex &index) {
+    if (!index.isValid())
+        return;
+    if (!m_config.boxes->askOkCancel(this, QStringLiteral("Warning"),
+                                     QStringLiteral("Really delete entry ?"),
+                                     QMessageBox::Question))
+        return;
+    m_fullList->table()->flushChanges();
+    m_fullList->table()->removeRow(index.row() + 1);
+}
+
+void Form1::tabclear_Click() {
+    if (!QuietClear && !m_config.boxes->askOkCancel(this, QStringLiteral("Warning"),
+                                                    QStringLiteral("Really delete all messages ?"),
+                                                    QMessageBox::Question))
+        return;
+    m_label1Tag.clear();
+    setMessageLine(QString());
+    m_fullList->table()->clearAll();
+    for (EventGrid *grid : m_levelGrids)
+        grid->table()->clearAll();
+    QuietClear = false;
+}
+
+void Form1::setViewMode(ViewMode mode) {
+    m_viewMode = mode;
+    const bool full = mode == ViewMode::FullList;
+    m_fullList->setVisible(full);
+    m_tabStrip->setVisible(!full);
+    m_menFullList->setChecked(full);
+    m_menTabList->setChecked(!full);
+    m_viewschalt->setToolTip(full ? fullListTip() : tabbedViewTip());
+}
+
+void Form1::HideCurrentView() {
+    (m_viewMode == ViewMode::FullList ? static_cast<QWidget *>(m_fullList) : m_tabStrip)->hide();
+}
+
+void Form1::ShowCurrentView() {
+    (m_viewMode == ViewMode::FullList ? static_cast<QWidget *>(m_fullList) : m_tabStrip)->show();
+}
+
+void Form1::layoutControls() {
+    if (isMinimized())
+        return;
+    const QRect frame = frameGeometry();
+    const float W = float(toTwips(frame.width()));
+    const float H = float(toTwips(frame.height()));
+    const float T = float(toTwips(m_toolbar->height()));
+    const float L = float(toTwips(m_label1->height()));
+
+    float A = std::max(W - 600.0f, 1.0f);
+    float B = std::max(H - T - 900.0f - L - 200.0f, 1.0f);
+    m_label1->resize(std::max(1, toPixels(A)), m_label1->height());
+    m_fullList->resize(std::max(1, toPixels(A)), std::max(1, toPixels(B)));
+    const float listRow = float(m_fullList->rowHeightTwips());
+    const int listRows = roundEven(float(m_fullList->heightTwips()) / listRow + 1.0f);
+    if (m_fullList->table()->rows() < listRows)
+        m_fullList->table()->setRows(listRows);
+    m_tabStrip->resize(std::max(1, toPixels(A)), std::max(1, toPixels(B)));
+
+    A = std::max(A - 400.0f, 1.0f);
+    B = std::max(B - 700.0f, 1.0f);
+    for (EventGrid *grid : m_levelGrids) {
+        const QPoint inset =
+            grid->parentWidget()->mapFrom(m_tabStrip, QPoint(toPixels(kGridLeft), toPixels(kGridTop)));
+        grid->setGeometry(std::max(0, inset.x()), std::max(0, inset.y()),
+                          std::max(1, toPixels(A)), std::max(1, toPixels(B)));
+        const int rows =
+            roundEven(float(grid->heightTwips()) / float(grid->rowHeightTwips()) + 1.0f);
+        if (grid->table()->rows() < rows)
+            grid->table()->setRows(rows);
+    }
+
+    int others = 0;
+    for (int c = 0; c < 5; ++c)
+        others += m_fullList->colWidth(c);
+    const int M = std::max(int(A) - others - 100, 1);
+    const int message = std::max(M, m_messageColumnWidth);
+    for (EventGrid *grid : m_levelGrids)
+        grid->setColWidth(4, message);
+    m_fullList->setColWidth(5, message + 200);
+
+    const int left = toPixels((W - float(toTwips(m_tabStrip->width()))) / 2.0f);
+    const int top = m_toolbar->y() + m_toolbar->height() + toPixels(150);
+    m_tabStrip->move(left, top);
+    m_fullList->move(toPixels((W - float(m_fullList->widthTwips())) / 2.0f), top);
+
+    m_toolbar->resize(std::max(width(), 1), m_toolbar->height());
+    m_beenden->move(left + m_tabStrip->width() - m_beenden->width(), m_beenden->y());
+    m_viewschalt->move(left, m_viewschalt->y());
+    m_tabclear->move(m_viewschalt->x() + m_viewschalt->width(), m_tabclear->y());
+    m_sendMsg->move(m_tabclear->x() + m_tabclear->width(), m_sendMsg->y());
+    m_btnHistory->move(m_sendMsg->x() + m_sendMsg->width(), m_btnHistory->y());
+    m_btnFilter->move(m_viewschalt->x() + m_viewschalt->width(), m_btnFilter->y());
+    m_btnSelLog->move(m_btnFilter->x() + m_btnFilter->width(), m_btnSelLog->y());
+    m_label1->move(m_viewschalt->x(), m_fullList->y() + m_fullList->height() + toPixels(150));
+}
+
+void Form1::resizeEvent(QResizeEvent *event) {
+    QMainWindow::resizeEvent(event);
+    layoutControls();
+}
+
+void Form1::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    layoutControls();
+}
+
+void Form1::changeEvent(QEvent *event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        layoutControls(); // restoring a minimised window lays it out again
+}
+
+bool Form1::isNormalState() const {
+    return !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+}
+
+void Form1::storeGeometry() {
+    if (!isNormalState() || m_quitWithoutAsking)
+        return;
+    const QRect frame = frameGeometry();
+    const WindowGeometry geometry{toTwips(frame.top()), toTwips(frame.left()),
+                                  toTwips(frame.height()), toTwips(frame.width())};
+    const QString error =
+        m_profile.update([&](std::string old) { return writeGeometry(old, geometry); });
+    if (!error.isEmpty() && !m_systemQuit)
+        m_config.boxes->report(this, QStringLiteral("Quorvik"),
+                               QStringLiteral("Cannot save the window position in %1: %2")
+                                   .arg(m_profile.path(), error),
+                               QMessageBox::Warning);
+}
+
+void Form1::quitFromSystem() {
+    m_systemQuit = true;
+    close();
+}
+
+void Form1::closeEvent(QCloseEvent *event) {
+    storeGeometry();
+    const bool ask = !(m_systemQuit || m_quitWithoutAsking || m_config.historyMode);
+    if (ask && !m_config.boxes->askOkCancel(this, QStringLiteral("Quorvik Termination"),
+                                            QStringLiteral("Really quit Quorvik ?"),
+                                            QMessageBox::Warning)) {
+        event->ignore();
+        return;
+    }
+    m_socket->close();
+    closeAlertPopup();
+    event->accept();
+    // The secondary windows go with the main window.
+    QApplication::closeAllWindows();
+}
+
+} // namespace quorvik

@@ -1,0 +1,143 @@
+#pragma once
+
+#include "core/settings.h"
+#include "core/text_file.h"
+#include "main_window/event_grid.h"
+#include "main_window/profile_store.h"
+#include "main_window/seams.h"
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QPushButton;
+class QTabWidget;
+class QUdpSocket;
+class QLockFile;
+
+namespace quorvik {
+
+// What the main window is started with.
+struct Form1Config {
+    bool historyMode = false;
+    QString executableName = QStringLiteral("quorvik");
+    QString profilePath;       // the configuration file
+    QString defaultLogFile;    // Logfile when the configuration names none
+    QString liveLockPath;      // held by the live copy for its lifetime
+    quint16 udpPort = 162;     // 0: don't receive (tests that feed events directly)
+    MessageBoxes *boxes = nullptr;
+    ProcessStarter *processes = nullptr;
+    Clock clock;               // empty: the system clock
+};
+
+// The main window: the level tables on tabs or the full list, the button
+// strip, the menus, the message line, and the UDP socket that feeds events.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    enum class ViewMode { TabbedView, FullList };
+    enum class LoadResult { Running, Refused };
+
+    explicit Form1(Form1Config config, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Start-up: mode, single copy, configuration, tables, socket, geometry,
+    // start view and tab, log file. Refused means another live copy runs; the
+    // operator has been told and the window must not be shown.
+    LoadResult load();
+
+    // The one road by which an event enters the window.
+    void Process_Message(std::string_view text, const QString &senderAddress = {});
+
+    // Empties every table; asks first unless QuietClear is set.
+    void tabclear_Click();
+    bool QuietClear = false;
+
+    void setViewMode(ViewMode mode);
+    ViewMode viewMode() const { return m_viewMode; }
+    void HideCurrentView();
+    void ShowCurrentView();
+
+    // A quit request from the system (signal, end of session): no question.
+    void quitFromSystem();
+
+    bool historyMode() const { return m_config.historyMode; }
+    const Settings &settings() const { return m_settings; }
+    void setSettings(const Settings &settings);
+    int messageColumnWidth() const { return m_messageColumnWidth; }
+    ProfileStore &profile() { return m_profile; }
+
+    EventGrid *levelGrid(int index) const { return m_levelGrids[std::size_t(index)]; }
+    EventGrid *fullList() const { return m_fullList; }
+    QTabWidget *tabStrip() const { return m_tabStrip; }
+    QLabel *messageLine() const { return m_label1; }
+    // The saved text the hover falls back to (the label's Tag).
+    const QString &messageLineTag() const { return m_label1Tag; }
+    QUdpSocket *socket() const { return m_socket; }
+
+    // Hooks for the secondary windows, set by whoever builds them.
+    std::function<void()> openOptions, openAbout, openSendMessage, openSearch, selectLogFile;
+
+    // Lays the window out for its current size.
+    void layoutControls();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void setUpTables();
+    void bindSocket();
+    void applyStoredGeometry();
+    void readDatagrams();
+    void insertIntoLevelTable(EventGrid *grid, const EventRow &row);
+    void insertIntoFullList(EventGrid *levelGrid, const EventRow &row);
+    void growColumn(EventGrid *grid, int column, const QString &text);
+    void appendToLog(const EventRecord &record);
+    void reportLogResult(const FileResult &result);
+    void hover(EventGrid *grid, int y);
+    void deleteEntry(const QModelIndex &index);
+    void setMessageLine(const QString &text);
+    void storeGeometry();
+    int textWidthTwips(const QString &text) const;
+    QPushButton *addButton(const char *name, const QString &caption, const QString &toolTip,
+                           int widthTwips, int heightTwips, int topTwips);
+    bool isNormalState() const;
+
+    Form1Config m_config;
+    std::unique_ptr<MessageBoxes> m_ownBoxes;
+    std::unique_ptr<ProcessStarter> m_ownProcesses;
+    ProfileStore m_profile;
+    std::unique_ptr<QLockFile> m_liveLock;
+    Settings m_settings;
+    ViewMode m_viewMode = ViewMode::TabbedView;
+    int m_messageColumnWidth = 0;
+    bool m_quitWithoutAsking = false;
+    bool m_systemQuit = false;
+    bool m_logFailing = false;
+    QString m_label1Tag;
+    QByteArray m_datagram;
+
+    QWidget *m_toolbar = nullptr;
+    QPushButton *m_viewschalt = nullptr, *m_tabclear = nullptr, *m_sendMsg = nullptr,
+                *m_btnFilter = nullptr, *m_btnSelLog = nullptr, *m_btnHistory = nullptr,
+                *m_beenden = nullptr;
+    QTabWidget *m_tabStrip = nullptr;
+    std::array<EventGrid *, kLevelCount> m_levelGrids{};
+    EventGrid *m_fullList = nullptr;
+    QLabel *m_label1 = nullptr;
+    QUdpSocket *m_socket = nullptr;
+    QAction *m_menFullList = nullptr, *m_menTabList = nullptr;
+};
+
+} // namespace quorvik

@@ -1,0 +1,42 @@
+#include "main_window/seams.h"
+
+#include <QDateTime>
+#include <QProcess>
+
+namespace quorvik {
+
+bool WidgetMessageBoxes::askOkCancel(QWidget *parent, const QString &title, const QString &text,
+                                     QMessageBox::Icon icon) {
+    QMessageBox box(icon, title, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void WidgetMessageBoxes::report(QWidget *parent, const QString &title, const QString &text,
+                                QMessageBox::Icon icon) {
+    auto *box = new QMessageBox(icon, title, text, QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+void WidgetMessageBoxes::reportAndWait(QWidget *parent, const QString &title,
+                                       const QString &text, QMessageBox::Icon icon) {
+    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+bool QtProcessStarter::startDetached(const QString &program, const QStringList &arguments) {
+    return QProcess::startDetached(program, arguments);
+}
+
+LocalDateTime systemLocalTime() {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDate d = now.date();
+    const QTime t = now.time();
+    return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
+}
+
+} // namespace quorvik

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/event_record.h"
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
+
+namespace quorvik {
+
+// Questions and reports to the operator. The real implementation shows
+// message boxes; tests answer them without a modal loop.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // OK/Cancel question; true for OK.
+    virtual bool askOkCancel(QWidget *parent, const QString &title, const QString &text,
+                             QMessageBox::Icon icon) = 0;
+    // A report with an OK button. It must not hold up the caller: the intake
+    // keeps running while the operator reads it.
+    virtual void report(QWidget *parent, const QString &title, const QString &text,
+                        QMessageBox::Icon icon) = 0;
+    // A report that the caller waits for (used before the process ends).
+    virtual void reportAndWait(QWidget *parent, const QString &title, const QString &text,
+                               QMessageBox::Icon icon) = 0;
+};
+
+class WidgetMessageBoxes : public MessageBoxes {
+public:
+    bool askOkCancel(QWidget *parent, const QString &title, const QString &text,
+                     QMessageBox::Icon icon) override;
+    void report(QWidget *parent, const QString &title, const QString &text,
+                QMessageBox::Icon icon) override;
+    void reportAndWait(QWidget *parent, const QString &title, const QString &text,
+                       QMessageBox::Icon icon) override;
+};
+
+// Starting another program, detached.
+class ProcessStarter {
+public:
+    virtual ~ProcessStarter() = default;
+    virtual bool startDetached(const QString &program, const QStringList &arguments) = 0;
+};
+
+class QtProcessStarter : public ProcessStarter {
+public:
+    bool startDetached(const QString &program, const QStringList &arguments) override;
+};
+
+// The local clock, broken down.
+using Clock = std::function<LocalDateTime()>;
+LocalDateTime systemLocalTime();
+
+} // namespace quorvik
