@@ -1,0 +1,226 @@
+#include "alerts/alert_popup.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+using quorvik::AlertPopup;
+using quorvik::currentAlertPopup;
+using quorvik::ShowAlertPopup;
+
+namespace {
+
+const QStringList kFirst = {"2024-01-02 03:04:05", "host1", "app1", "obj1", "first message"};
+const QStringList kSecond = {"2024-02-03 04:05:06", "host2", "app2", "obj2", "second message"};
+
+QStringList shownFields(const AlertPopup &popup) {
+    QStringList texts;
+    for (int i = 0; i < AlertPopup::kFieldCount; ++i)
+        texts << popup.popmeld(i)->text();
+    return texts;
+}
+
+int openPopupCount() {
+    int count = 0;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (qobject_cast<AlertPopup *>(widget) && widget->isVisible())
+            ++count;
+    return count;
+}
+
+// Number of times warnstufe changes its visibility on the blink timer's ticks.
+class BlinkCounter : public QObject {
+public:
+    explicit BlinkCounter(AlertPopup *popup)
+        : popup_(popup), hidden_(popup->warnstufe()->isHidden()) {
+        connect(popup->blinkTimer(), &QTimer::timeout, this, &BlinkCounter::tick);
+    }
+    int changes = 0;
+
+private:
+    void tick() {
+        const bool hidden = popup_->warnstufe()->isHidden();
+        if (hidden != hidden_)
+            ++changes;
+        hidden_ = hidden;
+    }
+    AlertPopup *popup_;
+    bool hidden_;
+};
+
+} // namespace
+
+class AlertPopupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void firstAlertCreatesPopupWithTexts();
+    void designControls();
+    void windowHasNoCloseBoxAndStaysOnTop();
+    void secondAlertReusesPopupWithNewerEvent();
+    void timerIdleBeforeActivation();
+    void levelNameBlinksAfterActivation();
+    void centredOnScreenWhenActivated();
+    void okDestroysPopup();
+    void nextAlertAfterOkCreatesFreshPopup();
+    void htmlIsShownLiterally();
+    void closeAlertPopupClosesIt();
+};
+
+void AlertPopupTest::cleanup() {
+    QPointer<AlertPopup> popup = currentAlertPopup();
+    delete popup.data();
+    QTRY_VERIFY(!currentAlertPopup());
+}
+
+void AlertPopupTest::firstAlertCreatesPopupWithTexts() {
+    QVERIFY(!currentAlertPopup());
+    ShowAlertPopup("Critical", kFirst);
+    AlertPopup *popup = currentAlertPopup();
+    QVERIFY(popup);
+    QVERIFY(popup->isVisible());
+    QCOMPARE(popup->objectName(), QString("popup"));
+    QCOMPARE(popup->windowTitle(), QString("Quorvik Event"));
+    QCOMPARE(popup->warnstufe()->text(), QString("Critical"));
+    QCOMPARE(shownFields(*popup), kFirst);
+    QCOMPARE(popup->windowModality(), Qt::NonModal);
+}
+
+void AlertPopupTest::designControls() {
+    AlertPopup popup;
+    QCOMPARE(popup.size(), QSize(341, 236));
+    QCOMPARE(popup.warnstufe()->objectName(), QString("warnstufe"));
+    QCOMPARE(popup.warnstufe()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(popup.warnstufe()->font().pointSize(), 18);
+    QCOMPARE(popup.warnstufe()->alignment(), Qt::AlignCenter);
+    const QStringList captions = {"Date", "Host", "Application", "Object", "Message"};
+    for (int i = 0; i < AlertPopup::kFieldCount; ++i) {
+        auto *caption = popup.findChild<QLabel *>(QString("Label2_%1").arg(i));
+        QVERIFY(caption);
+        QCOMPARE(caption->text(), captions[i]);
+        QCOMPARE(popup.popmeld(i)->objectName(), QString("popmeld_%1").arg(i));
+        QCOMPARE(popup.popmeld(i)->frameShape(), QFrame::Box);
+        QVERIFY(popup.popmeld(i)->text().isEmpty());
+    }
+    QVERIFY(popup.popmeld(4)->wordWrap());
+    QVERIFY(popup.popmeld(4)->height() > 4 * popup.popmeld(0)->height());
+    QVERIFY(!popup.popmeld(5));
+    QCOMPARE(popup.okButton()->objectName(), QString("Command1"));
+    QCOMPARE(popup.okButton()->text(), QString("OK"));
+    QCOMPARE(popup.findChild<QTimer *>("Timer1"), popup.blinkTimer());
+}
+
+void AlertPopupTest::windowHasNoCloseBoxAndStaysOnTop() {
+    AlertPopup popup;
+    const Qt::WindowFlags flags = popup.windowFlags();
+    QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));
+    QVERIFY(flags.testFlag(Qt::WindowTitleHint));
+    QVERIFY(flags.testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(!flags.testFlag(Qt::WindowCloseButtonHint));
+    QVERIFY(!flags.testFlag(Qt::WindowSystemMenuHint));
+}
+
+void AlertPopupTest::secondAlertReusesPopupWithNewerEvent() {
+    ShowAlertPopup("Emergency", kFirst);
+    AlertPopup *first = currentAlertPopup();
+    ShowAlertPopup("Panic", kSecond);
+    QCOMPARE(currentAlertPopup(), first);
+    QCOMPARE(openPopupCount(), 1);
+    QCOMPARE(first->warnstufe()->text(), QString("Panic"));
+    QCOMPARE(shownFields(*first), kSecond);
+}
+
+void AlertPopupTest::timerIdleBeforeActivation() {
+    AlertPopup popup;
+    QCOMPARE(popup.blinkTimer()->interval(), 0);
+    QVERIFY(!popup.blinkTimer()->isActive());
+    QTest::qWait(50);
+    QVERIFY(!popup.warnstufe()->isHidden());
+}
+
+void AlertPopupTest::levelNameBlinksAfterActivation() {
+    ShowAlertPopup("Alert", kFirst);
+    AlertPopup *popup = currentAlertPopup();
+    QVERIFY(QTest::qWaitForWindowActive(popup));
+    QCOMPARE(popup->blinkTimer()->interval(), AlertPopup::kBlinkIntervalMs);
+    QVERIFY(popup->blinkTimer()->isActive());
+    BlinkCounter counter(popup);
+    QTRY_VERIFY_WITH_TIMEOUT(counter.changes >= 2, 10000);
+}
+
+void AlertPopupTest::centredOnScreenWhenActivated() {
+    ShowAlertPopup("Warning", kFirst);
+    AlertPopup *popup = currentAlertPopup();
+    QVERIFY(QTest::qWaitForWindowActive(popup));
+    const QPoint screenCentre = popup->screen()->geometry().center();
+    QVERIFY((popup->frameGeometry().center() - screenCentre).manhattanLength() <= 2);
+
+    popup->move(screenCentre + QPoint(150, 120));
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    popup->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(popup));
+    QVERIFY((popup->frameGeometry().center() - screenCentre).manhattanLength() <= 2);
+}
+
+void AlertPopupTest::okDestroysPopup() {
+    ShowAlertPopup("Critical", kFirst);
+    QPointer<AlertPopup> popup = currentAlertPopup();
+    QVERIFY(QTest::qWaitForWindowActive(popup));
+    QTimer *timer = popup->blinkTimer();
+    QVERIFY(timer->isActive());
+    QTest::mouseClick(popup->okButton(), Qt::LeftButton);
+    QVERIFY(!timer->isActive());
+    QCOMPARE(timer->interval(), 0);
+    QTRY_VERIFY(popup.isNull());
+    QVERIFY(!currentAlertPopup());
+}
+
+void AlertPopupTest::nextAlertAfterOkCreatesFreshPopup() {
+    ShowAlertPopup("Emergency", kFirst);
+    QPointer<AlertPopup> old = currentAlertPopup();
+    QVERIFY(QTest::qWaitForWindowActive(old));
+    QTRY_VERIFY_WITH_TIMEOUT(old->warnstufe()->isHidden(), 10000);
+    QTest::mouseClick(old->okButton(), Qt::LeftButton);
+    QTRY_VERIFY(old.isNull());
+
+    ShowAlertPopup("Note", {"only a date"});
+    AlertPopup *fresh = currentAlertPopup();
+    QVERIFY(fresh);
+    QVERIFY(!fresh->warnstufe()->isHidden());
+    QCOMPARE(fresh->warnstufe()->text(), QString("Note"));
+    QCOMPARE(shownFields(*fresh), QStringList({"only a date", "", "", "", ""}));
+    QCOMPARE(openPopupCount(), 1);
+}
+
+void AlertPopupTest::htmlIsShownLiterally() {
+    const QString level = "<b>Trap</b>";
+    const QStringList fields = {"<i>d</i>", "<a href=\"x\">h</a>", "&amp;", "<br>",
+                                "<img src=\"x.png\"><h1>big</h1>"};
+    ShowAlertPopup(level, fields);
+    AlertPopup *popup = currentAlertPopup();
+    QCOMPARE(popup->warnstufe()->textFormat(), Qt::PlainText);
+    QCOMPARE(popup->warnstufe()->text(), level);
+    for (int i = 0; i < AlertPopup::kFieldCount; ++i)
+        QCOMPARE(popup->popmeld(i)->textFormat(), Qt::PlainText);
+    QCOMPARE(shownFields(*popup), fields);
+}
+
+void AlertPopupTest::closeAlertPopupClosesIt() {
+    ShowAlertPopup("Unknown", kFirst);
+    QPointer<AlertPopup> popup = currentAlertPopup();
+    quorvik::closeAlertPopup();
+    QVERIFY(!currentAlertPopup());
+    QTRY_VERIFY(popup.isNull());
+    quorvik::closeAlertPopup();
+}
+
+QTEST_MAIN(AlertPopupTest)
+#include "alert_popup_test.moc"

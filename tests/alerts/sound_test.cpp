@@ -1,0 +1,155 @@
+#include "alerts/sound.h"
+
+#include <QAudioDevice>
+#include <QDataStream>
+#include <QFile>
+#include <QMediaDevices>
+#include <QTemporaryDir>
+#include <QTest>
+
+using quorvik::kLevelCount;
+using quorvik::MultimediaSoundPlayer;
+using quorvik::PlayLevelSound;
+using quorvik::PlaySoundFile;
+
+namespace {
+
+using LevelSounds = std::array<std::string, kLevelCount>;
+
+class RecordingPlayer : public quorvik::SoundPlayer {
+public:
+    void play(const QString &path) override { played << path; }
+    QStringList played;
+};
+
+LevelSounds allSounds() {
+    LevelSounds sounds;
+    for (int i = 0; i < kLevelCount; ++i)
+        sounds[static_cast<std::size_t>(i)] = "/sounds/level" + std::to_string(i) + ".wav";
+    return sounds;
+}
+
+// A tenth of a second of a quiet square wave, 8 kHz mono 16-bit PCM.
+bool writeWave(const QString &path) {
+    constexpr quint32 kRate = 8000;
+    constexpr quint32 kSamples = kRate / 10;
+    constexpr quint32 kDataBytes = kSamples * 2;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QDataStream out(&file);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + kDataBytes);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(1) << kRate << quint32(kRate * 2) << quint16(2)
+        << quint16(16);
+    out.writeRawData("data", 4);
+    out << kDataBytes;
+    for (quint32 i = 0; i < kSamples; ++i)
+        out << qint16((i / 20) % 2 ? 2000 : -2000);
+    return out.status() == QDataStream::Ok;
+}
+
+} // namespace
+
+class SoundTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { quorvik::setSoundPlayer(&recorder_); }
+    void cleanup() {
+        quorvik::setSoundPlayer(nullptr);
+        recorder_.played.clear();
+    }
+    void levelSoundPlaysThatLevelsFile_data();
+    void levelSoundPlaysThatLevelsFile();
+    void emptyEntryPlaysNothing();
+    void indexOutOfRangePlaysNothing();
+    void levelSoundPathIsConvertedFrom8BitText();
+    void emptyPathPlaysNothing();
+    void soundFileGoesToInstalledPlayer();
+    void nullptrRestoresDefaultPlayer();
+    void missingFileKeepsNoEffect();
+    void realWaveFilePlays();
+
+private:
+    RecordingPlayer recorder_;
+};
+
+void SoundTest::levelSoundPlaysThatLevelsFile_data() {
+    QTest::addColumn<int>("index");
+    for (int i = 0; i < kLevelCount; ++i)
+        QTest::addRow("level %d", i) << i;
+}
+
+void SoundTest::levelSoundPlaysThatLevelsFile() {
+    QFETCH(int, index);
+    PlayLevelSound(allSounds(), index);
+    QCOMPARE(recorder_.played, QStringList{QString("/sounds/level%1.wav").arg(index)});
+}
+
+void SoundTest::emptyEntryPlaysNothing() {
+    LevelSounds sounds = allSounds();
+    sounds[3].clear();
+    PlayLevelSound(sounds, 3);
+    QVERIFY(recorder_.played.isEmpty());
+    PlayLevelSound(LevelSounds{}, 0);
+    QVERIFY(recorder_.played.isEmpty());
+}
+
+void SoundTest::indexOutOfRangePlaysNothing() {
+    PlayLevelSound(allSounds(), -1);
+    PlayLevelSound(allSounds(), kLevelCount);
+    QVERIFY(recorder_.played.isEmpty());
+}
+
+void SoundTest::levelSoundPathIsConvertedFrom8BitText() {
+    LevelSounds sounds;
+    sounds[4] = QString::fromUtf16(u"/sounds/Gr\u00fcn.wav").toLocal8Bit().toStdString();
+    PlayLevelSound(sounds, 4);
+    QCOMPARE(recorder_.played, QStringList{QString::fromUtf16(u"/sounds/Gr\u00fcn.wav")});
+}
+
+void SoundTest::emptyPathPlaysNothing() {
+    PlaySoundFile(QString());
+    QVERIFY(recorder_.played.isEmpty());
+}
+
+void SoundTest::soundFileGoesToInstalledPlayer() {
+    PlaySoundFile("/sounds/test.wav");
+    PlaySoundFile("/sounds/test.wav");
+    QCOMPARE(recorder_.played, QStringList({"/sounds/test.wav", "/sounds/test.wav"}));
+}
+
+void SoundTest::nullptrRestoresDefaultPlayer() {
+    quorvik::setSoundPlayer(nullptr);
+    PlaySoundFile("/nonexistent/quorvik-test.wav");
+    QVERIFY(recorder_.played.isEmpty());
+}
+
+void SoundTest::missingFileKeepsNoEffect() {
+    MultimediaSoundPlayer player;
+    player.play("/nonexistent/quorvik-test.wav");
+    player.play(QString());
+    QCOMPARE(player.effectCount(), 0);
+}
+
+void SoundTest::realWaveFilePlays() {
+    if (QMediaDevices::audioOutputs().isEmpty())
+        QSKIP("no audio output device");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    MultimediaSoundPlayer player;
+    for (int i = 0; i < MultimediaSoundPlayer::kMaxEffects + 2; ++i) {
+        const QString path = dir.filePath(QString("beep%1.wav").arg(i));
+        QVERIFY(writeWave(path));
+        player.play(path);
+        player.play(path);
+    }
+    QCOMPARE(player.effectCount(), MultimediaSoundPlayer::kMaxEffects);
+    QTest::qWait(300);
+}
+
+QTEST_MAIN(SoundTest)
+#include "sound_test.moc"
