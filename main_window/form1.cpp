@@ -337,11 +337,15 @@ void Form1::applyStoredGeometry() {
     const WindowGeometry current{toTwips(frame.top()), toTwips(frame.left()),
                                  toTwips(frame.height()), toTwips(frame.width())};
     const WindowGeometry stored = geometryFromProfile(m_profile.content(), current);
-    // Stored sizes are outer sizes; the frame is whatever the window system adds.
-    const QSize extra = frame.size() - size();
     move(toPixels(double(stored.left)), toPixels(double(stored.top)));
-    resize(std::max(1, toPixels(double(stored.width)) - extra.width()),
-           std::max(1, toPixels(double(stored.height)) - extra.height()));
+    m_storedOuterSize = QSize(toPixels(double(stored.width)), toPixels(double(stored.height)));
+    resizeToOuter(m_storedOuterSize);
+}
+
+void Form1::resizeToOuter(const QSize &outer) {
+    // Stored sizes are outer sizes; the frame is whatever the window system adds.
+    const QSize extra = frameGeometry().size() - size();
+    resize(std::max(1, outer.width() - extra.width()), std::max(1, outer.height() - extra.height()));
 }
 
 void Form1::setSettings(const Settings &settings) { m_settings = settings; }
@@ -543,6 +547,10 @@ void Form1::resizeEvent(QResizeEvent *event) {
 
 void Form1::showEvent(QShowEvent *event) {
     QMainWindow::showEvent(event);
+    if (m_storedOuterSize.isValid()) {
+        // The frame is known only once the window is shown.
+        resizeToOuter(std::exchange(m_storedOuterSize, QSize()));
+    }
     layoutControls();
 }
 

@@ -99,6 +99,7 @@ private:
     void setUpTables();
     void bindSocket();
     void applyStoredGeometry();
+    void resizeToOuter(const QSize &outer);
     void readDatagrams();
     void insertIntoLevelTable(EventGrid *grid, const EventRow &row);
     void insertIntoFullList(EventGrid *levelGrid, const EventRow &row);
@@ -125,6 +126,7 @@ private:
     bool m_quitWithoutAsking = false;
     bool m_systemQuit = false;
     bool m_logFailing = false;
+    QSize m_storedOuterSize; // applied again once the frame is known
     QString m_label1Tag;
     QByteArray m_datagram;
 

@@ -1,0 +1,119 @@
+#pragma once
+
+// A real Form1 on temporary configuration and log files, with message boxes
+// that answer from a script instead of waiting for the operator.
+
+#include "alerts/sound.h"
+#include "main_window/form1.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <deque>
+#include <memory>
+
+namespace quorvik::testing {
+
+struct BoxCall {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon;
+};
+
+class ScriptedBoxes : public MessageBoxes {
+public:
+    std::deque<bool> answers; // next OK/Cancel answers; OK when empty
+    QList<BoxCall> questions;
+    QList<BoxCall> reports;
+
+    bool askOkCancel(QWidget *, const QString &title, const QString &text,
+                     QMessageBox::Icon icon) override {
+        questions.append({title, text, icon});
+        if (answers.empty())
+            return true;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void report(QWidget *, const QString &title, const QString &text,
+                QMessageBox::Icon icon) override {
+        reports.append({title, text, icon});
+    }
+    void reportAndWait(QWidget *parent, const QString &title, const QString &text,
+                       QMessageBox::Icon icon) override {
+        report(parent, title, text, icon);
+    }
+};
+
+class RecordingSounds : public SoundPlayer {
+public:
+    QStringList played;
+    void play(const QString &path) override { played.append(path); }
+};
+
+class FormFixture {
+public:
+    // `config` is the content of quorvik.cfg; a Logfile line pointing into
+    // the temporary folder is added unless the content names one.
+    // `lockPath` names the live-copy lock; by default one of its own.
+    explicit FormFixture(QByteArray config = {}, bool historyMode = false,
+                         const QString &lockPath = {}) {
+        setSoundPlayer(&sounds);
+        if (!config.contains("Logfile"))
+            config = "[Global]\r\nLogfile=" + logPath().toLocal8Bit() + "\r\nPopuplevel=0\r\n" +
+                     config;
+        writeConfig(config);
+        Form1Config c;
+        c.historyMode = historyMode;
+        c.profilePath = configPath();
+        c.defaultLogFile = logPath();
+        c.liveLockPath = lockPath.isEmpty() ? dir.filePath(QStringLiteral("live.lock")) : lockPath;
+        c.udpPort = 0;
+        c.boxes = &boxes;
+        c.clock = [] { return LocalDateTime{2026, 12, 7, 20, 41, 5}; };
+        form = std::make_unique<Form1>(c);
+    }
+    ~FormFixture() {
+        form.reset();
+        setSoundPlayer(nullptr);
+    }
+
+    QString configPath() const { return dir.filePath(QStringLiteral("quorvik.cfg")); }
+    QString logPath() const { return dir.filePath(QStringLiteral("quorvik.log")); }
+
+    void writeConfig(const QByteArray &content) const {
+        QFile file(configPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QByteArray readFile(const QString &path) const {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Loads and shows the window, as the program does.
+    void start() {
+        QCOMPARE(form->load(), Form1::LoadResult::Running);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+    void send(const QByteArray &text, const QString &sender = QStringLiteral("10.0.0.9")) {
+        form->Process_Message(std::string_view(text.constData(), std::size_t(text.size())),
+                              sender);
+    }
+    // Lets the views catch up with the tables.
+    void settle() {
+        for (int i = 0; i < 7; ++i)
+            form->levelGrid(i)->table()->flushChanges();
+        form->fullList()->table()->flushChanges();
+        QCoreApplication::processEvents();
+    }
+
+    QTemporaryDir dir;
+    ScriptedBoxes boxes;
+    RecordingSounds sounds;
+    std::unique_ptr<Form1> form;
+};
+
+} // namespace quorvik::testing

@@ -1,0 +1,185 @@
+// Hover, delete one entry and clear all, on the real window.
+
+#include "form_fixture.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QScrollBar>
+
+using namespace quorvik;
+using namespace quorvik::testing;
+
+namespace {
+
+// Pointer movement to `y` pixels below the table's top edge, delivered where
+// the window system would deliver it: to the header or to the cells.
+void movePointer(EventGrid *grid, int y) {
+    QWidget *target = grid->viewport();
+    QPoint local(20, y - target->y());
+    if (y < target->y()) {
+        target = grid->horizontalHeader();
+        local = QPoint(20, y - target->y());
+    }
+    QMouseEvent move(QEvent::MouseMove, QPointF(local), QPointF(target->mapToGlobal(local)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+}
+
+int rowMiddle(EventGrid *grid, int viewRow) {
+    return grid->viewport()->y() + grid->rowViewportPosition(viewRow) + grid->rowHeight(viewRow) / 2;
+}
+
+} // namespace
+
+class EntriesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void hoverShowsRowMessage();
+    void hoverAfterScrollingReadsRowUnderPointer();
+    void deleteEntryAsksFirst();
+    void deletingLastDataRowKeepsOneRow();
+    void clearAllAsksUnlessQuiet();
+};
+
+void EntriesTest::hoverShowsRowMessage() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    f.start();
+    EventGrid *full = f.form->fullList();
+    QLabel *line = f.form->messageLine();
+    movePointer(full, 2); // header before any message
+    QCOMPARE(line->text(), QStringLiteral(" "));
+    f.send("$LEVL$:W$MSG$:older");
+    f.send("$LEVL$:E$MSG$:newer");
+    f.settle();
+    movePointer(full, rowMiddle(full, 1));
+    QCOMPARE(line->text(), QStringLiteral(" older"));
+    movePointer(full, rowMiddle(full, 0));
+    QCOMPARE(line->text(), QStringLiteral(" newer"));
+    movePointer(full, rowMiddle(full, 4)); // an empty row that fills the table
+    QCOMPARE(line->text(), QStringLiteral("Actual Message: newer"));
+    movePointer(full, rowMiddle(full, 1));
+    movePointer(full, 1); // back onto the header
+    QCOMPARE(line->text(), QStringLiteral("Actual Message: newer"));
+    // The level tables hover the same way.
+    f.form->setViewMode(Form1::ViewMode::TabbedView);
+    f.form->tabStrip()->setCurrentIndex(4);
+    EventGrid *warning = f.form->levelGrid(4);
+    movePointer(warning, rowMiddle(warning, 0));
+    QCOMPARE(line->text(), QStringLiteral(" older"));
+    QCOMPARE(line->textFormat(), Qt::PlainText);
+}
+
+void EntriesTest::hoverAfterScrollingReadsRowUnderPointer() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    f.start();
+    for (int k = 0; k < 60; ++k)
+        f.send("$LEVL$:N$MSG$:m" + QByteArray::number(k));
+    f.settle();
+    EventGrid *full = f.form->fullList();
+    full->scrollTo(full->table()->index(40, 0), QAbstractItemView::PositionAtTop);
+    QCoreApplication::processEvents();
+    const int topRow = full->rowAt(0);
+    QVERIFY(topRow > 10);
+    movePointer(full, rowMiddle(full, topRow));
+    QCOMPARE(f.form->messageLine()->text(), full->table()->cellText(topRow + 1, 5));
+    QVERIFY(!f.form->messageLine()->text().isEmpty());
+    // Anywhere within the row's height.
+    movePointer(full, full->viewport()->y() + full->rowViewportPosition(topRow) + 1);
+    QCOMPARE(f.form->messageLine()->text(), full->table()->cellText(topRow + 1, 5));
+}
+
+void EntriesTest::deleteEntryAsksFirst() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    f.start();
+    f.send("$LEVL$:A$MSG$:first");
+    f.send("$LEVL$:A$MSG$:second");
+    f.settle();
+    EventGrid *full = f.form->fullList();
+    const int rows = full->table()->rows();
+    const QByteArray log = f.readFile(f.logPath());
+    const QPoint onSecondRow = full->visualRect(full->table()->index(1, 5)).center();
+
+    const auto doubleClick = [&] {
+        QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, onSecondRow);
+        QTest::mouseDClick(full->viewport(), Qt::LeftButton, {}, onSecondRow);
+    };
+    f.boxes.answers = {false};
+    doubleClick();
+    QCOMPARE(f.boxes.questions.size(), 1);
+    QCOMPARE(f.boxes.questions[0].text, QStringLiteral("Really delete entry ?"));
+    QCOMPARE(f.boxes.questions[0].title, QStringLiteral("Warning"));
+    QCOMPARE(f.boxes.questions[0].icon, QMessageBox::Question);
+    QCOMPARE(full->table()->rows(), rows);
+
+    f.boxes.answers = {true};
+    doubleClick();
+    QCOMPARE(full->table()->rows(), rows - 1);
+    QCOMPARE(full->table()->cellText(1, 5), QStringLiteral(" second"));
+    QCOMPARE(full->table()->cellText(2, 5), QString()); // the empty rows moved up
+    // The event stays in its level table and in the log; the message line keeps its text.
+    QCOMPARE(f.form->levelGrid(3)->table()->cellText(2, 4), QStringLiteral(" first"));
+    QCOMPARE(f.readFile(f.logPath()), log);
+    QCOMPARE(f.form->messageLineTag(), QStringLiteral("Actual Message: second"));
+}
+
+void EntriesTest::deletingLastDataRowKeepsOneRow() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    f.start();
+    EventTable *full = f.form->fullList()->table();
+    full->setRows(2);
+    f.send("$LEVL$:A$MSG$:only");
+    f.send("$LEVL$:A$MSG$:newest"); // the limit isn't reached: two data rows
+    full->removeRow(2);
+    for (int k = 0; k < 3; ++k)
+        full->removeRow(1);
+    QCOMPARE(full->rows(), 2);
+    QVERIFY(full->eventAt(1).isNull());
+    QCOMPARE(full->background(1), std::nullopt);
+}
+
+void EntriesTest::clearAllAsksUnlessQuiet() {
+    FormFixture f;
+    f.start();
+    f.send("$LEVL$:P$SOURCE$:" + QByteArray(60, 'w') + "$MSG$:" + QByteArray(200, 'x'));
+    f.settle();
+    QList<int> rows;
+    for (int i = 0; i < 7; ++i)
+        rows << f.form->levelGrid(i)->table()->rows();
+    const int widthBefore = f.form->messageColumnWidth();
+    const QByteArray log = f.readFile(f.logPath());
+    auto *clear = f.form->findChild<QPushButton *>(QStringLiteral("tabclear"));
+
+    f.boxes.answers = {false};
+    QTest::mouseClick(clear, Qt::LeftButton);
+    QCOMPARE(f.boxes.questions.size(), 1);
+    QCOMPARE(f.boxes.questions[0].text, QStringLiteral("Really delete all messages ?"));
+    QVERIFY(!f.form->levelGrid(1)->table()->eventAt(1).isNull());
+
+    f.boxes.answers = {true};
+    QTest::mouseClick(clear, Qt::LeftButton);
+    QVERIFY(f.form->levelGrid(1)->table()->eventAt(1).isNull());
+    QVERIFY(f.form->fullList()->table()->eventAt(1).isNull());
+    QCOMPARE(f.form->fullList()->table()->background(1), std::nullopt);
+    QCOMPARE(f.form->fullList()->table()->cellText(0, 0), QStringLiteral("Level"));
+    QCOMPARE(f.form->messageLine()->text(), QString());
+    QCOMPARE(f.form->messageLineTag(), QString());
+    for (int i = 0; i < 7; ++i)
+        QCOMPARE(f.form->levelGrid(i)->table()->rows(), rows[i]);
+    QCOMPARE(f.form->messageColumnWidth(), widthBefore);
+    QCOMPARE(f.readFile(f.logPath()), log);
+
+    // Quiet: no question, and the flag falls back.
+    f.send("$LEVL$:P$MSG$:again");
+    f.form->QuietClear = true;
+    f.form->tabclear_Click();
+    QCOMPARE(f.boxes.questions.size(), 2);
+    QVERIFY(!f.form->QuietClear);
+    QVERIFY(f.form->levelGrid(1)->table()->eventAt(1).isNull());
+    f.boxes.answers = {false};
+    f.form->tabclear_Click();
+    QCOMPARE(f.boxes.questions.size(), 3); // asks again
+}
+
+QTEST_MAIN(EntriesTest)
+#include "tst_entries.moc"

@@ -1,0 +1,131 @@
+// The event table model: what the views are told must always match what the
+// table holds, however top inserts, bottom trims and other edits interleave.
+
+#include "main_window/event_table.h"
+
+#include "core/event_record.h"
+
+#include <QAbstractItemModelTester>
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace quorvik;
+
+namespace {
+
+EventRow makeRow(int n, const Level &level = levelByIndex(4)) {
+    EventRecord record;
+    record.level = &level;
+    record.date = "d" + std::to_string(n);
+    record.processor = "host";
+    record.message = "message " + std::to_string(n);
+    return EventRow(record);
+}
+
+// Every cell the views can read equals the table's own content.
+void compareViewWithTable(EventTable &table) {
+    table.flushChanges();
+    QCOMPARE(table.rowCount(), table.rows() - 1);
+    for (int r = 0; r < table.rowCount(); ++r)
+        for (int c = 0; c < table.columnCount(); ++c)
+            QCOMPARE(table.data(table.index(r, c), Qt::DisplayRole).toString(),
+                     table.cellText(r + 1, c));
+}
+
+} // namespace
+
+class EventTableTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void rowsAreSharedAndShownWithLeadingBlank();
+    void newestRowIsRowOne();
+    void randomEditsKeepViewsConsistent();
+    void recolourTouchesOnlyThatLevel();
+};
+
+void EventTableTest::rowsAreSharedAndShownWithLeadingBlank() {
+    EventRecord record;
+    record.level = &trapLevel();
+    record.date = "07.12.2026 20:41:05";
+    record.processor = std::string("h\0st", 4);
+    record.application = "";
+    record.object = "disk 2";
+    record.message = "quota reached";
+    const EventRow row(record);
+    const EventRow copy = row;
+    QCOMPARE(copy.bytes(1), std::string_view("h\0st", 4));
+    QCOMPARE(copy.cellText(4), QStringLiteral(" quota reached"));
+    QCOMPARE(copy.cellText(2), QString());
+    QCOMPARE(copy.level().name, std::string_view("Trap"));
+    QCOMPARE(EventRow().cellText(4), QString()); // an empty row has no blank either
+
+    EventTable full(EventTable::Kind::FullList);
+    full.insertTop(row, 0x123456);
+    QCOMPARE(full.cellText(1, 0), QStringLiteral("Trap"));
+    QCOMPARE(full.cellText(1, 5), QStringLiteral(" quota reached"));
+    QCOMPARE(full.messageColumn(), 5);
+}
+
+void EventTableTest::newestRowIsRowOne() {
+    EventTable table(EventTable::Kind::LevelTable);
+    table.setRows(5); // header and four empty rows
+    for (int n = 0; n < 3; ++n)
+        table.insertTop(makeRow(n));
+    QCOMPARE(table.rows(), 8);
+    QCOMPARE(table.cellText(1, 0), QStringLiteral("d2"));
+    QCOMPARE(table.cellText(3, 0), QStringLiteral("d0"));
+    QVERIFY(table.eventAt(4).isNull());
+    table.setRows(3); // drops the oldest
+    QCOMPARE(table.cellText(2, 0), QStringLiteral("d1"));
+    QVERIFY(table.eventAt(3).isNull());
+    table.setRows(0); // never fewer than the header and one data row
+    QCOMPARE(table.rows(), 2);
+}
+
+void EventTableTest::randomEditsKeepViewsConsistent() {
+    EventTable table(EventTable::Kind::FullList);
+    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QRandomGenerator random(162);
+    int n = 0;
+    for (int step = 0; step < 3000; ++step) {
+        switch (random.bounded(10)) {
+        case 0:
+            table.setRows(int(random.bounded(1, 40)));
+            break;
+        case 1:
+            table.flushChanges();
+            break;
+        case 2:
+            table.removeRow(int(random.bounded(1, table.rows() + 1)));
+            break;
+        case 3:
+            if (random.bounded(20) == 0)
+                table.clearAll();
+            break;
+        default:
+            if (table.rows() > 30)
+                table.setRows(29);
+            ++n;
+            table.insertTop(makeRow(n), Colour(n));
+        }
+        if (step % 97 == 0)
+            compareViewWithTable(table);
+        if (QTest::currentTestFailed())
+            return;
+    }
+    compareViewWithTable(table);
+}
+
+void EventTableTest::recolourTouchesOnlyThatLevel() {
+    EventTable full(EventTable::Kind::FullList);
+    full.insertTop(makeRow(1, levelByIndex(0)), 255);
+    full.insertTop(makeRow(2, trapLevel()), 16776960);
+    full.recolourLevel(4, 0xABCDEF);
+    QCOMPARE(full.background(1), std::optional<Colour>(0xABCDEF));
+    QCOMPARE(full.background(2), std::optional<Colour>(255));
+    QCOMPARE(toQColor(0x0000FF), QColor(255, 0, 0)); // red in the low byte
+}
+
+QTEST_MAIN(EventTableTest)
+#include "tst_event_table.moc"

@@ -1,0 +1,269 @@
+// Events entering the real main window: tables, colours, message line, tabs,
+// column growth, the log file and the UDP socket.
+
+#include "form_fixture.h"
+
+#include "alerts/alert_popup.h"
+#include "core/level.h"
+
+#include <QNetworkDatagram>
+#include <QTabWidget>
+#include <QUdpSocket>
+
+using namespace quorvik;
+using namespace quorvik::testing;
+
+class IntakeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void rowLimitCutsBeforeInsert_data();
+    void rowLimitCutsBeforeInsert();
+    void trapAndUnknownLandInWarningTable_data();
+    void trapAndUnknownLandInWarningTable();
+    void fullListRowsTakeConfiguredColours();
+    void messageLineShowsNewestMessage();
+    void tabFollowsEveryMessage();
+    void columnsGrowAndMessageWidthKeepsLargest();
+    void emptyProcessorShowsSender();
+    void receivedHtmlIsShownLiterally();
+    void logLinesAppendedWithCrLf();
+    void logFailureReportedOncePerRunOfFailures();
+    void historyModeWritesNoLogAndOpensNoPopup();
+    void popupAndSoundFollowLevel();
+    void socketDrainsEveryDatagram();
+};
+
+void IntakeTest::rowLimitCutsBeforeInsert_data() {
+    QTest::addColumn<int>("rowsBefore");
+    QTest::addColumn<int>("rowsAfter");
+    QTest::newRow("1001 rows cut to 999, then 1000") << 1001 << 1000;
+    QTest::newRow("1000 rows not cut, then 1001") << 1000 << 1001;
+    QTest::newRow("few rows grow by one") << 20 << 21;
+}
+
+void IntakeTest::rowLimitCutsBeforeInsert() {
+    QFETCH(int, rowsBefore);
+    QFETCH(int, rowsAfter);
+    FormFixture f("[Global]\r\nMaxLines=1000\r\n");
+    f.start();
+    EventTable *level = f.form->levelGrid(4)->table();
+    EventTable *full = f.form->fullList()->table();
+    level->setRows(rowsBefore);
+    full->setRows(rowsBefore);
+    f.send("$LEVL$:W$MSG$:newest");
+    QCOMPARE(level->rows(), rowsAfter);
+    QCOMPARE(full->rows(), rowsAfter);
+    QCOMPARE(level->cellText(1, 4), QStringLiteral(" newest"));
+    f.settle();
+    QCOMPARE(level->rowCount(), rowsAfter - 1); // the view agrees after the batch
+}
+
+void IntakeTest::trapAndUnknownLandInWarningTable_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("X is a trap") << QByteArray("$LEVL$:X$MSG$:t") << "Trap" << " t";
+    QTest::newRow("no level tag is a trap") << QByteArray("$MSG$:t") << "Trap" << " t";
+    QTest::newRow("lower-case letter") << QByteArray("$LEVL$:e$MSG$:t") << "Unknown" << " t";
+    QTest::newRow("tag at the end") << QByteArray("$MSG$:t$LEVL$:") << "Unknown" << " t$LEVL$:";
+}
+
+void IntakeTest::trapAndUnknownLandInWarningTable() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    FormFixture f;
+    f.start();
+    f.send(text);
+    QCOMPARE(f.form->levelGrid(4)->table()->cellText(1, 4), message);
+    QCOMPARE(f.form->fullList()->table()->cellText(1, 0), name);
+    QCOMPARE(f.form->fullList()->table()->background(1), std::optional<Colour>(16776960));
+    for (int i = 0; i < 7; ++i)
+        if (i != 4)
+            QVERIFY(f.form->levelGrid(i)->table()->eventAt(1).isNull());
+}
+
+void IntakeTest::fullListRowsTakeConfiguredColours() {
+    FormFixture f("[Color]\r\nC0=&HFF00\r\nC3=*none\r\nC6=oops\r\n");
+    f.start();
+    f.send("$LEVL$:E$MSG$:a");
+    f.send("$LEVL$:A$MSG$:b");
+    f.send("$LEVL$:N$MSG$:c");
+    EventTable *full = f.form->fullList()->table();
+    QCOMPARE(full->background(3), std::optional<Colour>(0xFF00));   // configured
+    QCOMPARE(full->background(2), std::optional<Colour>(65535));    // *none: built-in
+    QCOMPARE(full->background(1), std::optional<Colour>(14737632)); // not a number: built-in
+    // Level tables keep the ordinary background.
+    QCOMPARE(f.form->levelGrid(0)->table()->background(1), std::nullopt);
+    f.settle();
+    const QVariant brush = full->data(full->index(0, 2), Qt::BackgroundRole);
+    QCOMPARE(brush.value<QBrush>().color(), QColor(0xE0, 0xE0, 0xE0));
+}
+
+void IntakeTest::messageLineShowsNewestMessage() {
+    FormFixture f;
+    f.start();
+    QCOMPARE(f.form->messageLine()->text(), QStringLiteral(" "));
+    QCOMPARE(f.form->messageLineTag(), QStringLiteral(" "));
+    f.send("$LEVL$:I$MSG$:disk full");
+    QCOMPARE(f.form->messageLine()->text(), QStringLiteral("Actual Message: disk full"));
+    QCOMPARE(f.form->messageLineTag(), QStringLiteral("Actual Message: disk full"));
+}
+
+void IntakeTest::tabFollowsEveryMessage() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    f.start();
+    const QByteArray letters = "EPCAWINXq";
+    const int expected[] = {0, 1, 2, 3, 4, 5, 6, 4, 4};
+    for (int k = 0; k < letters.size(); ++k) {
+        f.send("$LEVL$:" + letters.mid(k, 1) + "$MSG$:m");
+        QCOMPARE(f.form->tabStrip()->currentIndex(), expected[k]);
+    }
+    QCOMPARE(f.form->viewMode(), Form1::ViewMode::FullList); // switching tabs keeps the view
+}
+
+void IntakeTest::columnsGrowAndMessageWidthKeepsLargest() {
+    FormFixture f;
+    f.start();
+    EventGrid *level = f.form->levelGrid(5);
+    EventGrid *full = f.form->fullList();
+    const int applicationBefore = level->colWidth(2);
+    const int messageBefore = f.form->messageColumnWidth();
+    f.send("$LEVL$:I$SOURCE$:" + QByteArray(80, 'a') + "$MSG$:" + QByteArray(300, 'm'));
+    QVERIFY(level->colWidth(2) > applicationBefore);
+    QCOMPARE(full->colWidth(3), level->colWidth(2));
+    QVERIFY(full->colWidth(5) >= level->colWidth(4));
+    const int grown = f.form->messageColumnWidth();
+    QVERIFY(grown > messageBefore);
+    QCOMPARE(grown, full->colWidth(5));
+    // A short message shrinks nothing.
+    f.send("$LEVL$:I$SOURCE$:b$MSG$:m");
+    QCOMPARE(level->colWidth(2) > applicationBefore, true);
+    QCOMPARE(f.form->messageColumnWidth(), grown);
+    // A narrow window keeps the Message columns at least that wide.
+    f.form->resize(200, 200);
+    f.form->layoutControls();
+    QVERIFY(level->colWidth(4) >= grown);
+    QCOMPARE(full->colWidth(5), level->colWidth(4) + 200);
+}
+
+void IntakeTest::emptyProcessorShowsSender() {
+    FormFixture f;
+    f.start();
+    f.send("$LEVL$:C$HOST$:   $MSG$:x", QStringLiteral("192.0.2.7"));
+    QCOMPARE(f.form->levelGrid(2)->table()->cellText(1, 1), QStringLiteral("192.0.2.7"));
+    QCOMPARE(f.form->fullList()->table()->cellText(1, 2), QStringLiteral("192.0.2.7"));
+    QCOMPARE(f.form->levelGrid(2)->table()->cellText(1, 0), QStringLiteral("07.12.2026 20:41:05"));
+}
+
+void IntakeTest::receivedHtmlIsShownLiterally() {
+    FormFixture f;
+    f.start();
+    const QByteArray html = "<img src=\"http://192.0.2.1/x.png\"><b>bold</b>";
+    f.send("$LEVL$:E$MSG$:" + html);
+    QLabel *label = f.form->messageLine();
+    QCOMPARE(label->textFormat(), Qt::PlainText);
+    QCOMPARE(label->text(), QStringLiteral("Actual Message: ") + QString::fromLatin1(html));
+}
+
+void IntakeTest::logLinesAppendedWithCrLf() {
+    FormFixture f;
+    QFile existing(f.logPath());
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write("old content\r\n");
+    existing.close();
+    f.start();
+    f.send("$LEVL$:N$HOST$:srv7$MSG$:a;b");
+    f.send("$LEVL$:X$HOST$:srv7$SOURCE$:x;y$MSG$:t");
+    QCOMPARE(f.readFile(f.logPath()), QByteArray("old content\r\n"
+                                                 "Note;07.12.2026 20:41:05;srv7;;;a;b\r\n"
+                                                 "Trap;07.12.2026 20:41:05;srv7;x;y;;t\r\n"));
+}
+
+void IntakeTest::logFailureReportedOncePerRunOfFailures() {
+    FormFixture f;
+    const QString blocked = f.dir.filePath(QStringLiteral("no/such/folder/q.log"));
+    f.writeConfig("[Global]\r\nPopuplevel=0\r\nLogfile=" + blocked.toLocal8Bit() + "\r\n");
+    f.start();
+    QCOMPARE(f.boxes.reports.size(), 1); // creating it failed at start-up
+    QVERIFY(f.boxes.reports[0].text.contains(blocked));
+    f.send("$LEVL$:W$MSG$:1");
+    f.send("$LEVL$:W$MSG$:2");
+    QCOMPARE(f.boxes.reports.size(), 1);
+    QCOMPARE(f.form->levelGrid(4)->table()->cellText(1, 4), QStringLiteral(" 2")); // kept
+    // A success, then a new failure: reported again.
+    Settings s = f.form->settings();
+    s.logFile = f.logPath().toStdString();
+    f.form->setSettings(s);
+    f.send("$LEVL$:W$MSG$:3");
+    QCOMPARE(f.boxes.reports.size(), 1);
+    s.logFile = blocked.toStdString();
+    f.form->setSettings(s);
+    f.send("$LEVL$:W$MSG$:4");
+    QCOMPARE(f.boxes.reports.size(), 2);
+}
+
+void IntakeTest::historyModeWritesNoLogAndOpensNoPopup() {
+    FormFixture f({}, true);
+    f.writeConfig("[Global]\r\nPopuplevel=7\r\nLogfile=" + f.logPath().toLocal8Bit() +
+                  "\r\n[Sound]\r\nS4=/tmp/w.wav\r\n");
+    f.start();
+    const QByteArray before = f.readFile(f.logPath());
+    f.send("$LEVL$:W$MSG$:replayed");
+    QCOMPARE(f.readFile(f.logPath()), before);
+    QVERIFY(!currentAlertPopup());
+    QCOMPARE(f.sounds.played, QStringList{QStringLiteral("/tmp/w.wav")});
+    QCOMPARE(f.form->tabStrip()->currentIndex(), 4);
+}
+
+void IntakeTest::popupAndSoundFollowLevel() {
+    FormFixture f;
+    f.writeConfig("[Global]\r\nPopuplevel=4\r\nLogfile=" + f.logPath().toLocal8Bit() +
+                  "\r\n[Sound]\r\nS3=/s/alert.wav\r\nS4=/s/warn.wav\r\nS5=\r\n");
+    f.start();
+    f.send("$LEVL$:W$MSG$:not due");
+    QVERIFY(!currentAlertPopup());
+    f.send("$LEVL$:X$MSG$:trap");
+    QVERIFY(!currentAlertPopup());
+    f.send("$LEVL$:I$MSG$:silent");
+    f.send("$LEVL$:A$HOST$:h$MSG$:due");
+    QVERIFY(currentAlertPopup());
+    QCOMPARE(currentAlertPopup()->warnstufe()->text(), QStringLiteral("Alert"));
+    QCOMPARE(currentAlertPopup()->popmeld(4)->text(), QStringLiteral("due"));
+    QCOMPARE(f.sounds.played, (QStringList{"/s/warn.wav", "/s/warn.wav", "/s/alert.wav"}));
+    closeAlertPopup();
+}
+
+void IntakeTest::socketDrainsEveryDatagram() {
+    // A real socket on a loopback port of its own.
+    QUdpSocket probe;
+    QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.localPort();
+    probe.close();
+
+    FormFixture f;
+    Form1Config c;
+    c.profilePath = f.configPath();
+    c.defaultLogFile = f.logPath();
+    c.liveLockPath = f.dir.filePath(QStringLiteral("socket.lock"));
+    c.udpPort = port;
+    c.boxes = &f.boxes;
+    Form1 form(c);
+    QCOMPARE(form.load(), Form1::LoadResult::Running);
+    QVERIFY(f.boxes.reports.isEmpty());
+
+    QUdpSocket sender;
+    const int count = 200;
+    for (int k = 0; k < count; ++k)
+        sender.writeDatagram("$LEVL$:N$MSG$:" + QByteArray::number(k), QHostAddress::LocalHost,
+                             port);
+    sender.writeDatagram(QByteArray("\x30\x00trap", 6), QHostAddress::LocalHost, port);
+    QTRY_COMPARE(form.fullList()->table()->cellText(1, 0), QStringLiteral("Trap"));
+    QCOMPARE(form.levelGrid(6)->table()->cellText(1, 4), QStringLiteral(" 199"));
+    QCOMPARE(form.fullList()->table()->cellText(1, 2), QStringLiteral("127.0.0.1"));
+    QCOMPARE(f.readFile(f.logPath()).count("\r\n"), count + 2); // header + every datagram
+}
+
+QTEST_MAIN(IntakeTest)
+#include "tst_intake.moc"

@@ -1,0 +1,309 @@
+// The main window's start-up, layout, view modes and shutdown, on the real
+// window.
+
+#include "form_fixture.h"
+
+#include "core/profile.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <QTabWidget>
+
+using namespace quorvik;
+using namespace quorvik::testing;
+
+namespace {
+
+QAction *action(Form1 &form, const char *name) {
+    return form.findChild<QAction *>(QString::fromLatin1(name));
+}
+QPushButton *button(Form1 &form, const char *name) {
+    return form.findChild<QPushButton *>(QString::fromLatin1(name));
+}
+std::string configValue(const FormFixture &f, const char *key) {
+    return readProfileString(f.readFile(f.configPath()).toStdString(), "Global", key, "<none>");
+}
+
+} // namespace
+
+class LayoutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void layoutFollowsWindowSize();
+    void tinyWindowGivesSizesOfOne();
+    void minimisedWindowKeepsControls();
+    void tallerAddsRowsSmallerRemovesNone();
+    void viewSwitchingKeepsIndicatorsInStep();
+    void startViewAndTabFromConfiguration_data();
+    void startViewAndTabFromConfiguration();
+    void buttonsFollowMode_data();
+    void buttonsFollowMode();
+    void tablesStartWithHeadersAndRows();
+    void storedGeometryIsApplied();
+    void quitAsksAndStoresGeometry();
+    void maximisedQuitStoresNoGeometry();
+    void systemQuitAndHistoryQuitDontAsk();
+    void secondLiveCopyIsRefused();
+    void historyCopyNeverBlocksLiveCopy();
+};
+
+void LayoutTest::layoutFollowsWindowSize() {
+    FormFixture f;
+    f.start();
+    f.form->resize(640, 480);
+    QCoreApplication::processEvents();
+    const QRect frame = f.form->frameGeometry();
+    const double W = toTwips(frame.width()), H = toTwips(frame.height());
+    const double A = W - 600, B = H - 525 - 900 - 432 - 200;
+    EventGrid *full = f.form->fullList();
+    QCOMPARE(full->width(), toPixels(A));
+    QCOMPARE(full->height(), toPixels(B));
+    QCOMPARE(f.form->tabStrip()->size(), full->size());
+    QCOMPARE(f.form->tabStrip()->x(), toPixels((W - toTwips(toPixels(A))) / 2));
+    QCOMPARE(full->pos(), f.form->tabStrip()->pos());
+    QCOMPARE(f.form->tabStrip()->y(), toPixels(525) + toPixels(150));
+    for (int i = 0; i < 7; ++i) {
+        QCOMPARE(f.form->levelGrid(i)->width(), toPixels(A - 400));
+        QCOMPARE(f.form->levelGrid(i)->height(), toPixels(B - 700));
+    }
+    QCOMPARE(f.form->messageLine()->y(), full->y() + full->height() + toPixels(150));
+    QCOMPARE(f.form->messageLine()->width(), toPixels(A));
+    // Buttons: right-aligned Exit, the others side by side from the left.
+    QPushButton *view = button(*f.form, "viewschalt");
+    QCOMPARE(view->x(), f.form->tabStrip()->x());
+    QCOMPARE(button(*f.form, "tabclear")->x(), view->x() + view->width());
+    QCOMPARE(button(*f.form, "btnFilter")->x(), view->x() + view->width());
+    QCOMPARE(button(*f.form, "beenden")->geometry().right(), f.form->tabStrip()->geometry().right());
+    // A wide window widens the Message columns to fill the table.
+    int others = 0;
+    for (int c = 0; c < 5; ++c)
+        others += full->colWidth(c);
+    const int M = int(A - 400) - others - 100;
+    QCOMPARE(f.form->levelGrid(0)->colWidth(4), std::max(M, f.form->messageColumnWidth()));
+    QCOMPARE(full->colWidth(5), f.form->levelGrid(0)->colWidth(4) + 200);
+}
+
+void LayoutTest::tinyWindowGivesSizesOfOne() {
+    FormFixture f;
+    f.start();
+    f.form->resize(1, 1);
+    f.form->layoutControls();
+    QCOMPARE(f.form->fullList()->height(), 1);
+    QCOMPARE(f.form->levelGrid(3)->height(), 1);
+    QVERIFY(f.form->fullList()->width() >= 1);
+    QVERIFY(f.form->levelGrid(0)->colWidth(4) >= f.form->messageColumnWidth());
+}
+
+void LayoutTest::minimisedWindowKeepsControls() {
+    FormFixture f;
+    f.start();
+    const QRect before = f.form->fullList()->geometry();
+    f.form->setWindowState(Qt::WindowMinimized);
+    f.form->resize(900, 700);
+    f.form->layoutControls();
+    QCOMPARE(f.form->fullList()->geometry(), before);
+    f.form->setWindowState(Qt::WindowNoState);
+    f.form->layoutControls();
+    QVERIFY(f.form->fullList()->geometry() != before);
+}
+
+void LayoutTest::tallerAddsRowsSmallerRemovesNone() {
+    FormFixture f;
+    f.start();
+    const int before = f.form->levelGrid(2)->table()->rows();
+    f.form->resize(600, 1000);
+    f.form->layoutControls();
+    const int taller = f.form->levelGrid(2)->table()->rows();
+    QVERIFY(taller > before);
+    for (int i = 0; i < 7; ++i)
+        QCOMPARE(f.form->levelGrid(i)->table()->rows(), taller);
+    QVERIFY(f.form->fullList()->table()->rows() > before);
+    f.form->resize(600, 300);
+    f.form->layoutControls();
+    QCOMPARE(f.form->levelGrid(2)->table()->rows(), taller);
+}
+
+void LayoutTest::viewSwitchingKeepsIndicatorsInStep() {
+    FormFixture f;
+    f.start();
+    Form1 &form = *f.form;
+    auto check = [&](Form1::ViewMode mode) {
+        const bool full = mode == Form1::ViewMode::FullList;
+        QCOMPARE(form.viewMode(), mode);
+        QCOMPARE(form.fullList()->isVisible(), full);
+        QCOMPARE(form.tabStrip()->isVisible(), !full);
+        QCOMPARE(action(form, "menFullList")->isChecked(), full);
+        QCOMPARE(action(form, "menTabList")->isChecked(), !full);
+        QCOMPARE(button(form, "viewschalt")->toolTip(),
+                 full ? QStringLiteral("show messages by level")
+                      : QStringLiteral("show all messages in one table"));
+    };
+    check(Form1::ViewMode::TabbedView);
+    QTest::mouseClick(button(form, "viewschalt"), Qt::LeftButton);
+    check(Form1::ViewMode::FullList);
+    QTest::mouseClick(button(form, "viewschalt"), Qt::LeftButton);
+    check(Form1::ViewMode::TabbedView);
+    action(form, "menFullList")->trigger();
+    check(Form1::ViewMode::FullList);
+    action(form, "menFullList")->trigger(); // already shown: still the full list
+    check(Form1::ViewMode::FullList);
+    action(form, "menTabList")->trigger();
+    check(Form1::ViewMode::TabbedView);
+    QCOMPARE(action(form, "menFullList")->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
+    QCOMPARE(action(form, "menTabList")->shortcut(), QKeySequence(QStringLiteral("Ctrl+T")));
+
+    form.HideCurrentView();
+    QVERIFY(!form.tabStrip()->isVisible());
+    QCOMPARE(form.viewMode(), Form1::ViewMode::TabbedView);
+    form.ShowCurrentView();
+    QVERIFY(form.tabStrip()->isVisible());
+    QVERIFY(!form.fullList()->isVisible());
+}
+
+void LayoutTest::startViewAndTabFromConfiguration_data() {
+    QTest::addColumn<QByteArray>("config");
+    QTest::addColumn<bool>("fullList");
+    QTest::addColumn<int>("tab");
+    QTest::newRow("defaults") << QByteArray() << false << 3;
+    QTest::newRow("IniGrid 1, StartTab 5") << QByteArray("IniGrid=1\r\nStartTab=5\r\n") << true << 5;
+    QTest::newRow("IniGrid yes") << QByteArray("IniGrid=yes\r\n") << true << 3;
+    QTest::newRow("IniGrid 0") << QByteArray("IniGrid=0\r\nStartTab=0\r\n") << false << 0;
+    QTest::newRow("StartTab above range") << QByteArray("StartTab=9\r\n") << false << 6;
+    QTest::newRow("StartTab below range") << QByteArray("StartTab=-2\r\n") << false << 0;
+}
+
+void LayoutTest::startViewAndTabFromConfiguration() {
+    QFETCH(QByteArray, config);
+    QFETCH(bool, fullList);
+    QFETCH(int, tab);
+    FormFixture f("[Global]\r\n" + config);
+    f.start();
+    QCOMPARE(f.form->viewMode() == Form1::ViewMode::FullList, fullList);
+    QCOMPARE(f.form->fullList()->isVisible(), fullList);
+    QCOMPARE(action(*f.form, "menFullList")->isChecked(), fullList);
+    QCOMPARE(f.form->tabStrip()->currentIndex(), tab);
+}
+
+void LayoutTest::buttonsFollowMode_data() {
+    QTest::addColumn<bool>("history");
+    QTest::newRow("live") << false;
+    QTest::newRow("history") << true;
+}
+
+void LayoutTest::buttonsFollowMode() {
+    QFETCH(bool, history);
+    FormFixture f({}, history);
+    f.start();
+    for (const char *name : {"btnFilter", "btnSelLog"})
+        QCOMPARE(button(*f.form, name)->isVisible(), history);
+    for (const char *name : {"btnHistory", "tabclear", "sendMsg"})
+        QCOMPARE(button(*f.form, name)->isVisible(), !history);
+    QVERIFY(button(*f.form, "viewschalt")->isVisible());
+    QVERIFY(button(*f.form, "beenden")->isVisible());
+}
+
+void LayoutTest::tablesStartWithHeadersAndRows() {
+    FormFixture f;
+    f.start();
+    EventTable *level = f.form->levelGrid(0)->table();
+    EventTable *full = f.form->fullList()->table();
+    QCOMPARE(level->columnCount(), 5);
+    QCOMPARE(full->columnCount(), 6);
+    QCOMPARE(level->cellText(0, 4), QStringLiteral("Message"));
+    QCOMPARE(full->cellText(0, 0), QStringLiteral("Level"));
+    QVERIFY(level->rows() > 2);
+    QVERIFY(full->rows() > 2);
+    QCOMPARE(f.form->tabStrip()->count(), 7);
+    QCOMPARE(f.form->tabStrip()->tabText(5), QStringLiteral("Information"));
+    QVERIFY(QFile::exists(f.logPath()));
+    QCOMPARE(f.readFile(f.logPath()), QByteArray("Level;Date;Processor;Application;Object;Message\r\n"));
+}
+
+void LayoutTest::storedGeometryIsApplied() {
+    FormFixture f("[Global]\r\nWinTop=1500\r\nWinLeft=3000\r\nWinHeight=6000\r\nWinWidth=9000\r\n");
+    f.start();
+    QCOMPARE(f.form->frameGeometry(), QRect(200, 100, 600, 400));
+}
+
+void LayoutTest::quitAsksAndStoresGeometry() {
+    FormFixture f;
+    f.start();
+    f.form->setGeometry(90, 60, 520, 410);
+    f.boxes.answers = {false};
+    QVERIFY(!f.form->close());
+    QVERIFY(f.form->isVisible());
+    QCOMPARE(f.boxes.questions.size(), 1);
+    QCOMPARE(f.boxes.questions[0].title, QStringLiteral("Quorvik Termination"));
+    QCOMPARE(f.boxes.questions[0].text, QStringLiteral("Really quit Quorvik ?"));
+    // Stored before the question, so also when the operator cancels.
+    const QRect frame = f.form->frameGeometry();
+    QCOMPARE(configValue(f, "WinWidth"), std::to_string(frame.width() * 15));
+    QCOMPARE(configValue(f, "WinTop"), std::to_string(frame.top() * 15));
+    f.boxes.answers = {true};
+    QVERIFY(f.form->close());
+    QCOMPARE(f.boxes.questions.size(), 2);
+}
+
+void LayoutTest::maximisedQuitStoresNoGeometry() {
+    FormFixture f;
+    f.writeConfig("[Global]\r\nLogfile=" + f.logPath().toLocal8Bit() + "\r\nWinTop=1234\r\n");
+    f.start();
+    f.form->showMaximized();
+    QVERIFY(f.form->close());
+    QCOMPARE(configValue(f, "WinTop"), std::string("1234"));
+    QCOMPARE(configValue(f, "WinWidth"), std::string("<none>"));
+}
+
+void LayoutTest::systemQuitAndHistoryQuitDontAsk() {
+    {
+        FormFixture f;
+        f.start();
+        f.form->quitFromSystem();
+        QVERIFY(!f.form->isVisible());
+        QVERIFY(f.boxes.questions.isEmpty());
+        QVERIFY(configValue(f, "WinHeight") != "<none>");
+    }
+    {
+        FormFixture f({}, true);
+        f.start();
+        QVERIFY(f.form->close());
+        QVERIFY(f.boxes.questions.isEmpty());
+    }
+}
+
+void LayoutTest::secondLiveCopyIsRefused() {
+    FormFixture first;
+    first.start();
+    FormFixture second({}, false, first.dir.filePath(QStringLiteral("live.lock")));
+    const QByteArray configBefore = second.readFile(second.configPath());
+    QCOMPARE(second.form->load(), Form1::LoadResult::Refused);
+    QCOMPARE(second.boxes.reports.size(), 1);
+    QCOMPARE(second.boxes.reports[0].text, QStringLiteral("quorvik already running"));
+    QCOMPARE(second.boxes.reports[0].title, QStringLiteral("Error while loading quorvik"));
+    QCOMPARE(second.boxes.reports[0].icon, QMessageBox::Warning);
+    second.form->close();
+    QVERIFY(second.boxes.questions.isEmpty());
+    QCOMPARE(second.readFile(second.configPath()), configBefore); // no geometry written
+    // The first copy is unaffected.
+    first.send("$LEVL$:W$MSG$:still here");
+    QCOMPARE(first.form->levelGrid(4)->table()->cellText(1, 4), QStringLiteral(" still here"));
+    // Once the first copy has ended, a live start succeeds again.
+    first.form.reset();
+    FormFixture third({}, false, first.dir.filePath(QStringLiteral("live.lock")));
+    third.start();
+}
+
+void LayoutTest::historyCopyNeverBlocksLiveCopy() {
+    FormFixture history({}, true);
+    const QString lock = history.dir.filePath(QStringLiteral("live.lock"));
+    FormFixture historyWithLock({}, true, lock);
+    historyWithLock.start();
+    FormFixture live({}, false, lock);
+    live.start();
+    FormFixture anotherHistory({}, true, lock);
+    anotherHistory.start();
+}
+
+QTEST_MAIN(LayoutTest)
+#include "tst_layout.moc"
