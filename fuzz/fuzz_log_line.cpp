@@ -1,0 +1,39 @@
+// Splits any line into the six log fields: joined again with ";" they give
+// the line back, and a line formatted from fields without ";" splits into
+// the same fields.
+#include "check.h"
+#include "core/log_file.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+using namespace quorvik;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    const std::string_view line(reinterpret_cast<const char *>(data), size);
+    const std::array<std::string, 6> fields = splitLogLine(line);
+
+    const auto separators = static_cast<std::size_t>(std::count(line.begin(), line.end(), ';'));
+    const std::size_t used = std::min<std::size_t>(separators, 5) + 1;
+    std::string joined = fields[0];
+    for (std::size_t i = 1; i < used; ++i)
+        joined += ';' + fields[i];
+    FUZZ_CHECK(joined == line);
+    for (std::size_t i = used; i < fields.size(); ++i)
+        FUZZ_CHECK(fields[i].empty());
+
+    EventRecord record;
+    record.level = levelForName(fields[0]);
+    if (!record.level || separators != 5)
+        return 0;
+    record.date = fields[1];
+    record.processor = fields[2];
+    record.application = fields[3];
+    record.object = fields[4];
+    record.message = fields[5];
+    const std::string formatted = formatLogLine(record);
+    FUZZ_CHECK(formatted.size() >= 2 && formatted.substr(formatted.size() - 2) == kLogLineEnd);
+    FUZZ_CHECK(splitLogLine(std::string_view(formatted).substr(0, formatted.size() - 2)) == fields);
+    return 0;
+}
