@@ -1,0 +1,222 @@
+// Real datagrams into the real program: tagged texts from a UDP socket of the
+// test and SNMP traps from net-snmp's snmptrap reach port 162, and every one
+// becomes exactly one line of the log file, checked byte for byte.
+#include "quorvik_process.h"
+
+#include <QtTest>
+
+// All bytes of a literal, zero bytes included.
+template <std::size_t N> QByteArray withZeros(const char (&text)[N]) {
+    return QByteArray(text, qsizetype(N - 1));
+}
+
+class IntakeTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<e2e::QuorvikEnv> m_env;
+    QProcess *m_live = nullptr;
+
+    // Waits for exactly one new line after `before` and returns it.
+    bool awaitOneLine(const QByteArray &before, QByteArray *line) {
+        const bool grown = e2e::waitFor(
+            [&] {
+                const QByteArray now = m_env->log();
+                return now.size() > before.size() && now.endsWith("\r\n");
+            },
+            10000);
+        const QByteArray now = m_env->log();
+        *line = now.mid(before.size());
+        return grown && now.startsWith(before) && e2e::lineCount(*line) == 1;
+    }
+
+private slots:
+    void initTestCase() {
+        E2E_REQUIRE_TRAP_PORT();
+        E2E_REQUIRE_FREE_TRAP_PORT();
+        m_env = std::make_unique<e2e::QuorvikEnv>();
+        QVERIFY(m_env->isValid());
+        QVERIFY(m_env->writeConfig());
+        const QString error = m_env->startLive(&m_live);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(m_env->log(), e2e::kHeader);
+    }
+
+    void cleanupTestCase() { m_env.reset(); }
+
+    void init() {
+        QVERIFY2(m_live && m_live->state() == QProcess::Running,
+                 qPrintable(e2e::QuorvikEnv::describe(m_live)));
+    }
+
+    void taggedTexts_data() {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QByteArray>("expected");
+        const QByteArray fields = "$HOST$:srv1$SOURCE$:app$DEVC$:obj$MSG$:disk full";
+        const QByteArray tail = ";{DATE};srv1;app;obj;disk full\r\n";
+        QTest::newRow("E") << "trapo$LEVL$:E" + fields << "Emergency" + tail;
+        QTest::newRow("P") << "trapo$LEVL$:P" + fields << "Panic" + tail;
+        QTest::newRow("C") << "trapo$LEVL$:C" + fields << "Critical" + tail;
+        QTest::newRow("A") << "trapo$LEVL$:A" + fields << "Alert" + tail;
+        QTest::newRow("W") << "trapo$LEVL$:W" + fields << "Warning" + tail;
+        QTest::newRow("I") << "trapo$LEVL$:I" + fields << "Information" + tail;
+        QTest::newRow("N") << "trapo$LEVL$:N" + fields << "Note" + tail;
+        QTest::newRow("X is a trap") << "trapo$LEVL$:X" + fields << "Trap" + tail;
+        QTest::newRow("lower-case e is unknown") << "trapo$LEVL$:e" + fields << "Unknown" + tail;
+        QTest::newRow("digit is unknown") << "$LEVL$:7" + fields << "Unknown" + tail;
+        QTest::newRow("level tag at the very end")
+            << QByteArray("$MSG$:m$LEVL$:") << QByteArray("Unknown;{DATE};127.0.0.1;;;m$LEVL$:\r\n");
+        QTest::newRow("only the first letter counts")
+            << QByteArray("$LEVL$:Emergency$MSG$:x") << QByteArray("Emergency;{DATE};127.0.0.1;;;x\r\n");
+        QTest::newRow("no level tag is a trap")
+            << QByteArray("$HOST$:srv3$MSG$:no level") << QByteArray("Trap;{DATE};srv3;;;no level\r\n");
+        QTest::newRow("level tag twice: the first counts")
+            << QByteArray("$LEVL$:I$LEVL$:E$MSG$:first wins")
+            << QByteArray("Information;{DATE};127.0.0.1;;;first wins\r\n");
+        QTest::newRow("message tag twice: the first counts")
+            << QByteArray("$LEVL$:W$MSG$:a$MSG$:b") << QByteArray("Warning;{DATE};127.0.0.1;;;a\r\n");
+        QTest::newRow("level tag after a field stays in it")
+            << QByteArray("$MSG$:hello $LEVL$:E")
+            << QByteArray("Emergency;{DATE};127.0.0.1;;;hello $LEVL$:E\r\n");
+        QTest::newRow("example from the operator's manual")
+            << QByteArray("trapo$LEVL$:W$HOST$:srv7$SOURCE$:backup$DEVC$:disk_2$MSG$:quota reached")
+            << QByteArray("Warning;{DATE};srv7;backup;disk 2;quota reached\r\n");
+        QTest::newRow("underscores in every field")
+            << QByteArray("$LEVL$:N$HOST$:srv_7$SOURCE$:back_up$DEVC$:disk_2$MSG$:__quota_reached")
+            << QByteArray("Note;{DATE};srv 7;back up;disk 2;quota reached\r\n");
+        QTest::newRow("leading blanks kept without a cut")
+            << QByteArray("$LEVL$:N$MSG$:  hi") << QByteArray("Note;{DATE};127.0.0.1;;;  hi\r\n");
+        QTest::newRow("leading blanks dropped after a cut")
+            << QByteArray("$LEVL$:N$MSG$:  hi$HOST$:h") << QByteArray("Note;{DATE};h;;;hi\r\n");
+        QTest::newRow("trailing blanks stay")
+            << QByteArray("$LEVL$:N$HOST$:h$MSG$:end  ") << QByteArray("Note;{DATE};h;;;end  \r\n");
+        QTest::newRow("no host: the sender's address")
+            << QByteArray("$LEVL$:W$MSG$:no host") << QByteArray("Warning;{DATE};127.0.0.1;;;no host\r\n");
+        QTest::newRow("blank host: the sender's address")
+            << QByteArray("$LEVL$:W$HOST$:   $MSG$:blank host")
+            << QByteArray("Warning;{DATE};127.0.0.1;;;blank host\r\n");
+        QTest::newRow("sent date kept as sent")
+            << QByteArray("$LEVL$:I$DATE$:07.12.2026 20:41:05$HOST$:srv7$MSG$:x")
+            << QByteArray("Information;07.12.2026 20:41:05;srv7;;;x\r\n");
+        QTest::newRow("empty date generated")
+            << QByteArray("$LEVL$:I$DATE$:$HOST$:x$MSG$:y") << QByteArray("Information;{DATE};x;;;y\r\n");
+        QTest::newRow("semicolons inside values")
+            << QByteArray("$LEVL$:A$HOST$:h$SOURCE$:x;y$DEVC$:o$MSG$:a;b")
+            << QByteArray("Alert;{DATE};h;x;y;o;a;b\r\n");
+        QTest::newRow("empty application and object")
+            << QByteArray("$LEVL$:N$HOST$:srv7$MSG$:text") << QByteArray("Note;{DATE};srv7;;;text\r\n");
+        QTest::newRow("HTML text")
+            << QByteArray("$LEVL$:C$HOST$:<i>h</i>$MSG$:<b>bold</b> <img src=\"http://127.0.0.1/x.png\"> &amp;")
+            << QByteArray("Critical;{DATE};<i>h</i>;;;<b>bold</b> <img src=\"http://127.0.0.1/x.png\"> &amp;\r\n");
+        QTest::newRow("zero byte inside the message")
+            << withZeros("$LEVL$:W$HOST$:h$MSG$:a\0b") << withZeros("Warning;{DATE};h;;;a\0b\r\n");
+        QTest::newRow("8-bit bytes kept")
+            << QByteArray("$LEVL$:I$HOST$:h$MSG$:caf\xe9 \xc3\xa9t\xe9")
+            << QByteArray("Information;{DATE};h;;;caf\xe9 \xc3\xa9t\xe9\r\n");
+        QTest::newRow("text without any tag")
+            << QByteArray("hello world") << QByteArray("Trap;{DATE};127.0.0.1;;;\r\n");
+    }
+
+    void taggedTexts() {
+        QFETCH(QByteArray, payload);
+        QFETCH(QByteArray, expected);
+        const QByteArray before = m_env->log();
+        const QDateTime from = QDateTime::currentDateTime();
+        QCOMPARE(e2e::sendDatagram(payload), payload.size());
+        QByteArray line;
+        const bool one = awaitOneLine(before, &line);
+        const QDateTime to = QDateTime::currentDateTime();
+        QVERIFY2(one, qPrintable(QStringLiteral("no single new log line; appended: [%1]; %2")
+                                     .arg(QString::fromLatin1(line.toPercentEncoding()),
+                                          e2e::QuorvikEnv::describe(m_live))));
+        const QString diff = e2e::compareLogLine(line, expected, from, to);
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));
+    }
+
+    void snmpTraps_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("expected");
+        const QString target = QStringLiteral("127.0.0.1:162");
+        const QStringList v2c = {QStringLiteral("-v"), QStringLiteral("2c"), QStringLiteral("-c"),
+                                 QStringLiteral("public"), target, QString(),
+                                 QStringLiteral("1.3.6.1.4.1.8072.2.3.0.1")};
+        const QStringList v1 = {QStringLiteral("-v"), QStringLiteral("1"), QStringLiteral("-c"),
+                                QStringLiteral("public"), target, QStringLiteral("1.3.6.1.4.1.8072"),
+                                QStringLiteral("127.0.0.1"), QStringLiteral("6"), QStringLiteral("1"),
+                                QString()};
+        const QString sysDescr = QStringLiteral("1.3.6.1.2.1.1.1.0");
+        const QString sysContact = QStringLiteral("1.3.6.1.2.1.1.4.0");
+        const QString sysName = QStringLiteral("1.3.6.1.2.1.1.5.0");
+        const QString s = QStringLiteral("s"), i = QStringLiteral("i");
+        const QString longText = QStringLiteral("uplink-").repeated(30); // 210 bytes: long-form length
+
+        QTest::newRow("v2c, sysDescr last")
+            << v2c + QStringList{sysDescr, s, QStringLiteral("Router up")}
+            << QByteArray("Trap;{DATE};127.0.0.1;;;Router up\r\n");
+        QTest::newRow("v1, sysDescr last")
+            << v1 + QStringList{sysDescr, s, QStringLiteral("Switch down")}
+            << QByteArray("Trap;{DATE};127.0.0.1;;;Switch down\r\n");
+        QTest::newRow("v2c, sysDescr before sysName")
+            << v2c + QStringList{sysDescr, s, QStringLiteral("Router up"), sysName, s,
+                                 QStringLiteral("edge-7")}
+            << QByteArray("Trap;{DATE};127.0.0.1;;;Router up\r\n");
+        QTest::newRow("v1, sysDescr before sysContact and an integer")
+            << v1 + QStringList{sysDescr, s, QStringLiteral("Switch down"), sysContact, s,
+                                QStringLiteral("noc"), QStringLiteral("1.3.6.1.2.1.2.2.1.1.3"), i,
+                                QStringLiteral("3")}
+            << QByteArray("Trap;{DATE};127.0.0.1;;;Switch down\r\n");
+        QTest::newRow("v2c, long sysDescr before sysName")
+            << v2c + QStringList{sysDescr, s, longText, sysName, s, QStringLiteral("edge-7")}
+            << "Trap;{DATE};127.0.0.1;;;" + longText.toLatin1() + "\r\n";
+        QTest::newRow("v2c, sysDescr taken unchanged")
+            << v2c + QStringList{sysDescr, s, QStringLiteral("port_7 down; _flap_")}
+            << QByteArray("Trap;{DATE};127.0.0.1;;;port_7 down; _flap_\r\n");
+        QTest::newRow("v2c without sysDescr")
+            << v2c + QStringList{sysName, s, QStringLiteral("edge-7")}
+            << QByteArray("Trap;{DATE};127.0.0.1;;;\r\n");
+    }
+
+    void snmpTraps() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, expected);
+        const QByteArray before = m_env->log();
+        const QDateTime from = QDateTime::currentDateTime();
+        const QString sent = m_env->snmptrap(arguments);
+        QVERIFY2(sent.isEmpty(), qPrintable(sent));
+        QByteArray line;
+        const bool one = awaitOneLine(before, &line);
+        const QDateTime to = QDateTime::currentDateTime();
+        QVERIFY2(one, qPrintable(QStringLiteral("no single new log line; appended: [%1]; %2")
+                                     .arg(QString::fromLatin1(line.toPercentEncoding()),
+                                          e2e::QuorvikEnv::describe(m_live))));
+        const QString diff = e2e::compareLogLine(line, expected, from, to);
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));
+    }
+
+    // A quick series of datagrams: one line each, in the order sent.
+    void seriesKeepsEveryEventInOrder() {
+        const QByteArray before = m_env->log();
+        constexpr int count = 200;
+        QUdpSocket socket;
+        for (int n = 0; n < count; ++n) {
+            const QByteArray payload = "$LEVL$:I$HOST$:srv$MSG$:event " + QByteArray::number(n);
+            QCOMPARE(socket.writeDatagram(payload, QHostAddress(QHostAddress::LocalHost), e2e::kTrapPort),
+                     payload.size());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(e2e::lineCount(m_env->log()) - e2e::lineCount(before), qsizetype(count),
+                                  15000);
+        const QByteArray now = m_env->log();
+        QVERIFY(now.startsWith(before));
+        const QList<QByteArray> lines = now.mid(before.size()).split('\n');
+        QCOMPARE(lines.size(), count + 1);
+        for (int n = 0; n < count; ++n) {
+            const QByteArray &line = lines[n];
+            QVERIFY2(line.startsWith("Information;") &&
+                         line.endsWith(";srv;;;event " + QByteArray::number(n) + "\r"),
+                     line.constData());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(IntakeTest)
+#include "tst_intake.moc"
