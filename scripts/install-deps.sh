@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build ccache g++ clang libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev libgl-dev
   xvfb xauth snmp snmptrapd libcap2-bin iproute2
-  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 msitools wine64 wine
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 msitools wixl wine64 wine
 )
 
 missing=()
