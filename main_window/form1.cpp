@@ -596,8 +596,10 @@ void Form1::closeEvent(QCloseEvent *event) {
     m_socket->close();
     closeAlertPopup();
     event->accept();
-    // The secondary windows go with the main window.
-    QApplication::closeAllWindows();
+    // The secondary windows (options, about, send message) go with it.
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (window != this && window->parentWidget() == this)
+            window->close();
 }
 
 } // namespace quorvik

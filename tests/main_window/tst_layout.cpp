@@ -42,6 +42,7 @@ private slots:
     void tablesStartWithHeadersAndRows();
     void storedGeometryIsApplied();
     void quitAsksAndStoresGeometry();
+    void quitClosesSecondaryWindowsOnly();
     void maximisedQuitStoresNoGeometry();
     void systemQuitAndHistoryQuitDontAsk();
     void secondLiveCopyIsRefused();
@@ -243,6 +244,18 @@ void LayoutTest::quitAsksAndStoresGeometry() {
     f.boxes.answers = {true};
     QVERIFY(f.form->close());
     QCOMPARE(f.boxes.questions.size(), 2);
+}
+
+void LayoutTest::quitClosesSecondaryWindowsOnly() {
+    FormFixture f;
+    f.start();
+    auto *dialog = new QWidget(f.form.get(), Qt::Window);
+    dialog->show();
+    QWidget unrelated;
+    unrelated.show();
+    QVERIFY(f.form->close());
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(unrelated.isVisible());
 }
 
 void LayoutTest::maximisedQuitStoresNoGeometry() {
