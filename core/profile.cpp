@@ -188,13 +188,9 @@ std::string readProfileFile(const std::string &path, std::string_view section, s
 
 FileResult writeProfileFile(const std::string &path, std::string_view section, std::string_view key,
                             std::string_view value) {
-    std::string error;
-    std::optional<std::string> content = readTextFile(path, &error);
-    std::error_code unused;
-    if (!content && std::filesystem::exists(path, unused))
-        return {error};
-    return writeFileAtomically(
-        path, writeProfileString(content.value_or(std::string()), section, key, value));
+    return updateTextFile(path, [&](const std::string &content) {
+        return writeProfileString(content, section, key, value);
+    });
 }
 
 } // namespace quorvik

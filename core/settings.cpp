@@ -146,6 +146,8 @@ Settings settingsFromProfile(std::string_view content, std::string_view defaultL
     Settings settings;
     settings.popupLevel = intSetting(content, "Popuplevel", "4", 10);
     settings.logFile = readProfileString(content, "Global", "Logfile", defaultLogFile);
+    if (settings.logFile.empty()) // an empty value names no file: use the default
+        settings.logFile = std::string(defaultLogFile);
     settings.maxLines = std::max(2, intSetting(content, "MaxLines", "1000"));
     settings.startTab = std::clamp(intSetting(content, "StartTab", "3"), 0, kLevelCount - 1);
     settings.startInFullList = readProfileString(content, "Global", "IniGrid", "0") != "0";

@@ -116,4 +116,14 @@ FileResult writeFileAtomically(const std::string &path, const std::string &conte
     return {};
 }
 
+FileResult updateTextFile(const std::string &path,
+                          const std::function<std::string(const std::string &)> &change) {
+    std::string error;
+    const std::optional<std::string> content = readTextFile(path, &error);
+    std::error_code unused;
+    if (!content && std::filesystem::exists(path, unused))
+        return {error};
+    return writeFileAtomically(path, change(content.value_or(std::string())));
+}
+
 } // namespace quorvik

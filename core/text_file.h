@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,5 +21,11 @@ std::optional<std::string> readTextFile(const std::string &path, std::string *er
 // folder, flushed, then renamed over the old one. A crash leaves either the
 // old or the new content, never a mix.
 FileResult writeFileAtomically(const std::string &path, const std::string &content);
+
+// Reads the file (a missing file counts as empty), applies `change` and
+// writes the result atomically. A file that exists but can't be read is
+// left alone.
+FileResult updateTextFile(const std::string &path,
+                          const std::function<std::string(const std::string &)> &change);
 
 } // namespace quorvik

@@ -24,12 +24,8 @@ QString ProfileStore::update(const std::function<std::string(std::string)> &chan
     lock.setStaleLockTime(10000);
     if (!lock.tryLock(5000))
         return QStringLiteral("the file is locked by another program");
-    const std::string path = m_path.toStdString();
-    std::string error;
-    std::optional<std::string> old = readTextFile(path, &error);
-    if (!old && info.exists())
-        return QString::fromLocal8Bit(error);
-    const FileResult result = writeFileAtomically(path, change(old.value_or(std::string())));
+    const FileResult result = updateTextFile(
+        m_path.toStdString(), [&](const std::string &old) { return change(old); });
     return QString::fromLocal8Bit(result.error);
 }
 

@@ -278,6 +278,8 @@ void TestProfile::settingsDefaults() {
     const LevelColours expected = {0xFF00, 8421631, 33023, 65535, 16776960, 8454016, 16};
     QVERIFY(s.levelColours == expected);
     QCOMPARE(bytes(settingsFromProfile("", "/var/x.log").logFile), QByteArray("/var/x.log"));
+    QCOMPARE(bytes(settingsFromProfile("[Global]\nLogfile=  \n", "/var/x.log").logFile),
+             QByteArray("/var/x.log")); // an empty value names no file
 }
 
 void TestProfile::geometry() {
