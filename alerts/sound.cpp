@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QSoundEffect>
+
+#include <memory>
 #include <QUrl>
 
 #include <algorithm>
@@ -56,17 +58,16 @@ QSoundEffect *MultimediaSoundPlayer::Pool::effectFor(const QString &path) {
 // A file that can't be loaded deletes its effect, so a later call tries again.
 QSoundEffect *MultimediaSoundPlayer::Pool::create(const QString &path) {
     auto *effect = new QSoundEffect(&owner_);
-    QObject::connect(effect, &QSoundEffect::statusChanged, effect, [effect] {
-        if (effect->status() == QSoundEffect::Error)
+    // Loading passes through other states first; play at the first Ready.
+    auto playWhenReady = std::make_shared<bool>(true);
+    QObject::connect(effect, &QSoundEffect::statusChanged, effect, [effect, playWhenReady] {
+        if (effect->status() == QSoundEffect::Error) {
             effect->deleteLater();
+        } else if (effect->status() == QSoundEffect::Ready && *playWhenReady) {
+            *playWhenReady = false;
+            effect->play();
+        }
     });
-    QObject::connect(
-        effect, &QSoundEffect::statusChanged, effect,
-        [effect] {
-            if (effect->status() == QSoundEffect::Ready)
-                effect->play();
-        },
-        Qt::SingleShotConnection);
     effect->setSource(QUrl::fromLocalFile(path));
     return effect;
 }
