@@ -18,10 +18,17 @@
 #include <QUdpSocket>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -35,6 +42,25 @@ inline QString quorvikBinary() {
     const QString fromEnv = qEnvironmentVariable("QUORVIK_BINARY");
     return fromEnv.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/quorvik")
                              : fromEnv;
+}
+
+// Moves this test process, and with it every copy and sender it starts, into
+// a network namespace of its own with only the loopback interface: port 162
+// there is the test's alone, and no other program's datagrams reach its
+// copies. Empty when done, else why the machine's network is used.
+inline QString enterPrivateNetwork() {
+    if (::unshare(CLONE_NEWNET) != 0)
+        return QStringLiteral("unshare: ") + QString::fromLocal8Bit(std::strerror(errno));
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    const bool up = fd >= 0 && ::ioctl(fd, SIOCGIFFLAGS, &request) == 0 &&
+                    (request.ifr_flags |= IFF_UP, ::ioctl(fd, SIOCSIFFLAGS, &request) == 0);
+    const QString error = up ? QString() : QStringLiteral("loopback: ") +
+                                               QString::fromLocal8Bit(std::strerror(errno));
+    if (fd >= 0)
+        ::close(fd);
+    return error;
 }
 
 inline QByteArray readFile(const QString &path) {
@@ -92,10 +118,14 @@ inline QSet<quint64> udpInodesOnPort(quint16 port) {
     return inodes;
 }
 
-// Socket inodes among the open files of process `pid`.
-inline QSet<quint64> socketInodesOf(qint64 pid) {
-    QSet<quint64> inodes;
+// Socket inodes among the open files of process `pid`; nullopt when its
+// files can't be seen (a copy that got CAP_NET_BIND_SERVICE from its file is
+// not inspectable by an unprivileged test).
+inline std::optional<QSet<quint64>> socketInodesOf(qint64 pid) {
     const QString fdDir = QStringLiteral("/proc/%1/fd").arg(pid);
+    if (::access(QFile::encodeName(fdDir).constData(), R_OK | X_OK) != 0)
+        return std::nullopt;
+    QSet<quint64> inodes;
     for (const QString &fd : QDir(fdDir).entryList(QDir::Files | QDir::System)) {
         char target[128] = {};
         const QByteArray link = QFile::encodeName(fdDir + QLatin1Char('/') + fd);
@@ -107,18 +137,26 @@ inline QSet<quint64> socketInodesOf(qint64 pid) {
     return inodes;
 }
 
+// Whether process `pid` holds UDP `port`. Where its files can't be seen:
+// whether any process holds the port (the tests start with it free).
 inline bool holdsUdpPort(qint64 pid, quint16 port = kTrapPort) {
-    return pid > 0 && socketInodesOf(pid).intersects(udpInodesOnPort(port));
+    if (pid <= 0)
+        return false;
+    const std::optional<QSet<quint64>> own = socketInodesOf(pid);
+    return own ? own->intersects(udpInodesOnPort(port)) : !udpInodesOnPort(port).isEmpty();
 }
 
-// Whether process `pid` has bound any UDP socket at all.
+// Whether process `pid` has bound any UDP socket; false where its files
+// can't be seen (only a privileged test sees them all).
 inline bool holdsAnyUdpPort(qint64 pid) {
-    const QSet<quint64> own = socketInodesOf(pid);
+    const std::optional<QSet<quint64>> own = socketInodesOf(pid);
+    if (!own)
+        return false;
     for (const char *table : {"/proc/net/udp", "/proc/net/udp6"}) {
         const QList<QByteArray> lines = readFile(QString::fromLatin1(table)).split('\n');
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const QList<QByteArray> fields = lines[i].simplified().split(' ');
-            if (fields.size() >= 10 && own.contains(fields[9].toULongLong()))
+            if (fields.size() >= 10 && own->contains(fields[9].toULongLong()))
                 return true;
         }
     }
@@ -257,6 +295,14 @@ public:
             .arg(arguments.join(QLatin1Char(' ')), describe(process));
     }
 
+    // Sends a tagged Note from host "e2e" with `message` and waits until the
+    // log ends with its line: the live copy is up and in its event loop.
+    bool logsNote(const QByteArray &message) const {
+        const QByteArray payload = "$LEVL$:N$HOST$:e2e$MSG$:" + message;
+        return sendDatagram(payload) == payload.size() &&
+               waitFor([&] { return log().endsWith(";e2e;;;" + message + "\r\n"); }, 10000);
+    }
+
     // Stops a copy at once (SIGKILL) if it still runs.
     static void stop(QProcess *process) {
         if (process && process->state() != QProcess::NotRunning) {
@@ -304,6 +350,21 @@ private:
 inline qsizetype lineCount(const QByteArray &bytes) { return bytes.count("\r\n"); }
 
 } // namespace e2e
+
+// The test's main: a QtTest main that first enters a private network
+// namespace where the system allows it (as root), else runs on the machine's
+// network, where port 162 must be free and others' datagrams may arrive.
+#define E2E_TEST_MAIN(TestObject)                                                                 \
+    int main(int argc, char *argv[]) {                                                            \
+        const QString network = e2e::enterPrivateNetwork();                                       \
+        QCoreApplication app(argc, argv);                                                         \
+        if (!network.isEmpty())                                                                   \
+            qWarning("e2e: no private network namespace (%s); using the machine's network",      \
+                     qPrintable(network));                                                        \
+        TestObject test;                                                                          \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                \
+        return QTest::qExec(&test, argc, argv);                                                   \
+    }
 
 // Skips the whole test where port 162 can't be bound, saying why.
 #define E2E_REQUIRE_TRAP_PORT()                                                                   \

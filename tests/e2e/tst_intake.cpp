@@ -218,5 +218,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(IntakeTest)
+E2E_TEST_MAIN(IntakeTest)
 #include "tst_intake.moc"

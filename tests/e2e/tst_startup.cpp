@@ -1,0 +1,137 @@
+// Start-up of the real program: the log file it creates or keeps, history
+// mode that neither binds nor writes, and the command lines that start live.
+#include "quorvik_process.h"
+
+#include <QtTest>
+
+namespace {
+
+const QByteArray kOldLine = "Note;07.12.2026 20:41:05;srv7;;;old entry\r\n";
+
+// Sends one datagram and waits until the log holds `lines` lines.
+bool sendAndAwaitLines(const e2e::QuorvikEnv &env, const QByteArray &payload, qsizetype lines) {
+    return e2e::sendDatagram(payload) == payload.size() &&
+           e2e::waitFor([&] { return e2e::lineCount(env.log()) >= lines; }, 10000) &&
+           e2e::lineCount(env.log()) == lines;
+}
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { E2E_REQUIRE_TRAP_PORT(); }
+    void init() { E2E_REQUIRE_FREE_TRAP_PORT(); }
+
+    void missingLogCreatedWithHeaderOnly_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("live") << QStringList{};
+        QTest::newRow("history -H") << QStringList{QStringLiteral("-H")};
+        QTest::newRow("history -h") << QStringList{QStringLiteral("-h")};
+    }
+
+    void missingLogCreatedWithHeaderOnly() {
+        QFETCH(QStringList, arguments);
+        e2e::QuorvikEnv env;
+        QVERIFY(env.writeConfig());
+        QVERIFY(!QFileInfo::exists(env.logPath()));
+        QProcess *copy = env.start(arguments);
+        QVERIFY(copy);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(env.logPath()), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(env.log(), e2e::kHeader, 5000);
+        QVERIFY2(copy->state() == QProcess::Running, qPrintable(env.describe(copy)));
+    }
+
+    void existingLogKeptAndAppended() {
+        e2e::QuorvikEnv env;
+        QVERIFY(env.writeConfig());
+        QVERIFY(e2e::writeFile(env.logPath(), e2e::kHeader + kOldLine));
+        QProcess *live = nullptr;
+        const QString error = env.startLive(&live);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(env.log(), e2e::kHeader + kOldLine);
+        QVERIFY2(sendAndAwaitLines(env, "$LEVL$:I$HOST$:srv8$MSG$:new entry", 3),
+                 qPrintable(env.describe(live)));
+        const QByteArray log = env.log();
+        QVERIFY(log.startsWith(e2e::kHeader + kOldLine));
+        QVERIFY2(log.endsWith(";srv8;;;new entry\r\n"), log.constData());
+    }
+
+    // History copies never bind and never write the log; a live copy starts
+    // beside them (history copies don't hold the single-copy lock) and is the
+    // only one that receives.
+    void historyNeitherBindsNorWrites_data() {
+        QTest::addColumn<QString>("option");
+        QTest::newRow("-H") << QStringLiteral("-H");
+        QTest::newRow("-h") << QStringLiteral("-h");
+    }
+
+    void historyNeitherBindsNorWrites() {
+        QFETCH(QString, option);
+        e2e::QuorvikEnv env;
+        QVERIFY(env.writeConfig());
+        QProcess *history = env.start({option});
+        QVERIFY(history);
+        // The log file appears at the end of the start-up: the copy is up.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(env.logPath()), 15000);
+        QTest::qWait(300);
+        QVERIFY2(history->state() == QProcess::Running, qPrintable(env.describe(history)));
+        QVERIFY(!e2e::holdsAnyUdpPort(history->processId()));
+        QVERIFY(e2e::udpInodesOnPort(e2e::kTrapPort).isEmpty());
+
+        // Nobody listens: the datagram is lost and the log stays as it was.
+        QVERIFY(e2e::sendDatagram("$LEVL$:E$MSG$:to nobody") > 0);
+        QTest::qWait(500);
+        QCOMPARE(env.log(), e2e::kHeader);
+
+        QProcess *live = nullptr;
+        const QString error = env.startLive(&live);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QProcess *secondHistory = env.start({option});
+        QVERIFY(secondHistory);
+        QVERIFY2(sendAndAwaitLines(env, "$LEVL$:W$HOST$:srv9$MSG$:beside history", 2),
+                 qPrintable(env.describe(live)));
+        QTest::qWait(300);
+        const QByteArray log = env.log();
+        QCOMPARE(e2e::lineCount(log), qsizetype(2));
+        QVERIFY2(log.startsWith(e2e::kHeader + "Warning;") &&
+                     log.endsWith(";srv9;;;beside history\r\n"),
+                 log.constData());
+        QVERIFY2(history->state() == QProcess::Running, qPrintable(env.describe(history)));
+        QVERIFY2(secondHistory->state() == QProcess::Running, qPrintable(env.describe(secondHistory)));
+        QVERIFY(!e2e::holdsAnyUdpPort(history->processId()));
+        QVERIFY(!e2e::holdsAnyUdpPort(secondHistory->processId()));
+    }
+
+    // Only "-h" and "-H" exactly select history mode; these start live: they
+    // bind the port and log what arrives.
+    void otherCommandLinesAreLive_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("\"-h \"") << QStringList{QStringLiteral("-h ")};
+        QTest::newRow("\"-H \"") << QStringList{QStringLiteral("-H ")};
+        QTest::newRow("/h") << QStringList{QStringLiteral("/h")};
+        QTest::newRow("-help") << QStringList{QStringLiteral("-help")};
+        QTest::newRow("-h -h") << QStringList{QStringLiteral("-h"), QStringLiteral("-h")};
+        QTest::newRow("none") << QStringList{};
+    }
+
+    void otherCommandLinesAreLive() {
+        QFETCH(QStringList, arguments);
+        e2e::QuorvikEnv env;
+        QVERIFY(env.writeConfig());
+        QProcess *live = nullptr;
+        const QString error = env.startLive(&live, arguments);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QByteArray tag = QTest::currentDataTag();
+        QVERIFY2(sendAndAwaitLines(env, "$LEVL$:I$HOST$:srv$MSG$:started with " + tag, 2),
+                 qPrintable(env.describe(live)));
+        const QByteArray log = env.log();
+        QVERIFY2(log.startsWith(e2e::kHeader + "Information;") &&
+                     log.endsWith(";srv;;;started with " + tag + "\r\n"),
+                 log.constData());
+    }
+};
+
+E2E_TEST_MAIN(StartupTest)
+#include "tst_startup.moc"
