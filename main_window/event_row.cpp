@@ -1,44 +1,78 @@
 #include "main_window/event_row.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 namespace quorvik {
 
-// Header of the shared block; the cell bytes follow it.
+namespace {
+
+// Levels by a one-byte code: 0..6 the level tables, then Trap and Unknown.
+constexpr std::uint8_t kTrapCode = kLevelCount, kUnknownCode = kLevelCount + 1;
+
+std::uint8_t levelCode(const Level &level) {
+    if (&level == &trapLevel())
+        return kTrapCode;
+    if (&level == &unknownLevel())
+        return kUnknownCode;
+    return static_cast<std::uint8_t>(level.index);
+}
+
+const Level &levelOfCode(std::uint8_t code) {
+    if (code == kTrapCode)
+        return trapLevel();
+    if (code == kUnknownCode)
+        return unknownLevel();
+    return levelByIndex(code);
+}
+
+} // namespace
+
+// Header of the shared block; the cell bytes follow it. Every cell but the
+// message comes from one datagram field or a short default, so 16 bits hold
+// its length; the message has the rest of `total`.
 struct EventRow::Data {
     std::uint32_t references;
-    std::uint32_t ends[kCells]; // end offset of each cell in the text
-    const Level *level;
+    std::uint32_t total;
+    std::uint16_t lengths[kCells - 1];
+    std::uint8_t level;
     char *text() { return reinterpret_cast<char *>(this + 1); }
 };
 
 EventRow::EventRow(const EventRecord &record) {
-    const auto fields = record.fields();
+    auto fields = record.fields();
     std::size_t total = 0;
     for (const std::string *field : fields)
         total += field->size();
     void *memory = std::malloc(sizeof(Data) + total);
     if (!memory)
         throw std::bad_alloc();
-    m_data = new (memory) Data{1, {}, record.level};
+    m_data = new (memory) Data{1, static_cast<std::uint32_t>(total), {}, levelCode(*record.level)};
     std::size_t offset = 0;
     for (int c = 0; c < kCells; ++c) {
-        std::memcpy(m_data->text() + offset, fields[c]->data(), fields[c]->size());
-        offset += fields[c]->size();
-        m_data->ends[c] = static_cast<std::uint32_t>(offset);
+        std::size_t length = fields[c]->size();
+        if (c < kCells - 1) {
+            length = std::min<std::size_t>(length, UINT16_MAX);
+            m_data->lengths[c] = static_cast<std::uint16_t>(length);
+        }
+        std::memcpy(m_data->text() + offset, fields[c]->data(), length);
+        offset += length;
     }
+    m_data->total = static_cast<std::uint32_t>(offset);
 }
 
-const Level &EventRow::level() const { return *m_data->level; }
+const Level &EventRow::level() const { return levelOfCode(m_data->level); }
 
 std::string_view EventRow::bytes(int c) const {
     if (!m_data || c < 0 || c >= kCells)
         return {};
-    const std::uint32_t begin = c == 0 ? 0 : m_data->ends[c - 1];
-    return {m_data->text() + begin, m_data->ends[c] - begin};
+    std::size_t begin = 0;
+    for (int k = 0; k < c; ++k)
+        begin += m_data->lengths[k];
+    const std::size_t length = c < kCells - 1 ? m_data->lengths[c] : m_data->total - begin;
+    return {m_data->text() + begin, length};
 }
-
 QString EventRow::cellText(int c) const {
     if (!m_data)
         return {};

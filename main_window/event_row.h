@@ -29,6 +29,8 @@ public:
     ~EventRow() { release(); }
 
     bool isNull() const { return m_data == nullptr; }
+    // The same event (not merely equal texts).
+    bool sameAs(const EventRow &other) const { return m_data == other.m_data; }
     const Level &level() const;
     // Cell c (0..4) as bytes; the message without the leading blank.
     std::string_view bytes(int c) const;

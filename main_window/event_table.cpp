@@ -39,8 +39,8 @@ void EventTable::setRows(int rows) {
     }
 }
 
-void EventTable::insertTop(const EventRow &row, std::optional<Colour> backgroundColour) {
-    m_slots.push_front(Slot{row, backgroundColour});
+void EventTable::insertTop(const EventRow &row) {
+    m_slots.push_front(row);
     ++m_pendingTop;
     scheduleFlush();
 }
@@ -69,10 +69,8 @@ void EventTable::clearAll() {
         emit dataChanged(index(0, 0), index(int(m_slots.size()) - 1, columnCount() - 1));
 }
 
-void EventTable::recolourLevel(int levelIndex, Colour colour) {
-    for (Slot &slot : m_slots)
-        if (slot.background && !slot.row.isNull() && slot.row.level().index == levelIndex)
-            slot.background = colour;
+void EventTable::setLevelColours(const LevelColours &colours) {
+    m_levelColours = colours;
     if (!m_slots.empty())
         emit dataChanged(index(0, 0), index(int(m_slots.size()) - 1, columnCount() - 1),
                          {Qt::BackgroundRole});
@@ -86,19 +84,31 @@ const EventTable::Slot *EventTable::slotAt(int row) const {
 
 EventRow EventTable::eventAt(int row) const {
     const Slot *slot = slotAt(row);
-    return slot ? slot->row : EventRow();
+    return slot ? *slot : EventRow();
+}
+
+int EventTable::findRow(const EventRow &row) const {
+    for (std::size_t k = 0; k < m_slots.size(); ++k)
+        if (m_slots[k].sameAs(row))
+            return int(k) + 1;
+    return -1;
 }
 
 QString EventTable::slotText(const Slot &slot, int column) const {
-    if (slot.row.isNull())
+    if (slot.isNull())
         return {};
     if (m_kind == Kind::FullList) {
         if (column == 0)
-            return QString::fromLatin1(slot.row.level().name.data(),
-                                       qsizetype(slot.row.level().name.size()));
+            return QString::fromLatin1(slot.level().name.data(), qsizetype(slot.level().name.size()));
         --column;
     }
-    return slot.row.cellText(column);
+    return slot.cellText(column);
+}
+
+std::optional<Colour> EventTable::slotBackground(const Slot &slot) const {
+    if (m_kind != Kind::FullList || slot.isNull())
+        return std::nullopt;
+    return m_levelColours[std::size_t(slot.level().index)];
 }
 
 QString EventTable::cellText(int row, int column) const {
@@ -110,11 +120,11 @@ QString EventTable::cellText(int row, int column) const {
 
 std::optional<Colour> EventTable::background(int row) const {
     const Slot *slot = slotAt(row);
-    return slot ? slot->background : std::nullopt;
+    return slot ? slotBackground(*slot) : std::nullopt;
 }
 
 void EventTable::scheduleFlush() {
-    if (!m_flushTimer.isActive())
+    if (m_autoFlush && !m_flushTimer.isActive())
         m_flushTimer.start();
 }
 
@@ -152,8 +162,10 @@ QVariant EventTable::data(const QModelIndex &index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
         return slotText(slot, index.column());
-    case Qt::BackgroundRole:
-        return slot.background ? QVariant(QBrush(toQColor(*slot.background))) : QVariant();
+    case Qt::BackgroundRole: {
+        const std::optional<Colour> colour = slotBackground(slot);
+        return colour ? QVariant(QBrush(toQColor(*colour))) : QVariant();
+    }
     default:
         return {};
     }

@@ -37,20 +37,29 @@ public:
     // At least the header and one data row remain.
     void setRows(int rows);
 
-    // A new row 1; `background` colours the whole row (the full list).
-    void insertTop(const EventRow &row, std::optional<Colour> background = std::nullopt);
+    // A new row 1.
+    void insertTop(const EventRow &row);
     // Removes data row `row` (1..rows()-1); the rows below move up.
     void removeRow(int row);
     // Every data row becomes empty and uncoloured; the row count stays.
     void clearAll();
 
+    // The grid row of the event a view shows in its row `viewRow`.
+    int gridRowForView(int viewRow) const { return viewRow + m_pendingTop + 1; }
+    // The grid row that holds `row`, or -1.
+    int findRow(const EventRow &row) const;
     // Row `row` (>= 1); a null row for an empty or missing one.
     EventRow eventAt(int row) const;
     // Cell text as shown; column 0 of the full list is the level name.
     QString cellText(int row, int column) const;
+    // The full list colours each event's row with its level's colour; the
+    // level tables and empty rows keep the ordinary background.
     std::optional<Colour> background(int row) const;
-    // Gives every coloured row of level index `levelIndex` a new colour.
-    void recolourLevel(int levelIndex, Colour colour);
+    void setLevelColours(const LevelColours &colours);
+
+    // Off: the views learn of top inserts and bottom trims only at
+    // flushChanges(), which the owner then calls on its own schedule.
+    void setAutoFlush(bool on) { m_autoFlush = on; }
 
     QString headerText(int column) const { return m_headers.value(column); }
 
@@ -63,12 +72,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    struct Slot {
-        EventRow row;
-        std::optional<Colour> background;
-    };
+    using Slot = EventRow;
     const Slot *slotAt(int row) const;
     QString slotText(const Slot &slot, int column) const;
+    std::optional<Colour> slotBackground(const Slot &slot) const;
     void scheduleFlush();
 
     Kind m_kind;
@@ -79,6 +86,8 @@ private:
     int m_shownRows = 0;
     int m_pendingTop = 0;
     QTimer m_flushTimer;
+    bool m_autoFlush = true;
+    LevelColours m_levelColours = defaultLevelColours();
 };
 
 // Colour value 0x00BBGGRR as a QColor.

@@ -39,7 +39,8 @@ constexpr int kTabLeft = 120, kTabTop = 480, kTabWidth = 7332, kTabHeight = 4452
 constexpr int kListLeft = 90, kListTop = 480, kListWidth = 7335, kListHeight = 4455;
 constexpr int kGridLeft = 240, kGridTop = 600, kGridWidth = 6852, kGridHeight = 3732;
 constexpr int kColumnMargin = 100;
-constexpr int kSocketBatch = 4096;             // datagrams per wake-up before yielding
+constexpr int kSocketBatch = 512;              // datagrams between repaints in a flood
+constexpr int kRefreshMs = 40;                 // views catch up at most this late
 constexpr int kReceiveBuffer = 16 * 1024 * 1024; // asked of the system
 
 const char *const kTabCaptions[kLevelCount] = {"Emergency", "Panic",       "Critical", "Alert",
@@ -91,6 +92,11 @@ Form1::Form1(Form1Config config, QWidget *parent)
     setWindowTitle(QStringLiteral("Quorvik"));
     createControls();
     createMenus();
+    m_cellPadding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setSingleShot(true);
+    m_refreshTimer->setInterval(kRefreshMs);
+    connect(m_refreshTimer, &QTimer::timeout, this, &Form1::refreshViews);
     // The design client area; the stored geometry replaces it at load.
     resize(toPixels(kClientWidth), toPixels(kClientHeight) + menuBar()->sizeHint().height());
 }
@@ -137,6 +143,7 @@ void Form1::createControls() {
         auto *grid = new EventGrid(EventTable::Kind::LevelTable, page);
         grid->setObjectName(QStringLiteral("MSFlexGrid1_%1").arg(i));
         grid->setGeometry(twipsRect(0, 0, kGridWidth, kGridHeight));
+        grid->table()->setAutoFlush(false);
         m_levelGrids[std::size_t(i)] = grid;
         m_tabStrip->addTab(page, QString::fromLatin1(kTabCaptions[i]));
         connect(grid, &EventGrid::pointerMoved, this, [this, grid](int y) { hover(grid, y); });
@@ -144,6 +151,7 @@ void Form1::createControls() {
 
     m_fullList = new EventGrid(EventTable::Kind::FullList, client);
     m_fullList->setObjectName(QStringLiteral("MSFlexGrid2"));
+    m_fullList->table()->setAutoFlush(false);
     m_fullList->setGeometry(twipsRect(kListLeft, kListTop, kListWidth, kListHeight));
     connect(m_fullList, &EventGrid::pointerMoved, this, [this](int y) { hover(m_fullList, y); });
     connect(m_fullList, &QAbstractItemView::doubleClicked, this, &Form1::deleteEntry);
@@ -244,7 +252,7 @@ Form1::LoadResult Form1::load() {
     m_label1Tag = QStringLiteral(" ");
 
     const std::string profile = m_profile.content();
-    m_settings = settingsFromProfile(profile, m_config.defaultLogFile.toStdString());
+    setSettings(settingsFromProfile(profile, m_config.defaultLogFile.toStdString()));
     setUpTables();
     if (!m_config.historyMode)
         bindSocket();
@@ -314,22 +322,24 @@ void Form1::bindSocket() {
 }
 
 void Form1::readDatagrams() {
-    // Drain what is waiting, in batches, so the window keeps responding
-    // under a flood.
-    for (int n = 0; n < kSocketBatch; ++n) {
+    // Drains everything that waits, so that no datagram is left behind for a
+    // wake-up that may never come. In a flood the window repaints and takes
+    // the operator's input between batches.
+    for (int n = 1;; ++n) {
         const qint64 size = m_socket->pendingDatagramSize();
         if (size < 0)
-            return;
+            break;
         m_datagram.resize(std::max<qint64>(size, 1));
         QHostAddress sender;
         const qint64 read = m_socket->readDatagram(m_datagram.data(), size, &sender);
-        if (read < 0)
-            continue;
-        Process_Message(std::string_view(m_datagram.constData(), std::size_t(read)),
-                        senderText(sender));
+        if (read >= 0)
+            Process_Message(std::string_view(m_datagram.constData(), std::size_t(read)),
+                            senderText(sender));
+        if (n % kSocketBatch == 0) {
+            refreshViews();
+            QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
+        }
     }
-    if (m_socket->hasPendingDatagrams())
-        QTimer::singleShot(0, this, &Form1::readDatagrams);
 }
 
 void Form1::applyStoredGeometry() {
@@ -348,16 +358,43 @@ void Form1::resizeToOuter(const QSize &outer) {
     resize(std::max(1, outer.width() - extra.width()), std::max(1, outer.height() - extra.height()));
 }
 
-void Form1::setSettings(const Settings &settings) { m_settings = settings; }
-
-int Form1::textWidthTwips(const QString &text) const {
-    // The cell's own padding counts, so that a grown column shows its text whole.
-    const int padding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
-    return toTwips(QFontMetrics(m_levelGrids[0]->font()).horizontalAdvance(text) + padding);
+void Form1::setSettings(const Settings &settings) {
+    m_settings = settings;
+    m_fullList->table()->setLevelColours(settings.levelColours);
 }
 
-void Form1::growColumn(EventGrid *grid, int column, const QString &text) {
-    const int wanted = textWidthTwips(text) + kColumnMargin;
+int Form1::textWidthTwips(const QString &text) const {
+    return toTwips(QFontMetrics(m_levelGrids[0]->font()).horizontalAdvance(text) + m_cellPadding);
+}
+
+int Form1::asciiAdvance(char c) {
+    int &advance = m_asciiAdvance[static_cast<unsigned char>(c)];
+    if (advance == 0)
+        advance = std::max(1, QFontMetrics(m_levelGrids[0]->font()).horizontalAdvance(QLatin1Char(c)));
+    return advance;
+}
+
+// Measuring every cell of every event is costly: plain ASCII text is first
+// bounded by the sum of its characters' advances and a margin, and measured
+// exactly only when that bound doesn't settle it.
+bool Form1::mayBeWiderThan(std::string_view text, bool leadingBlank, int widthTwips) {
+    int pixels = m_cellPadding + 2 + (leadingBlank ? asciiAdvance(' ') : 0);
+    for (const char c : text) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code >= 128 || code < 32)
+            return true;
+        pixels += asciiAdvance(c);
+        if (toTwips(pixels) + kColumnMargin > widthTwips)
+            return true;
+    }
+    return false;
+}
+
+void Form1::growColumn(EventGrid *grid, int column, const EventRow &row) {
+    const bool message = column == EventRow::kCells - 1;
+    if (!mayBeWiderThan(row.bytes(column), message, grid->colWidth(column)))
+        return;
+    const int wanted = textWidthTwips(row.cellText(column)) + kColumnMargin;
     if (wanted > grid->colWidth(column))
         grid->setColWidth(column, wanted);
 }
@@ -368,14 +405,14 @@ void Form1::insertIntoLevelTable(EventGrid *grid, const EventRow &row) {
         table->setRows(m_settings.maxLines - 1);
     table->insertTop(row);
     for (int c = 0; c < EventRow::kCells; ++c)
-        growColumn(grid, c, row.cellText(c));
+        growColumn(grid, c, row);
 }
 
 void Form1::insertIntoFullList(EventGrid *levelGrid, const EventRow &row) {
     EventTable *table = m_fullList->table();
     if (table->rows() > m_settings.maxLines)
         table->setRows(m_settings.maxLines - 1);
-    table->insertTop(row, m_settings.levelColours[std::size_t(row.level().index)]);
+    table->insertTop(row);
     for (int c = 1; c <= EventRow::kCells; ++c)
         if (m_fullList->colWidth(c) < levelGrid->colWidth(c - 1))
             m_fullList->setColWidth(c, levelGrid->colWidth(c - 1));
@@ -386,14 +423,15 @@ void Form1::Process_Message(std::string_view text, const QString &senderAddress)
     const EventRecord record =
         ParseEventMessage(text, senderAddress.toStdString(), m_config.clock());
     const Level &level = *record.level;
-    m_tabStrip->setCurrentIndex(level.index);
+    m_pendingTab = level.index;
 
     const EventRow row(record);
     EventGrid *grid = m_levelGrids[std::size_t(level.index)];
     insertIntoLevelTable(grid, row);
     insertIntoFullList(grid, row);
     m_label1Tag = QStringLiteral("Actual Message:") + row.cellText(4);
-    setMessageLine(m_label1Tag);
+    m_messageLinePending = true;
+    scheduleRefresh();
 
     if (m_config.historyMode)
         return PlayLevelSound(m_settings.levelSounds, level.index);
@@ -429,12 +467,29 @@ void Form1::reportLogResult(const FileResult &result) {
                            QMessageBox::Warning);
 }
 
+void Form1::scheduleRefresh() {
+    if (!m_refreshTimer->isActive())
+        m_refreshTimer->start();
+}
+
+void Form1::refreshViews() {
+    m_refreshTimer->stop();
+    if (m_pendingTab >= 0)
+        m_tabStrip->setCurrentIndex(std::exchange(m_pendingTab, -1));
+    if (std::exchange(m_messageLinePending, false))
+        setMessageLine(m_label1Tag);
+    m_fullList->table()->flushChanges();
+    for (EventGrid *grid : m_levelGrids)
+        grid->table()->flushChanges();
+}
+
 void Form1::setMessageLine(const QString &text) {
     if (m_label1->text() != text)
         m_label1->setText(text);
 }
 
 void Form1::hover(EventGrid *grid, int y) {
+    refreshViews(); // the row under the pointer is the row the view shows
     const int row = grid->gridRowAt(y);
     const QString message = row > 0 ? grid->table()->cellText(row, grid->table()->messageColumn())
                                     : QString();
@@ -444,12 +499,16 @@ void Form1::hover(EventGrid *grid, int y) {
 void Form1::deleteEntry(const QModelIndex &index) {
     if (!index.isValid())
         return;
+    // Events may arrive while the question is open; the entry is found again
+    // by identity afterwards.
+    EventTable *table = m_fullList->table();
+    const int clicked = table->gridRowForView(index.row());
+    const EventRow entry = table->eventAt(clicked);
     if (!m_config.boxes->askOkCancel(this, QStringLiteral("Warning"),
                                      QStringLiteral("Really delete entry ?"),
                                      QMessageBox::Question))
         return;
-    m_fullList->table()->flushChanges();
-    m_fullList->table()->removeRow(index.row() + 1);
+    table->removeRow(entry.isNull() ? clicked : table->findRow(entry));
 }
 
 void Form1::tabclear_Click() {
@@ -457,6 +516,7 @@ void Form1::tabclear_Click() {
                                                     QStringLiteral("Really delete all messages ?"),
                                                     QMessageBox::Question))
         return;
+    refreshViews();
     m_label1Tag.clear();
     setMessageLine(QString());
     m_fullList->table()->clearAll();

@@ -87,6 +87,11 @@ public:
     // Lays the window out for its current size.
     void layoutControls();
 
+    // Brings the views up to date with the events taken in since the last
+    // refresh: the tab of the newest event, the message line and the rows.
+    // Runs by itself shortly after an event, so a burst repaints once.
+    void refreshViews();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -103,7 +108,10 @@ private:
     void readDatagrams();
     void insertIntoLevelTable(EventGrid *grid, const EventRow &row);
     void insertIntoFullList(EventGrid *levelGrid, const EventRow &row);
-    void growColumn(EventGrid *grid, int column, const QString &text);
+    void growColumn(EventGrid *grid, int column, const EventRow &row);
+    bool mayBeWiderThan(std::string_view text, bool leadingBlank, int widthTwips);
+    int asciiAdvance(char c);
+    void scheduleRefresh();
     void appendToLog(const EventRecord &record);
     void reportLogResult(const FileResult &result);
     void hover(EventGrid *grid, int y);
@@ -127,6 +135,11 @@ private:
     bool m_systemQuit = false;
     bool m_logFailing = false;
     QSize m_storedOuterSize; // applied again once the frame is known
+    int m_pendingTab = -1;
+    bool m_messageLinePending = false;
+    QTimer *m_refreshTimer = nullptr;
+    std::array<int, 128> m_asciiAdvance{}; // pixels; 0 until measured
+    int m_cellPadding = 0;                 // pixels
     QString m_label1Tag;
     QByteArray m_datagram;
 

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <deque>
+#include <functional>
 #include <memory>
 
 namespace quorvik::testing {
@@ -24,12 +25,15 @@ struct BoxCall {
 class ScriptedBoxes : public MessageBoxes {
 public:
     std::deque<bool> answers; // next OK/Cancel answers; OK when empty
+    std::function<void()> whileAsking; // runs while a question is open
     QList<BoxCall> questions;
     QList<BoxCall> reports;
 
     bool askOkCancel(QWidget *, const QString &title, const QString &text,
                      QMessageBox::Icon icon) override {
         questions.append({title, text, icon});
+        if (whileAsking)
+            whileAsking();
         if (answers.empty())
             return true;
         const bool answer = answers.front();
@@ -101,12 +105,11 @@ public:
     void send(const QByteArray &text, const QString &sender = QStringLiteral("10.0.0.9")) {
         form->Process_Message(std::string_view(text.constData(), std::size_t(text.size())),
                               sender);
+        form->refreshViews();
     }
     // Lets the views catch up with the tables.
     void settle() {
-        for (int i = 0; i < 7; ++i)
-            form->levelGrid(i)->table()->flushChanges();
-        form->fullList()->table()->flushChanges();
+        form->refreshViews();
         QCoreApplication::processEvents();
     }
 

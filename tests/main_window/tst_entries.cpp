@@ -38,6 +38,7 @@ private slots:
     void hoverShowsRowMessage();
     void hoverAfterScrollingReadsRowUnderPointer();
     void deleteEntryAsksFirst();
+    void deleteFindsEntryAfterNewEvents();
     void deletingLastDataRowKeepsOneRow();
     void clearAllAsksUnlessQuiet();
 };
@@ -121,6 +122,26 @@ void EntriesTest::deleteEntryAsksFirst() {
     QCOMPARE(f.form->levelGrid(3)->table()->cellText(2, 4), QStringLiteral(" first"));
     QCOMPARE(f.readFile(f.logPath()), log);
     QCOMPARE(f.form->messageLineTag(), QStringLiteral("Actual Message: second"));
+}
+
+void EntriesTest::deleteFindsEntryAfterNewEvents() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    f.start();
+    f.send("$LEVL$:A$MSG$:keep");
+    f.send("$LEVL$:A$MSG$:target");
+    EventGrid *full = f.form->fullList();
+    f.boxes.whileAsking = [&] {
+        // Events arriving while the question is open push the entry down.
+        f.send("$LEVL$:N$MSG$:late 1");
+        f.send("$LEVL$:N$MSG$:late 2");
+    };
+    const QPoint onTarget = full->visualRect(full->table()->index(0, 5)).center();
+    QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, onTarget);
+    QTest::mouseDClick(full->viewport(), Qt::LeftButton, {}, onTarget);
+    QCOMPARE(f.boxes.questions.size(), 1);
+    QCOMPARE(full->table()->cellText(1, 5), QStringLiteral(" late 2"));
+    QCOMPARE(full->table()->cellText(2, 5), QStringLiteral(" late 1"));
+    QCOMPARE(full->table()->cellText(3, 5), QStringLiteral(" keep"));
 }
 
 void EntriesTest::deletingLastDataRowKeepsOneRow() {

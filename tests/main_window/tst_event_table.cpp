@@ -60,8 +60,16 @@ void EventTableTest::rowsAreSharedAndShownWithLeadingBlank() {
     QCOMPARE(copy.level().name, std::string_view("Trap"));
     QCOMPARE(EventRow().cellText(4), QString()); // an empty row has no blank either
 
+    // A field longer than any datagram is cut; the message stays whole.
+    record.processor = std::string(70000, 'p');
+    record.message = std::string(70000, 'm');
+    const EventRow huge(record);
+    QCOMPARE(huge.bytes(1).size(), std::size_t(65535));
+    QCOMPARE(huge.bytes(3), std::string_view("disk 2"));
+    QCOMPARE(huge.bytes(4), std::string_view(record.message));
+
     EventTable full(EventTable::Kind::FullList);
-    full.insertTop(row, 0x123456);
+    full.insertTop(row);
     QCOMPARE(full.cellText(1, 0), QStringLiteral("Trap"));
     QCOMPARE(full.cellText(1, 5), QStringLiteral(" quota reached"));
     QCOMPARE(full.messageColumn(), 5);
@@ -107,7 +115,7 @@ void EventTableTest::randomEditsKeepViewsConsistent() {
             if (table.rows() > 30)
                 table.setRows(29);
             ++n;
-            table.insertTop(makeRow(n), Colour(n));
+            table.insertTop(makeRow(n));
         }
         if (step % 97 == 0)
             compareViewWithTable(table);
@@ -119,11 +127,17 @@ void EventTableTest::randomEditsKeepViewsConsistent() {
 
 void EventTableTest::recolourTouchesOnlyThatLevel() {
     EventTable full(EventTable::Kind::FullList);
-    full.insertTop(makeRow(1, levelByIndex(0)), 255);
-    full.insertTop(makeRow(2, trapLevel()), 16776960);
-    full.recolourLevel(4, 0xABCDEF);
+    full.insertTop(makeRow(1, levelByIndex(0)));
+    full.insertTop(makeRow(2, trapLevel()));
+    QCOMPARE(full.background(1), std::optional<Colour>(16776960)); // Warning's colour
+    LevelColours colours = defaultLevelColours();
+    colours[4] = 0xABCDEF;
+    full.setLevelColours(colours);
     QCOMPARE(full.background(1), std::optional<Colour>(0xABCDEF));
     QCOMPARE(full.background(2), std::optional<Colour>(255));
+    EventTable level(EventTable::Kind::LevelTable);
+    level.insertTop(makeRow(3));
+    QCOMPARE(level.background(1), std::nullopt);
     QCOMPARE(toQColor(0x0000FF), QColor(255, 0, 0)); // red in the low byte
 }
 
