@@ -40,7 +40,8 @@ constexpr int kListLeft = 90, kListTop = 480, kListWidth = 7335, kListHeight = 4
 constexpr int kGridLeft = 240, kGridTop = 600, kGridWidth = 6852, kGridHeight = 3732;
 constexpr int kColumnMargin = 100;
 constexpr int kSocketBatch = 512;              // datagrams between repaints in a flood
-constexpr int kRefreshMs = 40;                 // views catch up at most this late
+constexpr int kRefreshMs = 40;
+constexpr qint64 kMaxDatagram = 65536;                 // views catch up at most this late
 constexpr int kReceiveBuffer = 16 * 1024 * 1024; // asked of the system
 
 const char *const kTabCaptions[kLevelCount] = {"Emergency", "Panic",       "Critical", "Alert",
@@ -154,6 +155,7 @@ void Form1::createControls() {
     m_fullList->table()->setAutoFlush(false);
     m_fullList->setGeometry(twipsRect(kListLeft, kListTop, kListWidth, kListHeight));
     connect(m_fullList, &EventGrid::pointerMoved, this, [this](int y) { hover(m_fullList, y); });
+    connect(m_tabStrip, &QTabWidget::currentChanged, this, [this] { flushShownTable(); });
     connect(m_fullList, &QAbstractItemView::doubleClicked, this, &Form1::deleteEntry);
 
     m_label1 = new QLabel(client);
@@ -325,16 +327,14 @@ void Form1::readDatagrams() {
     // Drains everything that waits, so that no datagram is left behind for a
     // wake-up that may never come. In a flood the window repaints and takes
     // the operator's input between batches.
+    m_datagram.resize(kMaxDatagram);
     for (int n = 1;; ++n) {
-        const qint64 size = m_socket->pendingDatagramSize();
-        if (size < 0)
-            break;
-        m_datagram.resize(std::max<qint64>(size, 1));
         QHostAddress sender;
-        const qint64 read = m_socket->readDatagram(m_datagram.data(), size, &sender);
-        if (read >= 0)
-            Process_Message(std::string_view(m_datagram.constData(), std::size_t(read)),
-                            senderText(sender));
+        const qint64 read = m_socket->readDatagram(m_datagram.data(), kMaxDatagram, &sender);
+        if (read < 0)
+            break;
+        Process_Message(std::string_view(m_datagram.constData(), std::size_t(read)),
+                        senderText(sender));
         if (n % kSocketBatch == 0) {
             refreshViews();
             QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
@@ -478,9 +478,16 @@ void Form1::refreshViews() {
         m_tabStrip->setCurrentIndex(std::exchange(m_pendingTab, -1));
     if (std::exchange(m_messageLinePending, false))
         setMessageLine(m_label1Tag);
-    m_fullList->table()->flushChanges();
-    for (EventGrid *grid : m_levelGrids)
-        grid->table()->flushChanges();
+    flushShownTable();
+}
+
+// Only the table on screen follows every refresh; the others learn of their
+// new rows in one go when they are shown.
+void Form1::flushShownTable() {
+    if (m_viewMode == ViewMode::FullList)
+        m_fullList->table()->flushChanges();
+    else
+        m_levelGrids[std::size_t(m_tabStrip->currentIndex())]->table()->flushChanges();
 }
 
 void Form1::setMessageLine(const QString &text) {
@@ -533,6 +540,7 @@ void Form1::setViewMode(ViewMode mode) {
     m_menFullList->setChecked(full);
     m_menTabList->setChecked(!full);
     m_viewschalt->setToolTip(full ? fullListTip() : tabbedViewTip());
+    flushShownTable();
 }
 
 void Form1::HideCurrentView() {

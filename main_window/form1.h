@@ -112,6 +112,7 @@ private:
     bool mayBeWiderThan(std::string_view text, bool leadingBlank, int widthTwips);
     int asciiAdvance(char c);
     void scheduleRefresh();
+    void flushShownTable();
     void appendToLog(const EventRecord &record);
     void reportLogResult(const FileResult &result);
     void hover(EventGrid *grid, int y);

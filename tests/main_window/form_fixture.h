@@ -110,6 +110,9 @@ public:
     // Lets the views catch up with the tables.
     void settle() {
         form->refreshViews();
+        for (int i = 0; i < 7; ++i)
+            form->levelGrid(i)->table()->flushChanges();
+        form->fullList()->table()->flushChanges();
         QCoreApplication::processEvents();
     }
 

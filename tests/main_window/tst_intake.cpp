@@ -24,6 +24,7 @@ private slots:
     void fullListRowsTakeConfiguredColours();
     void messageLineShowsNewestMessage();
     void tabFollowsEveryMessage();
+    void hiddenTablesCatchUpWhenShown();
     void columnsGrowAndMessageWidthKeepsLargest();
     void emptyProcessorShowsSender();
     void receivedHtmlIsShownLiterally();
@@ -121,6 +122,24 @@ void IntakeTest::tabFollowsEveryMessage() {
         QCOMPARE(f.form->tabStrip()->currentIndex(), expected[k]);
     }
     QCOMPARE(f.form->viewMode(), Form1::ViewMode::FullList); // switching tabs keeps the view
+}
+
+void IntakeTest::hiddenTablesCatchUpWhenShown() {
+    FormFixture f;
+    f.start();
+    for (int k = 0; k < 30; ++k)
+        f.send("$LEVL$:E$MSG$:e" + QByteArray::number(k));
+    f.send("$LEVL$:N$MSG$:last");
+    auto shows = [](EventTable *table, int row, const QString &text) {
+        return table->rowCount() == table->rows() - 1 &&
+               table->data(table->index(row, table->messageColumn()), Qt::DisplayRole) == text;
+    };
+    QVERIFY(shows(f.form->levelGrid(6)->table(), 0, QStringLiteral(" last")));
+    f.form->tabStrip()->setCurrentIndex(0);
+    QVERIFY(shows(f.form->levelGrid(0)->table(), 0, QStringLiteral(" e29")));
+    QVERIFY(shows(f.form->levelGrid(0)->table(), 29, QStringLiteral(" e0")));
+    f.form->setViewMode(Form1::ViewMode::FullList);
+    QVERIFY(shows(f.form->fullList()->table(), 0, QStringLiteral(" last")));
 }
 
 void IntakeTest::columnsGrowAndMessageWidthKeepsLargest() {
