@@ -18,6 +18,9 @@ FileResult appendText(const std::string &path, const std::string &text, bool onl
     std::FILE *file = std::fopen(path.c_str(), "ab");
     if (!file)
         return {lastError()};
+    // Unbuffered: one write of the whole line, and no buffer to set up for
+    // a file that is closed again at once.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     std::string error;
     bool write = true;
     if (onlyIntoEmpty) {
@@ -38,8 +41,10 @@ FileResult appendText(const std::string &path, const std::string &text, bool onl
 std::string formatLogLine(const EventRecord &record) {
     const Level &level = record.level ? *record.level : unknownLevel();
     std::string line = level.logLabel();
-    for (const std::string *field : record.fields())
-        line += *field + ';';
+    for (const std::string *field : record.fields()) {
+        line += *field;
+        line += ';';
+    }
     line.pop_back();
     line += kLogLineEnd;
     return line;
