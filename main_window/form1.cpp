@@ -40,7 +40,7 @@ constexpr int kListLeft = 90, kListTop = 480, kListWidth = 7335, kListHeight = 4
 constexpr int kGridLeft = 240, kGridTop = 600, kGridWidth = 6852, kGridHeight = 3732;
 constexpr int kColumnMargin = 100;
 constexpr int kSocketBatch = 512;              // datagrams between repaints in a flood
-constexpr int kRefreshMs = 40;
+constexpr int kRefreshMs = 100;
 constexpr qint64 kMaxDatagram = 65536;                 // views catch up at most this late
 constexpr int kReceiveBuffer = 16 * 1024 * 1024; // asked of the system
 
