@@ -6,8 +6,8 @@
 #include <QPointer>
 #include <QSoundEffect>
 
-#include <memory>
 #include <QUrl>
+#include <memory>
 
 #include <algorithm>
 #include <vector>

@@ -27,7 +27,9 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-void onStop(int) { stopRequested = 1; }
+void onStop(int) {
+    stopRequested = 1;
+}
 
 double now() {
     timespec t{};

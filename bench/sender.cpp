@@ -79,7 +79,9 @@ Options parse(int argc, char **argv) {
     return o;
 }
 
-double seconds(const timespec &t) { return double(t.tv_sec) + double(t.tv_nsec) * 1e-9; }
+double seconds(const timespec &t) {
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
 
 double now() {
     timespec t{};
@@ -129,11 +131,10 @@ Bytes concat(std::initializer_list<Bytes> parts) {
 Bytes integerContent(long long value) {
     Bytes out;
     for (int shift = 56; shift >= 0; shift -= 8)
-        out.push_back(static_cast<unsigned char>((static_cast<unsigned long long>(value) >>
-                                                  unsigned(shift)) &
-                                                 0xFF));
-    while (out.size() > 1 && ((out[0] == 0x00 && !(out[1] & 0x80)) ||
-                              (out[0] == 0xFF && (out[1] & 0x80))))
+        out.push_back(static_cast<unsigned char>(
+            (static_cast<unsigned long long>(value) >> unsigned(shift)) & 0xFF));
+    while (out.size() > 1 &&
+           ((out[0] == 0x00 && !(out[1] & 0x80)) || (out[0] == 0xFF && (out[1] & 0x80))))
         out.erase(out.begin());
     return out;
 }
@@ -172,7 +173,9 @@ Bytes oidContent(std::initializer_list<unsigned> arcs) {
     return out;
 }
 
-Bytes text(const std::string &s) { return Bytes(s.begin(), s.end()); }
+Bytes text(const std::string &s) {
+    return Bytes(s.begin(), s.end());
+}
 
 Bytes snmpV2cTrap(long long sequence) {
     const Bytes sysUpTime = tlv(0x06, oidContent({1, 3, 6, 1, 2, 1, 1, 3, 0}));
@@ -180,14 +183,14 @@ Bytes snmpV2cTrap(long long sequence) {
     const Bytes sysDescr = tlv(0x06, oidContent({1, 3, 6, 1, 2, 1, 1, 1, 0}));
     const Bytes coldStart = tlv(0x06, oidContent({1, 3, 6, 1, 6, 3, 1, 1, 5, 1}));
     const std::string descr = "bench trap " + std::to_string(sequence) + " disk quota reached";
-    const Bytes varbinds = tlv(
-        0x30, concat({tlv(0x30, concat({sysUpTime, tlv(0x43, unsignedContent(std::uint32_t(
-                                                              sequence & 0xFFFFFFFF)))})),
-                      tlv(0x30, concat({trapOid, coldStart})),
-                      tlv(0x30, concat({sysDescr, tlv(0x04, text(descr))}))}));
-    const Bytes pdu = tlv(0xA7, concat({tlv(0x02, integerContent(sequence & 0x7FFFFFFF)),
-                                        tlv(0x02, integerContent(0)), tlv(0x02, integerContent(0)),
-                                        varbinds}));
+    const Bytes varbinds =
+        tlv(0x30, concat({tlv(0x30, concat({sysUpTime, tlv(0x43, unsignedContent(std::uint32_t(
+                                                                     sequence & 0xFFFFFFFF)))})),
+                          tlv(0x30, concat({trapOid, coldStart})),
+                          tlv(0x30, concat({sysDescr, tlv(0x04, text(descr))}))}));
+    const Bytes pdu =
+        tlv(0xA7, concat({tlv(0x02, integerContent(sequence & 0x7FFFFFFF)),
+                          tlv(0x02, integerContent(0)), tlv(0x02, integerContent(0)), varbinds}));
     return tlv(0x30, concat({tlv(0x02, integerContent(1)), tlv(0x04, text("public")), pdu}));
 }
 

@@ -62,7 +62,9 @@ EventRow::EventRow(const EventRecord &record) {
     m_data->total = static_cast<std::uint32_t>(offset);
 }
 
-const Level &EventRow::level() const { return levelOfCode(m_data->level); }
+const Level &EventRow::level() const {
+    return levelOfCode(m_data->level);
+}
 
 std::string_view EventRow::bytes(int c) const {
     if (!m_data || c < 0 || c >= kCells)

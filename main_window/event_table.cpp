@@ -99,7 +99,8 @@ QString EventTable::slotText(const Slot &slot, int column) const {
         return {};
     if (m_kind == Kind::FullList) {
         if (column == 0)
-            return QString::fromLatin1(slot.level().name.data(), qsizetype(slot.level().name.size()));
+            return QString::fromLatin1(slot.level().name.data(),
+                                       qsizetype(slot.level().name.size()));
         --column;
     }
     return slot.cellText(column);

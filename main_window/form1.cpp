@@ -8,14 +8,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QFontMetrics>
-#include <QHeaderView>
 #include <QLockFile>
 #include <QMenuBar>
-#include <QNetworkDatagram>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
@@ -39,19 +35,25 @@ constexpr int kTabLeft = 120, kTabTop = 480, kTabWidth = 7332, kTabHeight = 4452
 constexpr int kListLeft = 90, kListTop = 480, kListWidth = 7335, kListHeight = 4455;
 constexpr int kGridLeft = 240, kGridTop = 600, kGridWidth = 6852, kGridHeight = 3732;
 constexpr int kColumnMargin = 100;
-constexpr int kSocketBatch = 512;              // datagrams between repaints in a flood
+constexpr int kSocketBatch = 512; // datagrams between repaints in a flood
 constexpr int kRefreshMs = 100;
-constexpr qint64 kMaxDatagram = 65536;                 // views catch up at most this late
+constexpr qint64 kMaxDatagram = 65536;           // views catch up at most this late
 constexpr int kReceiveBuffer = 16 * 1024 * 1024; // asked of the system
 
 const char *const kTabCaptions[kLevelCount] = {"Emergency", "Panic",       "Critical", "Alert",
                                                "Warning",   "Information", "Note"};
 
-QString tabbedViewTip() { return QStringLiteral("show all messages in one table"); }
-QString fullListTip() { return QStringLiteral("show messages by level"); }
+QString tabbedViewTip() {
+    return QStringLiteral("show all messages in one table");
+}
+QString fullListTip() {
+    return QStringLiteral("show messages by level");
+}
 
 // Rounds to the nearest whole number, halves to even.
-int roundEven(double value) { return int(std::nearbyint(value)); }
+int roundEven(double value) {
+    return int(std::nearbyint(value));
+}
 
 QRect twipsRect(double left, double top, double width, double height) {
     return QRect(toPixels(left), toPixels(top), std::max(1, toPixels(width)),
@@ -131,8 +133,8 @@ void Form1::createControls() {
                             QStringLiteral("Select a logfile"), 825, 330, 135);
     m_btnHistory = addButton("btnHistory", QStringLiteral("History"),
                              QStringLiteral("Show messages from logile"), 825, 350, 150);
-    m_beenden = addButton("beenden", QStringLiteral("Exit"), QStringLiteral("Exit Quorvik"), 825,
-                          350, 135);
+    m_beenden =
+        addButton("beenden", QStringLiteral("Exit"), QStringLiteral("Exit Quorvik"), 825, 350, 135);
 
     m_tabStrip = new QTabWidget(client);
     m_tabStrip->setObjectName(QStringLiteral("SSTab1"));
@@ -171,8 +173,7 @@ void Form1::createControls() {
     m_socket->setObjectName(QStringLiteral("Winsock1"));
 
     connect(m_viewschalt, &QPushButton::clicked, this, [this] {
-        setViewMode(m_viewMode == ViewMode::TabbedView ? ViewMode::FullList
-                                                       : ViewMode::TabbedView);
+        setViewMode(m_viewMode == ViewMode::TabbedView ? ViewMode::FullList : ViewMode::TabbedView);
     });
     connect(m_tabclear, &QPushButton::clicked, this, &Form1::tabclear_Click);
     connect(m_beenden, &QPushButton::clicked, this, &QWidget::close);
@@ -207,11 +208,12 @@ void Form1::createMenus() {
     };
     QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("menFile"));
-    connect(addEntry(file, "menOption", QStringLiteral("Options"), QKeySequence(Qt::CTRL | Qt::Key_O)),
-            &QAction::triggered, this, [this] {
-                if (openOptions)
-                    openOptions();
-            });
+    connect(
+        addEntry(file, "menOption", QStringLiteral("Options"), QKeySequence(Qt::CTRL | Qt::Key_O)),
+        &QAction::triggered, this, [this] {
+            if (openOptions)
+                openOptions();
+        });
     connect(addEntry(file, "menQuit", QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q)),
             &QAction::triggered, this, &QWidget::close);
 
@@ -317,8 +319,7 @@ void Form1::bindSocket() {
     // Beyond the system's limit only a privileged process may go; try it and
     // keep what is granted otherwise.
     const int size = kReceiveBuffer;
-    ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUFFORCE, &size,
-                 sizeof size);
+    ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size);
 #endif
     connect(m_socket, &QUdpSocket::readyRead, this, &Form1::readDatagrams);
 }
@@ -355,7 +356,8 @@ void Form1::applyStoredGeometry() {
 void Form1::resizeToOuter(const QSize &outer) {
     // Stored sizes are outer sizes; the frame is whatever the window system adds.
     const QSize extra = frameGeometry().size() - size();
-    resize(std::max(1, outer.width() - extra.width()), std::max(1, outer.height() - extra.height()));
+    resize(std::max(1, outer.width() - extra.width()),
+           std::max(1, outer.height() - extra.height()));
 }
 
 void Form1::setSettings(const Settings &settings) {
@@ -370,7 +372,8 @@ int Form1::textWidthTwips(const QString &text) const {
 int Form1::asciiAdvance(char c) {
     int &advance = m_asciiAdvance[static_cast<unsigned char>(c)];
     if (advance == 0)
-        advance = std::max(1, QFontMetrics(m_levelGrids[0]->font()).horizontalAdvance(QLatin1Char(c)));
+        advance =
+            std::max(1, QFontMetrics(m_levelGrids[0]->font()).horizontalAdvance(QLatin1Char(c)));
     return advance;
 }
 
@@ -498,8 +501,8 @@ void Form1::setMessageLine(const QString &text) {
 void Form1::hover(EventGrid *grid, int y) {
     refreshViews(); // the row under the pointer is the row the view shows
     const int row = grid->gridRowAt(y);
-    const QString message = row > 0 ? grid->table()->cellText(row, grid->table()->messageColumn())
-                                    : QString();
+    const QString message =
+        row > 0 ? grid->table()->cellText(row, grid->table()->messageColumn()) : QString();
     setMessageLine(message.isEmpty() ? m_label1Tag : message);
 }
 
@@ -573,10 +576,10 @@ void Form1::layoutControls() {
     A = std::max(A - 400.0f, 1.0f);
     B = std::max(B - 700.0f, 1.0f);
     for (EventGrid *grid : m_levelGrids) {
-        const QPoint inset =
-            grid->parentWidget()->mapFrom(m_tabStrip, QPoint(toPixels(kGridLeft), toPixels(kGridTop)));
-        grid->setGeometry(std::max(0, inset.x()), std::max(0, inset.y()),
-                          std::max(1, toPixels(A)), std::max(1, toPixels(B)));
+        const QPoint inset = grid->parentWidget()->mapFrom(
+            m_tabStrip, QPoint(toPixels(kGridLeft), toPixels(kGridTop)));
+        grid->setGeometry(std::max(0, inset.x()), std::max(0, inset.y()), std::max(1, toPixels(A)),
+                          std::max(1, toPixels(B)));
         const int rows =
             roundEven(float(grid->heightTwips()) / float(grid->rowHeightTwips()) + 1.0f);
         if (grid->table()->rows() < rows)

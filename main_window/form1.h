@@ -26,13 +26,13 @@ namespace quorvik {
 struct Form1Config {
     bool historyMode = false;
     QString executableName = QStringLiteral("quorvik");
-    QString profilePath;       // the configuration file
-    QString defaultLogFile;    // Logfile when the configuration names none
-    QString liveLockPath;      // held by the live copy for its lifetime
-    quint16 udpPort = 162;     // 0: don't receive (tests that feed events directly)
+    QString profilePath;    // the configuration file
+    QString defaultLogFile; // Logfile when the configuration names none
+    QString liveLockPath;   // held by the live copy for its lifetime
+    quint16 udpPort = 162;  // 0: don't receive (tests that feed events directly)
     MessageBoxes *boxes = nullptr;
     ProcessStarter *processes = nullptr;
-    Clock clock;               // empty: the system clock
+    Clock clock; // empty: the system clock
 };
 
 // The main window: the level tables on tabs or the full list, the button

@@ -24,8 +24,8 @@ QString ProfileStore::update(const std::function<std::string(std::string)> &chan
     lock.setStaleLockTime(10000);
     if (!lock.tryLock(5000))
         return QStringLiteral("the file is locked by another program");
-    const FileResult result = updateTextFile(
-        m_path.toStdString(), [&](const std::string &old) { return change(old); });
+    const FileResult result =
+        updateTextFile(m_path.toStdString(), [&](const std::string &old) { return change(old); });
     return QString::fromLocal8Bit(result.error);
 }
 

@@ -21,8 +21,8 @@ void WidgetMessageBoxes::report(QWidget *parent, const QString &title, const QSt
     box->show();
 }
 
-void WidgetMessageBoxes::reportAndWait(QWidget *parent, const QString &title,
-                                       const QString &text, QMessageBox::Icon icon) {
+void WidgetMessageBoxes::reportAndWait(QWidget *parent, const QString &title, const QString &text,
+                                       QMessageBox::Icon icon) {
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();

@@ -56,8 +56,9 @@ inline QString enterPrivateNetwork() {
     std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
     const bool up = fd >= 0 && ::ioctl(fd, SIOCGIFFLAGS, &request) == 0 &&
                     (request.ifr_flags |= IFF_UP, ::ioctl(fd, SIOCSIFFLAGS, &request) == 0);
-    const QString error = up ? QString() : QStringLiteral("loopback: ") +
-                                               QString::fromLocal8Bit(std::strerror(errno));
+    const QString error =
+        up ? QString()
+           : QStringLiteral("loopback: ") + QString::fromLocal8Bit(std::strerror(errno));
     if (fd >= 0)
         ::close(fd);
     return error;
@@ -81,15 +82,16 @@ inline bool mayBindTrapPort(const QString &binary, QString *why) {
     if (::geteuid() == 0)
         return true;
     bool ok = false;
-    const int firstFree =
-        readFile(QStringLiteral("/proc/sys/net/ipv4/ip_unprivileged_port_start")).trimmed().toInt(&ok);
+    const int firstFree = readFile(QStringLiteral("/proc/sys/net/ipv4/ip_unprivileged_port_start"))
+                              .trimmed()
+                              .toInt(&ok);
     if (ok && firstFree <= kTrapPort)
         return true;
     // struct vfs_cap_data: magic_etc, then permitted and inheritable words
     // (and a root id in version 3).
     quint32 caps[6] = {};
-    const ssize_t got = ::getxattr(QFile::encodeName(binary).constData(), "security.capability",
-                                   caps, sizeof caps);
+    const ssize_t got =
+        ::getxattr(QFile::encodeName(binary).constData(), "security.capability", caps, sizeof caps);
     constexpr quint32 kEffective = 1, kNetBindService = 1u << 10;
     if (got >= 12 && (caps[0] & kEffective) && (caps[1] & kNetBindService))
         return true;
@@ -192,7 +194,8 @@ inline QString compareLogLine(const QByteArray &actual, const QByteArray &expect
     const auto show = [](const QByteArray &bytes) {
         return QString::fromLatin1(bytes.toPercentEncoding(" ;.:$<>/=\"&{}"));
     };
-    const QString mismatch = QStringLiteral("expected [%1], got [%2]").arg(show(expected), show(actual));
+    const QString mismatch =
+        QStringLiteral("expected [%1], got [%2]").arg(show(expected), show(actual));
     const qsizetype at = expected.indexOf("{DATE}");
     if (at < 0)
         return actual == expected ? QString() : mismatch;
@@ -205,7 +208,8 @@ inline QString compareLogLine(const QByteArray &actual, const QByteArray &expect
     static const QRegularExpression shape(
         QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d$"));
     if (!shape.match(date).hasMatch())
-        return QStringLiteral("generated date [%1] is not DD.MM.YYYY HH:MM:SS; ").arg(date) + mismatch;
+        return QStringLiteral("generated date [%1] is not DD.MM.YYYY HH:MM:SS; ").arg(date) +
+               mismatch;
     const QDateTime when = QDateTime::fromString(date, QStringLiteral("dd.MM.yyyy HH:mm:ss"));
     const QDateTime earliest = from.addMSecs(-from.time().msec());
     if (!when.isValid() || when < earliest || when > to)
@@ -331,7 +335,8 @@ public:
         env.insert(QStringLiteral("SNMPCONFPATH"), snmpDir());
         sender.setProcessEnvironment(env);
         sender.setProcessChannelMode(QProcess::MergedChannels);
-        sender.start(QStringLiteral("snmptrap"), QStringList{QStringLiteral("-m"), QString()} + arguments);
+        sender.start(QStringLiteral("snmptrap"),
+                     QStringList{QStringLiteral("-m"), QString()} + arguments);
         if (!sender.waitForStarted(10000))
             return QStringLiteral("snmptrap could not be started (Debian package snmp)");
         if (!sender.waitForFinished(15000) || sender.exitStatus() != QProcess::NormalExit ||
@@ -347,36 +352,38 @@ private:
 };
 
 // Number of complete lines (CR LF) in `bytes`.
-inline qsizetype lineCount(const QByteArray &bytes) { return bytes.count("\r\n"); }
+inline qsizetype lineCount(const QByteArray &bytes) {
+    return bytes.count("\r\n");
+}
 
 } // namespace e2e
 
 // The test's main: a QtTest main that first enters a private network
 // namespace where the system allows it (as root), else runs on the machine's
 // network, where port 162 must be free and others' datagrams may arrive.
-#define E2E_TEST_MAIN(TestObject)                                                                 \
-    int main(int argc, char *argv[]) {                                                            \
-        const QString network = e2e::enterPrivateNetwork();                                       \
-        QCoreApplication app(argc, argv);                                                         \
-        if (!network.isEmpty())                                                                   \
-            qWarning("e2e: no private network namespace (%s); using the machine's network",      \
-                     qPrintable(network));                                                        \
-        TestObject test;                                                                          \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                \
-        return QTest::qExec(&test, argc, argv);                                                   \
+#define E2E_TEST_MAIN(TestObject)                                                                  \
+    int main(int argc, char *argv[]) {                                                             \
+        const QString network = e2e::enterPrivateNetwork();                                        \
+        QCoreApplication app(argc, argv);                                                          \
+        if (!network.isEmpty())                                                                    \
+            qWarning("e2e: no private network namespace (%s); using the machine's network",        \
+                     qPrintable(network));                                                         \
+        TestObject test;                                                                           \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&test, argc, argv);                                                    \
     }
 
 // Skips the whole test where port 162 can't be bound, saying why.
-#define E2E_REQUIRE_TRAP_PORT()                                                                   \
-    do {                                                                                          \
-        QString why_;                                                                             \
-        if (!e2e::mayBindTrapPort(e2e::quorvikBinary(), &why_))                                   \
-            QSKIP(qPrintable(why_));                                                              \
-        QVERIFY2(QFileInfo(e2e::quorvikBinary()).isExecutable(),                                  \
-                 qPrintable(QStringLiteral("no program at ") + e2e::quorvikBinary()));            \
+#define E2E_REQUIRE_TRAP_PORT()                                                                    \
+    do {                                                                                           \
+        QString why_;                                                                              \
+        if (!e2e::mayBindTrapPort(e2e::quorvikBinary(), &why_))                                    \
+            QSKIP(qPrintable(why_));                                                               \
+        QVERIFY2(QFileInfo(e2e::quorvikBinary()).isExecutable(),                                   \
+                 qPrintable(QStringLiteral("no program at ") + e2e::quorvikBinary()));             \
     } while (false)
 
 // Before each test: port 162 must be free of every other program.
-#define E2E_REQUIRE_FREE_TRAP_PORT()                                                              \
-    QVERIFY2(e2e::waitForFreeTrapPort(),                                                          \
+#define E2E_REQUIRE_FREE_TRAP_PORT()                                                               \
+    QVERIFY2(e2e::waitForFreeTrapPort(),                                                           \
              "UDP port 162 is held by another program; stop it before running the e2e tests")

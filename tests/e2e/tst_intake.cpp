@@ -65,16 +65,19 @@ private slots:
         QTest::newRow("lower-case e is unknown") << "trapo$LEVL$:e" + fields << "Unknown" + tail;
         QTest::newRow("digit is unknown") << "$LEVL$:7" + fields << "Unknown" + tail;
         QTest::newRow("level tag at the very end")
-            << QByteArray("$MSG$:m$LEVL$:") << QByteArray("Unknown;{DATE};127.0.0.1;;;m$LEVL$:\r\n");
+            << QByteArray("$MSG$:m$LEVL$:")
+            << QByteArray("Unknown;{DATE};127.0.0.1;;;m$LEVL$:\r\n");
         QTest::newRow("only the first letter counts")
-            << QByteArray("$LEVL$:Emergency$MSG$:x") << QByteArray("Emergency;{DATE};127.0.0.1;;;x\r\n");
-        QTest::newRow("no level tag is a trap")
-            << QByteArray("$HOST$:srv3$MSG$:no level") << QByteArray("Trap;{DATE};srv3;;;no level\r\n");
+            << QByteArray("$LEVL$:Emergency$MSG$:x")
+            << QByteArray("Emergency;{DATE};127.0.0.1;;;x\r\n");
+        QTest::newRow("no level tag is a trap") << QByteArray("$HOST$:srv3$MSG$:no level")
+                                                << QByteArray("Trap;{DATE};srv3;;;no level\r\n");
         QTest::newRow("level tag twice: the first counts")
             << QByteArray("$LEVL$:I$LEVL$:E$MSG$:first wins")
             << QByteArray("Information;{DATE};127.0.0.1;;;first wins\r\n");
         QTest::newRow("message tag twice: the first counts")
-            << QByteArray("$LEVL$:W$MSG$:a$MSG$:b") << QByteArray("Warning;{DATE};127.0.0.1;;;a\r\n");
+            << QByteArray("$LEVL$:W$MSG$:a$MSG$:b")
+            << QByteArray("Warning;{DATE};127.0.0.1;;;a\r\n");
         QTest::newRow("level tag after a field stays in it")
             << QByteArray("$MSG$:hello $LEVL$:E")
             << QByteArray("Emergency;{DATE};127.0.0.1;;;hello $LEVL$:E\r\n");
@@ -91,23 +94,25 @@ private slots:
         QTest::newRow("trailing blanks stay")
             << QByteArray("$LEVL$:N$HOST$:h$MSG$:end  ") << QByteArray("Note;{DATE};h;;;end  \r\n");
         QTest::newRow("no host: the sender's address")
-            << QByteArray("$LEVL$:W$MSG$:no host") << QByteArray("Warning;{DATE};127.0.0.1;;;no host\r\n");
+            << QByteArray("$LEVL$:W$MSG$:no host")
+            << QByteArray("Warning;{DATE};127.0.0.1;;;no host\r\n");
         QTest::newRow("blank host: the sender's address")
             << QByteArray("$LEVL$:W$HOST$:   $MSG$:blank host")
             << QByteArray("Warning;{DATE};127.0.0.1;;;blank host\r\n");
         QTest::newRow("sent date kept as sent")
             << QByteArray("$LEVL$:I$DATE$:07.12.2026 20:41:05$HOST$:srv7$MSG$:x")
             << QByteArray("Information;07.12.2026 20:41:05;srv7;;;x\r\n");
-        QTest::newRow("empty date generated")
-            << QByteArray("$LEVL$:I$DATE$:$HOST$:x$MSG$:y") << QByteArray("Information;{DATE};x;;;y\r\n");
+        QTest::newRow("empty date generated") << QByteArray("$LEVL$:I$DATE$:$HOST$:x$MSG$:y")
+                                              << QByteArray("Information;{DATE};x;;;y\r\n");
         QTest::newRow("semicolons inside values")
             << QByteArray("$LEVL$:A$HOST$:h$SOURCE$:x;y$DEVC$:o$MSG$:a;b")
             << QByteArray("Alert;{DATE};h;x;y;o;a;b\r\n");
-        QTest::newRow("empty application and object")
-            << QByteArray("$LEVL$:N$HOST$:srv7$MSG$:text") << QByteArray("Note;{DATE};srv7;;;text\r\n");
-        QTest::newRow("HTML text")
-            << QByteArray("$LEVL$:C$HOST$:<i>h</i>$MSG$:<b>bold</b> <img src=\"http://127.0.0.1/x.png\"> &amp;")
-            << QByteArray("Critical;{DATE};<i>h</i>;;;<b>bold</b> <img src=\"http://127.0.0.1/x.png\"> &amp;\r\n");
+        QTest::newRow("empty application and object") << QByteArray("$LEVL$:N$HOST$:srv7$MSG$:text")
+                                                      << QByteArray("Note;{DATE};srv7;;;text\r\n");
+        QTest::newRow("HTML text") << QByteArray("$LEVL$:C$HOST$:<i>h</i>$MSG$:<b>bold</b> <img "
+                                                 "src=\"http://127.0.0.1/x.png\"> &amp;")
+                                   << QByteArray("Critical;{DATE};<i>h</i>;;;<b>bold</b> <img "
+                                                 "src=\"http://127.0.0.1/x.png\"> &amp;\r\n");
         QTest::newRow("zero byte inside the message")
             << withZeros("$LEVL$:W$HOST$:h$MSG$:a\0b") << withZeros("Warning;{DATE};h;;;a\0b\r\n");
         QTest::newRow("8-bit bytes kept")
@@ -137,18 +142,29 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QByteArray>("expected");
         const QString target = QStringLiteral("127.0.0.1:162");
-        const QStringList v2c = {QStringLiteral("-v"), QStringLiteral("2c"), QStringLiteral("-c"),
-                                 QStringLiteral("public"), target, QString(),
+        const QStringList v2c = {QStringLiteral("-v"),
+                                 QStringLiteral("2c"),
+                                 QStringLiteral("-c"),
+                                 QStringLiteral("public"),
+                                 target,
+                                 QString(),
                                  QStringLiteral("1.3.6.1.4.1.8072.2.3.0.1")};
-        const QStringList v1 = {QStringLiteral("-v"), QStringLiteral("1"), QStringLiteral("-c"),
-                                QStringLiteral("public"), target, QStringLiteral("1.3.6.1.4.1.8072"),
-                                QStringLiteral("127.0.0.1"), QStringLiteral("6"), QStringLiteral("1"),
+        const QStringList v1 = {QStringLiteral("-v"),
+                                QStringLiteral("1"),
+                                QStringLiteral("-c"),
+                                QStringLiteral("public"),
+                                target,
+                                QStringLiteral("1.3.6.1.4.1.8072"),
+                                QStringLiteral("127.0.0.1"),
+                                QStringLiteral("6"),
+                                QStringLiteral("1"),
                                 QString()};
         const QString sysDescr = QStringLiteral("1.3.6.1.2.1.1.1.0");
         const QString sysContact = QStringLiteral("1.3.6.1.2.1.1.4.0");
         const QString sysName = QStringLiteral("1.3.6.1.2.1.1.5.0");
         const QString s = QStringLiteral("s"), i = QStringLiteral("i");
-        const QString longText = QStringLiteral("uplink-").repeated(30); // 210 bytes: long-form length
+        const QString longText =
+            QStringLiteral("uplink-").repeated(30); // 210 bytes: long-form length
 
         QTest::newRow("v2c, sysDescr last")
             << v2c + QStringList{sysDescr, s, QStringLiteral("Router up")}
@@ -157,12 +173,18 @@ private slots:
             << v1 + QStringList{sysDescr, s, QStringLiteral("Switch down")}
             << QByteArray("Trap;{DATE};127.0.0.1;;;Switch down\r\n");
         QTest::newRow("v2c, sysDescr before sysName")
-            << v2c + QStringList{sysDescr, s, QStringLiteral("Router up"), sysName, s,
-                                 QStringLiteral("edge-7")}
+            << v2c + QStringList{sysDescr, s, QStringLiteral("Router up"),
+                                 sysName,  s, QStringLiteral("edge-7")}
             << QByteArray("Trap;{DATE};127.0.0.1;;;Router up\r\n");
         QTest::newRow("v1, sysDescr before sysContact and an integer")
-            << v1 + QStringList{sysDescr, s, QStringLiteral("Switch down"), sysContact, s,
-                                QStringLiteral("noc"), QStringLiteral("1.3.6.1.2.1.2.2.1.1.3"), i,
+            << v1 + QStringList{sysDescr,
+                                s,
+                                QStringLiteral("Switch down"),
+                                sysContact,
+                                s,
+                                QStringLiteral("noc"),
+                                QStringLiteral("1.3.6.1.2.1.2.2.1.1.3"),
+                                i,
                                 QStringLiteral("3")}
             << QByteArray("Trap;{DATE};127.0.0.1;;;Switch down\r\n");
         QTest::newRow("v2c, long sysDescr before sysName")
@@ -200,11 +222,12 @@ private slots:
         QUdpSocket socket;
         for (int n = 0; n < count; ++n) {
             const QByteArray payload = "$LEVL$:I$HOST$:srv$MSG$:event " + QByteArray::number(n);
-            QCOMPARE(socket.writeDatagram(payload, QHostAddress(QHostAddress::LocalHost), e2e::kTrapPort),
+            QCOMPARE(socket.writeDatagram(payload, QHostAddress(QHostAddress::LocalHost),
+                                          e2e::kTrapPort),
                      payload.size());
         }
-        QTRY_COMPARE_WITH_TIMEOUT(e2e::lineCount(m_env->log()) - e2e::lineCount(before), qsizetype(count),
-                                  15000);
+        QTRY_COMPARE_WITH_TIMEOUT(e2e::lineCount(m_env->log()) - e2e::lineCount(before),
+                                  qsizetype(count), 15000);
         const QByteArray now = m_env->log();
         QVERIFY(now.startsWith(before));
         const QList<QByteArray> lines = now.mid(before.size()).split('\n');

@@ -74,7 +74,8 @@ private slots:
             QVERIFY2(number, value->constData());
         }
         // The other keys stay.
-        QCOMPARE(globalValue(config, "Logfile").value_or("missing"), QFile::encodeName(env.logPath()));
+        QCOMPARE(globalValue(config, "Logfile").value_or("missing"),
+                 QFile::encodeName(env.logPath()));
         QCOMPARE(globalValue(config, "MaxLines").value_or("missing"), QByteArray("500"));
         QVERIFY(config.contains("[Sound]"));
         QVERIFY(e2e::waitForFreeTrapPort());
@@ -83,7 +84,8 @@ private slots:
     // A stored geometry is applied at start and written back unchanged.
     void storedGeometryComesBack() {
         e2e::QuorvikEnv env;
-        QVERIFY(env.writeConfig("WinTop=1500\r\nWinLeft=3000\r\nWinHeight=6000\r\nWinWidth=9000\r\n"));
+        QVERIFY(
+            env.writeConfig("WinTop=1500\r\nWinLeft=3000\r\nWinHeight=6000\r\nWinWidth=9000\r\n"));
         QProcess *live = nullptr;
         const QString error = env.startLive(&live);
         QVERIFY2(error.isEmpty(), qPrintable(error));

@@ -40,7 +40,8 @@ private slots:
         QTest::qWait(300);
         const QByteArray log = env.log();
         QCOMPARE(e2e::lineCount(log), qsizetype(2));
-        QVERIFY2(log.startsWith(e2e::kHeader + "Alert;") && log.endsWith(";srv1;;;first still here\r\n"),
+        QVERIFY2(log.startsWith(e2e::kHeader + "Alert;") &&
+                     log.endsWith(";srv1;;;first still here\r\n"),
                  log.constData());
 
         // Ending the refused copy stores nothing.

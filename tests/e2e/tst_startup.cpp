@@ -99,7 +99,8 @@ private slots:
                      log.endsWith(";srv9;;;beside history\r\n"),
                  log.constData());
         QVERIFY2(history->state() == QProcess::Running, qPrintable(env.describe(history)));
-        QVERIFY2(secondHistory->state() == QProcess::Running, qPrintable(env.describe(secondHistory)));
+        QVERIFY2(secondHistory->state() == QProcess::Running,
+                 qPrintable(env.describe(secondHistory)));
         QVERIFY(!e2e::holdsAnyUdpPort(history->processId()));
         QVERIFY(!e2e::holdsAnyUdpPort(secondHistory->processId()));
     }

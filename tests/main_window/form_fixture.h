@@ -24,7 +24,7 @@ struct BoxCall {
 
 class ScriptedBoxes : public MessageBoxes {
 public:
-    std::deque<bool> answers; // next OK/Cancel answers; OK when empty
+    std::deque<bool> answers;          // next OK/Cancel answers; OK when empty
     std::function<void()> whileAsking; // runs while a question is open
     QList<BoxCall> questions;
     QList<BoxCall> reports;
@@ -65,8 +65,8 @@ public:
                          const QString &lockPath = {}) {
         setSoundPlayer(&sounds);
         if (!config.contains("Logfile"))
-            config = "[Global]\r\nLogfile=" + logPath().toLocal8Bit() + "\r\nPopuplevel=0\r\n" +
-                     config;
+            config =
+                "[Global]\r\nLogfile=" + logPath().toLocal8Bit() + "\r\nPopuplevel=0\r\n" + config;
         writeConfig(config);
         Form1Config c;
         c.historyMode = historyMode;
@@ -103,8 +103,7 @@ public:
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
     void send(const QByteArray &text, const QString &sender = QStringLiteral("10.0.0.9")) {
-        form->Process_Message(std::string_view(text.constData(), std::size_t(text.size())),
-                              sender);
+        form->Process_Message(std::string_view(text.constData(), std::size_t(text.size())), sender);
         form->refreshViews();
     }
     // Lets the views catch up with the tables.

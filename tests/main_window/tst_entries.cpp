@@ -26,7 +26,8 @@ void movePointer(EventGrid *grid, int y) {
 }
 
 int rowMiddle(EventGrid *grid, int viewRow) {
-    return grid->viewport()->y() + grid->rowViewportPosition(viewRow) + grid->rowHeight(viewRow) / 2;
+    return grid->viewport()->y() + grid->rowViewportPosition(viewRow) +
+           grid->rowHeight(viewRow) / 2;
 }
 
 } // namespace

@@ -64,10 +64,14 @@ void IntakeTest::trapAndUnknownLandInWarningTable_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("message");
-    QTest::newRow("X is a trap") << QByteArray("$LEVL$:X$MSG$:t") << "Trap" << " t";
-    QTest::newRow("no level tag is a trap") << QByteArray("$MSG$:t") << "Trap" << " t";
-    QTest::newRow("lower-case letter") << QByteArray("$LEVL$:e$MSG$:t") << "Unknown" << " t";
-    QTest::newRow("tag at the end") << QByteArray("$MSG$:t$LEVL$:") << "Unknown" << " t$LEVL$:";
+    QTest::newRow("X is a trap") << QByteArray("$LEVL$:X$MSG$:t") << "Trap"
+                                 << " t";
+    QTest::newRow("no level tag is a trap") << QByteArray("$MSG$:t") << "Trap"
+                                            << " t";
+    QTest::newRow("lower-case letter") << QByteArray("$LEVL$:e$MSG$:t") << "Unknown"
+                                       << " t";
+    QTest::newRow("tag at the end") << QByteArray("$MSG$:t$LEVL$:") << "Unknown"
+                                    << " t$LEVL$:";
 }
 
 void IntakeTest::trapAndUnknownLandInWarningTable() {

@@ -75,7 +75,8 @@ void LayoutTest::layoutFollowsWindowSize() {
     QCOMPARE(view->x(), f.form->tabStrip()->x());
     QCOMPARE(button(*f.form, "tabclear")->x(), view->x() + view->width());
     QCOMPARE(button(*f.form, "btnFilter")->x(), view->x() + view->width());
-    QCOMPARE(button(*f.form, "beenden")->geometry().right(), f.form->tabStrip()->geometry().right());
+    QCOMPARE(button(*f.form, "beenden")->geometry().right(),
+             f.form->tabStrip()->geometry().right());
     // A wide window widens the Message columns to fill the table.
     int others = 0;
     for (int c = 0; c < 5; ++c)
@@ -167,7 +168,8 @@ void LayoutTest::startViewAndTabFromConfiguration_data() {
     QTest::addColumn<bool>("fullList");
     QTest::addColumn<int>("tab");
     QTest::newRow("defaults") << QByteArray() << false << 3;
-    QTest::newRow("IniGrid 1, StartTab 5") << QByteArray("IniGrid=1\r\nStartTab=5\r\n") << true << 5;
+    QTest::newRow("IniGrid 1, StartTab 5")
+        << QByteArray("IniGrid=1\r\nStartTab=5\r\n") << true << 5;
     QTest::newRow("IniGrid yes") << QByteArray("IniGrid=yes\r\n") << true << 3;
     QTest::newRow("IniGrid 0") << QByteArray("IniGrid=0\r\nStartTab=0\r\n") << false << 0;
     QTest::newRow("StartTab above range") << QByteArray("StartTab=9\r\n") << false << 6;
@@ -218,7 +220,8 @@ void LayoutTest::tablesStartWithHeadersAndRows() {
     QCOMPARE(f.form->tabStrip()->count(), 7);
     QCOMPARE(f.form->tabStrip()->tabText(5), QStringLiteral("Information"));
     QVERIFY(QFile::exists(f.logPath()));
-    QCOMPARE(f.readFile(f.logPath()), QByteArray("Level;Date;Processor;Application;Object;Message\r\n"));
+    QCOMPARE(f.readFile(f.logPath()),
+             QByteArray("Level;Date;Processor;Application;Object;Message\r\n"));
 }
 
 void LayoutTest::storedGeometryIsApplied() {
