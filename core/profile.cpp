@@ -161,8 +161,10 @@ std::string writeProfileString(std::string_view content, std::string_view sectio
     std::vector<std::string> out;
     for (const Line &line : lines)
         out.emplace_back(line.raw);
+    // A last line without its line end gets one; a lone CR there is the
+    // start of a CR LF and only needs its LF.
     if (!out.empty() && out.back().back() != '\n')
-        out.back() += lineEnd;
+        out.back() += out.back().back() == '\r' ? std::string_view("\n") : lineEnd;
     const std::string keyLine = std::string(key) + "=" + std::string(value) + std::string(lineEnd);
     if (place.keyLine) {
         const std::string_view old = lines[*place.keyLine].text;

@@ -144,6 +144,9 @@ void TestProfile::write_data() {
     QTest::newRow("replace last line without line end")
         << QByteArray("[G]\r\nK=1") << QByteArray("G") << QByteArray("K") << QByteArray("22")
         << QByteArray("[G]\r\nK=22\r\n");
+    QTest::newRow("last line ends in a lone CR")
+        << QByteArray("[G]\r\nA=1\r\n[C\r") << QByteArray("c") << QByteArray("K")
+        << QByteArray("v") << QByteArray("[G]\r\nA=1\r\n[C\r\nK=v\r\n");
     QTest::newRow("line break in value is dropped")
         << QByteArray() << QByteArray("G") << QByteArray("K") << QByteArray("a\r\nX=1")
         << QByteArray("[G]\r\nK=a\r\n");
@@ -156,6 +159,9 @@ void TestProfile::write() {
     QFETCH(QByteArray, value);
     const std::string after = writeProfileString(str(before), str(section), str(key), str(value));
     QTEST(bytes(after), "after");
+    // What was written reads back.
+    const std::string written = str(value).substr(0, str(value).find_first_of("\r\n"));
+    QCOMPARE(bytes(readProfileString(after, str(section), str(key), "<none>")), bytes(written));
 }
 
 void TestProfile::leadingNumber_data() {
