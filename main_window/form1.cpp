@@ -260,7 +260,7 @@ Form1::LoadResult Form1::load() {
     setUpTables();
     if (!m_config.historyMode)
         bindSocket();
-    applyStoredGeometry();
+    applyStoredGeometry(profile);
     m_tabStrip->setCurrentIndex(m_settings.startTab);
     setViewMode(m_settings.startInFullList ? ViewMode::FullList : ViewMode::TabbedView);
     reportLogResult(createLogFileWithHeader(m_settings.logFile));
@@ -343,11 +343,11 @@ void Form1::readDatagrams() {
     }
 }
 
-void Form1::applyStoredGeometry() {
+void Form1::applyStoredGeometry(const std::string &profile) {
     const QRect frame = frameGeometry();
     const WindowGeometry current{toTwips(frame.top()), toTwips(frame.left()),
                                  toTwips(frame.height()), toTwips(frame.width())};
-    const WindowGeometry stored = geometryFromProfile(m_profile.content(), current);
+    const WindowGeometry stored = geometryFromProfile(profile, current);
     move(toPixels(double(stored.left)), toPixels(double(stored.top)));
     m_storedOuterSize = QSize(toPixels(double(stored.width)), toPixels(double(stored.height)));
     resizeToOuter(m_storedOuterSize);

@@ -71,7 +71,6 @@ public:
     const Settings &settings() const { return m_settings; }
     void setSettings(const Settings &settings);
     int messageColumnWidth() const { return m_messageColumnWidth; }
-    ProfileStore &profile() { return m_profile; }
 
     EventGrid *levelGrid(int index) const { return m_levelGrids[std::size_t(index)]; }
     EventGrid *fullList() const { return m_fullList; }
@@ -103,7 +102,7 @@ private:
     void createMenus();
     void setUpTables();
     void bindSocket();
-    void applyStoredGeometry();
+    void applyStoredGeometry(const std::string &profile);
     void resizeToOuter(const QSize &outer);
     void readDatagrams();
     void insertIntoLevelTable(EventGrid *grid, const EventRow &row);

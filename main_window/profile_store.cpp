@@ -1,6 +1,5 @@
 #include "main_window/profile_store.h"
 
-#include "core/profile.h"
 #include "core/text_file.h"
 
 #include <QDir>
@@ -27,11 +26,6 @@ QString ProfileStore::update(const std::function<std::string(std::string)> &chan
     const FileResult result =
         updateTextFile(m_path.toStdString(), [&](const std::string &old) { return change(old); });
     return QString::fromLocal8Bit(result.error);
-}
-
-QString ProfileStore::write(const std::string &section, const std::string &key,
-                            const std::string &value) {
-    return update([&](std::string old) { return writeProfileString(old, section, key, value); });
 }
 
 QString defaultProfilePath() {

@@ -24,8 +24,6 @@ public:
     // Returns an error text, empty on success.
     QString update(const std::function<std::string(std::string)> &change);
 
-    // One key.
-    QString write(const std::string &section, const std::string &key, const std::string &value);
 
 private:
     QString m_path;
