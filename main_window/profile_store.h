@@ -24,7 +24,6 @@ public:
     // Returns an error text, empty on success.
     QString update(const std::function<std::string(std::string)> &change);
 
-
 private:
     QString m_path;
 };
