@@ -177,18 +177,9 @@ void Form1::createControls() {
     });
     connect(m_tabclear, &QPushButton::clicked, this, &Form1::tabclear_Click);
     connect(m_beenden, &QPushButton::clicked, this, &QWidget::close);
-    connect(m_sendMsg, &QPushButton::clicked, this, [this] {
-        if (openSendMessage)
-            openSendMessage();
-    });
-    connect(m_btnFilter, &QPushButton::clicked, this, [this] {
-        if (openSearch)
-            openSearch();
-    });
-    connect(m_btnSelLog, &QPushButton::clicked, this, [this] {
-        if (selectLogFile)
-            selectLogFile();
-    });
+    connect(m_sendMsg, &QPushButton::clicked, this, &Form1::sendMessageRequested);
+    connect(m_btnFilter, &QPushButton::clicked, this, &Form1::filterRequested);
+    connect(m_btnSelLog, &QPushButton::clicked, this, &Form1::selectLogFileRequested);
     connect(m_btnHistory, &QPushButton::clicked, this, [this] {
         if (!m_config.processes->startDetached(QCoreApplication::applicationFilePath(),
                                                {QStringLiteral("-H")}))
@@ -210,10 +201,7 @@ void Form1::createMenus() {
     file->setObjectName(QStringLiteral("menFile"));
     connect(
         addEntry(file, "menOption", QStringLiteral("Options"), QKeySequence(Qt::CTRL | Qt::Key_O)),
-        &QAction::triggered, this, [this] {
-            if (openOptions)
-                openOptions();
-        });
+        &QAction::triggered, this, &Form1::optionsRequested);
     connect(addEntry(file, "menQuit", QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q)),
             &QAction::triggered, this, &QWidget::close);
 
@@ -232,10 +220,7 @@ void Form1::createMenus() {
     QMenu *info = menuBar()->addMenu(QStringLiteral("?"));
     info->setObjectName(QStringLiteral("menInf"));
     connect(addEntry(info, "menAbout", QStringLiteral("About"), QKeySequence(Qt::CTRL | Qt::Key_I)),
-            &QAction::triggered, this, [this] {
-                if (openAbout)
-                    openAbout();
-            });
+            &QAction::triggered, this, &Form1::aboutRequested);
 }
 
 Form1::LoadResult Form1::load() {

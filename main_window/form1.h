@@ -80,9 +80,6 @@ public:
     const QString &messageLineTag() const { return m_label1Tag; }
     QUdpSocket *socket() const { return m_socket; }
 
-    // Hooks for the secondary windows, set by whoever builds them.
-    std::function<void()> openOptions, openAbout, openSendMessage, openSearch, selectLogFile;
-
     // Lays the window out for its current size.
     void layoutControls();
 
@@ -90,6 +87,14 @@ public:
     // refresh: the tab of the newest event, the message line and the rows.
     // Runs by itself shortly after an event, so a burst repaints once.
     void refreshViews();
+
+signals:
+    // The operator asked for a secondary window; app/ builds and shows it.
+    void optionsRequested();
+    void aboutRequested();
+    void sendMessageRequested();
+    void filterRequested();
+    void selectLogFileRequested();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1,6 +1,8 @@
 #include "main_window/seams.h"
 
+#include <QColorDialog>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QProcess>
 
 namespace quorvik {
@@ -26,6 +28,23 @@ void WidgetMessageBoxes::reportAndWait(QWidget *parent, const QString &title, co
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+std::optional<QString> QtFileDialogs::openFile(QWidget *parent, const QString &title,
+                                               const QString &preset, const QString &filters) {
+    const QString name = QFileDialog::getOpenFileName(parent, title, preset, filters);
+    return name.isEmpty() ? std::nullopt : std::optional<QString>(name);
+}
+
+std::optional<QString> QtFileDialogs::saveFile(QWidget *parent, const QString &title,
+                                               const QString &preset, const QString &filters) {
+    const QString name = QFileDialog::getSaveFileName(parent, title, preset, filters);
+    return name.isEmpty() ? std::nullopt : std::optional<QString>(name);
+}
+
+std::optional<QColor> QtFileDialogs::chooseColour(QWidget *parent, const QColor &initial) {
+    const QColor colour = QColorDialog::getColor(initial, parent);
+    return colour.isValid() ? std::optional<QColor>(colour) : std::nullopt;
 }
 
 bool QtProcessStarter::startDetached(const QString &program, const QStringList &arguments) {

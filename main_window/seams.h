@@ -2,11 +2,13 @@
 
 #include "core/event_record.h"
 
+#include <QColor>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -37,6 +39,29 @@ public:
                 QMessageBox::Icon icon) override;
     void reportAndWait(QWidget *parent, const QString &title, const QString &text,
                        QMessageBox::Icon icon) override;
+};
+
+// The platform's file and colour dialogs. Each returns nothing when the
+// operator leaves the dialog without choosing. Tests answer them without a
+// modal loop.
+class FileDialogs {
+public:
+    virtual ~FileDialogs() = default;
+    // filters: "Logfiles (*.log);;All files (*)" style.
+    virtual std::optional<QString> openFile(QWidget *parent, const QString &title,
+                                            const QString &preset, const QString &filters) = 0;
+    virtual std::optional<QString> saveFile(QWidget *parent, const QString &title,
+                                            const QString &preset, const QString &filters) = 0;
+    virtual std::optional<QColor> chooseColour(QWidget *parent, const QColor &initial) = 0;
+};
+
+class QtFileDialogs : public FileDialogs {
+public:
+    std::optional<QString> openFile(QWidget *parent, const QString &title, const QString &preset,
+                                    const QString &filters) override;
+    std::optional<QString> saveFile(QWidget *parent, const QString &title, const QString &preset,
+                                    const QString &filters) override;
+    std::optional<QColor> chooseColour(QWidget *parent, const QColor &initial) override;
 };
 
 // Starting another program, detached.
