@@ -50,18 +50,26 @@ std::string formatLogLine(const EventRecord &record) {
     return line;
 }
 
-std::array<std::string, 6> splitLogLine(std::string_view line) {
-    std::array<std::string, 6> fields;
+std::array<std::string_view, 6> splitLogFields(std::string_view line) {
+    std::array<std::string_view, 6> fields;
     for (std::size_t i = 0; i + 1 < fields.size(); ++i) {
         const std::size_t separator = line.find(';');
         if (separator == std::string_view::npos) {
-            fields[i] = std::string(line);
+            fields[i] = line;
             return fields;
         }
-        fields[i] = std::string(line.substr(0, separator));
+        fields[i] = line.substr(0, separator);
         line.remove_prefix(separator + 1);
     }
-    fields.back() = std::string(line);
+    fields.back() = line;
+    return fields;
+}
+
+std::array<std::string, 6> splitLogLine(std::string_view line) {
+    const std::array<std::string_view, 6> views = splitLogFields(line);
+    std::array<std::string, 6> fields;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        fields[i] = std::string(views[i]);
     return fields;
 }
 

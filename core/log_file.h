@@ -21,6 +21,8 @@ std::string formatLogLine(const EventRecord &record);
 // five ";" so that a ";" in the message survives. A line with fewer than five
 // ";" gives empty fields at the end.
 std::array<std::string, 6> splitLogLine(std::string_view line);
+// The same, as views into `line`.
+std::array<std::string_view, 6> splitLogFields(std::string_view line);
 
 // Writes the header line into a new or empty file; a file with content is
 // left as it is.

@@ -34,9 +34,12 @@ seed profile lf '\x10\x20\x30\x40\x50\x60\x70\x80\x90\xa0\xb0\xc0 [ sound ] \n S
 seed log_line event 'Warning;07.12.2026 20:41:05;srv7;backup;disk 2;quota reached'
 seed log_line semicolons 'Note;d;p;x;y;o;a;b'
 seed log_line short 'Trap;;'
+seed history_line dated 'Warning;12.05.2014 12:40:25;host7;backup;disk1;space low; 80 %%'
+seed history_line search '\x04HOSTTrap;12.5.14 0:30;host7;snmpd;;cold start'
+seed history_line time '23:59'
 
 status=0
-for target in parse_event profile log_line; do
+for target in parse_event profile log_line history_line; do
     binary="$build/fuzz/fuzz_$target"
     if [ ! -x "$binary" ]; then
         echo "missing fuzz target $binary" >&2

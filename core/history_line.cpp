@@ -1,0 +1,114 @@
+#include "core/history_line.h"
+
+#include "core/event_record.h"
+#include "core/log_file.h"
+
+namespace quorvik {
+
+namespace {
+
+constexpr unsigned char fold(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + 32) : u;
+}
+
+bool isAscii(std::string_view text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::string_view levelLetterOf(std::string_view levelName) {
+    if (levelName == "Trap")
+        return "X";
+    if (levelName == "Unknown")
+        return {};
+    return levelName.substr(0, 1);
+}
+
+void rebuildMessage(const std::array<std::string_view, 6> &fields, std::string &message) {
+    message.clear();
+    const std::string_view letter = levelLetterOf(fields[0]);
+    if (!letter.empty()) {
+        message += kLevelTag;
+        message += letter;
+    }
+    for (std::size_t k = 0; k < kFieldTags.size(); ++k) {
+        if (fields[k + 1].empty())
+            continue;
+        message += kFieldTags[k];
+        message += fields[k + 1];
+    }
+}
+
+HistoryLineFilter::HistoryLineFilter(HistoryFilter filter, WideSearch wideSearch)
+    : m_filter(std::move(filter)), m_wideSearch(std::move(wideSearch)) {
+    for (const char c : m_filter.search)
+        m_folded += static_cast<char>(fold(c));
+    m_asciiSearch = isAscii(m_folded);
+    // Horspool's shifts over the folded search text.
+    const std::size_t n = m_folded.size();
+    m_skip.fill(n);
+    for (std::size_t k = 0; k + 1 < n; ++k)
+        m_skip[static_cast<unsigned char>(m_folded[k])] = n - 1 - k;
+}
+
+bool HistoryLineFilter::passesDate(std::string_view line) const {
+    if (m_filter.from.isZero())
+        return true;
+    const std::size_t first = line.find(';');
+    if (first == std::string_view::npos)
+        return false;
+    const std::size_t second = line.find(';', first + 1);
+    if (second == std::string_view::npos)
+        return false;
+    const auto date = readDateTime(line.substr(first + 1, second - first - 1));
+    return date && m_filter.from <= *date && *date <= m_filter.to;
+}
+
+bool HistoryLineFilter::containsAscii(std::string_view line) const {
+    const std::size_t n = m_folded.size();
+    for (std::size_t at = 0; at + n <= line.size();) {
+        std::size_t k = n;
+        while (k > 0 && fold(line[at + k - 1]) == static_cast<unsigned char>(m_folded[k - 1]))
+            --k;
+        if (k == 0)
+            return true;
+        at += m_skip[fold(line[at + n - 1])];
+    }
+    return false;
+}
+
+bool HistoryLineFilter::contains(std::string_view line) const {
+    if (line.empty())
+        return false;
+    if (m_folded.empty())
+        return true;
+    if (!m_wideSearch)
+        return containsAscii(line);
+    // A match of ASCII bytes is a match however the rest decodes.
+    if (m_asciiSearch && containsAscii(line))
+        return true;
+    if (m_asciiSearch && isAscii(line))
+        return false;
+    return m_wideSearch(line, m_filter.search);
+}
+
+bool HistoryLineFilter::passes(std::string_view line) const {
+    return passesDate(line) && contains(line);
+}
+
+bool HistoryLineFilter::rebuild(std::string_view line, std::string &message) const {
+    if (!passes(line))
+        return false;
+    const std::array<std::string_view, 6> fields = splitLogFields(line);
+    if (fields[0] == "Level")
+        return false;
+    rebuildMessage(fields, message);
+    return true;
+}
+
+} // namespace quorvik

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "date_time.h"
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace quorvik {
+
+// What a history load lets through: lines dated within [from, to] (no date
+// test at all when `from` is the zero date-time) that contain `search`
+// without regard to letter case.
+struct HistoryFilter {
+    DateTime from;
+    DateTime to;
+    std::string search;
+};
+
+// Whether `search` occurs in `line` without regard to letter case, for
+// texts with bytes beyond ASCII: their letters depend on how the window
+// decodes the bytes, which the caller knows.
+using WideSearch = std::function<bool(std::string_view line, std::string_view search)>;
+
+// The level letter a log line's first field stands for: "X" for Trap,
+// nothing for Unknown and for an empty field, else its first character.
+std::string_view levelLetterOf(std::string_view levelName);
+
+// Rebuilds the tagged message of a log line's six fields: "$LEVL$:" and the
+// level letter when there is one, then each non-empty field behind its tag.
+void rebuildMessage(const std::array<std::string_view, 6> &fields, std::string &message);
+
+// The line filter and rebuild of a history load, for lines without their
+// line end.
+class HistoryLineFilter {
+public:
+    explicit HistoryLineFilter(HistoryFilter filter, WideSearch wideSearch = {});
+
+    // The date test and the search.
+    bool passes(std::string_view line) const;
+
+    // For a line that passes and is no header line ("Level" in its first
+    // field): the rebuilt message in `message`, and true.
+    bool rebuild(std::string_view line, std::string &message) const;
+
+    const HistoryFilter &filter() const { return m_filter; }
+
+private:
+    bool passesDate(std::string_view line) const;
+    bool contains(std::string_view line) const;
+    bool containsAscii(std::string_view line) const;
+
+    HistoryFilter m_filter;
+    WideSearch m_wideSearch;
+    std::string m_folded;                  // the search text, ASCII letters in lower case
+    std::array<std::size_t, 256> m_skip{}; // shift by the byte under the window's last place
+    bool m_asciiSearch = true;
+};
+
+} // namespace quorvik

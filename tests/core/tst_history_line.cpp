@@ -1,0 +1,171 @@
+#include "core/history_line.h"
+#include "core/line_reader.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace quorvik;
+
+namespace {
+
+DateTime at(const char *text) {
+    return *readDateTime(text);
+}
+
+// The rebuilt message, or "skipped".
+QByteArray replayed(const HistoryLineFilter &filter, const QByteArray &line) {
+    std::string message;
+    if (!filter.rebuild(std::string_view(line.constData(), std::size_t(line.size())), message))
+        return "skipped";
+    return QByteArray::fromStdString(message);
+}
+
+const HistoryFilter kMay2014{at("12.5.14"), at("12.5.14 12:41:00"), {}};
+
+} // namespace
+
+class TestHistoryLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void rebuild_data();
+    void rebuild();
+    void dateFilter();
+    void search();
+    void wideSearch();
+    void readLines();
+    void readErrors();
+};
+
+void TestHistoryLine::rebuild_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("message with ;")
+        << QByteArray("Warning;12.05.2014 12:40:25;host7;backup;disk1;space low; 80 %")
+        << QByteArray("$LEVL$:W$DATE$:12.05.2014 12:40:25$HOST$:host7$SOURCE$:backup$DEVC$:disk1"
+                      "$MSG$:space low; 80 %");
+    QTest::newRow("Unknown has no level tag")
+        << QByteArray("Unknown;12.05.2014 12:41:00;host7;;;text")
+        << QByteArray("$DATE$:12.05.2014 12:41:00$HOST$:host7$MSG$:text");
+    QTest::newRow("Trap gives X")
+        << QByteArray("Trap;12.05.2014 12:40:00;host7;snmpd;;cold start")
+        << QByteArray(
+               "$LEVL$:X$DATE$:12.05.2014 12:40:00$HOST$:host7$SOURCE$:snmpd$MSG$:cold start");
+    QTest::newRow("first character of the name")
+        << QByteArray("Note;12.05.2014;h;a;o;m")
+        << QByteArray("$LEVL$:N$DATE$:12.05.2014$HOST$:h$SOURCE$:a$DEVC$:o$MSG$:m");
+    QTest::newRow("short line") << QByteArray("Alert;12.05.2014;h")
+                                << QByteArray("$LEVL$:A$DATE$:12.05.2014$HOST$:h");
+    QTest::newRow("header in the middle")
+        << QByteArray("Level;12.05.2014;Processor;Application;Object;Message")
+        << QByteArray("skipped");
+    QTest::newRow("bounds are inclusive: from") << QByteArray("Note;12.05.2014 00:00:00;h;;;m")
+                                                << QByteArray("$LEVL$:N$DATE$:12.05.2014 00:00:00"
+                                                              "$HOST$:h$MSG$:m");
+    QTest::newRow("bounds are inclusive: to") << QByteArray("Note;12.5.14 12:41;h;;;m")
+                                              << QByteArray("$LEVL$:N$DATE$:12.5.14 12:41$HOST$:h"
+                                                            "$MSG$:m");
+    QTest::newRow("one second late")
+        << QByteArray("Note;12.05.2014 12:41:01;h;;;m") << QByteArray("skipped");
+    QTest::newRow("day before") << QByteArray("Note;11.05.2014 23:59:59;h;;;m")
+                                << QByteArray("skipped");
+    QTest::newRow("unreadable date") << QByteArray("Note;yesterday;h;;;m") << QByteArray("skipped");
+    QTest::newRow("no second ;") << QByteArray("Note;12.05.2014") << QByteArray("skipped");
+    QTest::newRow("empty line") << QByteArray("") << QByteArray("skipped");
+}
+
+void TestHistoryLine::rebuild() {
+    QFETCH(QByteArray, line);
+    QTEST(replayed(HistoryLineFilter(kMay2014), line), "message");
+}
+
+void TestHistoryLine::dateFilter() {
+    // A lower bound of the zero date-time switches the date test off.
+    const HistoryLineFilter all({DateTime{}, at("1.1.2000"), {}});
+    QCOMPARE(replayed(all, "Note;30.12.1899;h;;;m"),
+             QByteArray("$LEVL$:N$DATE$:30.12.1899$HOST$:h$MSG$:m"));
+    QCOMPARE(replayed(all, "Note;not a date;h;;;m"),
+             QByteArray("$LEVL$:N$DATE$:not a date$HOST$:h$MSG$:m"));
+    QCOMPARE(replayed(all, "Note;12.05.2014;h;;;m"),
+             QByteArray("$LEVL$:N$DATE$:12.05.2014$HOST$:h$MSG$:m"));
+    QCOMPARE(replayed(all, "garbage"), QByteArray("$LEVL$:g"));
+    QCOMPARE(replayed(all, ";;;;;"), QByteArray(""));
+    QCOMPARE(replayed(all, ""), QByteArray("skipped"));
+}
+
+void TestHistoryLine::search() {
+    const QByteArray line = "Warning;12.05.2014 12:40:25;HOST7;backup;disk1;Space low";
+    auto finds = [&](const char *search) {
+        HistoryFilter filter = kMay2014;
+        filter.search = search;
+        return HistoryLineFilter(filter).passes(std::string_view(line.constData(), line.size()));
+    };
+    QVERIFY(finds("SPACE LOW"));
+    QVERIFY(finds("host7"));
+    QVERIFY(finds("warning;12.05"));
+    QVERIFY(finds("low"));
+    QVERIFY(finds("W"));
+    QVERIFY(!finds("space  low"));
+    QVERIFY(!finds("lowx"));
+    QVERIFY(!finds("Space low and more than the line holds, by far"));
+}
+
+void TestHistoryLine::wideSearch() {
+    int asked = 0;
+    WideSearch wide = [&](std::string_view line, std::string_view search) {
+        ++asked;
+        return line.find("\xc3\x84") != std::string_view::npos && search == "\xc3\xa4";
+    };
+    HistoryLineFilter umlaut({DateTime{}, DateTime{}, "\xc3\xa4"}, wide);
+    QVERIFY(umlaut.passes("Note;d;h;;;\xc3\x84rger"));
+    HistoryLineFilter ascii({DateTime{}, DateTime{}, "arg"}, wide);
+    QVERIFY(ascii.passes("Note;d;h;;;\xc3\x84 ARGer")); // found among the ASCII bytes
+    QCOMPARE(asked, 1);
+    QVERIFY(!ascii.passes("Note;d;h;;;plain"));
+    QCOMPARE(asked, 1); // a pure ASCII line needs no decoding
+    QVERIFY(!ascii.passes("Note;d;h;;;\xc3\x84r"));
+    QCOMPARE(asked, 2);
+}
+
+void TestHistoryLine::readLines() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("q.log");
+    QByteArray longLine(int(LineReader::kMaxLine) + 10, 'x');
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("one\r\ntwo\n\r\n\nlast;no end\r" + QByteArray("\n") + longLine + "\nend");
+    file.close();
+
+    LineReader reader;
+    QVERIFY(reader.open(path.toStdString()));
+    QStringList lines;
+    std::size_t longest = 0;
+    while (auto line = reader.next()) {
+        longest = std::max(longest, line->size());
+        lines << (line->size() > 100 ? QString("long %1").arg(line->size())
+                                     : QString::fromStdString(std::string(*line)));
+    }
+    QVERIFY(reader.error().empty());
+    QCOMPARE(lines, QStringList({"one", "two", "", "", "last;no end", "long 1048576", "xxxxxxxxxx",
+                                 "end"}));
+    QCOMPARE(reader.position(), reader.size());
+}
+
+void TestHistoryLine::readErrors() {
+    QTemporaryDir dir;
+    LineReader reader;
+    QVERIFY(!reader.open(dir.filePath("missing.log").toStdString()));
+    QCOMPARE(reader.error(), std::string("No such file or directory"));
+    QVERIFY(!reader.open(dir.path().toStdString()));
+    QCOMPARE(reader.error(), std::string("Is a directory"));
+    QFile empty(dir.filePath("empty.log"));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    QVERIFY(reader.open(empty.fileName().toStdString()));
+    QVERIFY(!reader.next());
+    QVERIFY(reader.error().empty());
+}
+
+QTEST_APPLESS_MAIN(TestHistoryLine)
+#include "tst_history_line.moc"
