@@ -53,6 +53,44 @@ void syncFolder(const std::string &folder) {
     }
 }
 
+// The file that `path` finally names: symbolic links are followed to their
+// target, also to one that doesn't exist yet, so that a write goes through
+// the link instead of replacing it. Empty after too many links (a loop).
+std::string followLinks(const std::string &path) {
+    std::filesystem::path current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, error)))
+            return current.string();
+        const std::filesystem::path target = std::filesystem::read_symlink(current, error);
+        if (error)
+            return current.string();
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+    return {};
+}
+
+// Why the user may not write the existing file, or empty. Its folder may
+// still allow a rename to replace it, but the file's own permissions say no.
+std::string writeProtection(const std::string &path) {
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 || errno == ENOENT)
+        return {};
+    return lastError();
+}
+
+// Gives the new file the owner and group of the one it replaces. Where the
+// system doesn't allow it (a user can't give a file away; root can) the new
+// file is the writer's, as any file he creates.
+void keepOwner(int fd, const std::string &path) {
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) != 0)
+        return;
+    if (existing.st_uid == ::geteuid() && existing.st_gid == ::getegid())
+        return;
+    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0)
+        return; // not allowed: the file becomes the writer's
+}
+
 std::string folderOf(const std::string &path) {
     const std::string parent = std::filesystem::path(path).parent_path().string();
     return parent.empty() ? "." : parent;
@@ -94,7 +132,12 @@ std::optional<std::string> readTextFile(const std::string &path, std::string *er
     return content;
 }
 
-FileResult writeFileAtomically(const std::string &path, const std::string &content) {
+FileResult writeFileAtomically(const std::string &linkOrPath, const std::string &content) {
+    const std::string path = followLinks(linkOrPath);
+    if (path.empty())
+        return {std::strerror(ELOOP)};
+    if (std::string error = writeProtection(path); !error.empty())
+        return {error};
     const std::string folder = folderOf(path);
     const std::string name = std::filesystem::path(path).filename().string();
     std::string temp = folder + "/." + name + ".XXXXXX";
@@ -105,6 +148,7 @@ FileResult writeFileAtomically(const std::string &path, const std::string &conte
     if (fd < 0)
         return {lastError()};
     temp = pattern.data();
+    keepOwner(fd, path);
     std::string error = fillAndClose(fd, content, mode);
     if (error.empty() && std::rename(temp.c_str(), path.c_str()) != 0)
         error = lastError();

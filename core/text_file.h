@@ -19,7 +19,10 @@ std::optional<std::string> readTextFile(const std::string &path, std::string *er
 
 // Replaces the file's content atomically: a temporary file in the same
 // folder, flushed, then renamed over the old one. A crash leaves either the
-// old or the new content, never a mix.
+// old or the new content, never a mix. A symbolic link is written through
+// to its target, in the target's folder; the file keeps its mode and, where
+// the system allows, its owner. A file the user may not write is not
+// replaced ("Permission denied").
 FileResult writeFileAtomically(const std::string &path, const std::string &content);
 
 // Reads the file (a missing file counts as empty), applies `change` and

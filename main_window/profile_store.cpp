@@ -3,11 +3,37 @@
 #include "core/text_file.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+
+#include <unistd.h>
+
 namespace quorvik {
+
+namespace {
+
+// Why the lock file could not be taken, in the operator's words. Another
+// copy holding it is one reason; a folder he may not write (or a read-only
+// file system) is another, which QLockFile only classifies, so the folder
+// is asked for the exact cause.
+QString lockFailure(const QLockFile &lock, const QString &lockPath) {
+    if (lock.error() == QLockFile::LockFailedError)
+        return QStringLiteral("the file is locked by another program");
+    const QByteArray folder = QFile::encodeName(QFileInfo(lockPath).absolutePath());
+    const QString reason = ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) != 0
+                               ? QString::fromLocal8Bit(std::strerror(errno))
+                               : QStringLiteral("unknown error");
+    return QStringLiteral("cannot create the lock file %1: %2").arg(lockPath, reason);
+}
+
+} // namespace
 
 ProfileStore::ProfileStore(QString path) : m_path(std::move(path)) {}
 
@@ -19,10 +45,11 @@ QString ProfileStore::update(const std::function<std::string(std::string)> &chan
     const QFileInfo info(m_path);
     if (!QDir().mkpath(info.absolutePath()))
         return QStringLiteral("cannot create the folder %1").arg(info.absolutePath());
-    QLockFile lock(m_path + QStringLiteral(".lock"));
+    const QString lockPath = m_path + QStringLiteral(".lock");
+    QLockFile lock(lockPath);
     lock.setStaleLockTime(10000);
     if (!lock.tryLock(5000))
-        return QStringLiteral("the file is locked by another program");
+        return lockFailure(lock, lockPath);
     const FileResult result =
         updateTextFile(m_path.toStdString(), [&](const std::string &old) { return change(old); });
     return QString::fromLocal8Bit(result.error);
