@@ -1,7 +1,10 @@
 #include "alerts/alert_popup.h"
 
+#include "core/visible_text.h"
+
 #include <QCloseEvent>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QPointer>
@@ -38,6 +41,13 @@ const char *const kCaptions[AlertPopup::kFieldCount] = {"Date", "Host", "Applica
 QPointer<AlertPopup> &instance() {
     static QPointer<AlertPopup> popup;
     return popup;
+}
+
+// A received text as the operator may read it (see visibleText).
+QString visible(const QString &received) {
+    const QByteArray utf8 = received.toUtf8();
+    const std::string_view bytes(utf8.constData(), std::size_t(utf8.size()));
+    return hasBidiControls(bytes) ? QString::fromStdString(visibleText(bytes)) : received;
 }
 
 QLabel *plainLabel(const QString &name, QWidget *parent) {
@@ -107,7 +117,7 @@ void AlertPopup::createControls() {
 void AlertPopup::setEventTexts(const QString &levelName, const QStringList &fields) {
     warnstufe_->setText(levelName);
     for (int i = 0; i < kFieldCount; ++i)
-        popmeld_[i]->setText(fields.value(i));
+        popmeld_[i]->setText(visible(fields.value(i)));
 }
 
 QLabel *AlertPopup::popmeld(int index) const {
@@ -126,6 +136,15 @@ void AlertPopup::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     if (!event->spontaneous())
         becameActive();
+}
+
+// "OK" is the popup's only control: Return and Enter press it, wherever the
+// focus is (the button passes keys it doesn't use on to its window).
+void AlertPopup::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        command1_->click();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void AlertPopup::closeEvent(QCloseEvent *event) {

@@ -26,6 +26,7 @@ public:
 
     // Shows `levelName` in warnstufe and the field texts (date, processor,
     // application, object, message) in popmeld 0..4; missing fields are empty.
+    // Bidirectional controls in the fields are shown by their codes.
     void setEventTexts(const QString &levelName, const QStringList &fields);
 
     QLabel *warnstufe() const { return warnstufe_; }
@@ -36,6 +37,7 @@ public:
 protected:
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:

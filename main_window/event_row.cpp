@@ -1,5 +1,7 @@
 #include "main_window/event_row.h"
 
+#include "core/visible_text.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -79,7 +81,9 @@ QString EventRow::cellText(int c) const {
     if (!m_data)
         return {};
     const std::string_view b = bytes(c);
-    QString text = QString::fromLocal8Bit(b.data(), static_cast<qsizetype>(b.size()));
+    QString text = hasBidiControls(b)
+                       ? QString::fromLocal8Bit(visibleText(b))
+                       : QString::fromLocal8Bit(b.data(), static_cast<qsizetype>(b.size()));
     return c == kCells - 1 ? QLatin1Char(' ') + text : text;
 }
 

@@ -34,7 +34,8 @@ public:
     const Level &level() const;
     // Cell c (0..4) as bytes; the message without the leading blank.
     std::string_view bytes(int c) const;
-    // Cell c as shown: the message cell with its one leading blank.
+    // Cell c as shown: the message cell with its one leading blank, and
+    // bidirectional controls made visible (visibleText).
     QString cellText(int c) const;
 
 private:

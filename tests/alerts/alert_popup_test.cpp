@@ -67,8 +67,10 @@ private slots:
     void levelNameBlinksAfterActivation();
     void centredOnScreenWhenActivated();
     void okDestroysPopup();
+    void returnAndEnterPressOk();
     void nextAlertAfterOkCreatesFreshPopup();
     void htmlIsShownLiterally();
+    void bidiControlsShownByCode();
     void closeAlertPopupClosesIt();
 };
 
@@ -183,6 +185,18 @@ void AlertPopupTest::okDestroysPopup() {
     QVERIFY(!currentAlertPopup());
 }
 
+void AlertPopupTest::returnAndEnterPressOk() {
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        ShowAlertPopup("Critical", kFirst);
+        QPointer<AlertPopup> popup = currentAlertPopup();
+        QVERIFY(QTest::qWaitForWindowActive(popup));
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY(focus && focus->window() == popup);
+        QTest::keyClick(focus, key);
+        QTRY_VERIFY(popup.isNull());
+    }
+}
+
 void AlertPopupTest::nextAlertAfterOkCreatesFreshPopup() {
     ShowAlertPopup("Emergency", kFirst);
     QPointer<AlertPopup> old = currentAlertPopup();
@@ -211,6 +225,14 @@ void AlertPopupTest::htmlIsShownLiterally() {
     for (int i = 0; i < AlertPopup::kFieldCount; ++i)
         QCOMPARE(popup->popmeld(i)->textFormat(), Qt::PlainText);
     QCOMPARE(shownFields(*popup), fields);
+}
+
+void AlertPopupTest::bidiControlsShownByCode() {
+    ShowAlertPopup("Alert", {"d", QString::fromUtf8("h\u2067x\u2069"), "a", "o",
+                             QString::fromUtf8("\u202Edesrever")});
+    const QStringList shown = shownFields(*currentAlertPopup());
+    QCOMPARE(shown[1], QString("h[U+2067]x[U+2069]"));
+    QCOMPARE(shown[4], QString("[U+202E]desrever"));
 }
 
 void AlertPopupTest::closeAlertPopupClosesIt() {

@@ -4,6 +4,7 @@
 #include "main_window/event_table.h"
 
 #include "core/event_record.h"
+#include "core/log_file.h"
 
 #include <QAbstractItemModelTester>
 #include <QRandomGenerator>
@@ -42,6 +43,7 @@ private slots:
     void newestRowIsRowOne();
     void randomEditsKeepViewsConsistent();
     void recolourTouchesOnlyThatLevel();
+    void bidiControlsShownByCode();
 };
 
 void EventTableTest::rowsAreSharedAndShownWithLeadingBlank() {
@@ -139,6 +141,22 @@ void EventTableTest::recolourTouchesOnlyThatLevel() {
     level.insertTop(makeRow(3));
     QCOMPARE(level.background(1), std::nullopt);
     QCOMPARE(toQColor(0x0000FF), QColor(255, 0, 0)); // red in the low byte
+}
+
+// A sender must not reorder what the operator reads: every cell shows the
+// controls by their codes, while the log line keeps the received bytes.
+void EventTableTest::bidiControlsShownByCode() {
+    const std::string datagram = "$LEVL$:C$HOST$:\u2066srv\u2069$SOURCE$:a\u202A\u202Bb"
+                                 "$MSG$:\u202Edesrever \u202F\xE2\x80";
+    const EventRecord record = ParseEventMessage(datagram, "10.0.0.9", {2026, 12, 7, 20, 41, 5});
+    EventTable table(EventTable::Kind::FullList);
+    table.insertTop(EventRow(record));
+    QCOMPARE(table.cellText(1, 2), QString("[U+2066]srv[U+2069]"));
+    QCOMPARE(table.cellText(1, 3), QString("a[U+202A][U+202B]b"));
+    // A neighbour of the controls (U+202F) and a cut-off sequence stay.
+    QCOMPARE(table.cellText(1, 5),
+             QString::fromUtf8(" [U+202E]desrever \u202F") + QString::fromUtf8("\xE2\x80"));
+    QVERIFY(formatLogLine(record).find("\u202Edesrever") != std::string::npos);
 }
 
 QTEST_MAIN(EventTableTest)
