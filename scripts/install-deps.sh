@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build ccache g++ clang libclang-rt-14-dev
-  qt6-base-dev qt6-multimedia-dev libgl-dev
+  qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev
   xvfb xauth snmp snmptrapd libcap2-bin iproute2 pulseaudio pulseaudio-utils
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 msitools wixl wine64 wine
 )

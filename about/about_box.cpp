@@ -1,0 +1,168 @@
+#include "about/about_box.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSvgRenderer>
+
+#include <cmath>
+
+namespace quorvik {
+
+namespace {
+
+// The layout is given in twips; the screen has 15 twips per pixel.
+constexpr int kTwipsPerPixel = 15;
+
+int pixels(int twips) {
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+
+QRect twipsRect(int left, int top, int width, int height) {
+    return {pixels(left), pixels(top), pixels(width), pixels(height)};
+}
+
+const QString kLogoResource = QStringLiteral(":/quorvik/quorvik_logo.svg");
+const QString kIconResource = QStringLiteral(":/quorvik/org.quorvik.Quorvik.svg");
+
+QPixmap renderLogo(qreal devicePixelRatio) {
+    QPixmap pixmap(AboutBox::kLogoSize * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(kLogoResource);
+    QPainter painter(&pixmap);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(AboutBox::kLogoSize)));
+    return pixmap;
+}
+
+QLabel *textLabel(const char *name, const QString &text, int topTwips, QWidget *parent) {
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignCenter);
+    label->adjustSize();
+    label->move(0, pixels(topTwips));
+    return label;
+}
+
+} // namespace
+
+AboutBox::AboutBox(QWidget *mainWindow)
+    : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("Quorvik"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setFixedSize(pixels(4350), pixels(2970));
+    createControls();
+    centreControls();
+    if (mainWindow)
+        mainWindow->installEventFilter(this);
+}
+
+void AboutBox::createControls() {
+    m_picIcon = new QLabel(this);
+    m_picIcon->setObjectName(QStringLiteral("picIcon"));
+    m_picIcon->setGeometry(twipsRect(0, 120, 2670, 990));
+    m_picIcon->setAlignment(Qt::AlignCenter);
+    m_picIcon->setPixmap(renderLogo(devicePixelRatioF()));
+
+    QFont titleFont = font();
+    titleFont.setPointSize(18);
+    titleFont.setBold(true);
+    m_lblTitle = textLabel("lblTitle", QStringLiteral("Quorvik"), 1200, this);
+    m_lblTitle->setFont(titleFont);
+    m_lblTitle->adjustSize();
+    m_lblVersion = textLabel("lblVersion", QStringLiteral("Version 1.01.02"), 1800, this);
+    m_lblDescription =
+        textLabel("lblDescription", QStringLiteral("SNMP - Listener for Linux"), 2040, this);
+    QPalette black = palette();
+    black.setColor(QPalette::WindowText, Qt::black);
+    m_lblTitle->setPalette(black);
+    m_lblDescription->setPalette(black);
+
+    auto *line1 = new QFrame(this);
+    line1->setObjectName(QStringLiteral("Line1"));
+    line1->setGeometry(0, pixels(2400), pixels(5555), 1);
+    line1->setAutoFillBackground(true);
+    QPalette grey = line1->palette();
+    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    line1->setPalette(grey);
+
+    m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    m_cmdOK->setGeometry(twipsRect(0, 2520, 1260, 345));
+    // Enter presses the default button; Escape rejects, which closes the box too.
+    m_cmdOK->setDefault(true);
+    m_cmdOK->setFocus();
+    connect(m_cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+AboutBox *AboutBox::showOver(QWidget *mainWindow) {
+    auto *box = mainWindow
+                    ? mainWindow->findChild<AboutBox *>(QString(), Qt::FindDirectChildrenOnly)
+                    : nullptr;
+    if (!box)
+        box = new AboutBox(mainWindow);
+    box->show();
+    box->raise();
+    box->activateWindow();
+    return box;
+}
+
+bool AboutBox::event(QEvent *event) {
+    if (event->type() == QEvent::WindowActivate)
+        becameActive();
+    return QDialog::event(event);
+}
+
+// A window manager may not activate a new window; the first show counts as
+// becoming active, so the box is centred in any case.
+void AboutBox::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        becameActive();
+}
+
+// The main window hides (not spontaneously) only when it closes: the box goes
+// with it rather than staying behind on its own.
+bool AboutBox::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == parentWidget() && event->type() == QEvent::Hide && !event->spontaneous())
+        close();
+    return QDialog::eventFilter(watched, event);
+}
+
+void AboutBox::becameActive() {
+    centreOverMainWindow();
+    centreControls();
+}
+
+void AboutBox::centreOverMainWindow() {
+    const QWidget *mainWindow = parentWidget();
+    if (!mainWindow)
+        return;
+    const QRect outer = mainWindow->frameGeometry();
+    const QSize own = frameGeometry().size();
+    const double left = outer.x() + (outer.width() - own.width()) / 2.0;
+    const double top = outer.y() + (outer.height() - own.height()) / 2.0;
+    move(static_cast<int>(std::lround(left)), static_cast<int>(std::lround(top)));
+}
+
+void AboutBox::centreControls() {
+    const int outerWidth = frameGeometry().width();
+    for (QWidget *control :
+         {static_cast<QWidget *>(m_picIcon), static_cast<QWidget *>(m_lblTitle),
+          static_cast<QWidget *>(m_lblVersion), static_cast<QWidget *>(m_lblDescription),
+          static_cast<QWidget *>(m_cmdOK)})
+        control->move((outerWidth - control->width()) / 2, control->y());
+}
+
+QIcon applicationIcon() {
+    return QIcon(kIconResource);
+}
+
+} // namespace quorvik

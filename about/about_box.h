@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+
+class QLabel;
+class QPushButton;
+
+namespace quorvik {
+
+// The about box: the program's logo, name, version and one-line description.
+// Modeless, at most one per main window (see showOver); closing destroys it.
+class AboutBox : public QDialog {
+    Q_OBJECT
+
+public:
+    // The size the logo is drawn at, in pixels.
+    static constexpr QSize kLogoSize{174, 62};
+
+    explicit AboutBox(QWidget *mainWindow);
+
+    // Shows the about box over `mainWindow`, creating it on first use; an open
+    // box is brought forward instead of opening a second one.
+    static AboutBox *showOver(QWidget *mainWindow);
+
+    QLabel *logo() const { return m_picIcon; }
+    QPushButton *okButton() const { return m_cmdOK; }
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();
+    void becameActive();
+    void centreOverMainWindow();
+    void centreControls();
+
+    QLabel *m_picIcon = nullptr;
+    QLabel *m_lblTitle = nullptr;
+    QLabel *m_lblVersion = nullptr;
+    QLabel *m_lblDescription = nullptr;
+    QPushButton *m_cmdOK = nullptr;
+};
+
+// The program's icon (the same artwork as the installed one), for every window.
+QIcon applicationIcon();
+
+} // namespace quorvik
