@@ -4,7 +4,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-asan fuzz clean format
+.PHONY: all deps configure build run test test-asan fuzz clean format deb deb-check
 
 all: build
 
@@ -24,6 +24,14 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The Debian package build/quorvik_<version>_<arch>.deb.
+deb: build
+	cmake --build $(BUILD) --target package
+
+# The package checked: lintian, and as root a real install, run and removal.
+deb-check: build
+	scripts/check-package.sh $(BUILD)
 
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
