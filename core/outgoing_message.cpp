@@ -1,0 +1,17 @@
+#include "core/outgoing_message.h"
+
+#include "core/event_record.h"
+
+namespace quorvik {
+
+std::string composeEventMessage(const OutgoingMessage &message) {
+    std::string text = "trapo";
+    text.append(kLevelTag).append(1, message.levelLetter);
+    text.append(kFieldTags[1]).append(message.host);
+    text.append(kFieldTags[2]).append(message.application);
+    text.append(kFieldTags[3]).append(message.object);
+    text.append(kFieldTags[4]).append(message.message);
+    return text;
+}
+
+} // namespace quorvik

@@ -1,0 +1,231 @@
+#include "messaging/send_message_dialog.h"
+
+#include "core/level.h"
+#include "core/outgoing_message.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHostInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QUdpSocket>
+
+namespace quorvik {
+
+namespace {
+
+const char *const kFieldCaptions[] = {"Destination", "Application", "Object", "Message"};
+
+std::string_view bytesOf(const QByteArray &bytes) {
+    return {bytes.constData(), std::size_t(bytes.size())};
+}
+
+// The address to send to: the first IPv4 address of the name, else its first
+// IPv6 address (a name known only by IPv6 is reachable too).
+QHostAddress preferredAddress(const QList<QHostAddress> &addresses) {
+    for (const QHostAddress &address : addresses)
+        if (address.protocol() == QAbstractSocket::IPv4Protocol)
+            return address;
+    for (const QHostAddress &address : addresses)
+        if (address.protocol() == QAbstractSocket::IPv6Protocol)
+            return address;
+    return {};
+}
+
+} // namespace
+
+SendMessageDialog::SendMessageDialog(QWidget *mainWindow) : QDialog(mainWindow) {
+    setObjectName(QStringLiteral("Nachricht"));
+    setWindowTitle(QStringLiteral("Quorvik - Send a message"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    createControls();
+    m_winsock = new QUdpSocket(this);
+    m_winsock->setObjectName(QStringLiteral("Winsock1"));
+}
+
+SendMessageDialog::~SendMessageDialog() {
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+}
+
+SendMessageDialog *SendMessageDialog::showFor(QWidget *mainWindow) {
+    SendMessageDialog *dialog = nullptr;
+    // A dialog that was closed waits only for its deletion: it doesn't count.
+    for (auto *child : mainWindow->findChildren<SendMessageDialog *>(Qt::FindDirectChildrenOnly))
+        if (!child->m_closed)
+            dialog = child;
+    if (!dialog)
+        dialog = new SendMessageDialog(mainWindow);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    return dialog;
+}
+
+void SendMessageDialog::createControls() {
+    auto *grid = new QGridLayout;
+    const auto addCaption = [&](int row, const char *text) {
+        auto *label = new QLabel(QString::fromLatin1(text), this);
+        label->setObjectName(QStringLiteral("Label1_%1").arg(row));
+        grid->addWidget(label, row, 0);
+    };
+
+    addCaption(0, "Level");
+    m_sLevel = new QComboBox(this);
+    m_sLevel->setObjectName(QStringLiteral("sLevel"));
+    for (int i = 0; i < kLevelCount; ++i) {
+        const std::string_view name = levelByIndex(i).name;
+        m_sLevel->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
+    }
+    m_sLevel->setCurrentIndex(kDefaultLevel);
+    grid->addWidget(m_sLevel, 0, 1);
+
+    for (int i = 0; i < FieldCount; ++i) {
+        addCaption(i + 1, kFieldCaptions[i]);
+        m_text1[i] = new QLineEdit(this);
+        m_text1[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
+        m_text1[i]->setMinimumWidth(280);
+        grid->addWidget(m_text1[i], i + 1, 1);
+    }
+
+    m_nError = new QLabel(this);
+    m_nError->setObjectName(QStringLiteral("nError"));
+    QPalette red = m_nError->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    m_nError->setPalette(red);
+    QFont bold = m_nError->font();
+    bold.setBold(true);
+    m_nError->setFont(bold);
+    grid->addWidget(m_nError, FieldCount + 1, 0, 1, 2);
+
+    const auto addButton = [this](const char *name, const char *caption) {
+        auto *button = new QPushButton(QString::fromLatin1(caption), this);
+        button->setObjectName(QString::fromLatin1(name));
+        return button;
+    };
+    m_sMsg = addButton("sMsg", "Send");
+    m_mClear = addButton("mClear", "Clear");
+    m_mCancel = addButton("mCancel", "Cancel");
+    m_sMsg->setDefault(true);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (QPushButton *button : {m_sMsg, m_mClear, m_mCancel})
+        buttons->addWidget(button);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_sMsg, &QPushButton::clicked, this, &SendMessageDialog::send);
+    connect(m_mClear, &QPushButton::clicked, this, &SendMessageDialog::clearEntries);
+    connect(m_mCancel, &QPushButton::clicked, this, &QWidget::close);
+}
+
+// Each activation empties the error line and centres the dialog; the chosen
+// level stays, so a glance at the main window doesn't change what is sent.
+bool SendMessageDialog::event(QEvent *event) {
+    if (event->type() == QEvent::WindowActivate) {
+        m_nError->clear();
+        centreOverMainWindow();
+    }
+    return QDialog::event(event);
+}
+
+void SendMessageDialog::closeEvent(QCloseEvent *event) {
+    QDialog::closeEvent(event);
+    m_closed = event->isAccepted();
+}
+
+void SendMessageDialog::centreOverMainWindow() {
+    const QWidget *mainWindow = parentWidget();
+    if (!mainWindow)
+        return;
+    const QRect over = mainWindow->frameGeometry();
+    const QSize size = frameGeometry().size();
+    move(over.left() + (over.width() - size.width()) / 2,
+         over.top() + (over.height() - size.height()) / 2);
+}
+
+void SendMessageDialog::clearEntries() {
+    m_sLevel->setCurrentIndex(kDefaultLevel);
+    for (QLineEdit *box : m_text1)
+        box->clear();
+}
+
+void SendMessageDialog::showError(const QString &text, Field focus) {
+    m_nError->setText(text);
+    m_text1[focus]->setFocus();
+}
+
+// Checks the entries, composes the datagram from them as they are now, and
+// sends it once the destination is known. A name is resolved in the
+// background, so the dialog stays usable; Send is refused meanwhile.
+void SendMessageDialog::send() {
+    if (isSending())
+        return;
+    m_nError->clear();
+    m_nError->setToolTip({});
+    if (m_text1[Destination]->text().isEmpty())
+        return showError(QStringLiteral("Destination missing"), Destination);
+    if (m_text1[Application]->text().isEmpty())
+        m_text1[Application]->setText(QStringLiteral("Quorvik"));
+    if (m_text1[Object]->text().isEmpty())
+        m_text1[Object]->setText(QStringLiteral("Private Message"));
+    if (m_text1[Message]->text().isEmpty())
+        return showError(QStringLiteral("Message missing"), Message);
+
+    const QByteArray host = QHostInfo::localHostName().toLocal8Bit();
+    const QByteArray application = m_text1[Application]->text().toLocal8Bit();
+    const QByteArray object = m_text1[Object]->text().toLocal8Bit();
+    const QByteArray message = m_text1[Message]->text().toLocal8Bit();
+    const std::string text =
+        composeEventMessage({levelByIndex(m_sLevel->currentIndex()).letter, bytesOf(host),
+                             bytesOf(application), bytesOf(object), bytesOf(message)});
+    m_datagram = QByteArray::fromStdString(text);
+
+    const QString destination = m_text1[Destination]->text();
+    QHostAddress literal;
+    if (literal.setAddress(destination))
+        return transmit(literal);
+    m_sMsg->setEnabled(false);
+    m_lookupId = QHostInfo::lookupHost(destination, this, &SendMessageDialog::hostResolved);
+}
+
+void SendMessageDialog::hostResolved(const QHostInfo &info) {
+    m_lookupId = -1;
+    m_sMsg->setEnabled(true);
+    const QHostAddress address = preferredAddress(info.addresses());
+    if (address.isNull())
+        return showFailure(info.error() == QHostInfo::NoError ? QStringLiteral("Host not found")
+                                                              : info.errorString());
+    transmit(address);
+}
+
+// Binds local port 16001 for this one datagram only. The port is not shared:
+// another program holding it is a failure, not a second sender on it.
+void SendMessageDialog::transmit(const QHostAddress &address) {
+    const QHostAddress local(address.protocol() == QAbstractSocket::IPv6Protocol
+                                 ? QHostAddress::AnyIPv6
+                                 : QHostAddress::AnyIPv4);
+    const bool sent =
+        m_winsock->bind(local, kLocalPort, QAbstractSocket::DontShareAddress) &&
+        m_winsock->writeDatagram(m_datagram, address, kRemotePort) == m_datagram.size();
+    const QString reason = m_winsock->errorString();
+    m_winsock->close();
+    if (!sent)
+        return showFailure(reason);
+    close();
+}
+
+// The fixed error text; the socket's own reason is its tool tip.
+void SendMessageDialog::showFailure(const QString &reason) {
+    showError(QStringLiteral("Winsock-Error: message not sent"), Destination);
+    m_nError->setToolTip(reason);
+}
+
+} // namespace quorvik

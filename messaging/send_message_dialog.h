@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDialog>
+
+#include <array>
+
+class QComboBox;
+class QHostAddress;
+class QHostInfo;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QUdpSocket;
+
+namespace quorvik {
+
+// "Quorvik - Send a message": composes one event and sends it as one UDP
+// datagram to port 162 of another computer, from a socket of its own that
+// holds local port 16001 only while it sends. Modeless; a successful send,
+// Cancel and Escape close and destroy it.
+class SendMessageDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr quint16 kRemotePort = 162;
+    static constexpr quint16 kLocalPort = 16001;
+    static constexpr int kDefaultLevel = 5; // Information
+
+    // Destination, Application, Object, Message: the Text1 boxes 0 to 3.
+    enum Field { Destination, Application, Object, Message, FieldCount };
+
+    // The dialog is a window of its own over `mainWindow`: it centres itself
+    // over it whenever it becomes active and goes when it closes.
+    explicit SendMessageDialog(QWidget *mainWindow);
+    ~SendMessageDialog() override;
+
+    // Shows the dialog of `mainWindow`, creating it when none is open, and
+    // brings it forward.
+    static SendMessageDialog *showFor(QWidget *mainWindow);
+
+    QComboBox *levelList() const { return m_sLevel; }
+    QLineEdit *field(Field which) const { return m_text1[which]; }
+    QLabel *errorLine() const { return m_nError; }
+    QPushButton *sendButton() const { return m_sMsg; }
+    QPushButton *clearButton() const { return m_mClear; }
+    QPushButton *cancelButton() const { return m_mCancel; }
+    // Whether a send waits for its destination's name to be resolved.
+    bool isSending() const { return m_lookupId >= 0; }
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void centreOverMainWindow();
+    void send();
+    void clearEntries();
+    void hostResolved(const QHostInfo &info);
+    void transmit(const QHostAddress &address);
+    void showFailure(const QString &reason);
+    void showError(const QString &text, Field focus);
+
+    QComboBox *m_sLevel = nullptr;
+    std::array<QLineEdit *, FieldCount> m_text1{};
+    QLabel *m_nError = nullptr;
+    QPushButton *m_sMsg = nullptr, *m_mClear = nullptr, *m_mCancel = nullptr;
+    QUdpSocket *m_winsock = nullptr;
+    QByteArray m_datagram; // composed at Send, sent once the destination is known
+    int m_lookupId = -1;
+    bool m_closed = false;
+};
+
+} // namespace quorvik

@@ -1,0 +1,252 @@
+// The send-message dialog on real sockets: a private network namespace with
+// only loopback gives the test port 162 to itself, and a private host-name
+// namespace names the computer "desk12".
+
+#include "messaging/send_message_dialog.h"
+
+#include "quorvik_process.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkDatagram>
+#include <QPointer>
+#include <QPushButton>
+
+using quorvik::SendMessageDialog;
+
+namespace {
+
+QString g_namespaceError; // why the test runs without its own namespaces
+
+QString enterPrivateHost() {
+    if (const QString error = e2e::enterPrivateNetwork(); !error.isEmpty())
+        return error;
+    if (::unshare(CLONE_NEWUTS) != 0 || ::sethostname("desk12", 6) != 0)
+        return QStringLiteral("host name: ") + QString::fromLocal8Bit(std::strerror(errno));
+    return {};
+}
+
+// Whether local port 16001 is free again.
+bool localPortFree() {
+    QUdpSocket probe;
+    return probe.bind(QHostAddress::AnyIPv4, SendMessageDialog::kLocalPort,
+                      QAbstractSocket::DontShareAddress);
+}
+
+// Waits until `window` is the active window. (A dialog counts as active
+// already while its main window is, so the window test of QtTest won't do.)
+bool becomesActive(QWidget *window) {
+    return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; });
+}
+
+} // namespace
+
+class SendMessageTest : public QObject {
+    Q_OBJECT
+
+    QWidget m_mainWindow; // stands in for the main window the dialog centres on
+    QUdpSocket m_receiver;
+    QPointer<SendMessageDialog> m_dialog;
+
+    SendMessageDialog *open() {
+        m_dialog = SendMessageDialog::showFor(&m_mainWindow);
+        if (!becomesActive(m_dialog))
+            qWarning("the send dialog did not become active");
+        return m_dialog;
+    }
+    void type(SendMessageDialog::Field field, const QString &text) {
+        QLineEdit *box = m_dialog->field(field);
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        // Key by key with each key's text, as a keyboard layout delivers
+        // letters beyond ASCII.
+        for (const QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+    void chooseLevel(const QString &name) {
+        m_dialog->levelList()->setFocus();
+        QTest::keyClicks(m_dialog->levelList(), name);
+    }
+    void clickSend() { QTest::mouseClick(m_dialog->sendButton(), Qt::LeftButton); }
+    QString error() const { return m_dialog->errorLine()->text(); }
+    QWidget *focused() const { return QApplication::focusWidget(); }
+
+private slots:
+    void initTestCase() {
+        if (!g_namespaceError.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("needs a private network namespace (root): ") +
+                             g_namespaceError));
+        QVERIFY(m_receiver.bind(QHostAddress::Any, SendMessageDialog::kRemotePort));
+        m_mainWindow.setGeometry(100, 100, 800, 600);
+        m_mainWindow.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_mainWindow));
+    }
+
+    void cleanup() {
+        delete m_dialog;
+        while (m_receiver.hasPendingDatagrams())
+            m_receiver.receiveDatagram();
+    }
+
+    // The datagram byte for byte, from local port 16001, freed afterwards;
+    // Send is refused while the name is resolved; the dialog then closes.
+    void sendsTheComposedDatagram_data() {
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<QString>("application");
+        QTest::addColumn<QString>("object");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("example, by name")
+            << "Warning"
+            << "localhost"
+            << ""
+            << "disk1"
+            << "space low"
+            << QByteArray("trapo$LEVL$:W$HOST$:desk12$SOURCE$:Quorvik$DEVC$:disk1$MSG$:space low");
+        QTest::newRow("IPv6 only, tags unchanged")
+            << "Emergency"
+            << "::1"
+            << "backup"
+            << "disk_2"
+            << " a;b $MSG$:x "
+            << QByteArray(
+                   "trapo$LEVL$:E$HOST$:desk12$SOURCE$:backup$DEVC$:disk_2$MSG$: a;b $MSG$:x ");
+        QTest::newRow("8-bit text")
+            << "Note"
+            << "127.0.0.1"
+            << ""
+            << "" << QStringLiteral("caf\u00e9 \u00fc")
+            << "trapo$LEVL$:N$HOST$:desk12$SOURCE$:Quorvik$DEVC$:Private Message$MSG$:" +
+                   QStringLiteral("caf\u00e9 \u00fc").toLocal8Bit();
+    }
+
+    void sendsTheComposedDatagram() {
+        QFETCH(QString, level);
+        QFETCH(QString, destination);
+        QFETCH(QString, application);
+        QFETCH(QString, object);
+        QFETCH(QString, message);
+        QFETCH(QByteArray, expected);
+        open();
+        chooseLevel(level);
+        type(SendMessageDialog::Destination, destination);
+        type(SendMessageDialog::Application, application);
+        type(SendMessageDialog::Object, object);
+        type(SendMessageDialog::Message, message);
+        clickSend();
+        if (QHostAddress(destination).isNull()) {
+            QVERIFY(m_dialog->isSending());
+            QVERIFY(!m_dialog->sendButton()->isEnabled());
+            clickSend();
+        }
+        QTRY_VERIFY(m_dialog.isNull());
+        QVERIFY(m_receiver.hasPendingDatagrams());
+        const QNetworkDatagram datagram = m_receiver.receiveDatagram();
+        QCOMPARE(datagram.data(), expected);
+        QCOMPARE(datagram.senderPort(), int(SendMessageDialog::kLocalPort));
+        QVERIFY2(!m_receiver.hasPendingDatagrams(), "a second datagram went out");
+        QVERIFY(localPortFree());
+    }
+
+    // A new dialog: Information, empty boxes. Only the first missing entry is
+    // told; the defaults stay visible although nothing went out. Clear resets
+    // level and boxes but keeps the error line.
+    void entriesAndDefaults() {
+        open();
+        QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Quorvik - Send a message"));
+        QCOMPARE(m_dialog->levelList()->currentText(), QStringLiteral("Information"));
+        QCOMPARE(m_dialog->levelList()->count(), 7);
+        clickSend();
+        QCOMPARE(error(), QStringLiteral("Destination missing"));
+        QCOMPARE(focused(), m_dialog->field(SendMessageDialog::Destination));
+        QCOMPARE(m_dialog->field(SendMessageDialog::Application)->text(), QString());
+
+        type(SendMessageDialog::Destination, QStringLiteral("127.0.0.1"));
+        clickSend();
+        QCOMPARE(error(), QStringLiteral("Message missing"));
+        QCOMPARE(focused(), m_dialog->field(SendMessageDialog::Message));
+        QCOMPARE(m_dialog->field(SendMessageDialog::Application)->text(),
+                 QStringLiteral("Quorvik"));
+        QCOMPARE(m_dialog->field(SendMessageDialog::Object)->text(),
+                 QStringLiteral("Private Message"));
+        QVERIFY(!m_receiver.hasPendingDatagrams());
+
+        chooseLevel(QStringLiteral("Alert"));
+        QCOMPARE(m_dialog->levelList()->currentText(), QStringLiteral("Alert"));
+        QTest::mouseClick(m_dialog->clearButton(), Qt::LeftButton);
+        QCOMPARE(m_dialog->levelList()->currentText(), QStringLiteral("Information"));
+        for (int i = 0; i < SendMessageDialog::FieldCount; ++i)
+            QCOMPARE(m_dialog->field(SendMessageDialog::Field(i))->text(), QString());
+        QCOMPARE(error(), QStringLiteral("Message missing"));
+    }
+
+    // An unresolvable name and a taken local port each show the error with
+    // the entries kept; the next send goes out at once.
+    void failedSendThenSendAgain() {
+        open();
+        type(SendMessageDialog::Destination, QStringLiteral("no-such-host.invalid"));
+        type(SendMessageDialog::Message, QStringLiteral("retry"));
+        clickSend();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_dialog->isSending(), 30000);
+        QCOMPARE(error(), QStringLiteral("Winsock-Error: message not sent"));
+        QCOMPARE(focused(), m_dialog->field(SendMessageDialog::Destination));
+        QVERIFY(m_dialog->isVisible());
+
+        QUdpSocket holder;
+        QVERIFY(holder.bind(QHostAddress::AnyIPv4, SendMessageDialog::kLocalPort));
+        type(SendMessageDialog::Destination, QStringLiteral("127.0.0.1"));
+        clickSend();
+        QCOMPARE(error(), QStringLiteral("Winsock-Error: message not sent"));
+        QVERIFY(!m_dialog->errorLine()->toolTip().isEmpty());
+        QCOMPARE(m_dialog->field(SendMessageDialog::Message)->text(), QStringLiteral("retry"));
+        QVERIFY(!m_receiver.hasPendingDatagrams());
+
+        holder.close();
+        clickSend();
+        QTRY_VERIFY(m_dialog.isNull());
+        QVERIFY(m_receiver.receiveDatagram().data().endsWith("$MSG$:retry"));
+    }
+
+    // Back from the main window: the chosen level stays, the error line is
+    // emptied, the dialog is centred again; opening it again gives the same
+    // one. Cancel destroys it, the next one starts at Information, Escape
+    // destroys that.
+    void reactivation() {
+        SendMessageDialog *first = open();
+        chooseLevel(QStringLiteral("Emergency"));
+        clickSend();
+        QCOMPARE(error(), QStringLiteral("Destination missing"));
+
+        m_mainWindow.activateWindow();
+        QVERIFY(becomesActive(&m_mainWindow));
+        m_mainWindow.move(300, 200);
+        QCOMPARE(open(), first);
+        QCOMPARE(m_dialog->levelList()->currentText(), QStringLiteral("Emergency"));
+        QCOMPARE(error(), QString());
+        const QPoint offset =
+            m_dialog->frameGeometry().center() - m_mainWindow.frameGeometry().center();
+        QVERIFY2(offset.manhattanLength() <= 2, "the dialog is not centred on the main window");
+
+        QTest::mouseClick(m_dialog->cancelButton(), Qt::LeftButton);
+        QTRY_VERIFY(m_dialog.isNull());
+        QVERIFY(!m_receiver.hasPendingDatagrams());
+        QVERIFY(open() != first);
+        QCOMPARE(m_dialog->levelList()->currentText(), QStringLiteral("Information"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(m_dialog.isNull());
+    }
+};
+
+int main(int argc, char *argv[]) {
+    g_namespaceError = enterPrivateHost();
+    QApplication app(argc, argv);
+    SendMessageTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_send_message.moc"
