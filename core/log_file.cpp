@@ -1,5 +1,7 @@
 #include "core/log_file.h"
 
+#include "core/log_writer.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,9 +14,9 @@ std::string lastError() {
     return std::strerror(errno);
 }
 
-// Appends `text` to the file (created when missing); with `onlyIntoEmpty`
-// nothing is written into a file that has content already.
-FileResult appendText(const std::string &path, const std::string &text, bool onlyIntoEmpty) {
+// Writes `text` into the file when it is new or empty; a file with content
+// is left as it is.
+FileResult writeIntoEmpty(const std::string &path, const std::string &text) {
     std::FILE *file = std::fopen(path.c_str(), "ab");
     if (!file)
         return {lastError()};
@@ -23,12 +25,10 @@ FileResult appendText(const std::string &path, const std::string &text, bool onl
     std::setvbuf(file, nullptr, _IONBF, 0);
     std::string error;
     bool write = true;
-    if (onlyIntoEmpty) {
-        if (std::fseek(file, 0, SEEK_END) != 0)
-            error = lastError();
-        else
-            write = std::ftell(file) == 0;
-    }
+    if (std::fseek(file, 0, SEEK_END) != 0)
+        error = lastError();
+    else
+        write = std::ftell(file) == 0;
     if (error.empty() && write && std::fwrite(text.data(), 1, text.size(), file) != text.size())
         error = lastError();
     if (std::fclose(file) != 0 && error.empty())
@@ -74,11 +74,13 @@ std::array<std::string, 6> splitLogLine(std::string_view line) {
 }
 
 FileResult createLogFileWithHeader(const std::string &path) {
-    return appendText(path, std::string(kLogHeader) + std::string(kLogLineEnd), true);
+    return writeIntoEmpty(path, std::string(kLogHeader) + std::string(kLogLineEnd));
 }
 
 FileResult appendLogRecord(const std::string &path, const EventRecord &record) {
-    return appendText(path, formatLogLine(record), false);
+    LogWriter writer;
+    writer.setPath(path);
+    return writer.append(formatLogLine(record));
 }
 
 } // namespace quorvik

@@ -28,7 +28,8 @@ std::array<std::string_view, 6> splitLogFields(std::string_view line);
 // left as it is.
 FileResult createLogFileWithHeader(const std::string &path);
 
-// Opens the file for appending, writes one line, closes it.
+// Opens the file for appending, writes one line (after the header when the
+// file is missing or empty), closes it. See LogWriter for the live log.
 FileResult appendLogRecord(const std::string &path, const EventRecord &record);
 
 } // namespace quorvik
