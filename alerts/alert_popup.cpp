@@ -74,54 +74,54 @@ AlertPopup::AlertPopup(QWidget *parent)
 }
 
 void AlertPopup::createControls() {
-    warnstufe_ = plainLabel(QStringLiteral("warnstufe"), this);
-    warnstufe_->setGeometry(twipsRect(0, 120, 5175, 495));
-    warnstufe_->setAlignment(Qt::AlignCenter);
-    QFont levelFont = warnstufe_->font();
+    m_levelLabel = plainLabel(QStringLiteral("warnstufe"), this);
+    m_levelLabel->setGeometry(twipsRect(0, 120, 5175, 495));
+    m_levelLabel->setAlignment(Qt::AlignCenter);
+    QFont levelFont = m_levelLabel->font();
     levelFont.setPointSize(18);
     levelFont.setBold(false);
-    warnstufe_->setFont(levelFont);
-    QPalette red = warnstufe_->palette();
+    m_levelLabel->setFont(levelFont);
+    QPalette red = m_levelLabel->palette();
     red.setColor(QPalette::WindowText, QColor(255, 0, 0));
-    warnstufe_->setPalette(red);
+    m_levelLabel->setPalette(red);
 
     for (int i = 0; i < kFieldCount; ++i) {
         QLabel *caption = plainLabel(QStringLiteral("Label2_%1").arg(i), this);
         caption->setGeometry(twipsRect(120, kRowTop + kRowStep * i, 972, 252));
         caption->setText(QString::fromLatin1(kCaptions[i]));
 
-        QLabel *value = plainLabel(QStringLiteral("popmeld_%1").arg(i), this);
+        QLabel *value = plainLabel(QStringLiteral("m_fieldLabels%1").arg(i), this);
         value->setGeometry(twipsRect(1200, kRowTop + kRowStep * i, 3375, 255));
         value->setFrameStyle(QFrame::Box | QFrame::Plain);
         value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         value->setBackgroundRole(QPalette::Base);
         value->setAutoFillBackground(true);
-        popmeld_[i] = value;
+        m_fieldLabels[i] = value;
     }
-    popmeld_[4]->setGeometry(twipsRect(1200, 1680, 3375, 1095));
-    popmeld_[4]->setWordWrap(true);
+    m_fieldLabels[4]->setGeometry(twipsRect(1200, 1680, 3375, 1095));
+    m_fieldLabels[4]->setWordWrap(true);
 
-    command1_ = new QPushButton(QStringLiteral("OK"), this);
-    command1_->setObjectName(QStringLiteral("Command1"));
-    command1_->setGeometry(twipsRect(3480, 3000, 1092, 375));
-    connect(command1_, &QPushButton::clicked, this, &AlertPopup::confirm);
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("Command1"));
+    m_okButton->setGeometry(twipsRect(3480, 3000, 1092, 375));
+    connect(m_okButton, &QPushButton::clicked, this, &AlertPopup::confirm);
 
     // Interval 0 and stopped: the level name does not blink until the popup
     // has become the active window.
-    timer1_ = new QTimer(this);
-    timer1_->setObjectName(QStringLiteral("Timer1"));
-    timer1_->setInterval(0);
-    connect(timer1_, &QTimer::timeout, this, &AlertPopup::toggleLevelName);
+    m_blinkTimer = new QTimer(this);
+    m_blinkTimer->setObjectName(QStringLiteral("Timer1"));
+    m_blinkTimer->setInterval(0);
+    connect(m_blinkTimer, &QTimer::timeout, this, &AlertPopup::toggleLevelName);
 }
 
 void AlertPopup::setEventTexts(const QString &levelName, const QStringList &fields) {
-    warnstufe_->setText(levelName);
+    m_levelLabel->setText(levelName);
     for (int i = 0; i < kFieldCount; ++i)
-        popmeld_[i]->setText(visible(fields.value(i)));
+        m_fieldLabels[i]->setText(visible(fields.value(i)));
 }
 
-QLabel *AlertPopup::popmeld(int index) const {
-    return index >= 0 && index < kFieldCount ? popmeld_[index] : nullptr;
+QLabel *AlertPopup::fieldLabel(int index) const {
+    return index >= 0 && index < kFieldCount ? m_fieldLabels[index] : nullptr;
 }
 
 bool AlertPopup::event(QEvent *event) {
@@ -142,7 +142,7 @@ void AlertPopup::showEvent(QShowEvent *event) {
 // focus is (the button passes keys it doesn't use on to its window).
 void AlertPopup::keyPressEvent(QKeyEvent *event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        command1_->click();
+        m_okButton->click();
     else
         QWidget::keyPressEvent(event);
 }
@@ -151,7 +151,7 @@ void AlertPopup::closeEvent(QCloseEvent *event) {
     QWidget::closeEvent(event);
     if (!event->isAccepted())
         return;
-    timer1_->stop();
+    m_blinkTimer->stop();
     // The window is deleted later; the next alert must create a fresh one.
     if (instance() == this)
         instance().clear();
@@ -159,8 +159,8 @@ void AlertPopup::closeEvent(QCloseEvent *event) {
 
 void AlertPopup::becameActive() {
     centreOnScreen();
-    timer1_->setInterval(kBlinkIntervalMs);
-    timer1_->start();
+    m_blinkTimer->setInterval(kBlinkIntervalMs);
+    m_blinkTimer->start();
 }
 
 void AlertPopup::centreOnScreen() {
@@ -175,16 +175,16 @@ void AlertPopup::centreOnScreen() {
 }
 
 void AlertPopup::toggleLevelName() {
-    warnstufe_->setHidden(!warnstufe_->isHidden());
+    m_levelLabel->setHidden(!m_levelLabel->isHidden());
 }
 
 void AlertPopup::confirm() {
-    timer1_->stop();
-    timer1_->setInterval(0);
+    m_blinkTimer->stop();
+    m_blinkTimer->setInterval(0);
     close();
 }
 
-void ShowAlertPopup(const QString &levelName, const QStringList &fields) {
+void showAlertPopup(const QString &levelName, const QStringList &fields) {
     QPointer<AlertPopup> &popup = instance();
     if (!popup)
         popup = new AlertPopup;

@@ -14,7 +14,7 @@ namespace quorvik {
 
 // The alert window: one event with its level name blinking in red until the
 // operator confirms it with "OK". At most one exists at a time (see
-// ShowAlertPopup); closing it destroys it.
+// showAlertPopup); closing it destroys it.
 class AlertPopup : public QWidget {
     Q_OBJECT
 
@@ -29,10 +29,10 @@ public:
     // Bidirectional controls in the fields are shown by their codes.
     void setEventTexts(const QString &levelName, const QStringList &fields);
 
-    QLabel *warnstufe() const { return warnstufe_; }
-    QLabel *popmeld(int index) const;
-    QPushButton *okButton() const { return command1_; }
-    QTimer *blinkTimer() const { return timer1_; }
+    QLabel *levelLabel() const { return m_levelLabel; }
+    QLabel *fieldLabel(int index) const;
+    QPushButton *okButton() const { return m_okButton; }
+    QTimer *blinkTimer() const { return m_blinkTimer; }
 
 protected:
     bool event(QEvent *event) override;
@@ -47,16 +47,16 @@ private:
     void toggleLevelName();
     void confirm();
 
-    QLabel *warnstufe_ = nullptr;
-    std::array<QLabel *, kFieldCount> popmeld_{};
-    QPushButton *command1_ = nullptr;
-    QTimer *timer1_ = nullptr;
+    QLabel *m_levelLabel = nullptr;
+    std::array<QLabel *, kFieldCount> m_fieldLabels{};
+    QPushButton *m_okButton = nullptr;
+    QTimer *m_blinkTimer = nullptr;
 };
 
 // Shows one event in the alert popup, creating the popup if none is open.
 // A popup already open gets the newer texts and is brought forward; there is
 // never a second one. Returns at once: the popup is modeless.
-void ShowAlertPopup(const QString &levelName, const QStringList &fields);
+void showAlertPopup(const QString &levelName, const QStringList &fields);
 
 // The open popup, or nullptr when none is open.
 AlertPopup *currentAlertPopup();

@@ -21,7 +21,7 @@ SoundPlayer::~SoundPlayer() = default;
 class MultimediaSoundPlayer::Pool {
 public:
     QSoundEffect *effectFor(const QString &path);
-    int size() const { return static_cast<int>(entries_.size()); }
+    int size() const { return static_cast<int>(m_entries.size()); }
 
 private:
     struct Entry {
@@ -32,32 +32,32 @@ private:
     QSoundEffect *create(const QString &path);
     void dropUnusable();
 
-    QObject owner_;
-    std::vector<Entry> entries_;
+    QObject m_owner;
+    std::vector<Entry> m_entries;
 };
 
 QSoundEffect *MultimediaSoundPlayer::Pool::effectFor(const QString &path) {
     dropUnusable();
-    auto found = std::find_if(entries_.begin(), entries_.end(),
+    auto found = std::find_if(m_entries.begin(), m_entries.end(),
                               [&path](const Entry &entry) { return entry.path == path; });
-    if (found != entries_.end()) {
+    if (found != m_entries.end()) {
         Entry used = *found;
-        entries_.erase(found);
-        entries_.push_back(used);
+        m_entries.erase(found);
+        m_entries.push_back(used);
         return used.effect;
     }
     if (size() >= kMaxEffects) {
-        delete entries_.front().effect.data();
-        entries_.erase(entries_.begin());
+        delete m_entries.front().effect.data();
+        m_entries.erase(m_entries.begin());
     }
-    entries_.push_back({path, create(path)});
-    return entries_.back().effect;
+    m_entries.push_back({path, create(path)});
+    return m_entries.back().effect;
 }
 
 // The effect loads its file in the background and plays once it is ready.
 // A file that can't be loaded deletes its effect, so a later call tries again.
 QSoundEffect *MultimediaSoundPlayer::Pool::create(const QString &path) {
-    auto *effect = new QSoundEffect(&owner_);
+    auto *effect = new QSoundEffect(&m_owner);
     // Loading passes through other states first; play at the first Ready.
     auto playWhenReady = std::make_shared<bool>(true);
     QObject::connect(effect, &QSoundEffect::statusChanged, effect, [effect, playWhenReady] {
@@ -73,26 +73,26 @@ QSoundEffect *MultimediaSoundPlayer::Pool::create(const QString &path) {
 }
 
 void MultimediaSoundPlayer::Pool::dropUnusable() {
-    std::erase_if(entries_, [](const Entry &entry) {
+    std::erase_if(m_entries, [](const Entry &entry) {
         return entry.effect.isNull() || entry.effect->status() == QSoundEffect::Error;
     });
 }
 
-MultimediaSoundPlayer::MultimediaSoundPlayer() : pool_(std::make_unique<Pool>()) {}
+MultimediaSoundPlayer::MultimediaSoundPlayer() : m_pool(std::make_unique<Pool>()) {}
 
 MultimediaSoundPlayer::~MultimediaSoundPlayer() = default;
 
 void MultimediaSoundPlayer::play(const QString &path) {
     if (!QFileInfo(path).isFile())
         return;
-    QSoundEffect *effect = pool_->effectFor(path);
+    QSoundEffect *effect = m_pool->effectFor(path);
     // A new effect is still loading and plays when ready (see Pool::create).
     if (effect->status() == QSoundEffect::Ready)
         effect->play();
 }
 
 int MultimediaSoundPlayer::effectCount() const {
-    return pool_->size();
+    return m_pool->size();
 }
 
 namespace {
@@ -126,17 +126,17 @@ void setSoundPlayer(SoundPlayer *player) {
     installedPlayer() = player;
 }
 
-void PlaySoundFile(const QString &path) {
+void playSoundFile(const QString &path) {
     if (!path.isEmpty())
         currentPlayer().play(path);
 }
 
-void PlayLevelSound(const std::array<std::string, kLevelCount> &levelSounds, int index) {
+void playLevelSound(const std::array<std::string, kLevelCount> &levelSounds, int index) {
     if (index < 0 || index >= kLevelCount)
         return;
     const std::string &path = levelSounds[static_cast<std::size_t>(index)];
     if (!path.empty())
-        PlaySoundFile(QString::fromLocal8Bit(path));
+        playSoundFile(QString::fromLocal8Bit(path));
 }
 
 } // namespace quorvik

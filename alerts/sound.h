@@ -36,19 +36,19 @@ public:
 
 private:
     class Pool;
-    std::unique_ptr<Pool> pool_;
+    std::unique_ptr<Pool> m_pool;
 };
 
-// Installs the player that PlaySoundFile uses; nullptr restores the default
+// Installs the player that playSoundFile uses; nullptr restores the default
 // MultimediaSoundPlayer. The caller keeps ownership of `player`.
 void setSoundPlayer(SoundPlayer *player);
 
 // Plays one sound file through the installed player; an empty path plays
 // nothing.
-void PlaySoundFile(const QString &path);
+void playSoundFile(const QString &path);
 
 // Plays the sound file of level `index` (0..6) from `levelSounds` (8-bit
 // text paths). An empty entry or an index out of range plays nothing.
-void PlayLevelSound(const std::array<std::string, kLevelCount> &levelSounds, int index);
+void playLevelSound(const std::array<std::string, kLevelCount> &levelSounds, int index);
 
 } // namespace quorvik

@@ -92,7 +92,7 @@ std::string sysDescrOf(std::string_view text) {
 
 } // namespace
 
-EventRecord ParseEventMessage(std::string_view text, std::string_view senderAddress,
+EventRecord parseEventMessage(std::string_view text, std::string_view senderAddress,
                               const LocalDateTime &now) {
     EventRecord record;
     record.level = &levelOf(text);

@@ -49,7 +49,7 @@ struct EventRecord {
 // Reads one message text (a datagram's bytes, or a text rebuilt from a log
 // line). Pure: the sender's dotted address fills an empty processor, `now`
 // an empty date.
-EventRecord ParseEventMessage(std::string_view text, std::string_view senderAddress,
+EventRecord parseEventMessage(std::string_view text, std::string_view senderAddress,
                               const LocalDateTime &now);
 
 // The generated date: day.month.year HH:MM:SS, 24-hour clock, whatever the

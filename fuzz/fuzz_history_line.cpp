@@ -60,7 +60,7 @@ void checkRebuild(std::string_view line) {
     for (std::string_view field : fields)
         if (!plainField(field))
             return;
-    const EventRecord record = ParseEventMessage(message, "sender", {2026, 12, 7, 20, 41, 5});
+    const EventRecord record = parseEventMessage(message, "sender", {2026, 12, 7, 20, 41, 5});
     const Level *named = levelForName(fields[0]);
     if (named && named != &unknownLevel())
         FUZZ_CHECK(record.level == named);

@@ -1,4 +1,4 @@
-// Checks ParseEventMessage against the literal tag-by-tag rules and against
+// Checks parseEventMessage against the literal tag-by-tag rules and against
 // invariants every record keeps.
 #include "check.h"
 #include "core/event_record.h"
@@ -62,7 +62,7 @@ void checkLevel(std::string_view text, const Level *level) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char *>(data), size);
-    const EventRecord record = ParseEventMessage(text, kSender, kNow);
+    const EventRecord record = parseEventMessage(text, kSender, kNow);
     checkLevel(text, record.level);
 
     FUZZ_CHECK(record.application == referenceField(text, kFieldTags[2]));

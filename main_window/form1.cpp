@@ -409,7 +409,7 @@ void Form1::insertIntoFullList(EventGrid *levelGrid, const EventRow &row) {
 
 void Form1::Process_Message(std::string_view text, const QString &senderAddress) {
     const EventRecord record =
-        ParseEventMessage(text, senderAddress.toStdString(), m_config.clock());
+        parseEventMessage(text, senderAddress.toStdString(), m_config.clock());
     const Level &level = *record.level;
     m_pendingTab = level.index;
 
@@ -422,16 +422,16 @@ void Form1::Process_Message(std::string_view text, const QString &senderAddress)
     scheduleRefresh();
 
     if (m_config.historyMode)
-        return PlayLevelSound(m_settings.levelSounds, level.index);
+        return playLevelSound(m_settings.levelSounds, level.index);
     appendToLog(record);
     if (level.index < m_settings.popupLevel) {
         QStringList fields;
         for (int c = 0; c < EventRow::kCells; ++c)
             fields << QString::fromLocal8Bit(row.bytes(c).data(), qsizetype(row.bytes(c).size()));
-        ShowAlertPopup(QString::fromLatin1(level.name.data(), qsizetype(level.name.size())),
+        showAlertPopup(QString::fromLatin1(level.name.data(), qsizetype(level.name.size())),
                        fields);
     }
-    PlayLevelSound(m_settings.levelSounds, level.index);
+    playLevelSound(m_settings.levelSounds, level.index);
 }
 
 void Form1::appendToLog(const EventRecord &record) {

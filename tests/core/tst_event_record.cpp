@@ -15,7 +15,7 @@ QByteArray bytes(const std::string &text) {
 }
 
 EventRecord parse(const QByteArray &text) {
-    return ParseEventMessage(std::string_view(text.constData(), text.size()), kSender.toStdString(),
+    return parseEventMessage(std::string_view(text.constData(), text.size()), kSender.toStdString(),
                              kNow);
 }
 

@@ -148,7 +148,7 @@ void EventTableTest::recolourTouchesOnlyThatLevel() {
 void EventTableTest::bidiControlsShownByCode() {
     const std::string datagram = "$LEVL$:C$HOST$:\u2066srv\u2069$SOURCE$:a\u202A\u202Bb"
                                  "$MSG$:\u202Edesrever \u202F\xE2\x80";
-    const EventRecord record = ParseEventMessage(datagram, "10.0.0.9", {2026, 12, 7, 20, 41, 5});
+    const EventRecord record = parseEventMessage(datagram, "10.0.0.9", {2026, 12, 7, 20, 41, 5});
     EventTable table(EventTable::Kind::FullList);
     table.insertTop(EventRow(record));
     QCOMPARE(table.cellText(1, 2), QString("[U+2066]srv[U+2069]"));

@@ -252,8 +252,8 @@ void IntakeTest::popupAndSoundFollowLevel() {
     f.send("$LEVL$:I$MSG$:silent");
     f.send("$LEVL$:A$HOST$:h$MSG$:due");
     QVERIFY(currentAlertPopup());
-    QCOMPARE(currentAlertPopup()->warnstufe()->text(), QStringLiteral("Alert"));
-    QCOMPARE(currentAlertPopup()->popmeld(4)->text(), QStringLiteral("due"));
+    QCOMPARE(currentAlertPopup()->levelLabel()->text(), QStringLiteral("Alert"));
+    QCOMPARE(currentAlertPopup()->fieldLabel(4)->text(), QStringLiteral("due"));
     QCOMPARE(f.sounds.played, (QStringList{"/s/warn.wav", "/s/warn.wav", "/s/alert.wav"}));
     closeAlertPopup();
 }

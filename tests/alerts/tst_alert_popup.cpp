@@ -10,7 +10,7 @@
 
 using quorvik::AlertPopup;
 using quorvik::currentAlertPopup;
-using quorvik::ShowAlertPopup;
+using quorvik::showAlertPopup;
 
 namespace {
 
@@ -20,7 +20,7 @@ const QStringList kSecond = {"2024-02-03 04:05:06", "host2", "app2", "obj2", "se
 QStringList shownFields(const AlertPopup &popup) {
     QStringList texts;
     for (int i = 0; i < AlertPopup::kFieldCount; ++i)
-        texts << popup.popmeld(i)->text();
+        texts << popup.fieldLabel(i)->text();
     return texts;
 }
 
@@ -36,14 +36,14 @@ int openPopupCount() {
 class BlinkCounter : public QObject {
 public:
     explicit BlinkCounter(AlertPopup *popup)
-        : popup_(popup), hidden_(popup->warnstufe()->isHidden()) {
+        : popup_(popup), hidden_(popup->levelLabel()->isHidden()) {
         connect(popup->blinkTimer(), &QTimer::timeout, this, &BlinkCounter::tick);
     }
     int changes = 0;
 
 private:
     void tick() {
-        const bool hidden = popup_->warnstufe()->isHidden();
+        const bool hidden = popup_->levelLabel()->isHidden();
         if (hidden != hidden_)
             ++changes;
         hidden_ = hidden;
@@ -82,13 +82,13 @@ void AlertPopupTest::cleanup() {
 
 void AlertPopupTest::firstAlertCreatesPopupWithTexts() {
     QVERIFY(!currentAlertPopup());
-    ShowAlertPopup("Critical", kFirst);
+    showAlertPopup("Critical", kFirst);
     AlertPopup *popup = currentAlertPopup();
     QVERIFY(popup);
     QVERIFY(popup->isVisible());
     QCOMPARE(popup->objectName(), QString("popup"));
     QCOMPARE(popup->windowTitle(), QString("Quorvik Event"));
-    QCOMPARE(popup->warnstufe()->text(), QString("Critical"));
+    QCOMPARE(popup->levelLabel()->text(), QString("Critical"));
     QCOMPARE(shownFields(*popup), kFirst);
     QCOMPARE(popup->windowModality(), Qt::NonModal);
 }
@@ -96,22 +96,22 @@ void AlertPopupTest::firstAlertCreatesPopupWithTexts() {
 void AlertPopupTest::designControls() {
     AlertPopup popup;
     QCOMPARE(popup.size(), QSize(341, 236));
-    QCOMPARE(popup.warnstufe()->objectName(), QString("warnstufe"));
-    QCOMPARE(popup.warnstufe()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    QCOMPARE(popup.warnstufe()->font().pointSize(), 18);
-    QCOMPARE(popup.warnstufe()->alignment(), Qt::AlignCenter);
+    QCOMPARE(popup.levelLabel()->objectName(), QString("warnstufe"));
+    QCOMPARE(popup.levelLabel()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(popup.levelLabel()->font().pointSize(), 18);
+    QCOMPARE(popup.levelLabel()->alignment(), Qt::AlignCenter);
     const QStringList captions = {"Date", "Host", "Application", "Object", "Message"};
     for (int i = 0; i < AlertPopup::kFieldCount; ++i) {
         auto *caption = popup.findChild<QLabel *>(QString("Label2_%1").arg(i));
         QVERIFY(caption);
         QCOMPARE(caption->text(), captions[i]);
-        QCOMPARE(popup.popmeld(i)->objectName(), QString("popmeld_%1").arg(i));
-        QCOMPARE(popup.popmeld(i)->frameShape(), QFrame::Box);
-        QVERIFY(popup.popmeld(i)->text().isEmpty());
+        QCOMPARE(popup.fieldLabel(i)->objectName(), QString("m_fieldLabels%1").arg(i));
+        QCOMPARE(popup.fieldLabel(i)->frameShape(), QFrame::Box);
+        QVERIFY(popup.fieldLabel(i)->text().isEmpty());
     }
-    QVERIFY(popup.popmeld(4)->wordWrap());
-    QVERIFY(popup.popmeld(4)->height() > 4 * popup.popmeld(0)->height());
-    QVERIFY(!popup.popmeld(5));
+    QVERIFY(popup.fieldLabel(4)->wordWrap());
+    QVERIFY(popup.fieldLabel(4)->height() > 4 * popup.fieldLabel(0)->height());
+    QVERIFY(!popup.fieldLabel(5));
     QCOMPARE(popup.okButton()->objectName(), QString("Command1"));
     QCOMPARE(popup.okButton()->text(), QString("OK"));
     QCOMPARE(popup.findChild<QTimer *>("Timer1"), popup.blinkTimer());
@@ -128,12 +128,12 @@ void AlertPopupTest::windowHasNoCloseBoxAndStaysOnTop() {
 }
 
 void AlertPopupTest::secondAlertReusesPopupWithNewerEvent() {
-    ShowAlertPopup("Emergency", kFirst);
+    showAlertPopup("Emergency", kFirst);
     AlertPopup *first = currentAlertPopup();
-    ShowAlertPopup("Panic", kSecond);
+    showAlertPopup("Panic", kSecond);
     QCOMPARE(currentAlertPopup(), first);
     QCOMPARE(openPopupCount(), 1);
-    QCOMPARE(first->warnstufe()->text(), QString("Panic"));
+    QCOMPARE(first->levelLabel()->text(), QString("Panic"));
     QCOMPARE(shownFields(*first), kSecond);
 }
 
@@ -142,11 +142,11 @@ void AlertPopupTest::timerIdleBeforeActivation() {
     QCOMPARE(popup.blinkTimer()->interval(), 0);
     QVERIFY(!popup.blinkTimer()->isActive());
     QTest::qWait(50);
-    QVERIFY(!popup.warnstufe()->isHidden());
+    QVERIFY(!popup.levelLabel()->isHidden());
 }
 
 void AlertPopupTest::levelNameBlinksAfterActivation() {
-    ShowAlertPopup("Alert", kFirst);
+    showAlertPopup("Alert", kFirst);
     AlertPopup *popup = currentAlertPopup();
     QVERIFY(QTest::qWaitForWindowActive(popup));
     QCOMPARE(popup->blinkTimer()->interval(), AlertPopup::kBlinkIntervalMs);
@@ -156,7 +156,7 @@ void AlertPopupTest::levelNameBlinksAfterActivation() {
 }
 
 void AlertPopupTest::centredOnScreenWhenActivated() {
-    ShowAlertPopup("Warning", kFirst);
+    showAlertPopup("Warning", kFirst);
     AlertPopup *popup = currentAlertPopup();
     QVERIFY(QTest::qWaitForWindowActive(popup));
     const QPoint screenCentre = popup->screen()->geometry().center();
@@ -173,7 +173,7 @@ void AlertPopupTest::centredOnScreenWhenActivated() {
 }
 
 void AlertPopupTest::okDestroysPopup() {
-    ShowAlertPopup("Critical", kFirst);
+    showAlertPopup("Critical", kFirst);
     QPointer<AlertPopup> popup = currentAlertPopup();
     QVERIFY(QTest::qWaitForWindowActive(popup));
     QTimer *timer = popup->blinkTimer();
@@ -187,7 +187,7 @@ void AlertPopupTest::okDestroysPopup() {
 
 void AlertPopupTest::returnAndEnterPressOk() {
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
-        ShowAlertPopup("Critical", kFirst);
+        showAlertPopup("Critical", kFirst);
         QPointer<AlertPopup> popup = currentAlertPopup();
         QVERIFY(QTest::qWaitForWindowActive(popup));
         QWidget *focus = QApplication::focusWidget();
@@ -198,18 +198,18 @@ void AlertPopupTest::returnAndEnterPressOk() {
 }
 
 void AlertPopupTest::nextAlertAfterOkCreatesFreshPopup() {
-    ShowAlertPopup("Emergency", kFirst);
+    showAlertPopup("Emergency", kFirst);
     QPointer<AlertPopup> old = currentAlertPopup();
     QVERIFY(QTest::qWaitForWindowActive(old));
-    QTRY_VERIFY_WITH_TIMEOUT(old->warnstufe()->isHidden(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(old->levelLabel()->isHidden(), 10000);
     QTest::mouseClick(old->okButton(), Qt::LeftButton);
     QTRY_VERIFY(old.isNull());
 
-    ShowAlertPopup("Note", {"only a date"});
+    showAlertPopup("Note", {"only a date"});
     AlertPopup *fresh = currentAlertPopup();
     QVERIFY(fresh);
-    QVERIFY(!fresh->warnstufe()->isHidden());
-    QCOMPARE(fresh->warnstufe()->text(), QString("Note"));
+    QVERIFY(!fresh->levelLabel()->isHidden());
+    QCOMPARE(fresh->levelLabel()->text(), QString("Note"));
     QCOMPARE(shownFields(*fresh), QStringList({"only a date", "", "", "", ""}));
     QCOMPARE(openPopupCount(), 1);
 }
@@ -218,17 +218,17 @@ void AlertPopupTest::htmlIsShownLiterally() {
     const QString level = "<b>Trap</b>";
     const QStringList fields = {"<i>d</i>", "<a href=\"x\">h</a>", "&amp;", "<br>",
                                 "<img src=\"x.png\"><h1>big</h1>"};
-    ShowAlertPopup(level, fields);
+    showAlertPopup(level, fields);
     AlertPopup *popup = currentAlertPopup();
-    QCOMPARE(popup->warnstufe()->textFormat(), Qt::PlainText);
-    QCOMPARE(popup->warnstufe()->text(), level);
+    QCOMPARE(popup->levelLabel()->textFormat(), Qt::PlainText);
+    QCOMPARE(popup->levelLabel()->text(), level);
     for (int i = 0; i < AlertPopup::kFieldCount; ++i)
-        QCOMPARE(popup->popmeld(i)->textFormat(), Qt::PlainText);
+        QCOMPARE(popup->fieldLabel(i)->textFormat(), Qt::PlainText);
     QCOMPARE(shownFields(*popup), fields);
 }
 
 void AlertPopupTest::bidiControlsShownByCode() {
-    ShowAlertPopup("Alert", {"d", QString::fromUtf8("h\u2067x\u2069"), "a", "o",
+    showAlertPopup("Alert", {"d", QString::fromUtf8("h\u2067x\u2069"), "a", "o",
                              QString::fromUtf8("\u202Edesrever")});
     const QStringList shown = shownFields(*currentAlertPopup());
     QCOMPARE(shown[1], QString("h[U+2067]x[U+2069]"));
@@ -236,7 +236,7 @@ void AlertPopupTest::bidiControlsShownByCode() {
 }
 
 void AlertPopupTest::closeAlertPopupClosesIt() {
-    ShowAlertPopup("Unknown", kFirst);
+    showAlertPopup("Unknown", kFirst);
     QPointer<AlertPopup> popup = currentAlertPopup();
     quorvik::closeAlertPopup();
     QVERIFY(!currentAlertPopup());
@@ -245,4 +245,4 @@ void AlertPopupTest::closeAlertPopupClosesIt() {
 }
 
 QTEST_MAIN(AlertPopupTest)
-#include "alert_popup_test.moc"
+#include "tst_alert_popup.moc"

@@ -9,8 +9,8 @@
 
 using quorvik::kLevelCount;
 using quorvik::MultimediaSoundPlayer;
-using quorvik::PlayLevelSound;
-using quorvik::PlaySoundFile;
+using quorvik::playLevelSound;
+using quorvik::playSoundFile;
 
 namespace {
 
@@ -85,46 +85,46 @@ void SoundTest::levelSoundPlaysThatLevelsFile_data() {
 
 void SoundTest::levelSoundPlaysThatLevelsFile() {
     QFETCH(int, index);
-    PlayLevelSound(allSounds(), index);
+    playLevelSound(allSounds(), index);
     QCOMPARE(recorder_.played, QStringList{QString("/sounds/level%1.wav").arg(index)});
 }
 
 void SoundTest::emptyEntryPlaysNothing() {
     LevelSounds sounds = allSounds();
     sounds[3].clear();
-    PlayLevelSound(sounds, 3);
+    playLevelSound(sounds, 3);
     QVERIFY(recorder_.played.isEmpty());
-    PlayLevelSound(LevelSounds{}, 0);
+    playLevelSound(LevelSounds{}, 0);
     QVERIFY(recorder_.played.isEmpty());
 }
 
 void SoundTest::indexOutOfRangePlaysNothing() {
-    PlayLevelSound(allSounds(), -1);
-    PlayLevelSound(allSounds(), kLevelCount);
+    playLevelSound(allSounds(), -1);
+    playLevelSound(allSounds(), kLevelCount);
     QVERIFY(recorder_.played.isEmpty());
 }
 
 void SoundTest::levelSoundPathIsConvertedFrom8BitText() {
     LevelSounds sounds;
     sounds[4] = QString::fromUtf16(u"/sounds/Gr\u00fcn.wav").toLocal8Bit().toStdString();
-    PlayLevelSound(sounds, 4);
+    playLevelSound(sounds, 4);
     QCOMPARE(recorder_.played, QStringList{QString::fromUtf16(u"/sounds/Gr\u00fcn.wav")});
 }
 
 void SoundTest::emptyPathPlaysNothing() {
-    PlaySoundFile(QString());
+    playSoundFile(QString());
     QVERIFY(recorder_.played.isEmpty());
 }
 
 void SoundTest::soundFileGoesToInstalledPlayer() {
-    PlaySoundFile("/sounds/test.wav");
-    PlaySoundFile("/sounds/test.wav");
+    playSoundFile("/sounds/test.wav");
+    playSoundFile("/sounds/test.wav");
     QCOMPARE(recorder_.played, QStringList({"/sounds/test.wav", "/sounds/test.wav"}));
 }
 
 void SoundTest::nullptrRestoresDefaultPlayer() {
     quorvik::setSoundPlayer(nullptr);
-    PlaySoundFile("/nonexistent/quorvik-test.wav");
+    playSoundFile("/nonexistent/quorvik-test.wav");
     QVERIFY(recorder_.played.isEmpty());
 }
 
@@ -152,4 +152,4 @@ void SoundTest::realWaveFilePlays() {
 }
 
 QTEST_MAIN(SoundTest)
-#include "sound_test.moc"
+#include "tst_sound.moc"
