@@ -1,7 +1,7 @@
 // quorvik: the event console. Starts the main window in live mode, or in
 // history mode when the whole command line is exactly "-h" or "-H".
 
-#include "main_window/form1.h"
+#include "main_window/main_window.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,7 +24,7 @@ void onQuitSignal(int) {
 
 // SIGTERM, SIGINT and SIGHUP are the system asking the program to end: the
 // window closes without the quit question, through the event loop.
-void watchQuitSignals(quorvik::Form1 &window) {
+void watchQuitSignals(quorvik::MainWindow &window) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
@@ -70,15 +70,15 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const QString line = commandLineText(QCoreApplication::arguments());
 
-    quorvik::Form1Config config;
+    quorvik::MainWindowConfig config;
     config.historyMode = line == QLatin1String("-h") || line == QLatin1String("-H");
     config.executableName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     config.profilePath = quorvik::defaultProfilePath();
     config.defaultLogFile = defaultLogFile();
     config.liveLockPath = liveLockPath();
 
-    quorvik::Form1 window(config);
-    if (window.load() == quorvik::Form1::LoadResult::Refused)
+    quorvik::MainWindow window(config);
+    if (window.load() == quorvik::MainWindow::LoadResult::Refused)
         return 0;
     watchQuitSignals(window);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,

@@ -1,10 +1,10 @@
 #pragma once
 
-// A real Form1 on temporary configuration and log files, with message boxes
+// A real MainWindow on temporary configuration and log files, with message boxes
 // that answer from a script instead of waiting for the operator.
 
 #include "alerts/sound.h"
-#include "main_window/form1.h"
+#include "main_window/main_window.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -68,7 +68,7 @@ public:
             config =
                 "[Global]\r\nLogfile=" + logPath().toLocal8Bit() + "\r\nPopuplevel=0\r\n" + config;
         writeConfig(config);
-        Form1Config c;
+        MainWindowConfig c;
         c.historyMode = historyMode;
         c.profilePath = configPath();
         c.defaultLogFile = logPath();
@@ -76,7 +76,7 @@ public:
         c.udpPort = 0;
         c.boxes = &boxes;
         c.clock = [] { return LocalDateTime{2026, 12, 7, 20, 41, 5}; };
-        form = std::make_unique<Form1>(c);
+        form = std::make_unique<MainWindow>(c);
     }
     ~FormFixture() {
         form.reset();
@@ -98,12 +98,12 @@ public:
 
     // Loads and shows the window, as the program does.
     void start() {
-        QCOMPARE(form->load(), Form1::LoadResult::Running);
+        QCOMPARE(form->load(), MainWindow::LoadResult::Running);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
     void send(const QByteArray &text, const QString &sender = QStringLiteral("10.0.0.9")) {
-        form->Process_Message(std::string_view(text.constData(), std::size_t(text.size())), sender);
+        form->processMessage(std::string_view(text.constData(), std::size_t(text.size())), sender);
         form->refreshViews();
     }
     // Lets the views catch up with the tables.
@@ -118,7 +118,7 @@ public:
     QTemporaryDir dir;
     ScriptedBoxes boxes;
     RecordingSounds sounds;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 } // namespace quorvik::testing

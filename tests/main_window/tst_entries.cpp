@@ -64,7 +64,7 @@ void EntriesTest::hoverShowsRowMessage() {
     movePointer(full, 1); // back onto the header
     QCOMPARE(line->text(), QStringLiteral("Actual Message: newer"));
     // The level tables hover the same way.
-    f.form->setViewMode(Form1::ViewMode::TabbedView);
+    f.form->setViewMode(MainWindow::ViewMode::TabbedView);
     f.form->tabStrip()->setCurrentIndex(4);
     EventGrid *warning = f.form->levelGrid(4);
     movePointer(warning, rowMiddle(warning, 0));
@@ -191,15 +191,13 @@ void EntriesTest::clearAllAsksUnlessQuiet() {
     QCOMPARE(f.form->messageColumnWidth(), widthBefore);
     QCOMPARE(f.readFile(f.logPath()), log);
 
-    // Quiet: no question, and the flag falls back.
+    // Quiet: no question, and the next clear asks again.
     f.send("$LEVL$:P$MSG$:again");
-    f.form->QuietClear = true;
-    f.form->tabclear_Click();
+    f.form->clearAllTablesQuietly();
     QCOMPARE(f.boxes.questions.size(), 2);
-    QVERIFY(!f.form->QuietClear);
     QVERIFY(f.form->levelGrid(1)->table()->eventAt(1).isNull());
     f.boxes.answers = {false};
-    f.form->tabclear_Click();
+    f.form->clearAllTables();
     QCOMPARE(f.boxes.questions.size(), 3); // asks again
 }
 

@@ -125,7 +125,7 @@ void IntakeTest::tabFollowsEveryMessage() {
         f.send("$LEVL$:" + letters.mid(k, 1) + "$MSG$:m");
         QCOMPARE(f.form->tabStrip()->currentIndex(), expected[k]);
     }
-    QCOMPARE(f.form->viewMode(), Form1::ViewMode::FullList); // switching tabs keeps the view
+    QCOMPARE(f.form->viewMode(), MainWindow::ViewMode::FullList); // switching tabs keeps the view
 }
 
 void IntakeTest::hiddenTablesCatchUpWhenShown() {
@@ -142,7 +142,7 @@ void IntakeTest::hiddenTablesCatchUpWhenShown() {
     f.form->tabStrip()->setCurrentIndex(0);
     QVERIFY(shows(f.form->levelGrid(0)->table(), 0, QStringLiteral(" e29")));
     QVERIFY(shows(f.form->levelGrid(0)->table(), 29, QStringLiteral(" e0")));
-    f.form->setViewMode(Form1::ViewMode::FullList);
+    f.form->setViewMode(MainWindow::ViewMode::FullList);
     QVERIFY(shows(f.form->fullList()->table(), 0, QStringLiteral(" last")));
 }
 
@@ -266,14 +266,14 @@ void IntakeTest::socketDrainsEveryDatagram() {
     probe.close();
 
     FormFixture f;
-    Form1Config c;
+    MainWindowConfig c;
     c.profilePath = f.configPath();
     c.defaultLogFile = f.logPath();
     c.liveLockPath = f.dir.filePath(QStringLiteral("socket.lock"));
     c.udpPort = port;
     c.boxes = &f.boxes;
-    Form1 form(c);
-    QCOMPARE(form.load(), Form1::LoadResult::Running);
+    MainWindow form(c);
+    QCOMPARE(form.load(), MainWindow::LoadResult::Running);
     QVERIFY(f.boxes.reports.isEmpty());
 
     QUdpSocket sender;

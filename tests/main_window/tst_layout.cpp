@@ -14,10 +14,10 @@ using namespace quorvik::testing;
 
 namespace {
 
-QAction *action(Form1 &form, const char *name) {
+QAction *action(MainWindow &form, const char *name) {
     return form.findChild<QAction *>(QString::fromLatin1(name));
 }
-QPushButton *button(Form1 &form, const char *name) {
+QPushButton *button(MainWindow &form, const char *name) {
     return form.findChild<QPushButton *>(QString::fromLatin1(name));
 }
 std::string configValue(const FormFixture &f, const char *key) {
@@ -129,9 +129,9 @@ void LayoutTest::tallerAddsRowsSmallerRemovesNone() {
 void LayoutTest::viewSwitchingKeepsIndicatorsInStep() {
     FormFixture f;
     f.start();
-    Form1 &form = *f.form;
-    auto check = [&](Form1::ViewMode mode) {
-        const bool full = mode == Form1::ViewMode::FullList;
+    MainWindow &form = *f.form;
+    auto check = [&](MainWindow::ViewMode mode) {
+        const bool full = mode == MainWindow::ViewMode::FullList;
         QCOMPARE(form.viewMode(), mode);
         QCOMPARE(form.fullList()->isVisible(), full);
         QCOMPARE(form.tabStrip()->isVisible(), !full);
@@ -141,24 +141,24 @@ void LayoutTest::viewSwitchingKeepsIndicatorsInStep() {
                  full ? QStringLiteral("show messages by level")
                       : QStringLiteral("show all messages in one table"));
     };
-    check(Form1::ViewMode::TabbedView);
+    check(MainWindow::ViewMode::TabbedView);
     QTest::mouseClick(button(form, "viewschalt"), Qt::LeftButton);
-    check(Form1::ViewMode::FullList);
+    check(MainWindow::ViewMode::FullList);
     QTest::mouseClick(button(form, "viewschalt"), Qt::LeftButton);
-    check(Form1::ViewMode::TabbedView);
+    check(MainWindow::ViewMode::TabbedView);
     action(form, "menFullList")->trigger();
-    check(Form1::ViewMode::FullList);
+    check(MainWindow::ViewMode::FullList);
     action(form, "menFullList")->trigger(); // already shown: still the full list
-    check(Form1::ViewMode::FullList);
+    check(MainWindow::ViewMode::FullList);
     action(form, "menTabList")->trigger();
-    check(Form1::ViewMode::TabbedView);
+    check(MainWindow::ViewMode::TabbedView);
     QCOMPARE(action(form, "menFullList")->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
     QCOMPARE(action(form, "menTabList")->shortcut(), QKeySequence(QStringLiteral("Ctrl+T")));
 
-    form.HideCurrentView();
+    form.hideCurrentView();
     QVERIFY(!form.tabStrip()->isVisible());
-    QCOMPARE(form.viewMode(), Form1::ViewMode::TabbedView);
-    form.ShowCurrentView();
+    QCOMPARE(form.viewMode(), MainWindow::ViewMode::TabbedView);
+    form.showCurrentView();
     QVERIFY(form.tabStrip()->isVisible());
     QVERIFY(!form.fullList()->isVisible());
 }
@@ -182,7 +182,7 @@ void LayoutTest::startViewAndTabFromConfiguration() {
     QFETCH(int, tab);
     FormFixture f("[Global]\r\n" + config);
     f.start();
-    QCOMPARE(f.form->viewMode() == Form1::ViewMode::FullList, fullList);
+    QCOMPARE(f.form->viewMode() == MainWindow::ViewMode::FullList, fullList);
     QCOMPARE(f.form->fullList()->isVisible(), fullList);
     QCOMPARE(action(*f.form, "menFullList")->isChecked(), fullList);
     QCOMPARE(f.form->tabStrip()->currentIndex(), tab);
@@ -293,7 +293,7 @@ void LayoutTest::secondLiveCopyIsRefused() {
     first.start();
     FormFixture second({}, false, first.dir.filePath(QStringLiteral("live.lock")));
     const QByteArray configBefore = second.readFile(second.configPath());
-    QCOMPARE(second.form->load(), Form1::LoadResult::Refused);
+    QCOMPARE(second.form->load(), MainWindow::LoadResult::Refused);
     QCOMPARE(second.boxes.reports.size(), 1);
     QCOMPARE(second.boxes.reports[0].text, QStringLiteral("quorvik already running"));
     QCOMPARE(second.boxes.reports[0].title, QStringLiteral("Error while loading quorvik"));

@@ -23,7 +23,7 @@ class QLockFile;
 namespace quorvik {
 
 // What the main window is started with.
-struct Form1Config {
+struct MainWindowConfig {
     bool historyMode = false;
     QString executableName = QStringLiteral("quorvik");
     QString profilePath;    // the configuration file
@@ -37,15 +37,15 @@ struct Form1Config {
 
 // The main window: the level tables on tabs or the full list, the button
 // strip, the menus, the message line, and the UDP socket that feeds events.
-class Form1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
     enum class ViewMode { TabbedView, FullList };
     enum class LoadResult { Running, Refused };
 
-    explicit Form1(Form1Config config, QWidget *parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(MainWindowConfig config, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // Start-up: mode, single copy, configuration, tables, socket, geometry,
     // start view and tab, log file. Refused means another live copy runs; the
@@ -53,16 +53,17 @@ public:
     LoadResult load();
 
     // The one road by which an event enters the window.
-    void Process_Message(std::string_view text, const QString &senderAddress = {});
+    void processMessage(std::string_view text, const QString &senderAddress = {});
 
-    // Empties every table; asks first unless QuietClear is set.
-    void tabclear_Click();
-    bool QuietClear = false;
+    // Empties every table after the operator confirms.
+    void clearAllTables();
+    // Empties every table without asking.
+    void clearAllTablesQuietly();
 
     void setViewMode(ViewMode mode);
     ViewMode viewMode() const { return m_viewMode; }
-    void HideCurrentView();
-    void ShowCurrentView();
+    void hideCurrentView();
+    void showCurrentView();
 
     // A quit request from the system (signal, end of session): no question.
     void quitFromSystem();
@@ -75,9 +76,9 @@ public:
     EventGrid *levelGrid(int index) const { return m_levelGrids[std::size_t(index)]; }
     EventGrid *fullList() const { return m_fullList; }
     QTabWidget *tabStrip() const { return m_tabStrip; }
-    QLabel *messageLine() const { return m_label1; }
+    QLabel *messageLine() const { return m_messageLine; }
     // The saved text the hover falls back to (the label's Tag).
-    const QString &messageLineTag() const { return m_label1Tag; }
+    const QString &messageLineTag() const { return m_messageLineTag; }
     QUdpSocket *socket() const { return m_socket; }
 
     // Lays the window out for its current size.
@@ -128,7 +129,7 @@ private:
                            int widthTwips, int heightTwips, int topTwips);
     bool isNormalState() const;
 
-    Form1Config m_config;
+    MainWindowConfig m_config;
     std::unique_ptr<MessageBoxes> m_ownBoxes;
     std::unique_ptr<ProcessStarter> m_ownProcesses;
     ProfileStore m_profile;
@@ -145,19 +146,19 @@ private:
     QTimer *m_refreshTimer = nullptr;
     std::array<int, 128> m_asciiAdvance{}; // pixels; 0 until measured
     int m_cellPadding = 0;                 // pixels
-    QString m_label1Tag;
+    QString m_messageLineTag;
     QByteArray m_datagram;
 
     QWidget *m_toolbar = nullptr;
-    QPushButton *m_viewschalt = nullptr, *m_tabclear = nullptr, *m_sendMsg = nullptr,
-                *m_btnFilter = nullptr, *m_btnSelLog = nullptr, *m_btnHistory = nullptr,
-                *m_beenden = nullptr;
+    QPushButton *m_viewButton = nullptr, *m_clearButton = nullptr, *m_sendButton = nullptr,
+                *m_filterButton = nullptr, *m_logFileButton = nullptr, *m_historyButton = nullptr,
+                *m_exitButton = nullptr;
     QTabWidget *m_tabStrip = nullptr;
     std::array<EventGrid *, kLevelCount> m_levelGrids{};
     EventGrid *m_fullList = nullptr;
-    QLabel *m_label1 = nullptr;
+    QLabel *m_messageLine = nullptr;
     QUdpSocket *m_socket = nullptr;
-    QAction *m_menFullList = nullptr, *m_menTabList = nullptr;
+    QAction *m_fullListAction = nullptr, *m_tabbedListAction = nullptr;
 };
 
 } // namespace quorvik

@@ -1,4 +1,4 @@
-#include "main_window/form1.h"
+#include "main_window/main_window.h"
 
 #include "alerts/alert_popup.h"
 #include "alerts/sound.h"
@@ -79,7 +79,7 @@ QString bindFailureReason(const QUdpSocket &socket) {
 
 } // namespace
 
-Form1::Form1(Form1Config config, QWidget *parent)
+MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
     : QMainWindow(parent), m_config(std::move(config)), m_profile(m_config.profilePath) {
     if (!m_config.boxes) {
         m_ownBoxes = std::make_unique<WidgetMessageBoxes>();
@@ -99,15 +99,15 @@ Form1::Form1(Form1Config config, QWidget *parent)
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setSingleShot(true);
     m_refreshTimer->setInterval(kRefreshMs);
-    connect(m_refreshTimer, &QTimer::timeout, this, &Form1::refreshViews);
+    connect(m_refreshTimer, &QTimer::timeout, this, &MainWindow::refreshViews);
     // The design client area; the stored geometry replaces it at load.
     resize(toPixels(kClientWidth), toPixels(kClientHeight) + menuBar()->sizeHint().height());
 }
 
-Form1::~Form1() = default;
+MainWindow::~MainWindow() = default;
 
-QPushButton *Form1::addButton(const char *name, const QString &caption, const QString &toolTip,
-                              int widthTwips, int heightTwips, int topTwips) {
+QPushButton *MainWindow::addButton(const char *name, const QString &caption, const QString &toolTip,
+                                   int widthTwips, int heightTwips, int topTwips) {
     auto *button = new QPushButton(caption, m_toolbar);
     button->setObjectName(QString::fromLatin1(name));
     button->setToolTip(toolTip);
@@ -115,25 +115,25 @@ QPushButton *Form1::addButton(const char *name, const QString &caption, const QS
     return button;
 }
 
-void Form1::createControls() {
+void MainWindow::createControls() {
     auto *client = new QWidget(this);
     setCentralWidget(client);
 
     m_toolbar = new QWidget(client);
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolbar->setGeometry(0, 0, toPixels(kClientWidth), toPixels(kToolbarHeight));
-    m_viewschalt = addButton("viewschalt", QStringLiteral("View"), tabbedViewTip(), 825, 330, 135);
-    m_tabclear = addButton("tabclear", QStringLiteral("Delete"), QStringLiteral("clear all tables"),
-                           825, 330, 135);
-    m_sendMsg = addButton("sendMsg", QStringLiteral("SendMsg"),
-                          QStringLiteral("send a message to another quorvik"), 825, 330, 135);
-    m_btnFilter = addButton("btnFilter", QStringLiteral("Filter ..."),
-                            QStringLiteral("Filter Messages"), 825, 330, 135);
-    m_btnSelLog = addButton("btnSelLog", QStringLiteral("Logfile ..."),
-                            QStringLiteral("Select a logfile"), 825, 330, 135);
-    m_btnHistory = addButton("btnHistory", QStringLiteral("History"),
-                             QStringLiteral("Show messages from logile"), 825, 350, 150);
-    m_beenden =
+    m_viewButton = addButton("viewschalt", QStringLiteral("View"), tabbedViewTip(), 825, 330, 135);
+    m_clearButton = addButton("tabclear", QStringLiteral("Delete"),
+                              QStringLiteral("clear all tables"), 825, 330, 135);
+    m_sendButton = addButton("sendMsg", QStringLiteral("SendMsg"),
+                             QStringLiteral("send a message to another quorvik"), 825, 330, 135);
+    m_filterButton = addButton("btnFilter", QStringLiteral("Filter ..."),
+                               QStringLiteral("Filter Messages"), 825, 330, 135);
+    m_logFileButton = addButton("btnSelLog", QStringLiteral("Logfile ..."),
+                                QStringLiteral("Select a logfile"), 825, 330, 135);
+    m_historyButton = addButton("btnHistory", QStringLiteral("History"),
+                                QStringLiteral("Show messages from logile"), 825, 350, 150);
+    m_exitButton =
         addButton("beenden", QStringLiteral("Exit"), QStringLiteral("Exit Quorvik"), 825, 350, 135);
 
     m_tabStrip = new QTabWidget(client);
@@ -158,29 +158,29 @@ void Form1::createControls() {
     m_fullList->setGeometry(twipsRect(kListLeft, kListTop, kListWidth, kListHeight));
     connect(m_fullList, &EventGrid::pointerMoved, this, [this](int y) { hover(m_fullList, y); });
     connect(m_tabStrip, &QTabWidget::currentChanged, this, [this] { flushShownTable(); });
-    connect(m_fullList, &QAbstractItemView::doubleClicked, this, &Form1::deleteEntry);
+    connect(m_fullList, &QAbstractItemView::doubleClicked, this, &MainWindow::deleteEntry);
 
-    m_label1 = new QLabel(client);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setTextFormat(Qt::PlainText); // received text is never rendered as markup
+    m_messageLine = new QLabel(client);
+    m_messageLine->setObjectName(QStringLiteral("Label1"));
+    m_messageLine->setTextFormat(Qt::PlainText); // received text is never rendered as markup
     QFont bold(QStringLiteral("Sans Serif"));
     bold.setPointSizeF(8.25);
     bold.setBold(true);
-    m_label1->setFont(bold);
-    m_label1->resize(m_label1->width(), toPixels(kLabelHeight));
+    m_messageLine->setFont(bold);
+    m_messageLine->resize(m_messageLine->width(), toPixels(kLabelHeight));
 
     m_socket = new QUdpSocket(this);
     m_socket->setObjectName(QStringLiteral("Winsock1"));
 
-    connect(m_viewschalt, &QPushButton::clicked, this, [this] {
+    connect(m_viewButton, &QPushButton::clicked, this, [this] {
         setViewMode(m_viewMode == ViewMode::TabbedView ? ViewMode::FullList : ViewMode::TabbedView);
     });
-    connect(m_tabclear, &QPushButton::clicked, this, &Form1::tabclear_Click);
-    connect(m_beenden, &QPushButton::clicked, this, &QWidget::close);
-    connect(m_sendMsg, &QPushButton::clicked, this, &Form1::sendMessageRequested);
-    connect(m_btnFilter, &QPushButton::clicked, this, &Form1::filterRequested);
-    connect(m_btnSelLog, &QPushButton::clicked, this, &Form1::selectLogFileRequested);
-    connect(m_btnHistory, &QPushButton::clicked, this, [this] {
+    connect(m_clearButton, &QPushButton::clicked, this, &MainWindow::clearAllTables);
+    connect(m_exitButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_sendButton, &QPushButton::clicked, this, &MainWindow::sendMessageRequested);
+    connect(m_filterButton, &QPushButton::clicked, this, &MainWindow::filterRequested);
+    connect(m_logFileButton, &QPushButton::clicked, this, &MainWindow::selectLogFileRequested);
+    connect(m_historyButton, &QPushButton::clicked, this, [this] {
         if (!m_config.processes->startDetached(QCoreApplication::applicationFilePath(),
                                                {QStringLiteral("-H")}))
             m_config.boxes->report(this, QStringLiteral("Quorvik"),
@@ -189,7 +189,7 @@ void Form1::createControls() {
     });
 }
 
-void Form1::createMenus() {
+void MainWindow::createMenus() {
     auto addEntry = [this](QMenu *menu, const char *name, const QString &caption,
                            const QKeySequence &shortcut) {
         QAction *action = menu->addAction(caption);
@@ -201,29 +201,31 @@ void Form1::createMenus() {
     file->setObjectName(QStringLiteral("menFile"));
     connect(
         addEntry(file, "menOption", QStringLiteral("Options"), QKeySequence(Qt::CTRL | Qt::Key_O)),
-        &QAction::triggered, this, &Form1::optionsRequested);
+        &QAction::triggered, this, &MainWindow::optionsRequested);
     connect(addEntry(file, "menQuit", QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q)),
             &QAction::triggered, this, &QWidget::close);
 
     QMenu *view = menuBar()->addMenu(QStringLiteral("View"));
     view->setObjectName(QStringLiteral("menView"));
-    m_menFullList = addEntry(view, "menFullList", QStringLiteral("Full List"),
-                             QKeySequence(Qt::CTRL | Qt::Key_F));
-    m_menTabList = addEntry(view, "menTabList", QStringLiteral("Tabbed List"),
-                            QKeySequence(Qt::CTRL | Qt::Key_T));
-    m_menFullList->setCheckable(true);
-    m_menTabList->setCheckable(true);
-    m_menTabList->setChecked(true);
-    connect(m_menFullList, &QAction::triggered, this, [this] { setViewMode(ViewMode::FullList); });
-    connect(m_menTabList, &QAction::triggered, this, [this] { setViewMode(ViewMode::TabbedView); });
+    m_fullListAction = addEntry(view, "menFullList", QStringLiteral("Full List"),
+                                QKeySequence(Qt::CTRL | Qt::Key_F));
+    m_tabbedListAction = addEntry(view, "menTabList", QStringLiteral("Tabbed List"),
+                                  QKeySequence(Qt::CTRL | Qt::Key_T));
+    m_fullListAction->setCheckable(true);
+    m_tabbedListAction->setCheckable(true);
+    m_tabbedListAction->setChecked(true);
+    connect(m_fullListAction, &QAction::triggered, this,
+            [this] { setViewMode(ViewMode::FullList); });
+    connect(m_tabbedListAction, &QAction::triggered, this,
+            [this] { setViewMode(ViewMode::TabbedView); });
 
     QMenu *info = menuBar()->addMenu(QStringLiteral("?"));
     info->setObjectName(QStringLiteral("menInf"));
     connect(addEntry(info, "menAbout", QStringLiteral("About"), QKeySequence(Qt::CTRL | Qt::Key_I)),
-            &QAction::triggered, this, &Form1::aboutRequested);
+            &QAction::triggered, this, &MainWindow::aboutRequested);
 }
 
-Form1::LoadResult Form1::load() {
+MainWindow::LoadResult MainWindow::load() {
     m_quitWithoutAsking = false;
     if (!m_config.historyMode) {
         m_liveLock = std::make_unique<QLockFile>(m_config.liveLockPath);
@@ -238,7 +240,7 @@ Form1::LoadResult Form1::load() {
         }
     }
     setMessageLine(QStringLiteral(" "));
-    m_label1Tag = QStringLiteral(" ");
+    m_messageLineTag = QStringLiteral(" ");
 
     const std::string profile = m_profile.content();
     setSettings(settingsFromProfile(profile, m_config.defaultLogFile.toStdString()));
@@ -250,15 +252,15 @@ Form1::LoadResult Form1::load() {
     setViewMode(m_settings.startInFullList ? ViewMode::FullList : ViewMode::TabbedView);
     reportLogResult(createLogFileWithHeader(m_settings.logFile));
 
-    m_btnFilter->setVisible(m_config.historyMode);
-    m_btnSelLog->setVisible(m_config.historyMode);
-    m_btnHistory->setVisible(!m_config.historyMode);
-    m_tabclear->setVisible(!m_config.historyMode);
-    m_sendMsg->setVisible(!m_config.historyMode);
+    m_filterButton->setVisible(m_config.historyMode);
+    m_logFileButton->setVisible(m_config.historyMode);
+    m_historyButton->setVisible(!m_config.historyMode);
+    m_clearButton->setVisible(!m_config.historyMode);
+    m_sendButton->setVisible(!m_config.historyMode);
     return LoadResult::Running;
 }
 
-void Form1::setUpTables() {
+void MainWindow::setUpTables() {
     // Every row is as tall as the header; a header too low for its text
     // grows to the text's height and a margin.
     int rowHeight = m_levelGrids[0]->rowHeightTwips();
@@ -288,7 +290,7 @@ void Form1::setUpTables() {
     m_fullList->hide();
 }
 
-void Form1::bindSocket() {
+void MainWindow::bindSocket() {
     if (m_config.udpPort == 0)
         return;
     if (!m_socket->bind(QHostAddress::Any, m_config.udpPort)) {
@@ -306,10 +308,10 @@ void Form1::bindSocket() {
     const int size = kReceiveBuffer;
     ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size);
 #endif
-    connect(m_socket, &QUdpSocket::readyRead, this, &Form1::readDatagrams);
+    connect(m_socket, &QUdpSocket::readyRead, this, &MainWindow::readDatagrams);
 }
 
-void Form1::readDatagrams() {
+void MainWindow::readDatagrams() {
     // Drains everything that waits, so that no datagram is left behind for a
     // wake-up that may never come. In a flood the window repaints and takes
     // the operator's input between batches.
@@ -319,8 +321,8 @@ void Form1::readDatagrams() {
         const qint64 read = m_socket->readDatagram(m_datagram.data(), kMaxDatagram, &sender);
         if (read < 0)
             break;
-        Process_Message(std::string_view(m_datagram.constData(), std::size_t(read)),
-                        senderText(sender));
+        processMessage(std::string_view(m_datagram.constData(), std::size_t(read)),
+                       senderText(sender));
         if (n % kSocketBatch == 0) {
             refreshViews();
             QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
@@ -328,7 +330,7 @@ void Form1::readDatagrams() {
     }
 }
 
-void Form1::applyStoredGeometry(const std::string &profile) {
+void MainWindow::applyStoredGeometry(const std::string &profile) {
     const QRect frame = frameGeometry();
     const WindowGeometry current{toTwips(frame.top()), toTwips(frame.left()),
                                  toTwips(frame.height()), toTwips(frame.width())};
@@ -338,23 +340,23 @@ void Form1::applyStoredGeometry(const std::string &profile) {
     resizeToOuter(m_storedOuterSize);
 }
 
-void Form1::resizeToOuter(const QSize &outer) {
+void MainWindow::resizeToOuter(const QSize &outer) {
     // Stored sizes are outer sizes; the frame is whatever the window system adds.
     const QSize extra = frameGeometry().size() - size();
     resize(std::max(1, outer.width() - extra.width()),
            std::max(1, outer.height() - extra.height()));
 }
 
-void Form1::setSettings(const Settings &settings) {
+void MainWindow::setSettings(const Settings &settings) {
     m_settings = settings;
     m_fullList->table()->setLevelColours(settings.levelColours);
 }
 
-int Form1::textWidthTwips(const QString &text) const {
+int MainWindow::textWidthTwips(const QString &text) const {
     return toTwips(QFontMetrics(m_levelGrids[0]->font()).horizontalAdvance(text) + m_cellPadding);
 }
 
-int Form1::asciiAdvance(char c) {
+int MainWindow::asciiAdvance(char c) {
     int &advance = m_asciiAdvance[static_cast<unsigned char>(c)];
     if (advance == 0)
         advance =
@@ -365,7 +367,7 @@ int Form1::asciiAdvance(char c) {
 // Measuring every cell of every event is costly: plain ASCII text is first
 // bounded by the sum of its characters' advances and a margin, and measured
 // exactly only when that bound doesn't settle it.
-bool Form1::mayBeWiderThan(std::string_view text, bool leadingBlank, int widthTwips) {
+bool MainWindow::mayBeWiderThan(std::string_view text, bool leadingBlank, int widthTwips) {
     int pixels = m_cellPadding + 2 + (leadingBlank ? asciiAdvance(' ') : 0);
     for (const char c : text) {
         const auto code = static_cast<unsigned char>(c);
@@ -378,7 +380,7 @@ bool Form1::mayBeWiderThan(std::string_view text, bool leadingBlank, int widthTw
     return false;
 }
 
-void Form1::growColumn(EventGrid *grid, int column, const EventRow &row) {
+void MainWindow::growColumn(EventGrid *grid, int column, const EventRow &row) {
     const bool message = column == EventRow::kCells - 1;
     if (!mayBeWiderThan(row.bytes(column), message, grid->colWidth(column)))
         return;
@@ -387,7 +389,7 @@ void Form1::growColumn(EventGrid *grid, int column, const EventRow &row) {
         grid->setColWidth(column, wanted);
 }
 
-void Form1::insertIntoLevelTable(EventGrid *grid, const EventRow &row) {
+void MainWindow::insertIntoLevelTable(EventGrid *grid, const EventRow &row) {
     EventTable *table = grid->table();
     if (table->rows() > m_settings.maxLines)
         table->setRows(m_settings.maxLines - 1);
@@ -396,7 +398,7 @@ void Form1::insertIntoLevelTable(EventGrid *grid, const EventRow &row) {
         growColumn(grid, c, row);
 }
 
-void Form1::insertIntoFullList(EventGrid *levelGrid, const EventRow &row) {
+void MainWindow::insertIntoFullList(EventGrid *levelGrid, const EventRow &row) {
     EventTable *table = m_fullList->table();
     if (table->rows() > m_settings.maxLines)
         table->setRows(m_settings.maxLines - 1);
@@ -407,7 +409,7 @@ void Form1::insertIntoFullList(EventGrid *levelGrid, const EventRow &row) {
     m_messageColumnWidth = std::max(m_messageColumnWidth, m_fullList->colWidth(5));
 }
 
-void Form1::Process_Message(std::string_view text, const QString &senderAddress) {
+void MainWindow::processMessage(std::string_view text, const QString &senderAddress) {
     const EventRecord record =
         parseEventMessage(text, senderAddress.toStdString(), m_config.clock());
     const Level &level = *record.level;
@@ -417,7 +419,7 @@ void Form1::Process_Message(std::string_view text, const QString &senderAddress)
     EventGrid *grid = m_levelGrids[std::size_t(level.index)];
     insertIntoLevelTable(grid, row);
     insertIntoFullList(grid, row);
-    m_label1Tag = QStringLiteral("Actual Message:") + row.cellText(4);
+    m_messageLineTag = QStringLiteral("Actual Message:") + row.cellText(4);
     m_messageLinePending = true;
     scheduleRefresh();
 
@@ -434,11 +436,11 @@ void Form1::Process_Message(std::string_view text, const QString &senderAddress)
     playLevelSound(m_settings.levelSounds, level.index);
 }
 
-void Form1::appendToLog(const EventRecord &record) {
+void MainWindow::appendToLog(const EventRecord &record) {
     reportLogResult(appendLogRecord(m_settings.logFile, record));
 }
 
-void Form1::reportLogResult(const FileResult &result) {
+void MainWindow::reportLogResult(const FileResult &result) {
     // Reported once per run of failures: the next report needs a success in
     // between, so a missing disk doesn't bury the operator in boxes.
     if (result.ok()) {
@@ -455,43 +457,43 @@ void Form1::reportLogResult(const FileResult &result) {
                            QMessageBox::Warning);
 }
 
-void Form1::scheduleRefresh() {
+void MainWindow::scheduleRefresh() {
     if (!m_refreshTimer->isActive())
         m_refreshTimer->start();
 }
 
-void Form1::refreshViews() {
+void MainWindow::refreshViews() {
     m_refreshTimer->stop();
     if (m_pendingTab >= 0)
         m_tabStrip->setCurrentIndex(std::exchange(m_pendingTab, -1));
     if (std::exchange(m_messageLinePending, false))
-        setMessageLine(m_label1Tag);
+        setMessageLine(m_messageLineTag);
     flushShownTable();
 }
 
 // Only the table on screen follows every refresh; the others learn of their
 // new rows in one go when they are shown.
-void Form1::flushShownTable() {
+void MainWindow::flushShownTable() {
     if (m_viewMode == ViewMode::FullList)
         m_fullList->table()->flushChanges();
     else
         m_levelGrids[std::size_t(m_tabStrip->currentIndex())]->table()->flushChanges();
 }
 
-void Form1::setMessageLine(const QString &text) {
-    if (m_label1->text() != text)
-        m_label1->setText(text);
+void MainWindow::setMessageLine(const QString &text) {
+    if (m_messageLine->text() != text)
+        m_messageLine->setText(text);
 }
 
-void Form1::hover(EventGrid *grid, int y) {
+void MainWindow::hover(EventGrid *grid, int y) {
     refreshViews(); // the row under the pointer is the row the view shows
     const int row = grid->gridRowAt(y);
     const QString message =
         row > 0 ? grid->table()->cellText(row, grid->table()->messageColumn()) : QString();
-    setMessageLine(message.isEmpty() ? m_label1Tag : message);
+    setMessageLine(message.isEmpty() ? m_messageLineTag : message);
 }
 
-void Form1::deleteEntry(const QModelIndex &index) {
+void MainWindow::deleteEntry(const QModelIndex &index) {
     if (!index.isValid())
         return;
     // Events may arrive while the question is open; the entry is found again
@@ -506,51 +508,53 @@ void Form1::deleteEntry(const QModelIndex &index) {
     table->removeRow(entry.isNull() ? clicked : table->findRow(entry));
 }
 
-void Form1::tabclear_Click() {
-    if (!QuietClear && !m_config.boxes->askOkCancel(this, QStringLiteral("Warning"),
-                                                    QStringLiteral("Really delete all messages ?"),
-                                                    QMessageBox::Question))
-        return;
+void MainWindow::clearAllTables() {
+    if (m_config.boxes->askOkCancel(this, QStringLiteral("Warning"),
+                                    QStringLiteral("Really delete all messages ?"),
+                                    QMessageBox::Question))
+        clearAllTablesQuietly();
+}
+
+void MainWindow::clearAllTablesQuietly() {
     refreshViews();
-    m_label1Tag.clear();
+    m_messageLineTag.clear();
     setMessageLine(QString());
     m_fullList->table()->clearAll();
     for (EventGrid *grid : m_levelGrids)
         grid->table()->clearAll();
-    QuietClear = false;
 }
 
-void Form1::setViewMode(ViewMode mode) {
+void MainWindow::setViewMode(ViewMode mode) {
     m_viewMode = mode;
     const bool full = mode == ViewMode::FullList;
     m_fullList->setVisible(full);
     m_tabStrip->setVisible(!full);
-    m_menFullList->setChecked(full);
-    m_menTabList->setChecked(!full);
-    m_viewschalt->setToolTip(full ? fullListTip() : tabbedViewTip());
+    m_fullListAction->setChecked(full);
+    m_tabbedListAction->setChecked(!full);
+    m_viewButton->setToolTip(full ? fullListTip() : tabbedViewTip());
     flushShownTable();
 }
 
-void Form1::HideCurrentView() {
+void MainWindow::hideCurrentView() {
     (m_viewMode == ViewMode::FullList ? static_cast<QWidget *>(m_fullList) : m_tabStrip)->hide();
 }
 
-void Form1::ShowCurrentView() {
+void MainWindow::showCurrentView() {
     (m_viewMode == ViewMode::FullList ? static_cast<QWidget *>(m_fullList) : m_tabStrip)->show();
 }
 
-void Form1::layoutControls() {
+void MainWindow::layoutControls() {
     if (isMinimized())
         return;
     const QRect frame = frameGeometry();
     const float W = float(toTwips(frame.width()));
     const float H = float(toTwips(frame.height()));
     const float T = float(toTwips(m_toolbar->height()));
-    const float L = float(toTwips(m_label1->height()));
+    const float L = float(toTwips(m_messageLine->height()));
 
     float A = std::max(W - 600.0f, 1.0f);
     float B = std::max(H - T - 900.0f - L - 200.0f, 1.0f);
-    m_label1->resize(std::max(1, toPixels(A)), m_label1->height());
+    m_messageLine->resize(std::max(1, toPixels(A)), m_messageLine->height());
     m_fullList->resize(std::max(1, toPixels(A)), std::max(1, toPixels(B)));
     const float listRow = float(m_fullList->rowHeightTwips());
     const int listRows = roundEven(float(m_fullList->heightTwips()) / listRow + 1.0f);
@@ -586,22 +590,22 @@ void Form1::layoutControls() {
     m_fullList->move(toPixels((W - float(m_fullList->widthTwips())) / 2.0f), top);
 
     m_toolbar->resize(std::max(width(), 1), m_toolbar->height());
-    m_beenden->move(left + m_tabStrip->width() - m_beenden->width(), m_beenden->y());
-    m_viewschalt->move(left, m_viewschalt->y());
-    m_tabclear->move(m_viewschalt->x() + m_viewschalt->width(), m_tabclear->y());
-    m_sendMsg->move(m_tabclear->x() + m_tabclear->width(), m_sendMsg->y());
-    m_btnHistory->move(m_sendMsg->x() + m_sendMsg->width(), m_btnHistory->y());
-    m_btnFilter->move(m_viewschalt->x() + m_viewschalt->width(), m_btnFilter->y());
-    m_btnSelLog->move(m_btnFilter->x() + m_btnFilter->width(), m_btnSelLog->y());
-    m_label1->move(m_viewschalt->x(), m_fullList->y() + m_fullList->height() + toPixels(150));
+    m_exitButton->move(left + m_tabStrip->width() - m_exitButton->width(), m_exitButton->y());
+    m_viewButton->move(left, m_viewButton->y());
+    m_clearButton->move(m_viewButton->x() + m_viewButton->width(), m_clearButton->y());
+    m_sendButton->move(m_clearButton->x() + m_clearButton->width(), m_sendButton->y());
+    m_historyButton->move(m_sendButton->x() + m_sendButton->width(), m_historyButton->y());
+    m_filterButton->move(m_viewButton->x() + m_viewButton->width(), m_filterButton->y());
+    m_logFileButton->move(m_filterButton->x() + m_filterButton->width(), m_logFileButton->y());
+    m_messageLine->move(m_viewButton->x(), m_fullList->y() + m_fullList->height() + toPixels(150));
 }
 
-void Form1::resizeEvent(QResizeEvent *event) {
+void MainWindow::resizeEvent(QResizeEvent *event) {
     QMainWindow::resizeEvent(event);
     layoutControls();
 }
 
-void Form1::showEvent(QShowEvent *event) {
+void MainWindow::showEvent(QShowEvent *event) {
     QMainWindow::showEvent(event);
     if (m_storedOuterSize.isValid()) {
         // The frame is known only once the window is shown.
@@ -610,17 +614,17 @@ void Form1::showEvent(QShowEvent *event) {
     layoutControls();
 }
 
-void Form1::changeEvent(QEvent *event) {
+void MainWindow::changeEvent(QEvent *event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         layoutControls(); // restoring a minimised window lays it out again
 }
 
-bool Form1::isNormalState() const {
+bool MainWindow::isNormalState() const {
     return !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
 }
 
-void Form1::storeGeometry() {
+void MainWindow::storeGeometry() {
     if (!isNormalState() || m_quitWithoutAsking)
         return;
     const QRect frame = frameGeometry();
@@ -635,12 +639,12 @@ void Form1::storeGeometry() {
                                QMessageBox::Warning);
 }
 
-void Form1::quitFromSystem() {
+void MainWindow::quitFromSystem() {
     m_systemQuit = true;
     close();
 }
 
-void Form1::closeEvent(QCloseEvent *event) {
+void MainWindow::closeEvent(QCloseEvent *event) {
     storeGeometry();
     const bool ask = !(m_systemQuit || m_quitWithoutAsking || m_config.historyMode);
     if (ask && !m_config.boxes->askOkCancel(this, QStringLiteral("Quorvik Termination"),
