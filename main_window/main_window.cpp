@@ -15,13 +15,8 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
-#include <QUdpSocket>
 
 #include <cmath>
-
-#ifdef Q_OS_LINUX
-#include <sys/socket.h>
-#endif
 
 namespace quorvik {
 
@@ -35,10 +30,7 @@ constexpr int kTabLeft = 120, kTabTop = 480, kTabWidth = 7332, kTabHeight = 4452
 constexpr int kListLeft = 90, kListTop = 480, kListWidth = 7335, kListHeight = 4455;
 constexpr int kGridLeft = 240, kGridTop = 600, kGridWidth = 6852, kGridHeight = 3732;
 constexpr int kColumnMargin = 100;
-constexpr int kSocketBatch = 512; // datagrams between repaints in a flood
-constexpr int kRefreshMs = 100;
-constexpr qint64 kMaxDatagram = 65536;           // views catch up at most this late
-constexpr int kReceiveBuffer = 16 * 1024 * 1024; // asked of the system
+constexpr int kRefreshMs = 100; // views catch up at most this late
 
 const char *const kTabCaptions[kLevelCount] = {"Emergency", "Panic",       "Critical", "Alert",
                                                "Warning",   "Information", "Note"};
@@ -58,23 +50,6 @@ int roundEven(double value) {
 QRect twipsRect(double left, double top, double width, double height) {
     return QRect(toPixels(left), toPixels(top), std::max(1, toPixels(width)),
                  std::max(1, toPixels(height)));
-}
-
-QString senderText(const QHostAddress &address) {
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : address.toString();
-}
-
-QString bindFailureReason(const QUdpSocket &socket) {
-    switch (socket.error()) {
-    case QAbstractSocket::SocketAccessError:
-        return QStringLiteral("permission denied");
-    case QAbstractSocket::AddressInUseError:
-        return QStringLiteral("the port is in use by another program");
-    default:
-        return socket.errorString();
-    }
 }
 
 } // namespace
@@ -169,8 +144,8 @@ void MainWindow::createControls() {
     m_messageLine->setFont(bold);
     m_messageLine->resize(m_messageLine->width(), toPixels(kLabelHeight));
 
-    m_socket = new QUdpSocket(this);
-    m_socket->setObjectName(QStringLiteral("Winsock1"));
+    m_receiver = new Receiver(this);
+    connect(m_receiver, &Receiver::datagramsReceived, this, &MainWindow::takeDatagrams);
 
     connect(m_viewButton, &QPushButton::clicked, this, [this] {
         setViewMode(m_viewMode == ViewMode::TabbedView ? ViewMode::FullList : ViewMode::TabbedView);
@@ -293,41 +268,18 @@ void MainWindow::setUpTables() {
 void MainWindow::bindSocket() {
     if (m_config.udpPort == 0)
         return;
-    if (!m_socket->bind(QHostAddress::Any, m_config.udpPort)) {
-        m_config.boxes->report(this, QStringLiteral("Quorvik"),
-                               QStringLiteral("Cannot listen on UDP port %1: %2")
-                                   .arg(m_config.udpPort)
-                                   .arg(bindFailureReason(*m_socket)),
-                               QMessageBox::Warning);
-        return;
-    }
-    m_socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBuffer);
-#ifdef Q_OS_LINUX
-    // Beyond the system's limit only a privileged process may go; try it and
-    // keep what is granted otherwise.
-    const int size = kReceiveBuffer;
-    ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size);
-#endif
-    connect(m_socket, &QUdpSocket::readyRead, this, &MainWindow::readDatagrams);
+    const QString error = m_receiver->bind(m_config.udpPort);
+    if (!error.isEmpty())
+        m_config.boxes->report(this, QStringLiteral("Quorvik"), error, QMessageBox::Warning);
 }
 
-void MainWindow::readDatagrams() {
-    // Drains everything that waits, so that no datagram is left behind for a
-    // wake-up that may never come. In a flood the window repaints and takes
-    // the operator's input between batches.
-    m_datagram.resize(kMaxDatagram);
-    for (int n = 1;; ++n) {
-        QHostAddress sender;
-        const qint64 read = m_socket->readDatagram(m_datagram.data(), kMaxDatagram, &sender);
-        if (read < 0)
-            break;
-        processMessage(std::string_view(m_datagram.constData(), std::size_t(read)),
-                       senderText(sender));
-        if (n % kSocketBatch == 0) {
-            refreshViews();
-            QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
-        }
-    }
+void MainWindow::takeDatagrams(const QList<Datagram> &batch) {
+    for (const Datagram &datagram : batch)
+        processMessage(
+            std::string_view(datagram.bytes.constData(), std::size_t(datagram.bytes.size())),
+            datagram.sender);
+    if (batch.size() == Receiver::kBatchSize)
+        refreshViews(); // more is waiting: show what came before taking it
 }
 
 void MainWindow::applyStoredGeometry(const std::string &profile) {
@@ -653,7 +605,7 @@ void MainWindow::closeEvent(QCloseEvent *event) {
         event->ignore();
         return;
     }
-    m_socket->close();
+    m_receiver->close();
     closeAlertPopup();
     event->accept();
     // The secondary windows (options, about, send message) go with it.

@@ -4,6 +4,7 @@
 #include "core/text_file.h"
 #include "main_window/event_grid.h"
 #include "main_window/profile_store.h"
+#include "main_window/receiver.h"
 #include "main_window/seams.h"
 
 #include <QLabel>
@@ -17,7 +18,6 @@
 class QAction;
 class QPushButton;
 class QTabWidget;
-class QUdpSocket;
 class QLockFile;
 
 namespace quorvik {
@@ -36,7 +36,7 @@ struct MainWindowConfig {
 };
 
 // The main window: the level tables on tabs or the full list, the button
-// strip, the menus, the message line, and the UDP socket that feeds events.
+// strip, the menus, the message line; events come from the receiver.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -79,7 +79,6 @@ public:
     QLabel *messageLine() const { return m_messageLine; }
     // The saved text the hover falls back to (the label's Tag).
     const QString &messageLineTag() const { return m_messageLineTag; }
-    QUdpSocket *socket() const { return m_socket; }
 
     // Lays the window out for its current size.
     void layoutControls();
@@ -110,7 +109,7 @@ private:
     void bindSocket();
     void applyStoredGeometry(const std::string &profile);
     void resizeToOuter(const QSize &outer);
-    void readDatagrams();
+    void takeDatagrams(const QList<Datagram> &batch);
     void insertIntoLevelTable(EventGrid *grid, const EventRow &row);
     void insertIntoFullList(EventGrid *levelGrid, const EventRow &row);
     void growColumn(EventGrid *grid, int column, const EventRow &row);
@@ -147,7 +146,6 @@ private:
     std::array<int, 128> m_asciiAdvance{}; // pixels; 0 until measured
     int m_cellPadding = 0;                 // pixels
     QString m_messageLineTag;
-    QByteArray m_datagram;
 
     QWidget *m_toolbar = nullptr;
     QPushButton *m_viewButton = nullptr, *m_clearButton = nullptr, *m_sendButton = nullptr,
@@ -157,7 +155,7 @@ private:
     std::array<EventGrid *, kLevelCount> m_levelGrids{};
     EventGrid *m_fullList = nullptr;
     QLabel *m_messageLine = nullptr;
-    QUdpSocket *m_socket = nullptr;
+    Receiver *m_receiver = nullptr;
     QAction *m_fullListAction = nullptr, *m_tabbedListAction = nullptr;
 };
 
