@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build ccache g++ clang libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev
+  libsnmp-dev libsnmp-base
   xvfb xauth snmp snmptrapd libcap2-bin iproute2 pulseaudio pulseaudio-utils
   librsvg2-bin desktop-file-utils appstream man-db lintian
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 msitools wixl wine64 wine

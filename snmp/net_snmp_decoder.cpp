@@ -1,0 +1,395 @@
+#include "snmp/net_snmp_decoder.h"
+
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace quorvik {
+
+namespace {
+
+constexpr oid kSysUpTime[] = {1, 3, 6, 1, 2, 1, 1, 3, 0};
+constexpr oid kSnmpTrapOid[] = {1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
+constexpr oid kSnmpTraps[] = {1, 3, 6, 1, 6, 3, 1, 1, 5};
+constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
+
+struct PduDeleter {
+    void operator()(netsnmp_pdu *pdu) const { snmp_free_pdu(pdu); }
+};
+using PduPointer = std::unique_ptr<netsnmp_pdu, PduDeleter>;
+
+// A community-based message (SNMPv1 or v2c) as net-snmp reads it, with where
+// its PDU starts and how long the message is (a datagram may carry more).
+struct Message {
+    PduPointer pdu;
+    std::size_t pduOffset = 0;
+    std::size_t length = 0;
+};
+
+enum class Version { None, V3, Community };
+
+// The version field of an SNMP message; None when the datagram doesn't
+// start like one.
+Version versionOf(u_char *data, std::size_t size, std::size_t &messageLength) {
+    if (size < 2 || data[0] != (ASN_SEQUENCE | ASN_CONSTRUCTOR))
+        return Version::None;
+    std::size_t length = size;
+    u_char type = 0;
+    u_char *body =
+        asn_parse_sequence(data, &length, &type, ASN_SEQUENCE | ASN_CONSTRUCTOR, "message");
+    if (body == nullptr)
+        return Version::None;
+    messageLength = std::size_t(body - data) + length;
+    long version = -1;
+    if (asn_parse_int(body, &length, &type, &version, sizeof version) == nullptr)
+        return Version::None;
+    if (version == SNMP_VERSION_3)
+        return Version::V3;
+    if (version == SNMP_VERSION_1 || version == SNMP_VERSION_2c)
+        return Version::Community;
+    return Version::None;
+}
+
+std::optional<Message> parseCommunityMessage(u_char *data, std::size_t messageLength) {
+    u_char community[COMMUNITY_MAX_LEN];
+    std::size_t communityLength = sizeof community;
+    std::size_t length = messageLength;
+    long version = -1;
+    u_char *pduStart = snmp_comstr_parse(data, &length, community, &communityLength, &version);
+    if (pduStart == nullptr)
+        return std::nullopt;
+    Message message;
+    message.pdu.reset(snmp_pdu_create(0));
+    message.pdu->version = version;
+    message.pduOffset = std::size_t(pduStart - data);
+    message.length = messageLength;
+    length = messageLength - message.pduOffset;
+    if (snmp_pdu_parse(message.pdu.get(), pduStart, &length) != SNMP_ERR_NOERROR)
+        return std::nullopt;
+    return message;
+}
+
+void appendSubids(std::string &out, const oid *name, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) {
+        if (!out.empty())
+            out += '.';
+        out += std::to_string(name[i]);
+    }
+}
+
+// The MIB node that names `name`: the whole identifier, or an object whose
+// instance index follows. nullptr when no loaded MIB names it.
+tree *namingNode(const oid *name, std::size_t length, std::size_t &depth) {
+    tree *node = length == 0 ? nullptr : get_tree(name, length, get_tree_head());
+    depth = 0;
+    for (tree *t = node; t != nullptr; t = t->parent)
+        ++depth;
+    if (node == nullptr || depth > length)
+        return nullptr;
+    std::size_t at = depth;
+    for (tree *t = node; t != nullptr; t = t->parent) // the match is a prefix of name
+        if (t->subid != name[--at])
+            return nullptr;
+    const bool exact = depth == length;
+    const bool objectInstance = node->child_list == nullptr && node->type != TYPE_OTHER;
+    return exact || objectInstance ? node : nullptr;
+}
+
+enum class OidStyle { Module, Object }; // IF-MIB::linkDown, or ifIndex.2
+
+std::string oidText(const oid *name, std::size_t length, OidStyle style) {
+    std::size_t depth = 0;
+    const tree *node = namingNode(name, length, depth);
+    std::string text;
+    if (node == nullptr) {
+        appendSubids(text, name, 0, length);
+        return text;
+    }
+    if (style == OidStyle::Module) {
+        char module[SPRINT_MAX_LEN];
+        module_name(node->modid, module);
+        if (module[0] != '#')
+            text = std::string(module) + "::";
+    }
+    text += node->label;
+    std::string index;
+    appendSubids(index, name, depth, length);
+    if (!index.empty())
+        text += '.' + index;
+    return text;
+}
+
+// A UTF-8 sequence of `count` continuation bytes starts at `at`.
+bool continues(const u_char *bytes, std::size_t size, std::size_t at, std::size_t count) {
+    if (size - at < count)
+        return false;
+    for (std::size_t i = 0; i < count; ++i)
+        if ((bytes[at + i] & 0xC0) != 0x80)
+            return false;
+    return true;
+}
+
+// Text an operator can read: printable ASCII, line breaks and tabs (they
+// become blanks), and UTF-8 sequences.
+bool isText(const u_char *bytes, std::size_t size) {
+    for (std::size_t i = 0; i < size;) {
+        const u_char c = bytes[i++];
+        std::size_t more = 0;
+        if (c >= 0xC2 && c <= 0xDF)
+            more = 1;
+        else if (c >= 0xE0 && c <= 0xEF)
+            more = 2;
+        else if (c >= 0xF0 && c <= 0xF4)
+            more = 3;
+        else if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c >= 0x7F)
+            return false;
+        if (!continues(bytes, size, i, more))
+            return false;
+        i += more;
+    }
+    return true;
+}
+
+// An octet string without a display format of its own: quoted text, or
+// its bytes in hex, e.g. 00:FF:10.
+std::string octetText(const u_char *bytes, std::size_t size) {
+    if (isText(bytes, size))
+        return '"' + std::string(reinterpret_cast<const char *>(bytes), size) + '"';
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (i > 0)
+            text += ':';
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+// Text hints ("255a", "255t") and no hint at all leave the format to
+// octetText; other hints (addresses, dates) are net-snmp's to apply.
+bool hasOwnFormat(const netsnmp_variable_list &var) {
+    std::size_t depth = 0;
+    const tree *node = namingNode(var.name, var.name_length, depth);
+    if (node == nullptr || node->hint == nullptr)
+        return false;
+    const std::string_view hint = node->hint;
+    return !hint.empty() && hint.back() != 'a' && hint.back() != 't';
+}
+
+std::string valueText(const netsnmp_variable_list &var) {
+    switch (var.type) {
+    case ASN_OCTET_STR:
+        if (!hasOwnFormat(var))
+            return octetText(var.val.string, var.val_len);
+        break;
+    case ASN_OBJECT_ID:
+        return oidText(var.val.objid, var.val_len / sizeof(oid), OidStyle::Module);
+    case ASN_NULL:
+        return "NULL";
+    case SNMP_NOSUCHOBJECT:
+        return "noSuchObject";
+    case SNMP_NOSUCHINSTANCE:
+        return "noSuchInstance";
+    case SNMP_ENDOFMIBVIEW:
+        return "endOfMibView";
+    default:
+        break;
+    }
+    u_char *buffer = nullptr;
+    std::size_t bufferLength = 0, written = 0;
+    sprint_realloc_value(&buffer, &bufferLength, &written, 1, var.name, var.name_length, &var);
+    std::string text(reinterpret_cast<const char *>(buffer), buffer == nullptr ? 0 : written);
+    std::free(buffer);
+    return text;
+}
+
+bool sameOid(const oid *name, std::size_t length, const oid *other, std::size_t otherLength) {
+    return snmp_oid_compare(name, length, other, otherLength) == 0;
+}
+
+template <std::size_t N> bool isOid(const netsnmp_variable_list &var, const oid (&other)[N]) {
+    return sameOid(var.name, var.name_length, other, N);
+}
+
+std::string commandName(int command) {
+    switch (command) {
+    case SNMP_MSG_GET:
+        return "SNMP GetRequest";
+    case SNMP_MSG_GETNEXT:
+        return "SNMP GetNextRequest";
+    case SNMP_MSG_RESPONSE:
+        return "SNMP Response";
+    case SNMP_MSG_SET:
+        return "SNMP SetRequest";
+    case SNMP_MSG_GETBULK:
+        return "SNMP GetBulkRequest";
+    case SNMP_MSG_INFORM:
+        return "SNMP InformRequest";
+    case SNMP_MSG_TRAP2:
+        return "SNMP Trap";
+    case SNMP_MSG_REPORT:
+        return "SNMP Report";
+    default:
+        return "SNMP message";
+    }
+}
+
+std::string agentAddress(const netsnmp_pdu &pdu) {
+    const u_char *a = pdu.agent_addr;
+    return std::to_string(a[0]) + '.' + std::to_string(a[1]) + '.' + std::to_string(a[2]) + '.' +
+           std::to_string(a[3]);
+}
+
+// The v1 trap's head: its SNMPv2 name, then enterprise, number and agent.
+std::string v1Head(const netsnmp_pdu &pdu) {
+    std::vector<oid> trap;
+    std::string number;
+    if (pdu.trap_type == SNMP_TRAP_ENTERPRISESPECIFIC) {
+        trap.assign(pdu.enterprise, pdu.enterprise + pdu.enterprise_length);
+        trap.push_back(0);
+        trap.push_back(oid(pdu.specific_type));
+        number = "specific=" + std::to_string(pdu.specific_type);
+    } else {
+        trap.assign(std::begin(kSnmpTraps), std::end(kSnmpTraps));
+        trap.push_back(oid(pdu.trap_type + 1));
+        number = "generic=" + std::to_string(pdu.trap_type);
+    }
+    return oidText(trap.data(), trap.size(), OidStyle::Module) +
+           " enterprise=" + oidText(pdu.enterprise, pdu.enterprise_length, OidStyle::Module) + ' ' +
+           number + " agent=" + agentAddress(pdu);
+}
+
+// Where a notification's bindings begin: after sysUpTime.0 and
+// snmpTrapOID.0, whose value names the trap.
+std::string notificationHead(const netsnmp_pdu &pdu, const netsnmp_variable_list *&first) {
+    first = pdu.variables;
+    if (first != nullptr && isOid(*first, kSysUpTime))
+        first = first->next_variable;
+    if (first != nullptr && isOid(*first, kSnmpTrapOid) && first->type == ASN_OBJECT_ID) {
+        std::string name = valueText(*first);
+        first = first->next_variable;
+        return name;
+    }
+    first = pdu.variables;
+    return commandName(pdu.command);
+}
+
+// Control characters become blanks, so the text stays one line.
+void appendClean(std::string &out, std::string_view text) {
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += byte < 0x20 || byte == 0x7F ? ' ' : c;
+    }
+}
+
+// Cuts a text longer than `limit` bytes at a character boundary and ends it
+// with an ellipsis, so that it has at most `limit` bytes.
+void bound(std::string &text, std::size_t limit) {
+    if (text.size() <= limit)
+        return;
+    std::size_t cut = limit - kEllipsis.size();
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    text.resize(cut);
+    text += kEllipsis;
+}
+
+std::string describePdu(const netsnmp_pdu &pdu) {
+    std::string text;
+    const netsnmp_variable_list *var = pdu.variables;
+    if (pdu.command == SNMP_MSG_TRAP)
+        appendClean(text, v1Head(pdu));
+    else if (pdu.command == SNMP_MSG_TRAP2 || pdu.command == SNMP_MSG_INFORM)
+        appendClean(text, notificationHead(pdu, var));
+    else
+        text = commandName(pdu.command);
+    for (; var != nullptr && text.size() <= NetSnmpDecoder::kMaxDescription;
+         var = var->next_variable) {
+        text += ' ';
+        appendClean(text, oidText(var->name, var->name_length, OidStyle::Object));
+        text += '=';
+        appendClean(text, valueText(*var));
+    }
+    bound(text, NetSnmpDecoder::kMaxDescription);
+    return text;
+}
+
+} // namespace
+
+NetSnmpDecoder::NetSnmpDecoder(std::string ownMibDirectory)
+    : m_loader([this, dir = std::move(ownMibDirectory)] { loadMibs(dir); }) {}
+
+NetSnmpDecoder::~NetSnmpDecoder() {
+    m_loader.join();
+}
+
+void NetSnmpDecoder::loadMibs(const std::string &ownMibDirectory) {
+    const auto start = std::chrono::steady_clock::now();
+    // The system's snmp.conf may switch MIB loading off; this program
+    // decides itself. Broken or missing modules are no news for an operator.
+    netsnmp_register_loghandler(NETSNMP_LOGHANDLER_NONE, LOG_DEBUG);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
+    netsnmp_ds_set_int(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_WARNINGS, 0);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_ERRORS, 0);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_QUICK_PRINT, 1);
+    snmp_set_save_descriptions(0);
+    // Of two modules with one name the later directory's wins: the own
+    // minimal modules go first, so that full ones installed on the system
+    // replace them.
+    std::string directories = NETSNMP_DEFAULT_MIBDIRS;
+    if (!ownMibDirectory.empty())
+        directories = ownMibDirectory + ':' + directories;
+    netsnmp_set_mib_directory(directories.c_str());
+    netsnmp_init_mib();
+    read_all_mibs();
+    m_loadTime = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    m_loaded.count_down();
+}
+
+std::chrono::milliseconds NetSnmpDecoder::mibLoadTime() {
+    m_loaded.wait();
+    return m_loadTime;
+}
+
+std::string NetSnmpDecoder::describe(std::string_view datagram) {
+    m_loaded.wait();
+    const std::lock_guard lock(m_mutex);
+    std::vector<u_char> data(datagram.begin(), datagram.end());
+    std::size_t messageLength = 0;
+    switch (versionOf(data.data(), data.size(), messageLength)) {
+    case Version::None:
+        return {};
+    case Version::V3:
+        return "SNMPv3 message, not decoded";
+    case Version::Community:
+        break;
+    }
+    const std::optional<Message> message = parseCommunityMessage(data.data(), messageLength);
+    return message ? describePdu(*message->pdu) : std::string();
+}
+
+std::optional<std::string> NetSnmpDecoder::informResponse(std::string_view datagram) {
+    m_loaded.wait();
+    const std::lock_guard lock(m_mutex);
+    std::vector<u_char> data(datagram.begin(), datagram.end());
+    std::size_t messageLength = 0;
+    if (versionOf(data.data(), data.size(), messageLength) != Version::Community)
+        return std::nullopt;
+    const std::optional<Message> message = parseCommunityMessage(data.data(), messageLength);
+    if (!message || message->pdu->version != SNMP_VERSION_2c ||
+        message->pdu->command != SNMP_MSG_INFORM || message->pdu->errstat != 0 ||
+        message->pdu->errindex != 0)
+        return std::nullopt;
+    // The Response carries the inform's community, request id and bindings
+    // unchanged, with zero error fields: the same bytes with another PDU tag.
+    std::string response(datagram.substr(0, messageLength));
+    response[message->pduOffset] = static_cast<char>(SNMP_MSG_RESPONSE);
+    return response;
+}
+
+} // namespace quorvik

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "snmp/trap_decoder.h"
+
+#include <chrono>
+#include <latch>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace quorvik {
+
+// The decoder over net-snmp's library. net-snmp keeps its MIB tree and its
+// options per process, so a program makes one of these, at start-up.
+//
+// Message format (one line, no control characters, at most kMaxDescription
+// bytes, cut with "…"):
+//   SNMPv2c trap or inform: <trap> <binding>...    e.g.
+//     IF-MIB::linkDown ifIndex.2=2 ifAdminStatus.2=up ifOperStatus.2=down
+//   SNMPv1 trap: <trap> enterprise=<oid> generic=<n>|specific=<n> agent=<address> <binding>...
+//     where <trap> is the SNMPv2 name of a generic trap, or <enterprise>.0.<specific>
+//   other PDUs: SNMP GetRequest <binding>...;  SNMPv3: "SNMPv3 message, not decoded"
+// A binding is <object>.<index>=<value>. Object identifiers are named by the
+// loaded MIBs where one names the object (the rest is its index), else shown
+// in numbers; sysUpTime.0 and snmpTrapOID.0 of a notification are left out.
+class NetSnmpDecoder final : public TrapDecoder {
+public:
+    static constexpr std::size_t kMaxDescription = 4096;
+
+    // Loads the MIBs in the background: those in `ownMibDirectory` (modules
+    // of the same name in net-snmp's usual directories take precedence),
+    // then every module found. Calls wait until that is done.
+    explicit NetSnmpDecoder(std::string ownMibDirectory);
+    ~NetSnmpDecoder() override;
+
+    std::string describe(std::string_view datagram) override;
+    std::optional<std::string> informResponse(std::string_view datagram) override;
+
+    // How long loading the MIBs took; waits for it.
+    std::chrono::milliseconds mibLoadTime();
+
+private:
+    void loadMibs(const std::string &ownMibDirectory);
+
+    std::latch m_loaded{1};
+    std::mutex m_mutex; // net-snmp's parser and printer are not thread-safe
+    std::chrono::milliseconds m_loadTime{0};
+    std::thread m_loader;
+};
+
+} // namespace quorvik

@@ -1,0 +1,241 @@
+#include "snmp/net_snmp_decoder.h"
+
+#include <QtTest>
+
+#include <initializer_list>
+
+using namespace quorvik;
+
+namespace {
+
+// BER by hand, so that the tests can also build what no agent sends.
+std::string tlv(unsigned char tag, const std::string &content) {
+    std::string out(1, char(tag));
+    const std::size_t n = content.size();
+    if (n < 0x80) {
+        out += char(n);
+    } else {
+        std::string length;
+        for (std::size_t v = n; v > 0; v >>= 8)
+            length.insert(length.begin(), char(v & 0xFF));
+        out += char(0x80 | length.size());
+        out += length;
+    }
+    return out + content;
+}
+
+std::string integer(long long value, unsigned char tag = 0x02) {
+    std::string bytes;
+    do {
+        bytes.insert(bytes.begin(), char(value & 0xFF));
+        value >>= 8;
+    } while (value != 0 && value != -1);
+    if ((value == 0) != ((static_cast<unsigned char>(bytes[0]) & 0x80) == 0))
+        bytes.insert(bytes.begin(), char(value == 0 ? 0 : 0xFF));
+    return tlv(tag, bytes);
+}
+
+std::string unsignedValue(unsigned long long value, unsigned char tag) {
+    std::string bytes;
+    do {
+        bytes.insert(bytes.begin(), char(value & 0xFF));
+        value >>= 8;
+    } while (value != 0);
+    if (static_cast<unsigned char>(bytes[0]) & 0x80)
+        bytes.insert(bytes.begin(), '\0');
+    return tlv(tag, bytes);
+}
+
+std::string objectId(std::initializer_list<unsigned> subids) {
+    auto it = subids.begin();
+    const unsigned first = *it++;
+    std::string content(1, char(first * 40 + *it++));
+    for (; it != subids.end(); ++it) {
+        std::string part(1, char(*it & 0x7F));
+        for (unsigned v = *it >> 7; v > 0; v >>= 7)
+            part.insert(part.begin(), char(0x80 | (v & 0x7F)));
+        content += part;
+    }
+    return tlv(0x06, content);
+}
+
+std::string octets(const std::string &text) {
+    return tlv(0x04, text);
+}
+
+std::string binding(const std::string &name, const std::string &value) {
+    return tlv(0x30, name + value);
+}
+
+std::string bindings(std::initializer_list<std::string> list) {
+    std::string all;
+    for (const std::string &b : list)
+        all += b;
+    return tlv(0x30, all);
+}
+
+const std::string kUpTime =
+    binding(objectId({1, 3, 6, 1, 2, 1, 1, 3, 0}), unsignedValue(4200, 0x43));
+
+std::string trapOid(std::initializer_list<unsigned> trap) {
+    return binding(objectId({1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}), objectId(trap));
+}
+
+// A community message (version 0: v1, 1: v2c) around a PDU.
+std::string message(int version, unsigned char pduTag, const std::string &pduBody) {
+    return tlv(0x30, integer(version) + octets("public") + tlv(pduTag, pduBody));
+}
+
+// A v2c PDU: request id, error status and index, bindings.
+std::string v2(unsigned char pduTag, const std::string &varbinds, int errorStatus = 0) {
+    return message(1, pduTag, integer(1234567) + integer(errorStatus) + integer(0) + varbinds);
+}
+
+std::string v1Trap(std::initializer_list<unsigned> enterprise, int generic, int specific,
+                   const std::string &varbinds) {
+    return message(0, 0xA4,
+                   objectId(enterprise) + tlv(0x40, std::string("\xC0\x00\x02\x01", 4)) +
+                       integer(generic) + integer(specific) + unsignedValue(99, 0x43) + varbinds);
+}
+
+const std::string kLinkDown =
+    v2(0xA7, bindings({kUpTime, trapOid({1, 3, 6, 1, 6, 3, 1, 1, 5, 3}),
+                       binding(objectId({1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 2}), integer(2)),
+                       binding(objectId({1, 3, 6, 1, 2, 1, 2, 2, 1, 7, 2}), integer(1)),
+                       binding(objectId({1, 3, 6, 1, 2, 1, 2, 2, 1, 8, 2}), integer(2))}));
+
+NetSnmpDecoder &decoder() {
+    static NetSnmpDecoder instance(QUORVIK_MIB_DIR);
+    return instance;
+}
+
+QString describe(const std::string &datagram) {
+    return QString::fromStdString(decoder().describe(datagram));
+}
+
+} // namespace
+
+class TestTrapDecoder : public QObject {
+    Q_OBJECT
+
+private slots:
+    void describes_data();
+    void describes();
+    void everyValueType();
+    void boundedOneLine();
+    void malformedGivesNothing();
+    void answersWellFormedInformsOnly();
+};
+
+void TestTrapDecoder::describes_data() {
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const char *name, const std::string &datagram, const char *expected) {
+        QTest::newRow(name) << QByteArray::fromStdString(datagram) << QString(expected);
+    };
+    row("v2c linkDown", kLinkDown,
+        "IF-MIB::linkDown ifIndex.2=2 ifAdminStatus.2=up ifOperStatus.2=down");
+    row("v2c inform", v2(0xA6, bindings({kUpTime, trapOid({1, 3, 6, 1, 6, 3, 1, 1, 5, 1})})),
+        "SNMPv2-MIB::coldStart");
+    row("v2c without snmpTrapOID", v2(0xA7, bindings({kUpTime})),
+        "SNMP Trap sysUpTime.0=0:0:00:42.00");
+    row("v1 coldStart", v1Trap({1, 3, 6, 1, 4, 1, 8072, 3, 2, 10}, 0, 0, bindings({})),
+        "SNMPv2-MIB::coldStart enterprise=NET-SNMP-TC::linux generic=0 agent=192.0.2.1");
+    row("v1 unknown enterprise",
+        v1Trap({1, 3, 6, 1, 4, 1, 99999}, 6, 17,
+               bindings({binding(objectId({1, 3, 6, 1, 4, 1, 99999, 1, 0}), octets("up"))})),
+        "1.3.6.1.4.1.99999.0.17 enterprise=1.3.6.1.4.1.99999 specific=17 agent=192.0.2.1 "
+        "1.3.6.1.4.1.99999.1.0=\"up\"");
+    row("GetRequest",
+        v2(0xA0, bindings({binding(objectId({1, 3, 6, 1, 2, 1, 1, 5, 0}), tlv(0x05, ""))})),
+        "SNMP GetRequest sysName.0=NULL");
+    row("SNMPv3",
+        tlv(0x30, integer(3) +
+                      tlv(0x30, integer(1) + integer(65507) + octets("\x04") + integer(3)) +
+                      octets("") + tlv(0x30, octets("") + octets("") + tlv(0xA0, ""))),
+        "SNMPv3 message, not decoded");
+}
+
+void TestTrapDecoder::describes() {
+    QFETCH(QByteArray, datagram);
+    QFETCH(QString, expected);
+    QCOMPARE(describe(datagram.toStdString()), expected);
+}
+
+void TestTrapDecoder::everyValueType() {
+    const auto at = [](unsigned n) { return objectId({1, 3, 6, 1, 4, 1, 99999, n}); };
+    const std::string trap = v2(
+        0xA7,
+        bindings(
+            {kUpTime, trapOid({1, 3, 6, 1, 4, 1, 99999, 0, 1}), binding(at(1), integer(-5)),
+             binding(at(2), unsignedValue(4294967295, 0x41)),
+             binding(at(3), unsignedValue(7, 0x42)), binding(at(4), unsignedValue(8640000, 0x43)),
+             binding(at(5), tlv(0x40, std::string("\x0A\x00\x00\x01", 4))),
+             binding(at(6), objectId({1, 3, 6, 1, 2, 1, 2, 2, 1, 8})),
+             binding(at(7), octets("a \"b\"")),
+             binding(at(8), octets(std::string("\x00\xFF\x10", 3))), binding(at(9), tlv(0x05, "")),
+             binding(at(10), tlv(0x80, "")), binding(at(11), tlv(0x81, "")),
+             binding(at(12), tlv(0x82, "")), binding(at(13), unsignedValue(1ULL << 40, 0x46)),
+             binding(objectId({1, 3, 6, 1, 2, 1, 1, 1, 0}), integer(3))}));
+    QCOMPARE(describe(trap),
+             QString("1.3.6.1.4.1.99999.0.1 1.3.6.1.4.1.99999.1=-5 1.3.6.1.4.1.99999.2=4294967295 "
+                     "1.3.6.1.4.1.99999.3=7 1.3.6.1.4.1.99999.4=1:0:00:00.00 "
+                     "1.3.6.1.4.1.99999.5=10.0.0.1 1.3.6.1.4.1.99999.6=IF-MIB::ifOperStatus "
+                     "1.3.6.1.4.1.99999.7=\"a \"b\"\" 1.3.6.1.4.1.99999.8=00:FF:10 "
+                     "1.3.6.1.4.1.99999.9=NULL 1.3.6.1.4.1.99999.10=noSuchObject "
+                     "1.3.6.1.4.1.99999.11=noSuchInstance 1.3.6.1.4.1.99999.12=endOfMibView "
+                     "1.3.6.1.4.1.99999.13=1099511627776 "
+                     "sysDescr.0=Wrong Type (should be OCTET STRING): 3"));
+}
+
+void TestTrapDecoder::boundedOneLine() {
+    // Line breaks in a value and a 60 KB binding: one line of 4 KiB at most.
+    const std::string trap =
+        v2(0xA7, bindings({kUpTime, trapOid({1, 3, 6, 1, 6, 3, 1, 1, 5, 1}),
+                           binding(objectId({1, 3, 6, 1, 2, 1, 1, 6, 0}), octets("room\r\n7\t")),
+                           binding(objectId({1, 3, 6, 1, 2, 1, 1, 4, 0}),
+                                   octets(std::string(60000, 'x')))}));
+    QVERIFY(trap.size() > 60000);
+    const std::string text = decoder().describe(trap);
+    QCOMPARE(text.size(), NetSnmpDecoder::kMaxDescription);
+    QVERIFY(
+        text.starts_with("SNMPv2-MIB::coldStart sysLocation.0=\"room  7 \" sysContact.0=\"xxx"));
+    QVERIFY(text.ends_with("xxx\xE2\x80\xA6"));
+}
+
+void TestTrapDecoder::malformedGivesNothing() {
+    // Every truncation of a good trap, lengths past the end or beyond any
+    // size, deep nesting, a tagged text: no description, no answer.
+    std::vector<std::string> bad;
+    for (std::size_t n = 0; n < kLinkDown.size(); ++n)
+        bad.push_back(kLinkDown.substr(0, n));
+    bad.push_back(std::string("\x30\x84\xFF\xFF\xFF\xFF\x02\x01\x01", 9));
+    bad.push_back(std::string("\x30\x89\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 11));
+    std::string inner = kLinkDown.substr(2);
+    bad.push_back(std::string("\x30\x7F", 2) + inner); // length past the end
+    std::string nested = integer(1);
+    for (int i = 0; i < 10000; ++i)
+        nested = tlv(0x30, nested);
+    bad.push_back(nested);
+    bad.push_back(message(1, 0xA7, tlv(0x30, tlv(0x30, tlv(0x30, tlv(0x30, ""))))));
+    bad.push_back("trapo$LEVL$:W$MSG$:hello");
+    for (const std::string &datagram : bad) {
+        QCOMPARE(describe(datagram), QString());
+        QVERIFY(!decoder().informResponse(datagram));
+    }
+}
+
+void TestTrapDecoder::answersWellFormedInformsOnly() {
+    const std::string varbinds = bindings({kUpTime, trapOid({1, 3, 6, 1, 6, 3, 1, 1, 5, 3})});
+    const std::optional<std::string> answer =
+        decoder().informResponse(v2(0xA6, varbinds) + "trailing");
+    QVERIFY(answer);
+    QCOMPARE(*answer, v2(0xA2, varbinds));
+    for (const std::string &other :
+         {kLinkDown, v2(0xA0, varbinds), v2(0xA6, varbinds, 5),
+          message(0, 0xA6, integer(1) + integer(0) + integer(0) + varbinds)})
+        QVERIFY(!decoder().informResponse(other));
+}
+
+QTEST_GUILESS_MAIN(TestTrapDecoder)
+#include "tst_trap_decoder.moc"
