@@ -2,6 +2,7 @@
 // history mode when the whole command line is exactly "-h" or "-H".
 
 #include "main_window/main_window.h"
+#include "messaging/send_message_dialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -83,6 +84,8 @@ int main(int argc, char *argv[]) {
     watchQuitSignals(window);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager &) { window.quitFromSystem(); });
+    QObject::connect(&window, &quorvik::MainWindow::sendMessageRequested, &window,
+                     [&window] { quorvik::SendMessageDialog::showFor(&window); });
     window.show();
     return app.exec();
 }
