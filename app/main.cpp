@@ -1,6 +1,7 @@
 // quorvik: the event console. Starts the main window in live mode, or in
 // history mode when the whole command line is exactly "-h" or "-H".
 
+#include "about/about_box.h"
 #include "main_window/main_window.h"
 #include "messaging/send_message_dialog.h"
 
@@ -46,11 +47,13 @@ QString commandLineText(const QStringList &arguments) {
     return arguments.mid(1).join(QLatin1Char(' '));
 }
 
-// The program's own folder where it may write there (a build tree), else the
-// per-user data folder (an installed binary).
+// A copy run from its build folder keeps its log beside the program; an
+// installed copy logs to the per-user data folder, also where its folder is
+// writable (root and /usr/bin).
 QString defaultLogFile() {
     const QString programDir = QCoreApplication::applicationDirPath();
-    if (QFileInfo(programDir).isWritable())
+    if (QDir(programDir) == QDir(QStringLiteral(QUORVIK_BUILD_DIR)) &&
+        QFileInfo(programDir).isWritable())
         return programDir + QStringLiteral("/quorvik.log");
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                             QStringLiteral("/quorvik");
@@ -69,6 +72,7 @@ QString liveLockPath() {
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(quorvik::applicationIcon());
     const QString line = commandLineText(QCoreApplication::arguments());
 
     quorvik::MainWindowConfig config;
@@ -82,6 +86,8 @@ int main(int argc, char *argv[]) {
     if (window.load() == quorvik::MainWindow::LoadResult::Refused)
         return 0;
     watchQuitSignals(window);
+    QObject::connect(&window, &quorvik::MainWindow::aboutRequested, &window,
+                     [&window] { quorvik::AboutBox::showOver(&window); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager &) { window.quitFromSystem(); });
     QObject::connect(&window, &quorvik::MainWindow::sendMessageRequested, &window,
