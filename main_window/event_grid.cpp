@@ -23,8 +23,10 @@ EventGrid::EventGrid(EventTable::Kind kind, QWidget *parent)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setMinimumSectionSize(1);
-    horizontalHeader()->setMouseTracking(true);
-    horizontalHeader()->installEventFilter(this);
+    // The header row is a scroll area of its own: its pointer movement goes
+    // to its viewport, not to the header widget.
+    horizontalHeader()->viewport()->setMouseTracking(true);
+    horizontalHeader()->viewport()->installEventFilter(this);
     m_colWidths.assign(std::size_t(m_table->columnCount()), kDefaultColumnWidth);
     for (int c = 0; c < m_table->columnCount(); ++c)
         setColumnWidth(c, toPixels(kDefaultColumnWidth));
@@ -55,11 +57,11 @@ int EventGrid::gridRowAt(int y) const {
 }
 
 bool EventGrid::eventFilter(QObject *watched, QEvent *event) {
-    // The header row is a widget of its own; its pointer movement counts as
-    // movement over the table's top.
-    if (watched == horizontalHeader() && event->type() == QEvent::MouseMove) {
+    // Movement over the header row counts as movement over the table's top.
+    QWidget *header = horizontalHeader()->viewport();
+    if (watched == header && event->type() == QEvent::MouseMove) {
         const auto *move = static_cast<QMouseEvent *>(event);
-        emit pointerMoved(int(move->position().y()) + horizontalHeader()->y());
+        emit pointerMoved(header->mapTo(this, move->position().toPoint()).y());
     }
     return QTableView::eventFilter(watched, event);
 }

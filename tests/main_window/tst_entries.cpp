@@ -11,18 +11,12 @@ using namespace quorvik::testing;
 
 namespace {
 
-// Pointer movement to `y` pixels below the table's top edge, delivered where
-// the window system would deliver it: to the header or to the cells.
+// Pointer movement to `y` pixels below the table's top edge, handed to the
+// window as the window system hands it over: the application delivers it to
+// the widget under the pointer (the header's viewport or the cells').
 void movePointer(EventGrid *grid, int y) {
-    QWidget *target = grid->viewport();
-    QPoint local(20, y - target->y());
-    if (y < target->y()) {
-        target = grid->horizontalHeader();
-        local = QPoint(20, y - target->y());
-    }
-    QMouseEvent move(QEvent::MouseMove, QPointF(local), QPointF(target->mapToGlobal(local)),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &move);
+    QWidget *window = grid->window();
+    QTest::mouseMove(window->windowHandle(), grid->mapTo(window, QPoint(20, y)));
 }
 
 int rowMiddle(EventGrid *grid, int viewRow) {
