@@ -28,6 +28,7 @@ void EventTable::setRows(int rows) {
     if (wanted < current) {
         // Dropping the oldest rows keeps a pending batch of top inserts valid.
         m_slots.resize(std::size_t(wanted));
+        ++m_removals;
         m_pendingTop = std::min(m_pendingTop, wanted);
         scheduleFlush();
     } else if (wanted > current) {
@@ -42,6 +43,7 @@ void EventTable::setRows(int rows) {
 void EventTable::insertTop(const EventRow &row) {
     m_slots.push_front(row);
     ++m_pendingTop;
+    ++m_inserts;
     scheduleFlush();
 }
 
@@ -49,6 +51,7 @@ void EventTable::removeRow(int row) {
     if (row < 1 || row >= rows())
         return;
     flushChanges();
+    ++m_removals;
     if (m_slots.size() == 1) {
         // The table always keeps one data row under its header.
         m_slots.front() = Slot{};
@@ -63,6 +66,7 @@ void EventTable::removeRow(int row) {
 
 void EventTable::clearAll() {
     flushChanges();
+    ++m_removals;
     for (Slot &slot : m_slots)
         slot = Slot{};
     if (!m_slots.empty())
@@ -92,6 +96,19 @@ int EventTable::findRow(const EventRow &row) const {
         if (m_slots[k].sameAs(row))
             return int(k) + 1;
     return -1;
+}
+
+EventTable::RowMark EventTable::markRow(int row) const {
+    return {eventAt(row), row, m_inserts, m_removals};
+}
+
+int EventTable::findRow(const RowMark &mark) const {
+    if (!mark.event.isNull())
+        return findRow(mark.event);
+    if (mark.removals != m_removals || mark.row < 1)
+        return -1;
+    const quint64 row = quint64(mark.row) + (m_inserts - mark.inserts);
+    return row < quint64(rows()) && eventAt(int(row)).isNull() ? int(row) : -1;
 }
 
 QString EventTable::slotText(const Slot &slot, int column) const {

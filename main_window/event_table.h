@@ -48,6 +48,20 @@ public:
     int gridRowForView(int viewRow) const { return viewRow + m_pendingTop + 1; }
     // The grid row that holds `row`, or -1.
     int findRow(const EventRow &row) const;
+
+    // A row as the operator chose it, to be found again after events have
+    // arrived: a filled row by its event, an empty row by its place, counted
+    // from the inserts at the top since. An empty row is lost once any row
+    // was removed or trimmed or the table cleared: then nothing tells it apart.
+    struct RowMark {
+        EventRow event;
+        int row = -1;
+        quint64 inserts = 0;
+        quint64 removals = 0;
+    };
+    RowMark markRow(int row) const;
+    // The grid row the mark names now, or -1 when it is gone.
+    int findRow(const RowMark &mark) const;
     // Row `row` (>= 1); a null row for an empty or missing one.
     EventRow eventAt(int row) const;
     // Cell text as shown; column 0 of the full list is the level name.
@@ -85,6 +99,9 @@ private:
     // known rows that are still kept follow the new ones.
     int m_shownRows = 0;
     int m_pendingTop = 0;
+    // Counts for RowMark: events inserted at the top; removals, trims, clears.
+    quint64 m_inserts = 0;
+    quint64 m_removals = 0;
     QTimer m_flushTimer;
     bool m_autoFlush = true;
     LevelColours m_levelColours = defaultLevelColours();

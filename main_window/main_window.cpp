@@ -1,5 +1,7 @@
 #include "main_window/main_window.h"
 
+#include "main_window/window_placement.h"
+
 #include "alerts/alert_popup.h"
 #include "alerts/sound.h"
 #include "core/log_file.h"
@@ -12,6 +14,7 @@
 #include <QLockFile>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
@@ -50,6 +53,17 @@ int roundEven(double value) {
 QRect twipsRect(double left, double top, double width, double height) {
     return QRect(toPixels(left), toPixels(top), std::max(1, toPixels(width)),
                  std::max(1, toPixels(height)));
+}
+
+// The screens' areas free for windows, the primary screen's first.
+QList<QRect> availableScreenAreas() {
+    QList<QRect> areas;
+    if (const QScreen *primary = QGuiApplication::primaryScreen())
+        areas << primary->availableGeometry();
+    for (const QScreen *screen : QGuiApplication::screens())
+        if (screen != QGuiApplication::primaryScreen())
+            areas << screen->availableGeometry();
+    return areas;
 }
 
 } // namespace
@@ -287,8 +301,12 @@ void MainWindow::applyStoredGeometry(const std::string &profile) {
     const WindowGeometry current{toTwips(frame.top()), toTwips(frame.left()),
                                  toTwips(frame.height()), toTwips(frame.width())};
     const WindowGeometry stored = geometryFromProfile(profile, current);
-    move(toPixels(double(stored.left)), toPixels(double(stored.top)));
-    m_storedOuterSize = QSize(toPixels(double(stored.width)), toPixels(double(stored.height)));
+    const QRect placed =
+        placeOnScreens(QRect(toPixels(double(stored.left)), toPixels(double(stored.top)),
+                             toPixels(double(stored.width)), toPixels(double(stored.height))),
+                       availableScreenAreas());
+    move(placed.topLeft());
+    m_storedOuterSize = placed.size();
     resizeToOuter(m_storedOuterSize);
 }
 
@@ -448,16 +466,15 @@ void MainWindow::hover(EventGrid *grid, int y) {
 void MainWindow::deleteEntry(const QModelIndex &index) {
     if (!index.isValid())
         return;
-    // Events may arrive while the question is open; the entry is found again
-    // by identity afterwards.
+    // Events may arrive while the question is open: the chosen row is found
+    // again afterwards, or nothing is deleted (see EventTable::RowMark).
     EventTable *table = m_fullList->table();
-    const int clicked = table->gridRowForView(index.row());
-    const EventRow entry = table->eventAt(clicked);
+    const EventTable::RowMark chosen = table->markRow(table->gridRowForView(index.row()));
     if (!m_config.boxes->askOkCancel(this, QStringLiteral("Warning"),
                                      QStringLiteral("Really delete entry ?"),
                                      QMessageBox::Question))
         return;
-    table->removeRow(entry.isNull() ? clicked : table->findRow(entry));
+    table->removeRow(table->findRow(chosen));
 }
 
 void MainWindow::clearAllTables() {

@@ -34,6 +34,7 @@ private slots:
     void hoverAfterScrollingReadsRowUnderPointer();
     void deleteEntryAsksFirst();
     void deleteFindsEntryAfterNewEvents();
+    void deleteOfEmptyRowSparesNewEvents();
     void deletingLastDataRowKeepsOneRow();
     void clearAllAsksUnlessQuiet();
 };
@@ -137,6 +138,37 @@ void EntriesTest::deleteFindsEntryAfterNewEvents() {
     QCOMPARE(full->table()->cellText(1, 5), QStringLiteral(" late 2"));
     QCOMPARE(full->table()->cellText(2, 5), QStringLiteral(" late 1"));
     QCOMPARE(full->table()->cellText(3, 5), QStringLiteral(" keep"));
+}
+
+void EntriesTest::deleteOfEmptyRowSparesNewEvents() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    f.start();
+    f.send("$LEVL$:N$MSG$:note");
+    f.settle();
+    EventGrid *full = f.form->fullList();
+    const int rows = full->table()->rows();
+    const auto doubleClickRow = [&](int viewRow) {
+        const QPoint at = full->visualRect(full->table()->index(viewRow, 5)).center();
+        QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(full->viewport(), Qt::LeftButton, {}, at);
+    };
+    // Arrivals while the question is open push the empty row down: it is
+    // found again by its place and removed, the new events stay.
+    f.boxes.whileAsking = [&] {
+        for (int k = 0; k < 5; ++k)
+            f.send("$LEVL$:E$MSG$:emergency " + QByteArray::number(k));
+    };
+    doubleClickRow(3); // grid row 4, empty
+    QCOMPARE(full->table()->rows(), rows + 5 - 1);
+    for (int k = 0; k < 5; ++k)
+        QCOMPARE(full->table()->cellText(5 - k, 5), " emergency " + QString::number(k));
+    QCOMPARE(full->table()->cellText(6, 5), QStringLiteral(" note"));
+    // After a removal meanwhile nothing tells the empty row apart: nothing goes.
+    f.settle();
+    f.boxes.whileAsking = [&] { full->table()->removeRow(1); };
+    doubleClickRow(8);
+    QCOMPARE(full->table()->rows(), rows + 5 - 2);
+    QCOMPARE(full->table()->cellText(5, 5), QStringLiteral(" note"));
 }
 
 void EntriesTest::deletingLastDataRowKeepsOneRow() {

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 
 using namespace quorvik;
@@ -41,6 +42,8 @@ private slots:
     void buttonsFollowMode();
     void tablesStartWithHeadersAndRows();
     void storedGeometryIsApplied();
+    void storedGeometryIsKeptOnScreen_data();
+    void storedGeometryIsKeptOnScreen();
     void quitAsksAndStoresGeometry();
     void quitClosesSecondaryWindowsOnly();
     void maximisedQuitStoresNoGeometry();
@@ -228,6 +231,36 @@ void LayoutTest::storedGeometryIsApplied() {
     FormFixture f("[Global]\r\nWinTop=1500\r\nWinLeft=3000\r\nWinHeight=6000\r\nWinWidth=9000\r\n");
     f.start();
     QCOMPARE(f.form->frameGeometry(), QRect(200, 100, 600, 400));
+}
+
+void LayoutTest::storedGeometryIsKeptOnScreen_data() {
+    // Pixels; the configuration holds 15 times as many twips.
+    QTest::addColumn<QRect>("stored");
+    QTest::addColumn<bool>("movedOnScreen");
+    QTest::newRow("wholly off to the left") << QRect(-20000, 100, 600, 400) << true;
+    QTest::newRow("wholly below") << QRect(100, 30000, 600, 400) << true;
+    QTest::newRow("30000 x 30000") << QRect(0, 0, 30000, 30000) << false;
+    QTest::newRow("partly visible") << QRect(500, 400, 600, 400) << false;
+}
+
+void LayoutTest::storedGeometryIsKeptOnScreen() {
+    QFETCH(QRect, stored);
+    QFETCH(bool, movedOnScreen);
+    FormFixture f(QStringLiteral("[Global]\r\nWinTop=%1\r\nWinLeft=%2\r\nWinHeight=%3\r\n"
+                                 "WinWidth=%4\r\n")
+                      .arg(stored.top() * 15)
+                      .arg(stored.left() * 15)
+                      .arg(stored.height() * 15)
+                      .arg(stored.width() * 15)
+                      .toLatin1());
+    f.start();
+    const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect frame = f.form->frameGeometry();
+    QVERIFY(frame.width() <= desktop.width() && frame.height() <= desktop.height());
+    if (movedOnScreen)
+        QVERIFY(desktop.contains(frame));
+    else
+        QCOMPARE(frame.topLeft(), stored.topLeft());
 }
 
 void LayoutTest::quitAsksAndStoresGeometry() {
