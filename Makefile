@@ -4,7 +4,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-asan fuzz clean format deb deb-check
+.PHONY: all deps configure build run test test-asan test-tsan fuzz clean format deb deb-check
 
 all: build
 
@@ -41,6 +41,15 @@ test-asan: deps
 	cd build-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  ctest --output-on-failure -j $(JOBS) -LE slow
 
+# The receiver thread's test under ThreadSanitizer (clang); only that target
+# is built, so it stays quick.
+test-tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVIK_TSAN=ON \
+	  -DCMAKE_CXX_COMPILER=clang++
+	cmake --build build-tsan -j $(JOBS) --target main_window_datagram_receiver_test
+	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/main_window/tsan.supp" \
+	  setarch -R ctest --output-on-failure -L receiver
+
 # Each fuzz target for FUZZ_SECONDS seconds.
 FUZZ_SECONDS ?= 60
 fuzz: deps
@@ -53,4 +62,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz

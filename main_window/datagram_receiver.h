@@ -1,0 +1,89 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace quorvik {
+
+// One datagram as it was received.
+struct Datagram {
+    std::string bytes;
+    std::string sender;      // dotted IPv4 (also for IPv4-mapped senders) or IPv6 text
+    std::int64_t receivedAt; // seconds since 1970, UTC
+};
+
+// The UDP socket and a thread of its own that drains it, so that the kernel's
+// buffer is emptied even while the window thread is busy (painting, a long
+// history load, a message box). The thread reads with recvmmsg into a bounded
+// queue in arrival order and stamps each read with the wall clock; the window
+// thread takes everything queued in one go. A full queue drops and counts,
+// it never holds up the thread. Plain C++ and POSIX: no Qt.
+class DatagramReceiver {
+public:
+    // Answers a datagram, or not: an SNMP inform gets its Response this way,
+    // sent back to the sender from the listening socket. It runs on the
+    // receiver thread, before the datagram is queued, so it must be safe to
+    // call from there (a pure function of the datagram is).
+    using Responder = std::function<std::optional<std::string>(std::string_view datagram)>;
+
+    struct Config {
+        std::uint16_t port = 162;
+        int receiveBuffer = 16 * 1024 * 1024; // asked of the system
+        std::size_t maxDatagrams = 1'000'000; // the queue's bounds
+        std::size_t maxBytes = std::size_t(256) * 1024 * 1024;
+        std::function<std::int64_t()> wallClock; // empty: the system clock
+        Responder responder;                     // empty: nothing is answered
+        // Called on the receiver thread when datagrams wait and the previous
+        // call has been followed by a take(); the window schedules its take.
+        std::function<void()> arrived;
+    };
+
+    explicit DatagramReceiver(Config config);
+    ~DatagramReceiver(); // stops the thread, closes the socket
+    DatagramReceiver(const DatagramReceiver &) = delete;
+    DatagramReceiver &operator=(const DatagramReceiver &) = delete;
+
+    // Binds all local addresses (IPv6 and IPv4) and starts the thread. On
+    // failure returns why ("permission denied", ...), and nothing runs.
+    std::string start();
+    // The port bound (useful when the configured one is 0).
+    std::uint16_t port() const { return m_boundPort; }
+
+    // Everything queued, oldest first.
+    std::vector<Datagram> take();
+
+    // Datagrams lost since start: dropped by the system before they were read
+    // (its buffer was full) and dropped by the full queue.
+    std::uint64_t lost() const { return m_systemDrops.load() + m_queueDrops.load(); }
+    // Datagrams read from the socket since start, queued or dropped.
+    std::uint64_t readCount() const { return m_read.load(); }
+
+private:
+    void run();
+    void drain(std::vector<char> &buffers);
+    void readSystemDrops();
+    void enqueue(std::vector<Datagram> &batch);
+
+    Config m_config;
+    int m_socket = -1;
+    int m_wake = -1; // eventfd that ends the thread's wait on stop
+    std::uint16_t m_boundPort = 0;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<std::uint64_t> m_systemDrops{0}, m_queueDrops{0}, m_read{0};
+    std::atomic<bool> m_announced{false};
+
+    std::mutex m_mutex; // guards the queue
+    std::vector<Datagram> m_queue;
+    std::size_t m_queuedBytes = 0;
+};
+
+} // namespace quorvik
