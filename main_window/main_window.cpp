@@ -5,12 +5,14 @@
 #include "alerts/alert_popup.h"
 #include "alerts/sound.h"
 #include "core/log_file.h"
+#include "core/log_writer.h"
 #include "core/profile.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QLockFile>
 #include <QMenuBar>
 #include <QPushButton>
@@ -48,6 +50,14 @@ QString fullListTip() {
 // Rounds to the nearest whole number, halves to even.
 int roundEven(double value) {
     return int(std::nearbyint(value));
+}
+
+// 1234567 as "1,234,567", whatever the locale.
+QString withThousands(std::uint64_t value) {
+    QString digits = QString::number(value);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char(','));
+    return digits;
 }
 
 QRect twipsRect(double left, double top, double width, double height) {
@@ -158,7 +168,18 @@ void MainWindow::createControls() {
     m_messageLine->setFont(bold);
     m_messageLine->resize(m_messageLine->width(), toPixels(kLabelHeight));
 
-    m_receiver = new Receiver(this);
+    m_lostLabel = new QLabel(m_toolbar);
+    m_lostLabel->setObjectName(QStringLiteral("lostCount"));
+    m_lostLabel->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
+    m_lostLabel->setToolTip(QStringLiteral(
+        "Events that reached this computer but were dropped before Quorvik could read them: "
+        "the receive buffer was full (a flood, or a busy system). Quorvik asks for a 16 MiB "
+        "buffer; without the capability CAP_NET_ADMIN the system's limit net.core.rmem_max "
+        "caps it. Raise that limit (sysctl) or give the program the capability to prevent it. "
+        "Delete clears the count."));
+    m_lostLabel->hide();
+
+    m_receiver = new Receiver(m_config.receiver, this);
     connect(m_receiver, &Receiver::datagramsReceived, this, &MainWindow::takeDatagrams);
 
     connect(m_viewButton, &QPushButton::clicked, this, [this] {
@@ -239,7 +260,10 @@ MainWindow::LoadResult MainWindow::load() {
     applyStoredGeometry(profile);
     m_tabStrip->setCurrentIndex(m_settings.startTab);
     setViewMode(m_settings.startInFullList ? ViewMode::FullList : ViewMode::TabbedView);
-    reportLogResult(createLogFileWithHeader(m_settings.logFile));
+    // Only a missing log is created here; an existing one is not opened (a
+    // history copy may have no right to write it). The first append gives an
+    // empty one its header.
+    reportLogResult(createMissingLogFile(m_settings.logFile));
 
     m_filterButton->setVisible(m_config.historyMode);
     m_logFileButton->setVisible(m_config.historyMode);
@@ -287,13 +311,10 @@ void MainWindow::bindSocket() {
         m_config.boxes->report(this, QStringLiteral("Quorvik"), error, QMessageBox::Warning);
 }
 
-void MainWindow::takeDatagrams(const QList<Datagram> &batch) {
+void MainWindow::takeDatagrams(const std::vector<Datagram> &batch) {
     for (const Datagram &datagram : batch)
-        processMessage(
-            std::string_view(datagram.bytes.constData(), std::size_t(datagram.bytes.size())),
-            datagram.sender);
-    if (batch.size() == Receiver::kBatchSize)
-        refreshViews(); // more is waiting: show what came before taking it
+        takeEvent(datagram.bytes, datagram.sender, m_localTime.at(datagram.receivedAt));
+    finishBatch();
 }
 
 void MainWindow::applyStoredGeometry(const std::string &profile) {
@@ -319,6 +340,7 @@ void MainWindow::resizeToOuter(const QSize &outer) {
 
 void MainWindow::setSettings(const Settings &settings) {
     m_settings = settings;
+    m_log.setPath(settings.logFile);
     m_fullList->table()->setLevelColours(settings.levelColours);
 }
 
@@ -326,37 +348,66 @@ int MainWindow::textWidthTwips(const QString &text) const {
     return toTwips(QFontMetrics(m_levelGrids[0]->font()).horizontalAdvance(text) + m_cellPadding);
 }
 
-int MainWindow::asciiAdvance(char c) {
-    int &advance = m_asciiAdvance[static_cast<unsigned char>(c)];
+double MainWindow::asciiAdvance(char c) {
+    double &advance = m_asciiAdvance[static_cast<unsigned char>(c)];
     if (advance == 0)
-        advance =
-            std::max(1, QFontMetrics(m_levelGrids[0]->font()).horizontalAdvance(QLatin1Char(c)));
+        advance = std::max(
+            0.01, QFontMetricsF(m_levelGrids[0]->font()).horizontalAdvance(QLatin1Char(c)));
     return advance;
 }
 
-// Measuring every cell of every event is costly: plain ASCII text is first
-// bounded by the sum of its characters' advances and a margin, and measured
-// exactly only when that bound doesn't settle it.
-bool MainWindow::mayBeWiderThan(std::string_view text, bool leadingBlank, int widthTwips) {
-    int pixels = m_cellPadding + 2 + (leadingBlank ? asciiAdvance(' ') : 0);
+// Measuring every cell of every event is costly. Plain ASCII text is bounded
+// by the sum of its characters' advances (shaping only narrows it), in
+// fractional pixels so that the bound of a text is not above its measured
+// width: a text as wide as the column is ruled out without measuring. -1
+// when the text is not plain ASCII.
+double MainWindow::asciiBound(std::string_view text, bool leadingBlank) {
+    double pixels = m_cellPadding + (leadingBlank ? asciiAdvance(' ') : 0);
     for (const char c : text) {
         const auto code = static_cast<unsigned char>(c);
         if (code >= 128 || code < 32)
-            return true;
+            return -1;
         pixels += asciiAdvance(c);
-        if (toTwips(pixels) + kColumnMargin > widthTwips)
-            return true;
     }
-    return false;
+    return pixels;
 }
 
-void MainWindow::growColumn(EventGrid *grid, int column, const EventRow &row) {
+void MainWindow::noteWidthCandidate(int grid, int column, const EventRow &row) {
     const bool message = column == EventRow::kCells - 1;
-    if (!mayBeWiderThan(row.bytes(column), message, grid->colWidth(column)))
+    const double bound = asciiBound(row.bytes(column), message);
+    EventGrid *table = m_levelGrids[std::size_t(grid)];
+    if (bound < 0) { // measured at once
+        const int wanted = textWidthTwips(row.cellText(column)) + kColumnMargin;
+        if (wanted > table->colWidth(column))
+            table->setColWidth(column, wanted);
         return;
-    const int wanted = textWidthTwips(row.cellText(column)) + kColumnMargin;
-    if (wanted > grid->colWidth(column))
-        grid->setColWidth(column, wanted);
+    }
+    WidthCandidate &candidate = m_widthCandidates[std::size_t(grid)][std::size_t(column)];
+    if (bound > candidate.boundPixels &&
+        toTwips(int(std::ceil(bound))) + kColumnMargin > table->colWidth(column))
+        candidate = {bound, row.cellText(column)};
+}
+
+// Columns only grow, to the widest text + the margin; of a batch's plain
+// ASCII texts only the one with the largest bound per column is measured.
+void MainWindow::growColumns() {
+    for (int i = 0; i < kLevelCount; ++i) {
+        if (!std::exchange(m_touched[std::size_t(i)], false))
+            continue;
+        EventGrid *grid = m_levelGrids[std::size_t(i)];
+        for (int c = 0; c < EventRow::kCells; ++c) {
+            WidthCandidate &candidate = m_widthCandidates[std::size_t(i)][std::size_t(c)];
+            if (candidate.boundPixels >= 0) {
+                const int wanted = textWidthTwips(candidate.text) + kColumnMargin;
+                if (wanted > grid->colWidth(c))
+                    grid->setColWidth(c, wanted);
+            }
+            candidate = {};
+            if (m_fullList->colWidth(c + 1) < grid->colWidth(c))
+                m_fullList->setColWidth(c + 1, grid->colWidth(c));
+        }
+    }
+    m_messageColumnWidth = std::max(m_messageColumnWidth, m_fullList->colWidth(5));
 }
 
 void MainWindow::insertIntoLevelTable(EventGrid *grid, const EventRow &row) {
@@ -364,38 +415,38 @@ void MainWindow::insertIntoLevelTable(EventGrid *grid, const EventRow &row) {
     if (table->rows() > m_settings.maxLines)
         table->setRows(m_settings.maxLines - 1);
     table->insertTop(row);
-    for (int c = 0; c < EventRow::kCells; ++c)
-        growColumn(grid, c, row);
 }
 
-void MainWindow::insertIntoFullList(EventGrid *levelGrid, const EventRow &row) {
+void MainWindow::insertIntoFullList(const EventRow &row) {
     EventTable *table = m_fullList->table();
     if (table->rows() > m_settings.maxLines)
         table->setRows(m_settings.maxLines - 1);
     table->insertTop(row);
-    for (int c = 1; c <= EventRow::kCells; ++c)
-        if (m_fullList->colWidth(c) < levelGrid->colWidth(c - 1))
-            m_fullList->setColWidth(c, levelGrid->colWidth(c - 1));
-    m_messageColumnWidth = std::max(m_messageColumnWidth, m_fullList->colWidth(5));
 }
 
 void MainWindow::processMessage(std::string_view text, const QString &senderAddress) {
-    const EventRecord record =
-        parseEventMessage(text, senderAddress.toStdString(), m_config.clock());
+    takeEvent(text, senderAddress.toStdString(), m_config.clock());
+    finishBatch();
+}
+
+void MainWindow::takeEvent(std::string_view text, std::string_view sender,
+                           const LocalDateTime &now) {
+    const EventRecord record = parseEventMessage(text, sender, now);
     const Level &level = *record.level;
     m_pendingTab = level.index;
 
     const EventRow row(record);
-    EventGrid *grid = m_levelGrids[std::size_t(level.index)];
-    insertIntoLevelTable(grid, row);
-    insertIntoFullList(grid, row);
+    insertIntoLevelTable(m_levelGrids[std::size_t(level.index)], row);
+    insertIntoFullList(row);
+    m_touched[std::size_t(level.index)] = true;
+    for (int c = 0; c < EventRow::kCells; ++c)
+        noteWidthCandidate(level.index, c, row);
     m_messageLineTag = QStringLiteral("Actual Message:") + row.cellText(4);
     m_messageLinePending = true;
-    scheduleRefresh();
 
     if (m_config.historyMode)
         return playLevelSound(m_settings.levelSounds, level.index);
-    appendToLog(record);
+    m_logBatch += formatLogLine(record);
     if (level.index < m_settings.popupLevel) {
         QStringList fields;
         for (int c = 0; c < EventRow::kCells; ++c)
@@ -406,8 +457,28 @@ void MainWindow::processMessage(std::string_view text, const QString &senderAddr
     playLevelSound(m_settings.levelSounds, level.index);
 }
 
-void MainWindow::appendToLog(const EventRecord &record) {
-    reportLogResult(appendLogRecord(m_settings.logFile, record));
+// The end of a batch: columns grow once, the batch's lines go to the log in
+// one write, the lost count is brought up to date.
+void MainWindow::finishBatch() {
+    growColumns();
+    if (!m_logBatch.empty())
+        reportLogResult(m_log.append(std::exchange(m_logBatch, {})));
+    showLost();
+    scheduleRefresh();
+}
+
+void MainWindow::showLost() {
+    const std::uint64_t lost = m_receiver->lost() - std::min(m_receiver->lost(), m_lostCleared);
+    if (lost == 0) {
+        m_lostLabel->hide();
+        return;
+    }
+    const QString text = withThousands(lost) + QStringLiteral(" lost");
+    if (m_lostLabel->text() != text) {
+        m_lostLabel->setText(text);
+        m_lostLabel->adjustSize();
+    }
+    m_lostLabel->show();
 }
 
 void MainWindow::reportLogResult(const FileResult &result) {
@@ -434,6 +505,9 @@ void MainWindow::scheduleRefresh() {
 
 void MainWindow::refreshViews() {
     m_refreshTimer->stop();
+    if (!isVisible() || isMinimized())
+        return; // nothing is painted; showing the window catches up
+
     if (m_pendingTab >= 0)
         m_tabStrip->setCurrentIndex(std::exchange(m_pendingTab, -1));
     if (std::exchange(m_messageLinePending, false))
@@ -486,6 +560,8 @@ void MainWindow::clearAllTables() {
 
 void MainWindow::clearAllTablesQuietly() {
     refreshViews();
+    m_lostCleared = m_receiver->lost();
+    showLost();
     m_messageLineTag.clear();
     setMessageLine(QString());
     m_fullList->table()->clearAll();
@@ -564,6 +640,9 @@ void MainWindow::layoutControls() {
     m_clearButton->move(m_viewButton->x() + m_viewButton->width(), m_clearButton->y());
     m_sendButton->move(m_clearButton->x() + m_clearButton->width(), m_sendButton->y());
     m_historyButton->move(m_sendButton->x() + m_sendButton->width(), m_historyButton->y());
+    m_lostLabel->move(m_historyButton->x() + m_historyButton->width() + toPixels(120),
+                      m_historyButton->y() +
+                          (m_historyButton->height() - m_lostLabel->height()) / 2);
     m_filterButton->move(m_viewButton->x() + m_viewButton->width(), m_filterButton->y());
     m_logFileButton->move(m_filterButton->x() + m_filterButton->width(), m_logFileButton->y());
     m_messageLine->move(m_viewButton->x(), m_fullList->y() + m_fullList->height() + toPixels(150));
@@ -581,12 +660,15 @@ void MainWindow::showEvent(QShowEvent *event) {
         resizeToOuter(std::exchange(m_storedOuterSize, QSize()));
     }
     layoutControls();
+    refreshViews(); // nothing was painted while hidden
 }
 
 void MainWindow::changeEvent(QEvent *event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange)
+    if (event->type() == QEvent::WindowStateChange) {
         layoutControls(); // restoring a minimised window lays it out again
+        refreshViews();
+    }
 }
 
 bool MainWindow::isNormalState() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/local_time.h"
+#include "core/log_writer.h"
 #include "core/settings.h"
 #include "core/text_file.h"
 #include "main_window/event_grid.h"
@@ -32,7 +34,8 @@ struct MainWindowConfig {
     quint16 udpPort = 162;  // 0: don't receive (tests that feed events directly)
     MessageBoxes *boxes = nullptr;
     ProcessStarter *processes = nullptr;
-    Clock clock; // empty: the system clock
+    Clock clock;              // empty: the system clock
+    ReceiverOptions receiver; // buffer, queue, read-time clock, responder
 };
 
 // The main window: the level tables on tabs or the full list, the button
@@ -52,7 +55,8 @@ public:
     // operator has been told and the window must not be shown.
     LoadResult load();
 
-    // The one road by which an event enters the window.
+    // The one road by which an event enters the window, dated now when it
+    // carries no date; a batch of one.
     void processMessage(std::string_view text, const QString &senderAddress = {});
 
     // Empties every table after the operator confirms.
@@ -79,6 +83,9 @@ public:
     QLabel *messageLine() const { return m_messageLine; }
     // The saved text the hover falls back to (the label's Tag).
     const QString &messageLineTag() const { return m_messageLineTag; }
+    // "1,234 lost" in the button strip; hidden while nothing is lost.
+    QLabel *lostLabel() const { return m_lostLabel; }
+    Receiver *receiver() const { return m_receiver; }
 
     // Lays the window out for its current size.
     void layoutControls();
@@ -109,15 +116,18 @@ private:
     void bindSocket();
     void applyStoredGeometry(const std::string &profile);
     void resizeToOuter(const QSize &outer);
-    void takeDatagrams(const QList<Datagram> &batch);
+    void takeDatagrams(const std::vector<Datagram> &batch);
+    void takeEvent(std::string_view text, std::string_view sender, const LocalDateTime &now);
+    void finishBatch();
     void insertIntoLevelTable(EventGrid *grid, const EventRow &row);
-    void insertIntoFullList(EventGrid *levelGrid, const EventRow &row);
-    void growColumn(EventGrid *grid, int column, const EventRow &row);
-    bool mayBeWiderThan(std::string_view text, bool leadingBlank, int widthTwips);
-    int asciiAdvance(char c);
+    void insertIntoFullList(const EventRow &row);
+    void noteWidthCandidate(int grid, int column, const EventRow &row);
+    void growColumns();
+    double asciiBound(std::string_view text, bool leadingBlank);
+    double asciiAdvance(char c);
+    void showLost();
     void scheduleRefresh();
     void flushShownTable();
-    void appendToLog(const EventRecord &record);
     void reportLogResult(const FileResult &result);
     void hover(EventGrid *grid, int y);
     void deleteEntry(const QModelIndex &index);
@@ -143,9 +153,21 @@ private:
     int m_pendingTab = -1;
     bool m_messageLinePending = false;
     QTimer *m_refreshTimer = nullptr;
-    std::array<int, 128> m_asciiAdvance{}; // pixels; 0 until measured
-    int m_cellPadding = 0;                 // pixels
+    std::array<double, 128> m_asciiAdvance{}; // pixels; 0 until measured
+    int m_cellPadding = 0;                    // pixels
     QString m_messageLineTag;
+    LogWriter m_log;
+    std::string m_logBatch; // the lines of the batch being taken in
+    LocalTimeCache m_localTime;
+    std::uint64_t m_lostCleared = 0; // the receiver's count at the last Delete
+    // Per level table and column, the ASCII text of this batch whose width
+    // bound is largest; only it is measured exactly at the end of the batch.
+    struct WidthCandidate {
+        double boundPixels = -1;
+        QString text;
+    };
+    std::array<std::array<WidthCandidate, EventRow::kCells>, kLevelCount> m_widthCandidates;
+    std::array<bool, kLevelCount> m_touched{}; // tables that took an event in this batch
 
     QWidget *m_toolbar = nullptr;
     QPushButton *m_viewButton = nullptr, *m_clearButton = nullptr, *m_sendButton = nullptr,
@@ -155,6 +177,7 @@ private:
     std::array<EventGrid *, kLevelCount> m_levelGrids{};
     EventGrid *m_fullList = nullptr;
     QLabel *m_messageLine = nullptr;
+    QLabel *m_lostLabel = nullptr;
     Receiver *m_receiver = nullptr;
     QAction *m_fullListAction = nullptr, *m_tabbedListAction = nullptr;
 };

@@ -1,85 +1,80 @@
 #include "main_window/receiver.h"
 
-#include <QCoreApplication>
-#include <QUdpSocket>
-#include <QVariant>
-
-#ifdef Q_OS_LINUX
-#include <sys/socket.h>
-#endif
+#include <QMetaObject>
+#include <QTimer>
 
 namespace quorvik {
 
-namespace {
-
-constexpr qint64 kMaxDatagram = 65536;
-constexpr int kReceiveBuffer = 16 * 1024 * 1024; // asked of the system
-
-QString senderText(const QHostAddress &address) {
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : address.toString();
+Receiver::Receiver(ReceiverOptions options, QObject *parent)
+    : QObject(parent), m_options(std::move(options)), m_takeTimer(new QTimer(this)) {
+    setObjectName(QStringLiteral("Winsock1"));
+    m_takeTimer->setSingleShot(true);
+    connect(m_takeTimer, &QTimer::timeout, this, &Receiver::handOn);
 }
 
-QString bindFailureReason(const QUdpSocket &socket) {
-    switch (socket.error()) {
-    case QAbstractSocket::SocketAccessError:
-        return QStringLiteral("permission denied");
-    case QAbstractSocket::AddressInUseError:
-        return QStringLiteral("the port is in use by another program");
-    default:
-        return socket.errorString();
-    }
+Receiver::~Receiver() {
+    close(); // the thread ends before this object is gone
 }
-
-} // namespace
-
-Receiver::Receiver(QObject *parent) : QObject(parent), m_socket(new QUdpSocket(this)) {
-    m_socket->setObjectName(QStringLiteral("Winsock1"));
-    connect(m_socket, &QUdpSocket::readyRead, this, &Receiver::drain);
-}
-
-Receiver::~Receiver() = default;
 
 QString Receiver::bind(quint16 port) {
-    if (!m_socket->bind(QHostAddress::Any, port))
+    close();
+    DatagramReceiver::Config config;
+    config.port = port;
+    config.receiveBuffer = m_options.receiveBuffer;
+    config.maxDatagrams = m_options.queueLimit;
+    config.wallClock = m_options.wallClock;
+    config.responder = m_options.responder;
+    config.arrived = [this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_takeTimer->isActive())
+                    m_takeTimer->start(kTakeIntervalMs);
+            },
+            Qt::QueuedConnection);
+    };
+    auto thread = std::make_unique<DatagramReceiver>(std::move(config));
+    const std::string error = thread->start();
+    if (!error.empty())
         return QStringLiteral("Cannot listen on UDP port %1: %2")
             .arg(port)
-            .arg(bindFailureReason(*m_socket));
-    m_socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
-                              QVariant(kReceiveBuffer));
-#ifdef Q_OS_LINUX
-    // Beyond the system's limit only a privileged process may go; try it and
-    // keep what is granted otherwise.
-    const int size = kReceiveBuffer;
-    ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size);
-#endif
+            .arg(QString::fromLocal8Bit(error.c_str()));
+    m_thread = std::move(thread);
     return {};
 }
 
-void Receiver::close() {
-    m_socket->close();
+quint16 Receiver::port() const {
+    return m_thread ? m_thread->port() : 0;
 }
 
-void Receiver::drain() {
-    // Drains everything that waits, so that no datagram is left behind for a
-    // wake-up that may never come. In a flood the window repaints and takes
-    // the operator's input between batches.
-    m_buffer.resize(kMaxDatagram);
-    QList<Datagram> batch;
-    for (;;) {
-        QHostAddress sender;
-        const qint64 read = m_socket->readDatagram(m_buffer.data(), kMaxDatagram, &sender);
-        if (read >= 0)
-            batch.append({QByteArray(m_buffer.constData(), read), senderText(sender)});
-        if (batch.size() == kBatchSize || (read < 0 && !batch.isEmpty())) {
-            emit datagramsReceived(std::exchange(batch, {}));
-            if (read >= 0)
-                QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
-        }
-        if (read < 0)
-            break;
+void Receiver::close() {
+    m_thread.reset();
+    m_takeTimer->stop();
+    m_backlog.clear();
+    m_handedOn = 0;
+}
+
+std::uint64_t Receiver::lost() const {
+    return m_thread ? m_thread->lost() : 0;
+}
+
+void Receiver::handOn() {
+    if (!m_thread)
+        return;
+    if (m_handedOn == m_backlog.size()) {
+        m_backlog = m_thread->take();
+        m_handedOn = 0;
     }
+    const std::size_t end = std::min(m_backlog.size(), m_handedOn + kMaxBatch);
+    if (m_handedOn == end)
+        return;
+    std::vector<Datagram> batch(std::make_move_iterator(m_backlog.begin() + qsizetype(m_handedOn)),
+                                std::make_move_iterator(m_backlog.begin() + qsizetype(end)));
+    m_handedOn = end;
+    // The rest of a backlog after the event loop had its turn; otherwise a
+    // look again after the interval, for what came meanwhile.
+    m_takeTimer->start(m_handedOn < m_backlog.size() ? 0 : kTakeIntervalMs);
+    emit datagramsReceived(batch);
 }
 
 } // namespace quorvik

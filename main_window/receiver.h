@@ -1,50 +1,70 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
+#include "main_window/datagram_receiver.h"
+
 #include <QObject>
 #include <QString>
 
-class QUdpSocket;
+#include <memory>
+#include <vector>
+
+class QTimer;
 
 namespace quorvik {
 
-// One received datagram: its bytes and the sender's address as text
-// ("10.0.0.9"; an IPv4 address mapped into IPv6 is shown as IPv4).
-struct Datagram {
-    QByteArray bytes;
-    QString sender;
+// How the live copy receives; tests force small buffers and queues.
+struct ReceiverOptions {
+    int receiveBuffer = 16 * 1024 * 1024;    // asked of the system
+    std::size_t queueLimit = 1'000'000;      // datagrams (and at most 256 MiB)
+    std::function<std::int64_t()> wallClock; // stamps reads; empty: the system clock
+    // Answers a datagram from the listening socket (an SNMP inform's Response).
+    // Runs on the receiver thread: it must be safe to call from there.
+    DatagramReceiver::Responder responder;
 };
 
-// The UDP receiver of the live copy: owns the socket, binds it, drains it and
-// hands the datagrams on in batches, in arrival order.
+// The UDP receiver of the live copy. Its thread (DatagramReceiver) drains the
+// socket whatever the window does; on the window thread this hands the
+// datagrams on in batches, in arrival order, at most every kTakeIntervalMs
+// so that a flood of single datagrams costs one wake-up of the window per
+// interval. A long backlog goes out in slices of kMaxBatch with the event
+// loop running between them, so the window keeps painting and answering.
 class Receiver : public QObject {
     Q_OBJECT
 
 public:
-    // Datagrams per batch; between full batches the window repaints and takes
-    // the operator's input.
-    static constexpr int kBatchSize = 512;
+    static constexpr int kTakeIntervalMs = 10;
+    static constexpr std::size_t kMaxBatch = 4096;
 
-    explicit Receiver(QObject *parent = nullptr);
+    explicit Receiver(ReceiverOptions options, QObject *parent = nullptr);
     ~Receiver() override;
 
     // Listens on `port` of every local address. Returns the text for the
     // operator when that fails ("Cannot listen on UDP port 162: permission
     // denied"), empty on success.
     QString bind(quint16 port);
+    // The port listened on (the one bound when 0 was asked for); 0 when none.
+    quint16 port() const;
 
     // Stops receiving.
     void close();
 
+    // Datagrams lost since the bind: dropped by the system before they were
+    // read, or by the full queue.
+    std::uint64_t lost() const;
+    // Datagrams read from the socket since the bind (queued or dropped).
+    std::uint64_t readCount() const { return m_thread ? m_thread->readCount() : 0; }
+
 signals:
-    void datagramsReceived(const QList<quorvik::Datagram> &batch);
+    void datagramsReceived(const std::vector<quorvik::Datagram> &batch);
 
 private:
-    void drain();
+    void handOn();
 
-    QUdpSocket *m_socket = nullptr;
-    QByteArray m_buffer;
+    ReceiverOptions m_options;
+    std::unique_ptr<DatagramReceiver> m_thread;
+    QTimer *m_takeTimer = nullptr;
+    std::vector<Datagram> m_backlog; // taken, not yet handed on
+    std::size_t m_handedOn = 0;      // of m_backlog
 };
 
 } // namespace quorvik

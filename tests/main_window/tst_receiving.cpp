@@ -1,0 +1,152 @@
+// The live window on a real socket: a backlog that arrives while the window
+// thread is busy, losses shown and cleared, and the log of a history copy.
+
+#include "form_fixture.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QUdpSocket>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace quorvik;
+using namespace quorvik::testing;
+
+namespace {
+
+// A window listening on a loopback port of its own, with the read-time clock
+// and the receiver's bounds in the test's hands.
+struct LiveWindow {
+    explicit LiveWindow(FormFixture &f, ReceiverOptions options) {
+        QUdpSocket probe;
+        QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
+        port = probe.localPort();
+        probe.close();
+        MainWindowConfig c;
+        c.profilePath = f.configPath();
+        c.defaultLogFile = f.logPath();
+        c.liveLockPath = f.dir.filePath(QStringLiteral("live.lock"));
+        c.udpPort = port;
+        c.boxes = &f.boxes;
+        c.clock = [] { return LocalDateTime{2026, 12, 7, 20, 41, 5}; };
+        c.receiver = std::move(options);
+        form = std::make_unique<MainWindow>(c);
+        QCOMPARE(form->load(), MainWindow::LoadResult::Running);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+    void send(const QByteArray &text) {
+        QCOMPARE(sender.writeDatagram(text, QHostAddress::LocalHost, port), text.size());
+    }
+    // Sends without letting the window thread run; in chunks that the
+    // receiver thread reads before the next, so none is dropped.
+    void sendWhileBusy(int first, int count) {
+        const std::uint64_t before = form->receiver()->readCount();
+        for (int n = 1; n <= count; ++n) {
+            send("$LEVL$:N$MSG$:" + QByteArray::number(first + n - 1));
+            if (n % 500 != 0 && n != count)
+                continue;
+            QDeadlineTimer patience(60'000);
+            while (form->receiver()->readCount() < before + std::uint64_t(n) &&
+                   !patience.hasExpired())
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+
+    quint16 port = 0;
+    QUdpSocket sender;
+    std::unique_ptr<MainWindow> form;
+};
+
+QList<QByteArray> logLines(FormFixture &f) {
+    QList<QByteArray> lines = f.readFile(f.logPath()).split('\n');
+    lines.removeLast(); // after the last line end
+    return lines;
+}
+
+} // namespace
+
+class ReceivingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { qputenv("TZ", "UTC0"); }
+    void backlogWhileBusyArrivesInOrder();
+    void lossesShownAndCleared();
+    void historyCopyLeavesAnExistingLogAlone();
+};
+
+void ReceivingTest::backlogWhileBusyArrivesInOrder() {
+    FormFixture f;
+    std::atomic<std::int64_t> now{1'800'000'000}; // 15.01.2027 08:00:00 UTC
+    ReceiverOptions options;
+    options.wallClock = [&now] { return now.load(); };
+    LiveWindow live(f, options);
+
+    // The test holds the window thread: nothing is taken while they arrive.
+    const int count = 100'000;
+    live.sendWhileBusy(0, count);
+    QCOMPARE(live.form->receiver()->readCount(), std::uint64_t(count));
+    now = 1'800'000'100;
+    QTRY_COMPARE_WITH_TIMEOUT(logLines(f).size(), count + 1, 120'000);
+    const QList<QByteArray> lines = logLines(f);
+    for (int n = 0; n < count; ++n)
+        if (lines[n + 1] != "Note;15.01.2027 08:00:00;127.0.0.1;;;" + QByteArray::number(n) + '\r')
+            QFAIL(qPrintable(QStringLiteral("line %1: %2").arg(n + 1).arg(lines[n + 1])));
+    QCOMPARE(live.form->fullList()->table()->cellText(1, 5), QStringLiteral(" 99999"));
+
+    live.send("$LEVL$:E$MSG$:after");
+    QTRY_COMPARE(live.form->levelGrid(0)->table()->cellText(1, 4), QStringLiteral(" after"));
+    QCOMPARE(live.form->levelGrid(0)->table()->cellText(1, 0),
+             QStringLiteral("15.01.2027 08:01:40"));
+    QVERIFY(live.form->lostLabel()->isHidden());
+}
+
+// A small buffer and a small queue while the window thread is held: what is
+// not logged is counted, and Delete clears the count.
+void ReceivingTest::lossesShownAndCleared() {
+    FormFixture f;
+    ReceiverOptions options;
+    options.receiveBuffer = 4096;
+    options.queueLimit = 1'000;
+    LiveWindow live(f, options);
+    const int sent = 20'000;
+    for (int n = 0; n < sent; ++n)
+        live.send("$LEVL$:I$MSG$:" + QByteArray::number(n));
+    QTRY_COMPARE_WITH_TIMEOUT(logLines(f).size() - 1 + qsizetype(live.form->receiver()->lost()),
+                              sent, 60'000);
+    QTest::qWait(50); // the batch's end shows the count
+    const qsizetype lost = sent - (logLines(f).size() - 1);
+    QVERIFY(lost >= sent - 1'000 - 64);
+    QLabel *label = live.form->lostLabel();
+    QVERIFY(label->isVisible());
+    QCOMPARE(label->text(), QString::number(lost).insert(
+                                qsizetype(QString::number(lost).size() - 3), QLatin1Char(',')) +
+                                QStringLiteral(" lost"));
+    QVERIFY(label->toolTip().contains(QStringLiteral("CAP_NET_ADMIN")));
+
+    QTest::mouseClick(live.form->findChild<QPushButton *>(QStringLiteral("tabclear")),
+                      Qt::LeftButton);
+    QVERIFY(label->isHidden());
+}
+
+// Start-up never opens an existing log: an empty one stays empty in a
+// history copy (which may only read it), a missing one is created.
+void ReceivingTest::historyCopyLeavesAnExistingLogAlone() {
+    {
+        FormFixture f({}, true);
+        QFile(f.logPath()).open(QIODevice::WriteOnly);
+        f.start();
+        QCOMPARE(f.readFile(f.logPath()), QByteArray());
+        QVERIFY(f.boxes.reports.isEmpty());
+    }
+    FormFixture f({}, true);
+    f.start();
+    QCOMPARE(f.readFile(f.logPath()),
+             QByteArray("Level;Date;Processor;Application;Object;Message\r\n"));
+}
+
+QTEST_MAIN(ReceivingTest)
+#include "tst_receiving.moc"
