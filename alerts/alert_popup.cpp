@@ -87,7 +87,9 @@ void AlertPopup::createControls() {
 
     for (int i = 0; i < kFieldCount; ++i) {
         QLabel *caption = plainLabel(QStringLiteral("Label2_%1").arg(i), this);
-        caption->setGeometry(twipsRect(120, kRowTop + kRowStep * i, 972, 252));
+        // Up to the value field, so that "Application" reads whole in the
+        // system sans, which is wider than the 8-point font of the design.
+        caption->setGeometry(twipsRect(120, kRowTop + kRowStep * i, 1080, 252));
         caption->setText(QString::fromLatin1(kCaptions[i]));
 
         QLabel *value = plainLabel(QStringLiteral("m_fieldLabels%1").arg(i), this);

@@ -15,9 +15,11 @@
 #include <QFontMetricsF>
 #include <QLockFile>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -65,6 +67,25 @@ QRect twipsRect(double left, double top, double width, double height) {
                  std::max(1, toPixels(height)));
 }
 
+// The design sizes assume a small dialog font: the system sans at 8.25 point.
+QFont designFont() {
+    QFont font = QApplication::font();
+    font.setPointSizeF(8.25);
+    return font;
+}
+
+// Tabs with two thirds of the style's side padding, so that the seven
+// captions read whole at the design width.
+class CompactTabStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int pixelMetric(PixelMetric metric, const QStyleOption *option,
+                    const QWidget *widget) const override {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? value * 2 / 3 : value;
+    }
+};
+
 // The screens' areas free for windows, the primary screen's first.
 QList<QRect> availableScreenAreas() {
     QList<QRect> areas;
@@ -92,6 +113,7 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
         m_config.clock = systemLocalTime;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quorvik"));
+    setFont(designFont());
     createControls();
     createMenus();
     m_cellPadding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
@@ -138,8 +160,11 @@ void MainWindow::createControls() {
     m_tabStrip = new QTabWidget(client);
     m_tabStrip->setObjectName(QStringLiteral("SSTab1"));
     m_tabStrip->setGeometry(twipsRect(kTabLeft, kTabTop, kTabWidth, kTabHeight));
-    m_tabStrip->setUsesScrollButtons(false); // all seven tabs in one row
-    m_tabStrip->setElideMode(Qt::ElideRight);
+    m_tabStrip->setUsesScrollButtons(false);  // all seven tabs in one row
+    m_tabStrip->setElideMode(Qt::ElideRight); // only where the window is narrower than designed
+    auto *tabStyle = new CompactTabStyle(QStyleFactory::create(QApplication::style()->name()));
+    tabStyle->setParent(m_tabStrip->tabBar());
+    m_tabStrip->tabBar()->setStyle(tabStyle);
     for (int i = 0; i < kLevelCount; ++i) {
         auto *page = new QWidget;
         auto *grid = new EventGrid(EventTable::Kind::LevelTable, page);
@@ -292,6 +317,18 @@ void MainWindow::setUpTables() {
         grid->setColWidth(4, int(levelWidth) - others);
     }
     m_messageColumnWidth = m_levelGrids[0]->colWidth(4);
+
+    // The Level column shows every level name whole.
+    int levelColumn = m_fullList->colWidth(0);
+    for (int i = 0; i <= kLevelCount + 1; ++i) {
+        const std::string_view name = i < kLevelCount    ? levelByIndex(i).name
+                                      : i == kLevelCount ? trapLevel().name
+                                                         : unknownLevel().name;
+        levelColumn = std::max(
+            levelColumn, textWidthTwips(QString::fromLatin1(name.data(), qsizetype(name.size()))) +
+                             kColumnMargin);
+    }
+    m_fullList->setColWidth(0, levelColumn);
 
     const double listWidth = kListWidth - kListLeft + 150;
     m_fullList->setRowHeightTwips(rowHeight);

@@ -61,6 +61,7 @@ private slots:
     void cleanup();
     void firstAlertCreatesPopupWithTexts();
     void designControls();
+    void captionsReadWhole();
     void windowHasNoCloseBoxAndStaysOnTop();
     void secondAlertReusesPopupWithNewerEvent();
     void timerIdleBeforeActivation();
@@ -115,6 +116,22 @@ void AlertPopupTest::designControls() {
     QCOMPARE(popup.okButton()->objectName(), QString("Command1"));
     QCOMPARE(popup.okButton()->text(), QString("OK"));
     QCOMPARE(popup.findChild<QTimer *>("Timer1"), popup.blinkTimer());
+}
+
+void AlertPopupTest::captionsReadWhole() {
+    AlertPopup popup;
+    for (int i = 0; i < AlertPopup::kFieldCount; ++i) {
+        auto *caption = popup.findChild<QLabel *>(QString("Label2_%1").arg(i));
+        QVERIFY2(caption->fontMetrics().horizontalAdvance(caption->text()) <=
+                     caption->contentsRect().width(),
+                 qPrintable(caption->text()));
+    }
+    // QUORVIK_SCREENSHOT=folder keeps a picture of the popup to look at.
+    if (qEnvironmentVariableIsSet("QUORVIK_SCREENSHOT")) {
+        showAlertPopup("Emergency", kFirst);
+        QVERIFY(currentAlertPopup()->grab().save(qEnvironmentVariable("QUORVIK_SCREENSHOT") +
+                                                 "/popup.png"));
+    }
 }
 
 void AlertPopupTest::windowHasNoCloseBoxAndStaysOnTop() {

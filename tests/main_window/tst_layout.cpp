@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 
 using namespace quorvik;
@@ -41,6 +43,7 @@ private slots:
     void buttonsFollowMode_data();
     void buttonsFollowMode();
     void tablesStartWithHeadersAndRows();
+    void captionsReadWholeAtDesignSize();
     void storedGeometryIsApplied();
     void storedGeometryIsKeptOnScreen_data();
     void storedGeometryIsKeptOnScreen();
@@ -225,6 +228,32 @@ void LayoutTest::tablesStartWithHeadersAndRows() {
     QVERIFY(QFile::exists(f.logPath()));
     QCOMPARE(f.readFile(f.logPath()),
              QByteArray("Level;Date;Processor;Application;Object;Message\r\n"));
+}
+
+void LayoutTest::captionsReadWholeAtDesignSize() {
+    FormFixture f;
+    f.start();
+    // A tab bar elides only when the tabs' whole captions don't fit.
+    QTabBar *tabs = f.form->tabStrip()->tabBar();
+    QVERIFY2(tabs->sizeHint().width() <= tabs->width(),
+             qPrintable(QString("%1 > %2").arg(tabs->sizeHint().width()).arg(tabs->width())));
+    // A cell elides when its text and the style's margins are wider than it.
+    EventGrid *full = f.form->fullList();
+    const int margins = 2 * (full->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    for (const char *name : {"Emergency", "Panic", "Critical", "Alert", "Warning", "Information",
+                             "Note", "Trap", "Unknown"})
+        QVERIFY2(full->fontMetrics().horizontalAdvance(name) + margins <= full->columnWidth(0),
+                 name);
+    // QUORVIK_SCREENSHOT=folder keeps a picture of both views to look at.
+    if (qEnvironmentVariableIsSet("QUORVIK_SCREENSHOT")) {
+        const QString folder = qEnvironmentVariable("QUORVIK_SCREENSHOT");
+        f.send("$LEVL$:I$HOST$:srv7$SOURCE$:backup$DEVC$:disk_2$MSG$:quota reached");
+        f.settle();
+        QVERIFY(f.form->grab().save(folder + "/tabbed.png"));
+        f.form->setViewMode(MainWindow::ViewMode::FullList);
+        f.settle();
+        QVERIFY(f.form->grab().save(folder + "/full_list.png"));
+    }
 }
 
 void LayoutTest::storedGeometryIsApplied() {
