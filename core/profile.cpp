@@ -1,61 +1,15 @@
 #include "core/profile.h"
 
-#include <filesystem>
-#include <optional>
-#include <vector>
+#include "core/text_rules.h"
+
+#include <algorithm>
+#include <utility>
 
 namespace quorvik {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t";
-
-std::string_view trimBlanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    const std::size_t last = text.find_last_not_of(kBlanks);
-    return text.substr(first, last - first + 1);
-}
-
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
-// One line of the file: its text without the line end, and the whole line
-// with it, so that untouched lines are written back byte for byte.
-struct Line {
-    std::string_view text;
-    std::string_view raw;
-};
-
-std::vector<Line> splitLines(std::string_view content) {
-    std::vector<Line> lines;
-    std::size_t start = 0;
-    while (start < content.size()) {
-        std::size_t end = content.find('\n', start);
-        end = end == std::string_view::npos ? content.size() : end + 1;
-        std::string_view raw = content.substr(start, end - start);
-        std::string_view text = raw;
-        if (!text.empty() && text.back() == '\n')
-            text.remove_suffix(1);
-        if (!text.empty() && text.back() == '\r')
-            text.remove_suffix(1);
-        lines.push_back({text, raw});
-        start = end;
-    }
-    return lines;
-}
+constexpr std::string_view kCrLf = "\r\n", kLf = "\n", kCr = "\r";
 
 // The name of a section line "[name]", or nullopt for any other line.
 std::optional<std::string_view> sectionName(std::string_view line) {
@@ -77,38 +31,19 @@ std::optional<std::size_t> equalsSign(std::string_view line) {
     return at;
 }
 
-bool isKeyLine(std::string_view line, std::string_view key) {
+std::optional<std::string_view> keyName(std::string_view line) {
     const std::optional<std::size_t> at = equalsSign(line);
-    return at && equalsIgnoringCase(trimBlanks(line.substr(0, *at)), key);
+    if (!at)
+        return std::nullopt;
+    return trimBlanks(line.substr(0, *at));
 }
 
-// Where a key sits in the lines: the index of its line, or of the line after
-// which a new key goes, or nothing when the section is missing.
-struct KeyPlace {
-    std::optional<std::size_t> keyLine;
-    std::optional<std::size_t> lastLineOfSection;
-};
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
-KeyPlace findKey(const std::vector<Line> &lines, std::string_view section, std::string_view key) {
-    KeyPlace place;
-    bool inSection = false;
-    bool inFirstSection = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (const auto name = sectionName(lines[i].text)) {
-            inSection = equalsIgnoringCase(*name, section);
-            inFirstSection = inSection && !place.lastLineOfSection;
-            if (inFirstSection)
-                place.lastLineOfSection = i;
-            continue;
-        }
-        if (inSection && isKeyLine(lines[i].text, key)) {
-            place.keyLine = i;
-            return place;
-        }
-        if (inFirstSection && !trimBlanks(lines[i].text).empty())
-            place.lastLineOfSection = i;
-    }
-    return place;
+std::string_view toLineBreak(std::string_view text) {
+    return text.substr(0, text.find_first_of("\r\n"));
 }
 
 std::string_view unquote(std::string_view value) {
@@ -118,81 +53,166 @@ std::string_view unquote(std::string_view value) {
     return value;
 }
 
-std::string_view lineEndOf(std::string_view content) {
-    const std::size_t lf = content.find('\n');
-    if (lf != std::string_view::npos && (lf == 0 || content[lf - 1] != '\r'))
-        return "\n";
-    return "\r\n";
-}
-
-std::string_view withoutLineBreaks(std::string_view value) {
-    return value.substr(0, value.find_first_of("\r\n"));
-}
-
-std::string joinLines(const std::vector<std::string> &lines) {
-    std::string result;
-    for (const std::string &line : lines)
-        result += line;
-    return result;
-}
-
 } // namespace
 
-std::string readProfileString(std::string_view content, std::string_view section,
-                              std::string_view key, std::string_view defaultValue,
-                              std::size_t bufferSize) {
-    const std::vector<Line> lines = splitLines(content);
-    const KeyPlace place = findKey(lines, section, key);
+std::size_t Profile::NameHash::operator()(std::string_view name) const {
+    std::size_t hash = 1469598103934665603ull;
+    for (const char c : name)
+        hash = (hash ^ static_cast<unsigned char>(lower(c))) * 1099511628211ull;
+    return hash;
+}
+
+bool Profile::NameEqual::operator()(std::string_view a, std::string_view b) const {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+Profile::Profile() = default;
+Profile::Profile(Profile &&) noexcept = default;
+Profile &Profile::operator=(Profile &&) noexcept = default;
+Profile::~Profile() = default;
+
+// The lines and the index point into the storage, so a copy parses the text
+// anew; that reproduces the same lines, index and line ending.
+Profile::Profile(const Profile &other) : Profile(parse(other.rawText())) {}
+
+Profile &Profile::operator=(const Profile &other) {
+    if (this != &other)
+        *this = parse(other.rawText());
+    return *this;
+}
+
+Profile Profile::parse(std::string_view text) {
+    Profile profile;
+    profile.m_source = std::make_unique<std::string>(text);
+    const std::string_view source = *profile.m_source;
+    bool endSeen = false;
+    Section *current = nullptr;
+    bool firstOccurrence = false;
+    for (std::size_t start = 0; start < source.size();) {
+        const std::size_t stop = std::min(source.find_first_of("\r\n", start), source.size());
+        std::string_view end;
+        if (stop < source.size())
+            end = source.compare(stop, 2, kCrLf) == 0 ? kCrLf : source[stop] == '\n' ? kLf : kCr;
+        if (!end.empty() && !std::exchange(endSeen, true))
+            profile.m_lineEnd = end;
+        const std::string_view line = source.substr(start, stop - start);
+        const auto at = profile.m_lines.insert(profile.m_lines.end(), Line{line, end, {}});
+        start = stop + end.size();
+
+        if (const auto name = sectionName(line)) {
+            const auto [entry, isNew] = profile.m_sections.try_emplace(*name);
+            current = &entry->second;
+            firstOccurrence = isNew;
+            if (isNew)
+                current->lastLine = at;
+            continue;
+        }
+        if (!current)
+            continue;
+        if (const auto key = keyName(line))
+            current->keys.try_emplace(*key, at);
+        if (firstOccurrence && !trimBlanks(line).empty())
+            current->lastLine = at;
+    }
+    return profile;
+}
+
+const Profile::Lines::iterator *Profile::findKey(std::string_view section,
+                                                 std::string_view key) const {
+    const auto found = m_sections.find(section);
+    if (found == m_sections.end())
+        return nullptr;
+    const auto line = found->second.keys.find(key);
+    return line == found->second.keys.end() ? nullptr : &line->second;
+}
+
+std::string Profile::value(std::string_view section, std::string_view key,
+                           std::string_view defaultValue, std::size_t bufferSize) const {
     std::string_view value = defaultValue;
-    if (place.keyLine) {
-        const std::string_view line = lines[*place.keyLine].text;
-        value = unquote(trimBlanks(line.substr(*equalsSign(line) + 1)));
+    if (const Lines::iterator *line = findKey(section, key)) {
+        const std::string_view text = (*line)->text;
+        value = unquote(trimBlanks(text.substr(*equalsSign(text) + 1)));
     }
     const std::size_t limit = bufferSize == 0 ? 0 : bufferSize - 1;
     return std::string(value.substr(0, limit));
 }
 
-std::string writeProfileString(std::string_view content, std::string_view section,
-                               std::string_view key, std::string_view value) {
-    const std::string_view lineEnd = lineEndOf(content);
-    value = withoutLineBreaks(value);
-    const std::vector<Line> lines = splitLines(content);
-    const KeyPlace place = findKey(lines, section, key);
-    std::vector<std::string> out;
-    for (const Line &line : lines)
-        out.emplace_back(line.raw);
-    // A last line without its line end gets one; a lone CR there is the
-    // start of a CR LF and only needs its LF.
-    if (!out.empty() && out.back().back() != '\n')
-        out.back() += out.back().back() == '\r' ? std::string_view("\n") : lineEnd;
-    const std::string keyLine = std::string(key) + "=" + std::string(value) + std::string(lineEnd);
-    if (place.keyLine) {
-        const std::string_view old = lines[*place.keyLine].text;
-        std::string &target = out[*place.keyLine];
-        target = std::string(old.substr(0, *equalsSign(old) + 1)) + std::string(value) +
-                 target.substr(old.size());
-    } else if (place.lastLineOfSection) {
-        out.insert(out.begin() + static_cast<std::ptrdiff_t>(*place.lastLineOfSection + 1),
-                   keyLine);
-    } else {
-        out.push_back("[" + std::string(section) + "]" + std::string(lineEnd));
-        out.push_back(keyLine);
+bool Profile::contains(std::string_view section, std::string_view key) const {
+    return findKey(section, key) != nullptr;
+}
+
+void Profile::completeLastLine() {
+    if (m_lines.empty())
+        return;
+    std::string_view &end = m_lines.back().end;
+    if (end.empty() || (end == kCr && m_lineEnd == kCrLf))
+        end = m_lineEnd;
+}
+
+Profile::Lines::iterator Profile::insertLine(Lines::iterator before, std::string text) {
+    if (before == m_lines.end())
+        completeLastLine();
+    const auto line = m_lines.insert(before, Line{{}, m_lineEnd, std::move(text)});
+    line->text = line->own;
+    return line;
+}
+
+void Profile::setValue(std::string_view section, std::string_view key, std::string_view value) {
+    section = toLineBreak(section);
+    key = toLineBreak(key);
+    value = toLineBreak(value);
+    auto found = m_sections.find(section);
+    if (found != m_sections.end()) {
+        const auto keyLine = found->second.keys.find(key);
+        if (keyLine != found->second.keys.end()) {
+            // The index names the key by a view into the line: index it anew.
+            const Lines::iterator line = keyLine->second;
+            std::string text(line->text.substr(0, *equalsSign(line->text) + 1));
+            text += value;
+            found->second.keys.erase(keyLine);
+            line->own = std::move(text);
+            line->text = line->own;
+            found->second.keys.try_emplace(*keyName(line->text), line);
+            return;
+        }
     }
-    return joinLines(out);
+    if (found == m_sections.end()) {
+        const auto header = insertLine(m_lines.end(), "[" + std::string(section) + "]");
+        found = m_sections.try_emplace(*sectionName(header->text)).first;
+        found->second.lastLine = header;
+    }
+    Section &target = found->second;
+    const auto line =
+        insertLine(std::next(target.lastLine), std::string(key) + "=" + std::string(value));
+    target.lastLine = line;
+    if (const auto name = keyName(line->text))
+        target.keys.try_emplace(*name, line);
 }
 
-std::string readProfileFile(const std::string &path, std::string_view section, std::string_view key,
-                            std::string_view defaultValue, std::size_t bufferSize) {
-    const std::optional<std::string> content = readTextFile(path);
-    return readProfileString(content.value_or(std::string()), section, key, defaultValue,
-                             bufferSize);
+std::string Profile::rawText() const {
+    std::string result;
+    for (const Line &line : m_lines) {
+        result += line.text;
+        result += line.end;
+    }
+    return result;
 }
 
-FileResult writeProfileFile(const std::string &path, std::string_view section, std::string_view key,
-                            std::string_view value) {
-    return updateTextFile(path, [&](const std::string &content) {
-        return writeProfileString(content, section, key, value);
-    });
+std::string Profile::text() const {
+    std::string result = rawText();
+    if (!m_lines.empty()) {
+        const std::string_view end = m_lines.back().end;
+        if (end.empty())
+            result += m_lineEnd;
+        else if (end == kCr && m_lineEnd == kCrLf)
+            result += kLf;
+    }
+    return result;
 }
 
 } // namespace quorvik

@@ -1,6 +1,6 @@
 #include "core/settings.h"
 
-#include "core/profile.h"
+#include "core/text_rules.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,18 +13,7 @@ namespace quorvik {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t";
 constexpr std::string_view kNone = "*none";
-
-std::string_view skipBlanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    return first == std::string_view::npos ? std::string_view{} : text.substr(first);
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    text = skipBlanks(text);
-    return text.substr(0, text.find_last_not_of(kBlanks) + 1);
-}
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -80,10 +69,9 @@ std::optional<std::uint64_t> hexValue(std::string_view digits) {
     return value;
 }
 
-int intSetting(std::string_view content, std::string_view key, std::string_view fallback,
+int intSetting(const Profile &profile, std::string_view key, std::string_view fallback,
                std::size_t bufferSize = 256) {
-    return roundHalfEven(
-        leadingNumber(readProfileString(content, "Global", key, fallback, bufferSize)));
+    return roundHalfEven(leadingNumber(profile.value("Global", key, fallback, bufferSize)));
 }
 
 std::string levelKey(char prefix, int index) {
@@ -94,11 +82,7 @@ std::string levelKey(char prefix, int index) {
 
 double leadingNumber(std::string_view text) {
     text = skipBlanks(text);
-    bool negative = false;
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
+    const bool negative = takeSign(text);
     bool hasDigit = false;
     const std::size_t length = decimalLength(text, hasDigit);
     if (!hasDigit)
@@ -126,11 +110,7 @@ std::optional<Colour> parseColour(std::string_view text) {
             return std::nullopt;
         return static_cast<Colour>(*value);
     }
-    bool negative = false;
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
+    const bool negative = takeSign(text);
     bool hasDigit = false;
     if (text.empty() || decimalLength(text, hasDigit) != text.size() || !hasDigit)
         return std::nullopt;
@@ -142,18 +122,18 @@ std::optional<Colour> parseColour(std::string_view text) {
     return static_cast<Colour>(static_cast<std::int64_t>(value));
 }
 
-Settings settingsFromProfile(std::string_view content, std::string_view defaultLogFile) {
+Settings settingsFromProfile(const Profile &profile, std::string_view defaultLogFile) {
     Settings settings;
-    settings.popupLevel = intSetting(content, "Popuplevel", "4", 10);
-    settings.logFile = readProfileString(content, "Global", "Logfile", defaultLogFile);
+    settings.popupLevel = intSetting(profile, "Popuplevel", "4", 10);
+    settings.logFile = profile.value("Global", "Logfile", defaultLogFile);
     if (settings.logFile.empty()) // an empty value names no file: use the default
         settings.logFile = std::string(defaultLogFile);
-    settings.maxLines = std::max(2, intSetting(content, "MaxLines", "1000"));
-    settings.startTab = std::clamp(intSetting(content, "StartTab", "3"), 0, kLevelCount - 1);
-    settings.startInFullList = readProfileString(content, "Global", "IniGrid", "0") != "0";
+    settings.maxLines = std::max(2, intSetting(profile, "MaxLines", "1000"));
+    settings.startTab = std::clamp(intSetting(profile, "StartTab", "3"), 0, kLevelCount - 1);
+    settings.startInFullList = profile.value("Global", "IniGrid", "0") != "0";
     for (int i = 0; i < kLevelCount; ++i) {
-        settings.levelSounds[i] = readProfileString(content, "Sound", levelKey('S', i), "");
-        const std::string colour = readProfileString(content, "Color", levelKey('C', i), kNone);
+        settings.levelSounds[i] = profile.value("Sound", levelKey('S', i), "");
+        const std::string colour = profile.value("Color", levelKey('C', i), kNone);
         if (colour == kNone)
             continue;
         if (const std::optional<Colour> value = parseColour(colour))
@@ -162,20 +142,19 @@ Settings settingsFromProfile(std::string_view content, std::string_view defaultL
     return settings;
 }
 
-WindowGeometry geometryFromProfile(std::string_view content, const WindowGeometry &current) {
-    const auto read = [content](std::string_view key, long fallback) -> long {
-        return intSetting(content, key, std::to_string(fallback));
+WindowGeometry geometryFromProfile(const Profile &profile, const WindowGeometry &current) {
+    const auto read = [&profile](std::string_view key, long fallback) -> long {
+        return intSetting(profile, key, std::to_string(fallback));
     };
     return {read("WinTop", current.top), read("WinLeft", current.left),
             read("WinHeight", current.height), read("WinWidth", current.width)};
 }
 
-std::string writeGeometry(std::string_view content, const WindowGeometry &geometry) {
-    std::string result =
-        writeProfileString(content, "Global", "WinTop", std::to_string(geometry.top));
-    result = writeProfileString(result, "Global", "WinLeft", std::to_string(geometry.left));
-    result = writeProfileString(result, "Global", "WinHeight", std::to_string(geometry.height));
-    return writeProfileString(result, "Global", "WinWidth", std::to_string(geometry.width));
+void writeGeometry(Profile &profile, const WindowGeometry &geometry) {
+    profile.setValue("Global", "WinTop", std::to_string(geometry.top));
+    profile.setValue("Global", "WinLeft", std::to_string(geometry.left));
+    profile.setValue("Global", "WinHeight", std::to_string(geometry.height));
+    profile.setValue("Global", "WinWidth", std::to_string(geometry.width));
 }
 
 } // namespace quorvik

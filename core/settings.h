@@ -1,6 +1,7 @@
 #pragma once
 
 #include "level.h"
+#include "profile.h"
 
 #include <array>
 #include <optional>
@@ -41,15 +42,15 @@ int roundHalfEven(double value);
 // text that is not a number.
 std::optional<Colour> parseColour(std::string_view text);
 
-// All settings from the configuration file's content. Values the program
+// All settings from the configuration file. Values the program
 // can't use are bounded: MaxLines below 2 counts as 2, StartTab is bounded to
 // 0..6, a colour that isn't a number keeps its built-in value.
-Settings settingsFromProfile(std::string_view content, std::string_view defaultLogFile);
+Settings settingsFromProfile(const Profile &profile, std::string_view defaultLogFile);
 
 // The stored geometry, each key defaulting to the matching value of `current`.
-WindowGeometry geometryFromProfile(std::string_view content, const WindowGeometry &current);
+WindowGeometry geometryFromProfile(const Profile &profile, const WindowGeometry &current);
 
-// `content` with WinTop, WinLeft, WinHeight and WinWidth set to `geometry`.
-std::string writeGeometry(std::string_view content, const WindowGeometry &geometry);
+// Sets WinTop, WinLeft, WinHeight and WinWidth to `geometry`.
+void writeGeometry(Profile &profile, const WindowGeometry &geometry);
 
 } // namespace quorvik

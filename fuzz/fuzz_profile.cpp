@@ -51,13 +51,13 @@ bool sameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-void checkSettings(std::string_view content) {
-    const Settings settings = settingsFromProfile(content, "/log");
+void checkSettings(const Profile &profile) {
+    const Settings settings = settingsFromProfile(profile, "/log");
     FUZZ_CHECK(settings.maxLines >= 2);
     FUZZ_CHECK(settings.startTab >= 0 && settings.startTab < kLevelCount);
     for (const std::string &sound : settings.levelSounds)
         FUZZ_CHECK(sound.size() <= 255);
-    geometryFromProfile(content, {});
+    geometryFromProfile(profile, {});
 }
 
 } // namespace
@@ -72,15 +72,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::size_t buffer = input.ConsumeIntegralInRange<std::size_t>(0, 300);
     const std::string content = input.ConsumeRemainingBytesAsString();
 
-    const std::string read = readProfileString(content, section, key, "default", buffer);
+    const Profile profile = Profile::parse(content);
+    const std::string read = profile.value(section, key, "default", buffer);
     FUZZ_CHECK(read.size() < std::max<std::size_t>(buffer, 1));
-    checkSettings(content);
+    checkSettings(profile);
 
-    const std::string before = readProfileString(content, otherSection, otherKey, "\x01");
-    const std::string after = writeProfileString(content, section, key, written);
-    FUZZ_CHECK(readProfileString(after, section, key, "\x01") == written);
+    const std::string before = profile.value(otherSection, otherKey, "\x01");
+    Profile changed = profile;
+    changed.setValue(section, key, written);
+    const std::string after = changed.text();
+    // The changed profile and its rendered text read alike.
+    const Profile reread = Profile::parse(after);
+    FUZZ_CHECK(changed.value(section, key, "\x01") == written);
+    FUZZ_CHECK(reread.value(section, key, "\x01") == written);
     if (!sameName(section, otherSection) || !sameName(key, otherKey))
-        FUZZ_CHECK(readProfileString(after, otherSection, otherKey, "\x01") == before);
-    FUZZ_CHECK(writeProfileString(after, section, key, written) == after);
+        FUZZ_CHECK(reread.value(otherSection, otherKey, "\x01") == before);
+    Profile again = reread;
+    again.setValue(section, key, written);
+    FUZZ_CHECK(again.text() == after);
     return 0;
 }

@@ -277,7 +277,7 @@ MainWindow::LoadResult MainWindow::load() {
     setMessageLine(QStringLiteral(" "));
     m_messageLineTag = QStringLiteral(" ");
 
-    const std::string profile = m_profile.content();
+    const Profile profile = Profile::parse(m_profile.content());
     setSettings(settingsFromProfile(profile, m_config.defaultLogFile.toStdString()));
     setUpTables();
     if (!m_config.historyMode)
@@ -354,7 +354,7 @@ void MainWindow::takeDatagrams(const std::vector<Datagram> &batch) {
     finishBatch();
 }
 
-void MainWindow::applyStoredGeometry(const std::string &profile) {
+void MainWindow::applyStoredGeometry(const Profile &profile) {
     const QRect frame = frameGeometry();
     const WindowGeometry current{toTwips(frame.top()), toTwips(frame.left()),
                                  toTwips(frame.height()), toTwips(frame.width())};
@@ -718,8 +718,11 @@ void MainWindow::storeGeometry() {
     const QRect frame = frameGeometry();
     const WindowGeometry geometry{toTwips(frame.top()), toTwips(frame.left()),
                                   toTwips(frame.height()), toTwips(frame.width())};
-    const QString error =
-        m_profile.update([&](std::string old) { return writeGeometry(old, geometry); });
+    const QString error = m_profile.update([&](const std::string &old) {
+        Profile profile = Profile::parse(old);
+        writeGeometry(profile, geometry);
+        return profile.text();
+    });
     if (!error.isEmpty() && !m_systemQuit)
         m_config.boxes->report(this, QStringLiteral("Quorvik"),
                                QStringLiteral("Cannot save the window position in %1: %2")

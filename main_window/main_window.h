@@ -114,7 +114,7 @@ private:
     void createMenus();
     void setUpTables();
     void bindSocket();
-    void applyStoredGeometry(const std::string &profile);
+    void applyStoredGeometry(const Profile &profile);
     void resizeToOuter(const QSize &outer);
     void takeDatagrams(const std::vector<Datagram> &batch);
     void takeEvent(std::string_view text, std::string_view sender, const LocalDateTime &now);

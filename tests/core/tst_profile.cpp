@@ -1,5 +1,6 @@
 #include "core/profile.h"
 #include "core/settings.h"
+#include "profile_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 using namespace quorvik;
+using quorvik::testing::setProfileKey;
 
 namespace {
 
@@ -89,6 +91,8 @@ void TestProfile::read_data() {
     QTest::newRow("CR LF without final line end")
         << QByteArray("[G]\r\nA=1\r\nK=2") << QByteArray("G") << QByteArray("K") << 256
         << QByteArray("2");
+    QTest::newRow("CR-only line ends") << QByteArray("[G]\rA=1\rK=2\r") << QByteArray("G")
+                                       << QByteArray("K") << 256 << QByteArray("2");
     QTest::newRow("key of another section") << QByteArray("[A]\nK=1\n[B]\nX=2\n") << QByteArray("B")
                                             << QByteArray("K") << 256 << QByteArray("dflt");
     QTest::newRow("key before any section") << QByteArray("K=1\n[G]\n") << QByteArray("G")
@@ -113,7 +117,8 @@ void TestProfile::read() {
     QFETCH(QByteArray, section);
     QFETCH(QByteArray, key);
     QFETCH(int, buffer);
-    QTEST(bytes(readProfileString(str(content), str(section), str(key), "dflt", buffer)), "value");
+    QTEST(bytes(Profile::parse(str(content)).value(str(section), str(key), "dflt", buffer)),
+          "value");
 }
 
 void TestProfile::write_data() {
@@ -145,8 +150,14 @@ void TestProfile::write_data() {
         << QByteArray("[G]\r\nK=1") << QByteArray("G") << QByteArray("K") << QByteArray("22")
         << QByteArray("[G]\r\nK=22\r\n");
     QTest::newRow("last line ends in a lone CR")
-        << QByteArray("[G]\r\nA=1\r\n[C\r") << QByteArray("c") << QByteArray("K")
-        << QByteArray("v") << QByteArray("[G]\r\nA=1\r\n[C\r\nK=v\r\n");
+        << QByteArray("[G]\r\nA=1\r\n[C\r") << QByteArray("c") << QByteArray("K") << QByteArray("v")
+        << QByteArray("[G]\r\nA=1\r\n[C\r\nK=v\r\n");
+    QTest::newRow("CR-only file stays CR-only")
+        << QByteArray("[G]\rA=1\r[H]\rB=2") << QByteArray("G") << QByteArray("K") << QByteArray("v")
+        << QByteArray("[G]\rA=1\rK=v\r[H]\rB=2\r");
+    QTest::newRow("new section in a CR-only file")
+        << QByteArray("[H]\rB=2\r") << QByteArray("Global") << QByteArray("WinTop")
+        << QByteArray("5") << QByteArray("[H]\rB=2\r[Global]\rWinTop=5\r");
     QTest::newRow("line break in value is dropped")
         << QByteArray() << QByteArray("G") << QByteArray("K") << QByteArray("a\r\nX=1")
         << QByteArray("[G]\r\nK=a\r\n");
@@ -157,11 +168,13 @@ void TestProfile::write() {
     QFETCH(QByteArray, section);
     QFETCH(QByteArray, key);
     QFETCH(QByteArray, value);
-    const std::string after = writeProfileString(str(before), str(section), str(key), str(value));
+    Profile profile = Profile::parse(str(before));
+    profile.setValue(str(section), str(key), str(value));
+    const std::string after = profile.text();
     QTEST(bytes(after), "after");
     // What was written reads back.
     const std::string written = str(value).substr(0, str(value).find_first_of("\r\n"));
-    QCOMPARE(bytes(readProfileString(after, str(section), str(key), "<none>")), bytes(written));
+    QCOMPARE(bytes(Profile::parse(after).value(str(section), str(key), "<none>")), bytes(written));
 }
 
 void TestProfile::leadingNumber_data() {
@@ -265,7 +278,7 @@ void TestProfile::settings_data() {
 
 void TestProfile::settings() {
     QFETCH(QByteArray, content);
-    const Settings s = settingsFromProfile(str(content), "/var/x.log");
+    const Settings s = settingsFromProfile(Profile::parse(str(content)), "/var/x.log");
     QTEST(s.popupLevel, "popupLevel");
     QTEST(s.maxLines, "maxLines");
     QTEST(s.startTab, "startTab");
@@ -276,40 +289,45 @@ void TestProfile::settings() {
 void TestProfile::settingsDefaults() {
     const std::string content = "[Sound]\nS1=/snd/a.wav\nS2=\n[Global]\nLogfile=/l/q.log\n"
                                 "[Color]\nC0=&HFF00\nC6=16\n";
-    const Settings s = settingsFromProfile(content, "/var/x.log");
+    const Settings s = settingsFromProfile(Profile::parse(content), "/var/x.log");
     QCOMPARE(bytes(s.logFile), QByteArray("/l/q.log"));
     QCOMPARE(bytes(s.levelSounds[1]), QByteArray("/snd/a.wav"));
     QVERIFY(s.levelSounds[2].empty());
     QVERIFY(s.levelSounds[0].empty());
     const LevelColours expected = {0xFF00, 8421631, 33023, 65535, 16776960, 8454016, 16};
     QVERIFY(s.levelColours == expected);
-    QCOMPARE(bytes(settingsFromProfile("", "/var/x.log").logFile), QByteArray("/var/x.log"));
-    QCOMPARE(bytes(settingsFromProfile("[Global]\nLogfile=  \n", "/var/x.log").logFile),
-             QByteArray("/var/x.log")); // an empty value names no file
+    QCOMPARE(bytes(settingsFromProfile(Profile::parse(""), "/var/x.log").logFile),
+             QByteArray("/var/x.log"));
+    QCOMPARE(
+        bytes(settingsFromProfile(Profile::parse("[Global]\nLogfile=  \n"), "/var/x.log").logFile),
+        QByteArray("/var/x.log")); // an empty value names no file
 }
 
 void TestProfile::geometry() {
     const WindowGeometry current{1, 2, 3, 4};
     const std::string content = "[Global]\nWinLeft=150.5\nWinWidth=9000px\n";
-    const WindowGeometry read = geometryFromProfile(content, current);
+    const WindowGeometry read = geometryFromProfile(Profile::parse(content), current);
     QCOMPARE(read.top, 1L);
     QCOMPARE(read.left, 150L);
     QCOMPARE(read.height, 3L);
     QCOMPARE(read.width, 9000L);
-    const std::string written = writeGeometry("[Sound]\nS0=a\n", {-15, 30, 4500, 6000});
-    const WindowGeometry back = geometryFromProfile(written, current);
+    Profile written = Profile::parse("[Sound]\nS0=a\n");
+    writeGeometry(written, {-15, 30, 4500, 6000});
+    const WindowGeometry back = geometryFromProfile(Profile::parse(written.text()), current);
     QCOMPARE(back.top, -15L);
     QCOMPARE(back.left, 30L);
     QCOMPARE(back.height, 4500L);
     QCOMPARE(back.width, 6000L);
-    QCOMPARE(bytes(readProfileString(written, "Sound", "S0", "")), QByteArray("a"));
+    QCOMPARE(bytes(written.value("Sound", "S0", "")), QByteArray("a"));
 }
 
 void TestProfile::missingFileGivesDefaults() {
     QTemporaryDir dir;
     const std::string path = dir.filePath("quorvik.cfg").toStdString();
-    QCOMPARE(bytes(readProfileFile(path, "Global", "MaxLines", "1000")), QByteArray("1000"));
-    QVERIFY(writeProfileFile(path, "Global", "WinTop", "120").ok());
+    QCOMPARE(
+        bytes(Profile::parse(readTextFile(path).value_or("")).value("Global", "MaxLines", "1000")),
+        QByteArray("1000"));
+    QVERIFY(setProfileKey(path, "Global", "WinTop", "120").ok());
     QCOMPARE(fileContent(dir.filePath("quorvik.cfg")), QByteArray("[Global]\r\nWinTop=120\r\n"));
 }
 
@@ -323,9 +341,9 @@ void TestProfile::writersKeepEachOthersKeys() {
         f.write("# kept\n[Global]\nMaxLines=50\n[Other]\nX=1\n");
     }
     // A live copy stores its geometry, then a history copy its own.
-    QVERIFY(writeProfileFile(path, "Global", "WinTop", "100").ok());
-    QVERIFY(writeProfileFile(path, "Color", "C0", "255").ok());
-    QVERIFY(writeProfileFile(path, "Global", "WinTop", "200").ok());
+    QVERIFY(setProfileKey(path, "Global", "WinTop", "100").ok());
+    QVERIFY(setProfileKey(path, "Color", "C0", "255").ok());
+    QVERIFY(setProfileKey(path, "Global", "WinTop", "200").ok());
     QCOMPARE(
         fileContent(file),
         QByteArray("# kept\n[Global]\nMaxLines=50\nWinTop=200\n[Other]\nX=1\n[Color]\nC0=255\n"));
@@ -335,7 +353,7 @@ void TestProfile::writersKeepEachOthersKeys() {
 void TestProfile::writeIntoMissingFolderFails() {
     QTemporaryDir dir;
     const std::string path = dir.filePath("nope/quorvik.cfg").toStdString();
-    const FileResult result = writeProfileFile(path, "Global", "K", "v");
+    const FileResult result = setProfileKey(path, "Global", "K", "v");
     QCOMPARE(bytes(result.error), QByteArray("No such file or directory"));
 }
 
@@ -350,7 +368,7 @@ void TestProfile::unreadableFileIsLeftAlone() {
         f.write("[Global]\nA=1\n");
     }
     QVERIFY(QFile::setPermissions(file, QFileDevice::WriteOwner));
-    QVERIFY(!writeProfileFile(file.toStdString(), "Global", "K", "v").ok());
+    QVERIFY(!setProfileKey(file.toStdString(), "Global", "K", "v").ok());
     QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     QCOMPARE(fileContent(file), QByteArray("[Global]\nA=1\n"));
 }

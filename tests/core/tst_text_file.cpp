@@ -1,4 +1,5 @@
 #include "core/profile.h"
+#include "profile_file.h"
 #include "tests/unprivileged.h"
 
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 using namespace quorvik;
+using quorvik::testing::setProfileKey;
 using quorvik::testing::Unprivileged;
 
 namespace {
@@ -52,7 +54,7 @@ void TestTextFile::linkIsWrittenThrough() {
     const QString link = dir.filePath("config/quorvik.cfg");
     putFile(target, "[Global]\nMaxLines=50\n");
     QVERIFY(QFile::link("../shared/quorvik.cfg", link));
-    QVERIFY(writeProfileFile(link.toStdString(), "Global", "WinTop", "120").ok());
+    QVERIFY(setProfileKey(link.toStdString(), "Global", "WinTop", "120").ok());
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(fileContent(target), QByteArray("[Global]\nMaxLines=50\nWinTop=120\n"));
     // The temporary file lived beside the target, and went.
@@ -64,7 +66,7 @@ void TestTextFile::linkIsWrittenThrough() {
     // A link to a file that doesn't exist yet creates the target.
     const QString dangling = dir.filePath("config/new.cfg");
     QVERIFY(QFile::link(dir.filePath("shared/new.cfg"), dangling));
-    QVERIFY(writeProfileFile(dangling.toStdString(), "Global", "WinTop", "1").ok());
+    QVERIFY(setProfileKey(dangling.toStdString(), "Global", "WinTop", "1").ok());
     QVERIFY(QFileInfo(dangling).isSymLink());
     QCOMPARE(fileContent(dir.filePath("shared/new.cfg")), QByteArray("[Global]\r\nWinTop=1\r\n"));
 }
@@ -79,7 +81,7 @@ void TestTextFile::readOnlyFileIsNotReplaced() {
     FileResult result;
     {
         Unprivileged asUser;
-        result = writeProfileFile(path.toStdString(), "Global", "WinTop", "120");
+        result = setProfileKey(path.toStdString(), "Global", "WinTop", "120");
     }
     QCOMPARE(QByteArray::fromStdString(result.error), QByteArray("Permission denied"));
     QCOMPARE(fileContent(path), QByteArray("[Global]\nWinTop=5\n"));
@@ -95,7 +97,7 @@ void TestTextFile::ownerAndModeAreKept() {
     const QByteArray name = QFile::encodeName(path);
     QVERIFY(::chown(name.constData(), 65534, 65534) == 0);
     QVERIFY(::chmod(name.constData(), 0640) == 0);
-    QVERIFY(writeProfileFile(path.toStdString(), "Global", "WinTop", "120").ok());
+    QVERIFY(setProfileKey(path.toStdString(), "Global", "WinTop", "120").ok());
     QCOMPARE(fileContent(path), QByteArray("[Global]\nWinTop=120\n"));
     const struct stat info = statOf(path);
     QCOMPARE(info.st_uid, uid_t(65534));

@@ -24,7 +24,7 @@ QPushButton *button(MainWindow &form, const char *name) {
     return form.findChild<QPushButton *>(QString::fromLatin1(name));
 }
 std::string configValue(const FormFixture &f, const char *key) {
-    return readProfileString(f.readFile(f.configPath()).toStdString(), "Global", key, "<none>");
+    return Profile::parse(f.readFile(f.configPath()).toStdString()).value("Global", key, "<none>");
 }
 
 } // namespace

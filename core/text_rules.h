@@ -1,0 +1,45 @@
+#pragma once
+
+// Small text rules shared by the parsers of the core.
+
+#include <string>
+#include <string_view>
+
+namespace quorvik {
+
+inline constexpr std::string_view kBlanks = " \t";
+
+// `text` without its leading blanks and tabs.
+inline std::string_view skipBlanks(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    return first == std::string_view::npos ? std::string_view{} : text.substr(first);
+}
+
+// `text` without its surrounding blanks and tabs.
+inline std::string_view trimBlanks(std::string_view text) {
+    text = skipBlanks(text);
+    return text.substr(0, text.find_last_not_of(kBlanks) + 1);
+}
+
+// `text` with A-Z as a-z; other bytes unchanged.
+inline std::string lowerAscii(std::string_view text) {
+    std::string result(text);
+    for (char &c : result)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return result;
+}
+
+// Removes a leading "+" or "-" from `text`; true when it was "-".
+inline bool takeSign(std::string_view &text) {
+    if (text.empty() || (text.front() != '-' && text.front() != '+'))
+        return false;
+    const bool negative = text.front() == '-';
+    text.remove_prefix(1);
+    return negative;
+}
+
+// The system's words for an error number ("Permission denied").
+std::string errorText(int error);
+
+} // namespace quorvik
