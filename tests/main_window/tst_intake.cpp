@@ -114,6 +114,10 @@ void IntakeTest::messageLineShowsNewestMessage() {
     f.send("$LEVL$:I$MSG$:disk full");
     QCOMPARE(f.form->messageLine()->text(), QStringLiteral("Actual Message: disk full"));
     QCOMPARE(f.form->messageLineTag(), QStringLiteral("Actual Message: disk full"));
+    // A sender can't reorder what is read; the log keeps the bytes.
+    f.send("$LEVL$:I$MSG$:\u202Edesrever");
+    QCOMPARE(f.form->messageLine()->text(), QStringLiteral("Actual Message: [U+202E]desrever"));
+    QVERIFY(f.readFile(f.logPath()).endsWith("\u202Edesrever\r\n"));
 }
 
 void IntakeTest::tabFollowsEveryMessage() {
