@@ -1,5 +1,6 @@
 #include "alerts/alert_popup.h"
 
+#include "core/units.h"
 #include "core/visible_text.h"
 
 #include <QCloseEvent>
@@ -19,15 +20,8 @@ namespace quorvik {
 
 namespace {
 
-// The window's layout is given in twips; the screen has 15 twips per pixel.
-constexpr int kTwipsPerPixel = 15;
-
-int pixels(int twips) {
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
-
 QRect twipsRect(int left, int top, int width, int height) {
-    return {pixels(left), pixels(top), pixels(width), pixels(height)};
+    return {toPixels(left), toPixels(top), toPixels(width), toPixels(height)};
 }
 
 constexpr int kClientWidth = 5115;
@@ -65,7 +59,7 @@ AlertPopup::AlertPopup(QWidget *parent)
     setObjectName(QStringLiteral("popup"));
     setWindowTitle(QStringLiteral("Quorvik Event"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
+    setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
     QFont textFont = font();
     textFont.setPointSizeF(8.25);
     textFont.setBold(true);

@@ -50,15 +50,6 @@ double decimalValue(std::string_view digits) {
     return value;
 }
 
-// Nearest whole number, halves to the even neighbour.
-double roundToEven(double value) {
-    const double below = std::floor(value);
-    const double fraction = value - below;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0.0))
-        return below + 1.0;
-    return below;
-}
-
 std::optional<std::uint64_t> hexValue(std::string_view digits) {
     if (digits.empty())
         return std::nullopt;
@@ -89,17 +80,6 @@ double leadingNumber(std::string_view text) {
         return 0.0;
     const double value = decimalValue(text.substr(0, length));
     return negative ? -value : value;
-}
-
-int roundHalfEven(double value) {
-    if (std::isnan(value))
-        return 0;
-    const double rounded = roundToEven(value);
-    if (rounded >= static_cast<double>(INT_MAX))
-        return INT_MAX;
-    if (rounded <= static_cast<double>(INT_MIN))
-        return INT_MIN;
-    return static_cast<int>(rounded);
 }
 
 std::optional<Colour> parseColour(std::string_view text) {

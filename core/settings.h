@@ -2,6 +2,7 @@
 
 #include "level.h"
 #include "profile.h"
+#include "units.h"
 
 #include <array>
 #include <optional>
@@ -34,9 +35,6 @@ struct WindowGeometry {
 // optional sign, digits and one decimal point; the rest is ignored; no
 // number gives 0. "1230abc" gives 1230.
 double leadingNumber(std::string_view text);
-// Rounds to the nearest whole number, halves to even, saturating at the
-// bounds of int.
-int roundHalfEven(double value);
 // Strict conversion of a colour text: decimal or "&H" hexadecimal with
 // optional surrounding blanks, rounded to a whole number; nullopt for any
 // text that is not a number.

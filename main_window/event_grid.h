@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/units.h"
 #include "main_window/event_table.h"
 
 #include <QTableView>
@@ -7,15 +8,6 @@
 #include <vector>
 
 namespace quorvik {
-
-// Twips: 15 to the device-independent pixel.
-inline constexpr int kTwipsPerPixel = 15;
-inline int toPixels(double twips) {
-    return int(twips / kTwipsPerPixel + 0.5);
-}
-inline int toTwips(int pixels) {
-    return pixels * kTwipsPerPixel;
-}
 
 // The view of one EventTable, with the grid control's operations the window
 // needs: column widths and row heights in twips, row count, and the pointer

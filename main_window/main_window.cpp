@@ -49,11 +49,6 @@ QString fullListTip() {
     return QStringLiteral("show messages by level");
 }
 
-// Rounds to the nearest whole number, halves to even.
-int roundEven(double value) {
-    return int(std::nearbyint(value));
-}
-
 // 1234567 as "1,234,567", whatever the locale.
 QString withThousands(std::uint64_t value) {
     QString digits = QString::number(value);
@@ -307,7 +302,7 @@ void MainWindow::setUpTables() {
         rowHeight = textHeight + 50;
 
     const double levelWidth = kGridWidth - kGridLeft + 150;
-    const int levelRows = roundEven(double(kGridHeight) / rowHeight);
+    const int levelRows = roundHalfEven(double(kGridHeight) / rowHeight);
     for (EventGrid *grid : m_levelGrids) {
         grid->setRowHeightTwips(rowHeight);
         grid->table()->setRows(levelRows);
@@ -332,7 +327,7 @@ void MainWindow::setUpTables() {
 
     const double listWidth = kListWidth - kListLeft + 150;
     m_fullList->setRowHeightTwips(rowHeight);
-    m_fullList->table()->setRows(roundEven(double(kListHeight) / rowHeight));
+    m_fullList->table()->setRows(roundHalfEven(double(kListHeight) / rowHeight));
     int others = 0;
     for (int c = 0; c < 5; ++c)
         others += m_fullList->colWidth(c);
@@ -639,7 +634,7 @@ void MainWindow::layoutControls() {
     m_messageLine->resize(std::max(1, toPixels(A)), m_messageLine->height());
     m_fullList->resize(std::max(1, toPixels(A)), std::max(1, toPixels(B)));
     const float listRow = float(m_fullList->rowHeightTwips());
-    const int listRows = roundEven(float(m_fullList->heightTwips()) / listRow + 1.0f);
+    const int listRows = roundHalfEven(float(m_fullList->heightTwips()) / listRow + 1.0f);
     if (m_fullList->table()->rows() < listRows)
         m_fullList->table()->setRows(listRows);
     m_tabStrip->resize(std::max(1, toPixels(A)), std::max(1, toPixels(B)));
@@ -652,7 +647,7 @@ void MainWindow::layoutControls() {
         grid->setGeometry(std::max(0, inset.x()), std::max(0, inset.y()), std::max(1, toPixels(A)),
                           std::max(1, toPixels(B)));
         const int rows =
-            roundEven(float(grid->heightTwips()) / float(grid->rowHeightTwips()) + 1.0f);
+            roundHalfEven(float(grid->heightTwips()) / float(grid->rowHeightTwips()) + 1.0f);
         if (grid->table()->rows() < rows)
             grid->table()->setRows(rows);
     }
