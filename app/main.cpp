@@ -4,14 +4,17 @@
 #include "about/about_box.h"
 #include "main_window/main_window.h"
 #include "messaging/send_message_dialog.h"
+#include "snmp/net_snmp_decoder.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
 #include <csignal>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -68,6 +71,16 @@ QString liveLockPath() {
     return dir + QStringLiteral("/quorvik-live.lock");
 }
 
+// The MIB modules that come with the program: beside it in a build tree,
+// under share/ when installed.
+std::string ownMibDirectory() {
+    const QString programDir = QCoreApplication::applicationDirPath();
+    QString dir = programDir + QStringLiteral("/mibs");
+    if (!QFileInfo(dir).isDir())
+        dir = programDir + QStringLiteral("/../share/quorvik/mibs");
+    return QFile::encodeName(QDir::cleanPath(dir)).toStdString();
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -81,6 +94,16 @@ int main(int argc, char *argv[]) {
     config.profilePath = quorvik::defaultProfilePath();
     config.defaultLogFile = defaultLogFile();
     config.liveLockPath = liveLockPath();
+
+    // Live copies decode SNMP messages; the MIBs load in the background.
+    std::unique_ptr<quorvik::NetSnmpDecoder> trapDecoder;
+    if (!config.historyMode)
+        trapDecoder = std::make_unique<quorvik::NetSnmpDecoder>(ownMibDirectory());
+    config.trapDecoder = trapDecoder.get();
+    if (quorvik::NetSnmpDecoder *decoder = trapDecoder.get())
+        config.receiver.responder = [decoder](std::string_view datagram) {
+            return decoder->informResponse(datagram); // thread-safe
+        };
 
     quorvik::MainWindow window(config);
     if (window.load() == quorvik::MainWindow::LoadResult::Refused)

@@ -463,7 +463,10 @@ void MainWindow::processMessage(std::string_view text, const QString &senderAddr
 
 void MainWindow::takeEvent(std::string_view text, std::string_view sender,
                            const LocalDateTime &now) {
-    const EventRecord record = parseEventMessage(text, sender, now);
+    EventRecord record = parseEventMessage(text, sender, now);
+    if (record.message.empty() && m_config.trapDecoder &&
+        text.find(kSysDescrMarker) == std::string_view::npos)
+        record.message = m_config.trapDecoder->describe(text);
     const Level &level = *record.level;
     m_pendingTab = level.index;
 

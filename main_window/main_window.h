@@ -8,6 +8,7 @@
 #include "main_window/profile_store.h"
 #include "main_window/receiver.h"
 #include "main_window/seams.h"
+#include "snmp/trap_decoder.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -36,6 +37,9 @@ struct MainWindowConfig {
     ProcessStarter *processes = nullptr;
     Clock clock;              // empty: the system clock
     ReceiverOptions receiver; // buffer, queue, read-time clock, responder
+    // Names SNMP messages that carry no sysDescr; none: they get an empty
+    // text. (Informs are answered through the receiver's responder.)
+    TrapDecoder *trapDecoder = nullptr;
 };
 
 // The main window: the level tables on tabs or the full list, the button

@@ -53,13 +53,15 @@ Version versionOf(u_char *data, std::size_t size, std::size_t &messageLength) {
     return Version::None;
 }
 
-std::optional<Message> parseCommunityMessage(u_char *data, std::size_t messageLength) {
+// `onlyCommand`, when not 0, skips the parse of every other kind of PDU.
+std::optional<Message> parseCommunityMessage(u_char *data, std::size_t messageLength,
+                                             int onlyCommand = 0) {
     u_char community[COMMUNITY_MAX_LEN];
     std::size_t communityLength = sizeof community;
     std::size_t length = messageLength;
     long version = -1;
     u_char *pduStart = snmp_comstr_parse(data, &length, community, &communityLength, &version);
-    if (pduStart == nullptr)
+    if (pduStart == nullptr || (onlyCommand != 0 && *pduStart != onlyCommand))
         return std::nullopt;
     Message message;
     message.pdu.reset(snmp_pdu_create(0));
@@ -318,6 +320,12 @@ std::string describePdu(const netsnmp_pdu &pdu) {
     return text;
 }
 
+// Every SNMP message is a BER sequence; tagged texts end here at once.
+bool mayBeSnmp(std::string_view datagram) {
+    return datagram.size() >= 2 &&
+           static_cast<u_char>(datagram[0]) == (ASN_SEQUENCE | ASN_CONSTRUCTOR);
+}
+
 } // namespace
 
 NetSnmpDecoder::NetSnmpDecoder(std::string ownMibDirectory)
@@ -357,6 +365,8 @@ std::chrono::milliseconds NetSnmpDecoder::mibLoadTime() {
 }
 
 std::string NetSnmpDecoder::describe(std::string_view datagram) {
+    if (!mayBeSnmp(datagram))
+        return {};
     m_loaded.wait();
     const std::lock_guard lock(m_mutex);
     std::vector<u_char> data(datagram.begin(), datagram.end());
@@ -374,13 +384,16 @@ std::string NetSnmpDecoder::describe(std::string_view datagram) {
 }
 
 std::optional<std::string> NetSnmpDecoder::informResponse(std::string_view datagram) {
+    if (!mayBeSnmp(datagram))
+        return std::nullopt;
     m_loaded.wait();
     const std::lock_guard lock(m_mutex);
     std::vector<u_char> data(datagram.begin(), datagram.end());
     std::size_t messageLength = 0;
     if (versionOf(data.data(), data.size(), messageLength) != Version::Community)
         return std::nullopt;
-    const std::optional<Message> message = parseCommunityMessage(data.data(), messageLength);
+    const std::optional<Message> message =
+        parseCommunityMessage(data.data(), messageLength, SNMP_MSG_INFORM);
     if (!message || message->pdu->version != SNMP_VERSION_2c ||
         message->pdu->command != SNMP_MSG_INFORM || message->pdu->errstat != 0 ||
         message->pdu->errindex != 0)

@@ -325,9 +325,11 @@ public:
                QString::fromLocal8Bit(process->readAllStandardOutput());
     }
 
-    // Runs net-snmp's snmptrap with `arguments` (MIB loading off, its state in
-    // this environment). Empty when it sent the trap, else what went wrong.
-    QString snmptrap(const QStringList &arguments) const {
+    // Runs net-snmp's snmptrap (or `program`, e.g. snmpinform) with
+    // `arguments` (MIB loading off, its state in this environment). Empty when
+    // it succeeded, else what went wrong.
+    QString snmptrap(const QStringList &arguments,
+                     const QString &program = QStringLiteral("snmptrap")) const {
         QProcess sender;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("MIBS"), QString());
@@ -335,13 +337,12 @@ public:
         env.insert(QStringLiteral("SNMPCONFPATH"), snmpDir());
         sender.setProcessEnvironment(env);
         sender.setProcessChannelMode(QProcess::MergedChannels);
-        sender.start(QStringLiteral("snmptrap"),
-                     QStringList{QStringLiteral("-m"), QString()} + arguments);
+        sender.start(program, QStringList{QStringLiteral("-m"), QString()} + arguments);
         if (!sender.waitForStarted(10000))
-            return QStringLiteral("snmptrap could not be started (Debian package snmp)");
+            return program + QStringLiteral(" could not be started (Debian package snmp)");
         if (!sender.waitForFinished(15000) || sender.exitStatus() != QProcess::NormalExit ||
             sender.exitCode() != 0)
-            return QStringLiteral("snmptrap failed: ") + QString::fromLocal8Bit(sender.readAll());
+            return program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(sender.readAll());
         return {};
     }
 

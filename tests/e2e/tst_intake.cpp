@@ -1,6 +1,7 @@
 // Real datagrams into the real program: tagged texts from a UDP socket of the
-// test and SNMP traps from net-snmp's snmptrap reach port 162, and every one
-// becomes exactly one line of the log file, checked byte for byte.
+// test and SNMP traps and informs from net-snmp's snmptrap and snmpinform
+// reach port 162, and every one becomes exactly one line of the log file,
+// checked byte for byte.
 #include "quorvik_process.h"
 
 #include <QtTest>
@@ -193,9 +194,80 @@ private slots:
         QTest::newRow("v2c, sysDescr taken unchanged")
             << v2c + QStringList{sysDescr, s, QStringLiteral("port_7 down; _flap_")}
             << QByteArray("Trap;{DATE};127.0.0.1;;;port_7 down; _flap_\r\n");
+        // Without sysDescr the message names the trap and its bindings.
+        const QStringList v2cTrap = v2c.mid(0, 6);
+        const QStringList v1Generic = {v1[0],
+                                       v1[1],
+                                       v1[2],
+                                       v1[3],
+                                       target,
+                                       QStringLiteral("1.3.6.1.4.1.8072.3.2.10"),
+                                       QStringLiteral("192.0.2.1")};
+        const QStringList linkDownBindings = {
+            QStringLiteral("1.3.6.1.2.1.2.2.1.1.2"), i, QStringLiteral("2"),
+            QStringLiteral("1.3.6.1.2.1.2.2.1.7.2"), i, QStringLiteral("1"),
+            QStringLiteral("1.3.6.1.2.1.2.2.1.8.2"), i, QStringLiteral("2")};
         QTest::newRow("v2c without sysDescr")
             << v2c + QStringList{sysName, s, QStringLiteral("edge-7")}
-            << QByteArray("Trap;{DATE};127.0.0.1;;;\r\n");
+            << QByteArray("Trap;{DATE};127.0.0.1;;;"
+                          "NET-SNMP-EXAMPLES-MIB::netSnmpExampleHeartbeatNotification "
+                          "sysName.0=\"edge-7\"\r\n");
+        QTest::newRow("v2c linkDown")
+            << v2cTrap + QStringList{QStringLiteral("1.3.6.1.6.3.1.1.5.3")} + linkDownBindings
+            << QByteArray("Trap;{DATE};127.0.0.1;;;IF-MIB::linkDown ifIndex.2=2 "
+                          "ifAdminStatus.2=up ifOperStatus.2=down\r\n");
+        QTest::newRow("v1 linkDown")
+            << v1Generic + QStringList{QStringLiteral("2"), QStringLiteral("0"), QString()} +
+                   linkDownBindings
+            << QByteArray("Trap;{DATE};127.0.0.1;;;IF-MIB::linkDown "
+                          "enterprise=NET-SNMP-TC::linux generic=2 agent=192.0.2.1 ifIndex.2=2 "
+                          "ifAdminStatus.2=up ifOperStatus.2=down\r\n");
+        QTest::newRow("v2c coldStart")
+            << v2cTrap + QStringList{QStringLiteral("1.3.6.1.6.3.1.1.5.1")}
+            << QByteArray("Trap;{DATE};127.0.0.1;;;SNMPv2-MIB::coldStart\r\n");
+        QTest::newRow("v1 coldStart")
+            << v1Generic + QStringList{QStringLiteral("0"), QStringLiteral("0"), QString()}
+            << QByteArray("Trap;{DATE};127.0.0.1;;;SNMPv2-MIB::coldStart "
+                          "enterprise=NET-SNMP-TC::linux generic=0 agent=192.0.2.1\r\n");
+        QTest::newRow("v2c unknown enterprise trap")
+            << v2cTrap + QStringList{QStringLiteral("1.3.6.1.4.1.99999.0.7"),
+                                     QStringLiteral("1.3.6.1.4.1.99999.1.0"), s,
+                                     QStringLiteral("fan 2")}
+            << QByteArray("Trap;{DATE};127.0.0.1;;;1.3.6.1.4.1.99999.0.7 "
+                          "1.3.6.1.4.1.99999.1.0=\"fan 2\"\r\n");
+        QTest::newRow("v1 unknown enterprise trap")
+            << QStringList{v1[0],
+                           v1[1],
+                           v1[2],
+                           v1[3],
+                           target,
+                           QStringLiteral("1.3.6.1.4.1.99999"),
+                           QStringLiteral("192.0.2.1"),
+                           QStringLiteral("6"),
+                           QStringLiteral("7"),
+                           QString()}
+            << QByteArray("Trap;{DATE};127.0.0.1;;;1.3.6.1.4.1.99999.0.7 "
+                          "enterprise=1.3.6.1.4.1.99999 specific=7 agent=192.0.2.1\r\n");
+    }
+
+    // An inform is answered: snmpinform, which tries once, succeeds, and the
+    // inform makes exactly one row and one log line.
+    void snmpInformIsAcknowledged() {
+        const QByteArray before = m_env->log();
+        const QDateTime from = QDateTime::currentDateTime();
+        const QString sent = m_env->snmptrap(
+            {QStringLiteral("-v"), QStringLiteral("2c"), QStringLiteral("-c"),
+             QStringLiteral("public"), QStringLiteral("-r"), QStringLiteral("0"),
+             QStringLiteral("-t"), QStringLiteral("10"), QStringLiteral("127.0.0.1:162"), QString(),
+             QStringLiteral("1.3.6.1.6.3.1.1.5.1")},
+            QStringLiteral("snmpinform"));
+        QVERIFY2(sent.isEmpty(), qPrintable(sent));
+        QByteArray line;
+        QVERIFY(awaitOneLine(before, &line));
+        const QString diff =
+            e2e::compareLogLine(line, "Trap;{DATE};127.0.0.1;;;SNMPv2-MIB::coldStart\r\n", from,
+                                QDateTime::currentDateTime());
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));
     }
 
     void snmpTraps() {
