@@ -102,13 +102,17 @@ std::optional<Colour> parseColour(std::string_view text) {
     return static_cast<Colour>(static_cast<std::int64_t>(value));
 }
 
+int rowLimitFromText(std::string_view text) {
+    return std::max(2, roundHalfEven(leadingNumber(text)));
+}
+
 Settings settingsFromProfile(const Profile &profile, std::string_view defaultLogFile) {
     Settings settings;
     settings.popupLevel = intSetting(profile, "Popuplevel", "4", 10);
     settings.logFile = profile.value("Global", "Logfile", defaultLogFile);
     if (settings.logFile.empty()) // an empty value names no file: use the default
         settings.logFile = std::string(defaultLogFile);
-    settings.maxLines = std::max(2, intSetting(profile, "MaxLines", "1000"));
+    settings.maxLines = rowLimitFromText(profile.value("Global", "MaxLines", "1000"));
     settings.startTab = std::clamp(intSetting(profile, "StartTab", "3"), 0, kLevelCount - 1);
     settings.startInFullList = profile.value("Global", "IniGrid", "0") != "0";
     for (int i = 0; i < kLevelCount; ++i) {
@@ -135,6 +139,26 @@ void writeGeometry(Profile &profile, const WindowGeometry &geometry) {
     profile.setValue("Global", "WinLeft", std::to_string(geometry.left));
     profile.setValue("Global", "WinHeight", std::to_string(geometry.height));
     profile.setValue("Global", "WinWidth", std::to_string(geometry.width));
+}
+
+void writeSettings(Profile &profile, const SettingsChanges &changes) {
+    if (changes.colours)
+        for (int i = 0; i < kLevelCount; ++i)
+            profile.setValue("Color", levelKey('C', i),
+                             std::to_string((*changes.colours)[std::size_t(i)]));
+    if (changes.popupLevel)
+        profile.setValue("Global", "Popuplevel", std::to_string(*changes.popupLevel));
+    if (changes.sounds)
+        for (int i = 0; i < kLevelCount; ++i)
+            profile.setValue("Sound", levelKey('S', i), (*changes.sounds)[std::size_t(i)]);
+    if (changes.logFile)
+        profile.setValue("Global", "Logfile", *changes.logFile);
+    if (changes.maxLinesText)
+        profile.setValue("Global", "MaxLines", *changes.maxLinesText);
+    if (changes.startInFullList)
+        profile.setValue("Global", "IniGrid", *changes.startInFullList ? "1" : "0");
+    if (changes.startTab)
+        profile.setValue("Global", "StartTab", std::to_string(*changes.startTab));
 }
 
 } // namespace quorvik

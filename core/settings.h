@@ -39,6 +39,9 @@ double leadingNumber(std::string_view text);
 // optional surrounding blanks, rounded to a whole number; nullopt for any
 // text that is not a number.
 std::optional<Colour> parseColour(std::string_view text);
+// The row limit a MaxLines text stands for: its leading number rounded,
+// at least 2 (a table keeps its header and one row), at most INT_MAX.
+int rowLimitFromText(std::string_view text);
 
 // All settings from the configuration file. Values the program
 // can't use are bounded: MaxLines below 2 counts as 2, StartTab is bounded to
@@ -50,5 +53,21 @@ WindowGeometry geometryFromProfile(const Profile &profile, const WindowGeometry 
 
 // Sets WinTop, WinLeft, WinHeight and WinWidth to `geometry`.
 void writeGeometry(Profile &profile, const WindowGeometry &geometry);
+
+// The keys one Apply of the options writes. A group that is not set leaves
+// its keys as they are.
+struct SettingsChanges {
+    std::optional<LevelColours> colours;                        // Color C0..C6
+    std::optional<int> popupLevel;                              // Global Popuplevel
+    std::optional<std::array<std::string, kLevelCount>> sounds; // Sound S0..S6, empty: none
+    std::optional<std::string> logFile;                         // Global Logfile
+    std::optional<std::string> maxLinesText;                    // Global MaxLines, as typed
+    std::optional<bool> startInFullList;                        // Global IniGrid "1" / "0"
+    std::optional<int> startTab;                                // Global StartTab
+};
+
+// Sets the changed keys, in the order colours, popup level, sounds, log
+// file, row limit, start view, start tab.
+void writeSettings(Profile &profile, const SettingsChanges &changes);
 
 } // namespace quorvik

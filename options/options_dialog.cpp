@@ -1,0 +1,382 @@
+#include "options/options_dialog.h"
+
+#include "alerts/sound.h"
+#include "core/log_file.h"
+#include "core/profile.h"
+#include "main_window/event_grid.h"
+#include "main_window/profile_store.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include <algorithm>
+
+namespace quorvik {
+
+namespace {
+
+const QString kNoSound = QStringLiteral("no sound");
+// The tab strip's own coordinates include its row of tabs; a page begins
+// below it.
+constexpr int kTabRowTwips = 360;
+
+QString levelName(int index) {
+    const std::string_view name = levelByIndex(index).name;
+    return QString::fromLatin1(name.data(), qsizetype(name.size()));
+}
+
+QString fromLocal(const std::string &text) {
+    return QString::fromLocal8Bit(text.c_str());
+}
+
+std::string toLocal(const QString &text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+Colour fromQColor(const QColor &colour) {
+    return Colour(colour.red()) | Colour(colour.green()) << 8 | Colour(colour.blue()) << 16;
+}
+
+// Places `widget` at (left, top) with the given size, all in twips; a zero
+// size keeps the widget's own.
+template <typename W> W *place(W *widget, int left, int top, int width = 0, int height = 0) {
+    widget->move(toPixels(left), toPixels(top));
+    if (width > 0 && height > 0)
+        widget->setFixedSize(toPixels(width), toPixels(height));
+    else if (width > 0)
+        widget->setFixedWidth(toPixels(width));
+    else
+        widget->adjustSize();
+    return widget;
+}
+
+QLabel *label(QWidget *parent, const QString &text, int left, int top) {
+    return place(new QLabel(text, parent), left, top);
+}
+
+QGroupBox *frame(QWidget *parent, const char *name, const QString &caption, int left, int top,
+                 int width, int height) {
+    auto *box = new QGroupBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    return place(box, left, top - kTabRowTwips, width, height);
+}
+
+QPushButton *button(QWidget *parent, const QString &name, const QString &caption, int left, int top,
+                    int width, int height) {
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return place(b, left, top, width, height);
+}
+
+QString indexedName(const char *name, int index) {
+    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
+}
+
+} // namespace
+
+OptionsDialog::OptionsDialog(OptionsConfig config)
+    : QDialog(config.mainWindow, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                     Qt::WindowCloseButtonHint),
+      m_config(std::move(config)) {
+    setObjectName(QStringLiteral("frmOptions"));
+    setWindowTitle(QStringLiteral("Quorvik Optionen"));
+    setModal(false);
+    setFixedSize(toPixels(6150), toPixels(4920));
+
+    m_tabs = place(new QTabWidget(this), 120, 240, 5892, 4092);
+    m_tabs->setObjectName(QStringLiteral("SSTab1"));
+    m_tabs->addTab(createGlobalTab(), QStringLiteral("Global"));
+    m_tabs->addTab(createSoundsTab(), QStringLiteral("Sounds"));
+    m_tabs->addTab(createColoursTab(), QStringLiteral("Colors"));
+
+    QPushButton *ok =
+        button(this, QStringLiteral("cmdOK"), QStringLiteral("OK"), 2520, 4455, 1095, 375);
+    QPushButton *cancel =
+        button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"), 3720, 4455, 1095, 375);
+    QPushButton *applyButton =
+        button(this, QStringLiteral("cmdApply"), QStringLiteral("Apply"), 4920, 4440, 1095, 375);
+    connect(ok, &QPushButton::clicked, this, [this] {
+        apply();
+        accept();
+    });
+    // Escape and the close box reject as Cancel does.
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(this, &QDialog::rejected, this, &OptionsDialog::clearMarks);
+    connect(applyButton, &QPushButton::clicked, this, &OptionsDialog::apply);
+
+    fill();
+}
+
+OptionsDialog *OptionsDialog::open(QPointer<OptionsDialog> &dialog, const OptionsConfig &config) {
+    if (!dialog) {
+        dialog = new OptionsDialog(config);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    return dialog;
+}
+
+QWidget *OptionsDialog::createGlobalTab() {
+    auto *page = new QWidget;
+
+    QGroupBox *frame1 = frame(page, "Frame1", QStringLiteral("Start with"), 240, 480, 2412, 972);
+    const std::array<QString, 2> views{QStringLiteral("Tabbed List"), QStringLiteral("Full List")};
+    for (int i = 0; i < 2; ++i) {
+        m_startschirm[std::size_t(i)] =
+            place(new QRadioButton(views[std::size_t(i)], frame1), 240, 240 + 360 * i);
+        m_startschirm[std::size_t(i)]->setObjectName(indexedName("startschirm", i));
+    }
+
+    QGroupBox *frame2 =
+        frame(page, "Frame2", QStringLiteral("show window immediately on"), 240, 1440, 2412, 2532);
+    for (int i = 0; i < int(m_maximi.size()); ++i) {
+        const QString caption = i == 0 ? QStringLiteral("never") : levelName(i - 1);
+        auto *option = place(new QRadioButton(caption, frame2), 240, 360 + 240 * i);
+        option->setObjectName(indexedName("maximi", i));
+        connect(option, &QRadioButton::clicked, this, [this] { m_popupLevelChanged = true; });
+        m_maximi[std::size_t(i)] = option;
+    }
+
+    QGroupBox *history = frame(page, "History", QStringLiteral("History"), 2760, 480, 3012, 972);
+    m_namHistory = place(new QLabel(QStringLiteral("vexnor.log"), history), 120, 240, 2724, 372);
+    m_namHistory->setObjectName(QStringLiteral("namHistory"));
+    QPushButton *select =
+        button(history, QStringLiteral("Command1"), QStringLiteral("Select"), 120, 600, 732, 312);
+    connect(select, &QPushButton::clicked, this, &OptionsDialog::chooseLogFile);
+
+    QGroupBox *frame3 = frame(page, "Frame3", QString(), 2760, 1440, 3012, 2532);
+    label(frame3, QStringLiteral("Max. Lines per Tab"), 120, 240);
+    m_mAnzZeilen = place(new QLineEdit(QStringLiteral("1000"), frame3), 1560, 240, 852, 288);
+    m_mAnzZeilen->setObjectName(QStringLiteral("mAnzZeilen"));
+    label(frame3, QStringLiteral("Start with Tab"), 120, 840);
+    m_combo1 = place(new QComboBox(frame3), 1560, 840, 1332);
+    m_combo1->setObjectName(QStringLiteral("Combo1"));
+    for (int i = 0; i < kLevelCount; ++i)
+        m_combo1->addItem(levelName(i));
+    return page;
+}
+
+QWidget *OptionsDialog::createSoundsTab() {
+    auto *page = new QWidget;
+    const int top0 = 720 - kTabRowTwips;
+    label(page, QStringLiteral("Level"), 240, top0);
+    label(page, QStringLiteral("Sound"), 1560, top0);
+    for (int i = 0; i < kLevelCount; ++i) {
+        const int top = 1200 + 360 * i - kTabRowTwips;
+        label(page, levelName(i), 240, top);
+        QLabel *name = place(new QLabel(kNoSound, page), 1560, top, 2200, 252);
+        name->setObjectName(indexedName("soundname", i));
+        m_soundname[std::size_t(i)] = name;
+        QPushButton *choose =
+            button(page, indexedName("csound", i), QStringLiteral("new"), 4200, top, 492, 252);
+        choose->setToolTip(QStringLiteral("Click to choose new soundfile"));
+        QPushButton *none =
+            button(page, indexedName("killsound", i), QStringLiteral("no"), 4800, top, 372, 252);
+        QPushButton *test =
+            button(page, indexedName("testsound", i), QStringLiteral("Test"), 5280, top, 492, 252);
+        connect(choose, &QPushButton::clicked, this, [this, i] { chooseSound(i); });
+        connect(none, &QPushButton::clicked, this, [this, i] {
+            m_soundsChanged = true;
+            showSound(i, QString());
+        });
+        connect(test, &QPushButton::clicked, this, [this, i] {
+            const QString &path = m_shownSounds[std::size_t(i)];
+            if (!path.isEmpty() && m_config.sounds)
+                m_config.sounds->play(path);
+        });
+    }
+    return page;
+}
+
+QWidget *OptionsDialog::createColoursTab() {
+    auto *page = new QWidget;
+    const int top0 = 720 - kTabRowTwips;
+    label(page, QStringLiteral("Level"), 1560, top0);
+    label(page, QStringLiteral("Color"), 3480, top0);
+    for (int i = 0; i < kLevelCount; ++i) {
+        const int top = 1080 + 360 * i - kTabRowTwips;
+        label(page, levelName(i), 1560, top);
+        QLabel *swatch = place(new QLabel(page), 3480, top, 492, 252);
+        swatch->setObjectName(indexedName("Picture1", i));
+        swatch->setToolTip(QStringLiteral("Click to choose new color"));
+        swatch->setFrameShape(QFrame::Box);
+        swatch->setAutoFillBackground(true);
+        swatch->installEventFilter(this);
+        m_picture1[std::size_t(i)] = swatch;
+    }
+    label(page, QStringLiteral("Click on color to change"), 1560, 3600 - kTabRowTwips);
+    return page;
+}
+
+// The controls show the settings in force; values the controls can't show
+// are bounded to what they can.
+void OptionsDialog::fill() {
+    const Settings settings = m_config.currentSettings();
+    const LevelColours builtIn = defaultLevelColours();
+    for (int i = 0; i < kLevelCount; ++i) {
+        const Colour colour = settings.levelColours[std::size_t(i)];
+        showColour(i, colour <= 0xFFFFFF ? colour : builtIn[std::size_t(i)]);
+        showSound(i, fromLocal(settings.levelSounds[std::size_t(i)]));
+    }
+    m_maximi[std::size_t(std::clamp(settings.popupLevel, 0, int(m_maximi.size()) - 1))]->setChecked(
+        true);
+    m_mAnzZeilen->setText(QString::number(settings.maxLines));
+    m_shownLogFile = fromLocal(settings.logFile);
+    m_namHistory->setText(m_shownLogFile);
+    m_tabs->setCurrentIndex(0);
+    m_combo1->setCurrentIndex(std::clamp(settings.startTab, 0, kLevelCount - 1));
+    const std::string iniGrid = Profile::parse(ProfileStore(m_config.profilePath).content())
+                                    .value("Global", "IniGrid", "0");
+    m_startschirm[iniGrid == "0" ? 0 : 1]->setChecked(true);
+    clearMarks();
+}
+
+void OptionsDialog::clearMarks() {
+    m_coloursChanged = m_popupLevelChanged = m_soundsChanged = m_logFileChanged = false;
+}
+
+void OptionsDialog::showSound(int level, const QString &path) {
+    m_shownSounds[std::size_t(level)] = path;
+    m_soundname[std::size_t(level)]->setText(path.isEmpty() ? kNoSound : path);
+}
+
+void OptionsDialog::showColour(int level, Colour colour) {
+    m_shownColours[std::size_t(level)] = colour;
+    QLabel *swatch = m_picture1[std::size_t(level)];
+    QPalette palette = swatch->palette();
+    palette.setColor(QPalette::Window, toQColor(colour));
+    swatch->setPalette(palette);
+}
+
+// Leaving a file or colour dialog without choosing changes nothing.
+void OptionsDialog::chooseSound(int level) {
+    const QString stored = fromLocal(m_config.currentSettings().levelSounds[std::size_t(level)]);
+    const std::optional<QString> chosen = m_config.dialogs->openFile(
+        this, QStringLiteral("Open"), stored, QStringLiteral("Soundfiles (*.wav);;All files (*)"));
+    if (!chosen)
+        return;
+    showSound(level, *chosen);
+    m_soundsChanged = true;
+}
+
+void OptionsDialog::chooseColour(int level) {
+    const Colour current = m_shownColours[std::size_t(level)];
+    const std::optional<QColor> chosen = m_config.dialogs->chooseColour(this, toQColor(current));
+    if (!chosen || !chosen->isValid() || fromQColor(*chosen) == current)
+        return;
+    showColour(level, fromQColor(*chosen));
+    m_coloursChanged = true;
+}
+
+void OptionsDialog::chooseLogFile() {
+    const std::optional<QString> chosen =
+        m_config.dialogs->saveFile(this, QStringLiteral("Save As"), m_shownLogFile,
+                                   QStringLiteral("Logfiles (*.log);;All files (*)"));
+    if (!chosen)
+        return;
+    m_shownLogFile = *chosen;
+    m_namHistory->setText(m_shownLogFile);
+    m_logFileChanged = true;
+}
+
+// The five save steps: the marked groups and the general settings are put
+// in force together, then written to the file in one update. Failures are
+// reported together; the settings stay in force all the same.
+void OptionsDialog::apply() {
+    Settings settings = m_config.currentSettings();
+    SettingsChanges changes;
+    QStringList failures;
+    if (m_coloursChanged) {
+        settings.levelColours = m_shownColours;
+        changes.colours = m_shownColours;
+        m_coloursChanged = false;
+    }
+    if (m_popupLevelChanged) {
+        for (int i = 0; i < int(m_maximi.size()); ++i)
+            if (m_maximi[std::size_t(i)]->isChecked())
+                settings.popupLevel = i;
+        changes.popupLevel = settings.popupLevel;
+    }
+    if (m_soundsChanged) {
+        for (int i = 0; i < kLevelCount; ++i)
+            settings.levelSounds[std::size_t(i)] = toLocal(m_shownSounds[std::size_t(i)]);
+        changes.sounds = settings.levelSounds;
+        m_soundsChanged = false;
+    }
+    if (m_logFileChanged) {
+        settings.logFile = toLocal(m_shownLogFile);
+        changes.logFile = settings.logFile;
+        m_logFileChanged = false;
+        const FileResult created = createLogFileWithHeader(settings.logFile);
+        if (!created.ok())
+            failures << QStringLiteral("Cannot start the log file %1: %2")
+                            .arg(m_shownLogFile, fromLocal(created.error));
+    }
+    saveGeneralSettings(settings, changes);
+    m_config.applySettings(settings);
+
+    ProfileStore profile(m_config.profilePath);
+    const QString error = profile.update([&changes](const std::string &old) {
+        Profile content = Profile::parse(old);
+        writeSettings(content, changes);
+        return content.text();
+    });
+    if (!error.isEmpty())
+        failures << QStringLiteral("Cannot save the settings in %1: %2").arg(profile.path(), error);
+    if (!failures.isEmpty())
+        m_config.boxes->report(this, windowTitle(), failures.join(QLatin1Char('\n')),
+                               QMessageBox::Warning);
+}
+
+void OptionsDialog::saveGeneralSettings(Settings &settings, SettingsChanges &changes) {
+    const std::string rowLimitText = toLocal(m_mAnzZeilen->text().trimmed());
+    const int rowLimit = rowLimitFromText(rowLimitText);
+    if (rowLimit != settings.maxLines) {
+        settings.maxLines = rowLimit;
+        changes.maxLinesText = rowLimitText;
+    }
+    changes.startInFullList = !m_startschirm[0]->isChecked();
+    if (m_combo1->currentIndex() != settings.startTab) {
+        settings.startTab = m_combo1->currentIndex();
+        changes.startTab = settings.startTab;
+    }
+}
+
+void OptionsDialog::centreOverMainWindow() {
+    if (!m_config.mainWindow)
+        return;
+    const QRect main = m_config.mainWindow->frameGeometry();
+    const QRect own = frameGeometry();
+    move(int(main.left() + (main.width() - own.width()) / 2.0),
+         int(main.top() + (main.height() - own.height()) / 2.0));
+}
+
+bool OptionsDialog::event(QEvent *event) {
+    if (event->type() == QEvent::WindowActivate)
+        centreOverMainWindow();
+    return QDialog::event(event);
+}
+
+bool OptionsDialog::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        const auto found = std::find(m_picture1.begin(), m_picture1.end(), watched);
+        if (found != m_picture1.end()) {
+            chooseColour(int(found - m_picture1.begin()));
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace quorvik

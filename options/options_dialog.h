@@ -1,0 +1,95 @@
+#pragma once
+
+#include "core/settings.h"
+#include "main_window/seams.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <array>
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+
+namespace quorvik {
+
+class SoundPlayer;
+
+// What the options dialog works with. The settings in force belong to the
+// main window; the dialog reads them when it opens and hands changed ones
+// back on Apply/OK.
+struct OptionsConfig {
+    QWidget *mainWindow = nullptr; // parent; the dialog centres over it
+    std::function<Settings()> currentSettings;
+    std::function<void(const Settings &)> applySettings;
+    QString profilePath; // the configuration file
+    MessageBoxes *boxes = nullptr;
+    FileDialogs *dialogs = nullptr;
+    SoundPlayer *sounds = nullptr; // plays the "Test" buttons
+};
+
+// frmOptions: colours, sounds, popup threshold, row limit, start view, start
+// tab and log file. Modeless; Apply and OK put the changed groups in force
+// at once and write them to the configuration file in one go.
+class OptionsDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit OptionsDialog(OptionsConfig config);
+
+    // Shows the one dialog: creates and fills it on first use, otherwise
+    // brings it forward as it is. It is destroyed when it closes.
+    static OptionsDialog *open(QPointer<OptionsDialog> &dialog, const OptionsConfig &config);
+
+    // The four change marks.
+    bool coloursChanged() const { return m_coloursChanged; }
+    bool popupLevelChanged() const { return m_popupLevelChanged; }
+    bool soundsChanged() const { return m_soundsChanged; }
+    bool logFileChanged() const { return m_logFileChanged; }
+
+    void apply();
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *createGlobalTab();
+    QWidget *createSoundsTab();
+    QWidget *createColoursTab();
+    void fill();
+    void clearMarks();
+    void centreOverMainWindow();
+    void showSound(int level, const QString &path);
+    void showColour(int level, Colour colour);
+    void chooseSound(int level);
+    void chooseColour(int level);
+    void chooseLogFile();
+    void saveGeneralSettings(Settings &settings, SettingsChanges &changes);
+
+    OptionsConfig m_config;
+    bool m_coloursChanged = false;
+    bool m_popupLevelChanged = false;
+    bool m_soundsChanged = false;
+    bool m_logFileChanged = false;
+    // What the controls show, kept apart from their captions.
+    std::array<QString, kLevelCount> m_shownSounds; // empty: "no sound"
+    LevelColours m_shownColours{};
+    QString m_shownLogFile;
+
+    QTabWidget *m_tabs = nullptr;
+    std::array<QRadioButton *, 2> m_startschirm{};
+    std::array<QRadioButton *, 8> m_maximi{};
+    QLabel *m_namHistory = nullptr;
+    QLineEdit *m_mAnzZeilen = nullptr;
+    QComboBox *m_combo1 = nullptr;
+    std::array<QLabel *, kLevelCount> m_soundname{};
+    std::array<QLabel *, kLevelCount> m_picture1{};
+};
+
+} // namespace quorvik

@@ -1,0 +1,394 @@
+// The options dialog on a real configuration file, its file and colour
+// dialogs answered from a script.
+
+#include "options/options_dialog.h"
+
+#include "../main_window/form_fixture.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <climits>
+#include <deque>
+
+using namespace quorvik;
+using namespace quorvik::testing;
+
+namespace {
+
+// Answers the file and colour dialogs in order; nullopt is the operator
+// leaving the dialog without choosing.
+class ScriptedDialogs : public FileDialogs {
+public:
+    std::deque<std::optional<QString>> files;
+    std::deque<std::optional<QColor>> colours;
+    QStringList presets; // the initial file name each file dialog got
+
+    std::optional<QString> openFile(QWidget *, const QString &, const QString &preset,
+                                    const QString &) override {
+        return nextFile(preset);
+    }
+    std::optional<QString> saveFile(QWidget *, const QString &, const QString &preset,
+                                    const QString &) override {
+        return nextFile(preset);
+    }
+    std::optional<QColor> chooseColour(QWidget *, const QColor &) override {
+        std::optional<QColor> answer = colours.front();
+        colours.pop_front();
+        return answer;
+    }
+
+private:
+    std::optional<QString> nextFile(const QString &preset) {
+        presets << preset;
+        std::optional<QString> answer = files.front();
+        files.pop_front();
+        return answer;
+    }
+};
+
+class DialogFixture {
+public:
+    explicit DialogFixture(const QByteArray &config = "[Global]\r\nPopuplevel=4\r\n") {
+        writeFile(configPath(), config);
+        settings =
+            settingsFromProfile(Profile::parse(config.toStdString()), logPath().toStdString());
+    }
+
+    QString configPath() const { return dir.filePath(QStringLiteral("quorvik.cfg")); }
+    QString logPath() const { return dir.filePath(QStringLiteral("quorvik.log")); }
+    QByteArray config() const { return readFile(configPath()); }
+    static void writeFile(const QString &path, const QByteArray &content) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    static QByteArray readFile(const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    OptionsConfig optionsConfig() {
+        OptionsConfig c;
+        c.currentSettings = [this] { return settings; };
+        c.applySettings = [this](const Settings &s) {
+            settings = s;
+            ++applied;
+        };
+        c.profilePath = profilePath.isEmpty() ? configPath() : profilePath;
+        c.boxes = &boxes;
+        c.dialogs = &dialogs;
+        c.sounds = &sounds;
+        return c;
+    }
+    OptionsDialog *open() { return OptionsDialog::open(dialog, optionsConfig()); }
+
+    template <typename W = QWidget> W *control(const QString &name) const {
+        W *widget = dialog->findChild<W *>(name);
+        if (!widget)
+            qFatal("no control %s", qPrintable(name));
+        return widget;
+    }
+    void click(const QString &name) const {
+        QTest::mouseClick(control<QAbstractButton>(name), Qt::LeftButton);
+    }
+    void clickSwatch(int level) const {
+        QTest::mouseClick(control(QStringLiteral("Picture1_%1").arg(level)), Qt::LeftButton);
+    }
+    QString text(const QString &label) const { return control<QLabel>(label)->text(); }
+    bool isOpen() const { return dialog && dialog->isVisible(); }
+
+    QTemporaryDir dir;
+    QString profilePath; // empty: configPath()
+    Settings settings;
+    int applied = 0;
+    ScriptedBoxes boxes;
+    ScriptedDialogs dialogs;
+    RecordingSounds sounds;
+    QPointer<OptionsDialog> dialog;
+};
+
+} // namespace
+
+class TestOptionsDialog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fillsFromSettings();
+    void oneDialogThatClosesOnEscape();
+    void popupLevelNeverAndOk();
+    void coloursApplyTwiceAndUnchosenColours();
+    void soundsNoNewAndTest();
+    void rowLimitTexts_data();
+    void rowLimitTexts();
+    void startViewAndTab();
+    void logFileSelect();
+    void failedWriteIsReportedOnce();
+    void fileKeepsOtherKeysAndComments();
+};
+
+void TestOptionsDialog::fillsFromSettings() {
+    DialogFixture f("[Global]\r\nPopuplevel=4\r\nMaxLines=250\r\nStartTab=5\r\nIniGrid=yes\r\n"
+                    "[Sound]\r\nS2=/s/crit.wav\r\n[Color]\r\nC1=&HFF\r\n");
+    f.open();
+    QCOMPARE(f.dialog->objectName(), QStringLiteral("frmOptions"));
+    QCOMPARE(f.dialog->windowTitle(), QStringLiteral("Quorvik Optionen"));
+    QVERIFY(f.control<QRadioButton>(QStringLiteral("maximi_4"))->isChecked());
+    QCOMPARE(f.control<QRadioButton>(QStringLiteral("maximi_4"))->text(), QStringLiteral("Alert"));
+    QVERIFY(f.control<QRadioButton>(QStringLiteral("startschirm_1"))->isChecked());
+    QCOMPARE(f.control<QLineEdit>(QStringLiteral("mAnzZeilen"))->text(), QStringLiteral("250"));
+    QCOMPARE(f.control<QComboBox>(QStringLiteral("Combo1"))->currentText(),
+             QStringLiteral("Information"));
+    QCOMPARE(f.text(QStringLiteral("namHistory")), f.logPath());
+    QCOMPARE(f.text(QStringLiteral("soundname_2")), QStringLiteral("/s/crit.wav"));
+    QCOMPARE(f.text(QStringLiteral("soundname_3")), QStringLiteral("no sound"));
+    QCOMPARE(f.control(QStringLiteral("Picture1_1"))->palette().color(QPalette::Window),
+             QColor(255, 0, 0));
+    QCOMPARE(f.control(QStringLiteral("csound_0"))->toolTip(),
+             QStringLiteral("Click to choose new soundfile"));
+    QCOMPARE(f.control(QStringLiteral("Picture1_0"))->toolTip(),
+             QStringLiteral("Click to choose new color"));
+    QVERIFY(!f.dialog->popupLevelChanged()); // filling is no change
+
+    // Values only a hand-edited file holds are shown bounded; a colour that
+    // can't be shown shows the built-in one.
+    DialogFixture g;
+    g.settings.popupLevel = 9;
+    g.settings.levelColours[3] = 0x1000000;
+    g.open();
+    QVERIFY(g.control<QRadioButton>(QStringLiteral("maximi_7"))->isChecked());
+    QCOMPARE(g.control(QStringLiteral("Picture1_3"))->palette().color(QPalette::Window),
+             toQColor(defaultLevelColours()[3]));
+}
+
+void TestOptionsDialog::oneDialogThatClosesOnEscape() {
+    QWidget main;
+    main.setGeometry(100, 100, 900, 700);
+    main.show();
+    DialogFixture f;
+    OptionsConfig config = f.optionsConfig();
+    config.mainWindow = &main;
+    OptionsDialog *first = OptionsDialog::open(f.dialog, config);
+    QVERIFY(QTest::qWaitForWindowActive(first));
+    // Moved away, then active again: back over the main window's centre.
+    first->move(0, 0);
+    QWidget elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+    QCOMPARE(OptionsDialog::open(f.dialog, config), first);
+    QVERIFY(QTest::qWaitForWindowActive(first));
+    QCOMPARE(first->frameGeometry().center(), main.frameGeometry().center());
+
+    f.click(QStringLiteral("maximi_0"));
+    QVERIFY(f.dialog->popupLevelChanged());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!first->isVisible());
+    QVERIFY(!first->popupLevelChanged());
+    QTRY_VERIFY(!f.dialog); // destroyed once closed
+    QCOMPARE(f.config(), QByteArray("[Global]\r\nPopuplevel=4\r\n"));
+}
+
+void TestOptionsDialog::popupLevelNeverAndOk() {
+    DialogFixture f;
+    f.open();
+    f.click(QStringLiteral("maximi_0"));
+    f.click(QStringLiteral("cmdOK"));
+    QCOMPARE(f.settings.popupLevel, 0);
+    QVERIFY(f.config().contains("Popuplevel=0\r\n"));
+    QVERIFY(!f.isOpen());
+}
+
+void TestOptionsDialog::coloursApplyTwiceAndUnchosenColours() {
+    DialogFixture f;
+    f.open();
+    f.dialogs.colours = {std::nullopt, toQColor(defaultLevelColours()[0]), QColor(1, 2, 3)};
+    f.clickSwatch(0); // left without choosing
+    f.clickSwatch(0); // the same colour
+    QVERIFY(!f.dialog->coloursChanged());
+    f.clickSwatch(0);
+    QVERIFY(f.dialog->coloursChanged());
+
+    f.click(QStringLiteral("cmdApply"));
+    QCOMPARE(f.settings.levelColours[0], Colour(0x030201));
+    const QByteArray first = f.config();
+    QVERIFY(first.contains("[Color]\r\nC0=197121\r\nC1="));
+    QVERIFY(first.contains("C6="));
+
+    // The mark is gone: a second Apply writes no colours, only IniGrid.
+    f.writeFile(f.configPath(), "[Global]\r\n");
+    f.click(QStringLiteral("cmdApply"));
+    QCOMPARE(f.config(), QByteArray("[Global]\r\nIniGrid=0\r\n"));
+    QVERIFY(f.isOpen());
+}
+
+void TestOptionsDialog::soundsNoNewAndTest() {
+    DialogFixture f("[Sound]\r\nS0=/s/emergency.wav\r\nS1=/s/panic.wav\r\n");
+    f.open();
+    f.click(QStringLiteral("testsound_3")); // shows "no sound"
+    QVERIFY(f.sounds.played.isEmpty());
+
+    f.dialogs.files = {std::nullopt, QStringLiteral("/s/new.wav"), QStringLiteral("/s/newer.wav")};
+    f.click(QStringLiteral("csound_1")); // left without choosing
+    QCOMPARE(f.text(QStringLiteral("soundname_1")), QStringLiteral("/s/panic.wav"));
+    QVERIFY(!f.dialog->soundsChanged());
+    f.click(QStringLiteral("csound_1"));
+    f.click(QStringLiteral("testsound_1")); // plays the shown choice, not yet applied
+    QCOMPARE(f.sounds.played, QStringList{QStringLiteral("/s/new.wav")});
+    f.click(QStringLiteral("csound_1")); // starts from the stored file again
+    QCOMPARE(f.dialogs.presets, QStringList(3, QStringLiteral("/s/panic.wav")));
+
+    f.click(QStringLiteral("killsound_0"));
+    QCOMPARE(f.text(QStringLiteral("soundname_0")), QStringLiteral("no sound"));
+    f.click(QStringLiteral("cmdOK"));
+    QCOMPARE(f.settings.levelSounds[0], std::string());
+    QCOMPARE(f.settings.levelSounds[1], std::string("/s/newer.wav"));
+    QVERIFY(f.config().contains("[Sound]\r\nS0=\r\nS1=/s/newer.wav\r\nS2=\r\n"));
+}
+
+void TestOptionsDialog::rowLimitTexts_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("rowLimit");
+    QTest::addColumn<QByteArray>("written"); // empty: MaxLines not written
+    QTest::newRow("blanks around") << " 250 " << 250 << QByteArray("250");
+    QTest::newRow("letters only") << "abc" << 2 << QByteArray("abc");
+    QTest::newRow("one") << "1" << 2 << QByteArray("1");
+    QTest::newRow("beyond 32 bits") << "99999999999" << INT_MAX << QByteArray("99999999999");
+    QTest::newRow("unchanged number") << "1000abc" << 1000 << QByteArray();
+}
+
+void TestOptionsDialog::rowLimitTexts() {
+    QFETCH(QString, typed);
+    QFETCH(int, rowLimit);
+    QFETCH(QByteArray, written);
+    DialogFixture f;
+    f.open();
+    auto *box = f.control<QLineEdit>(QStringLiteral("mAnzZeilen"));
+    box->selectAll();
+    QTest::keyClicks(box, typed);
+    f.click(QStringLiteral("cmdApply"));
+    QCOMPARE(f.settings.maxLines, rowLimit);
+    if (written.isEmpty())
+        QVERIFY(!f.config().contains("MaxLines"));
+    else
+        QVERIFY(f.config().contains("MaxLines=" + written + "\r\n"));
+}
+
+void TestOptionsDialog::startViewAndTab() {
+    DialogFixture f;
+    f.open();
+    f.click(QStringLiteral("startschirm_1"));
+    f.control<QComboBox>(QStringLiteral("Combo1"))->setCurrentIndex(0);
+    f.click(QStringLiteral("cmdOK"));
+    QVERIFY(f.config().contains("IniGrid=1\r\nStartTab=0\r\n"));
+    QCOMPARE(f.settings.startTab, 0);
+}
+
+void TestOptionsDialog::logFileSelect() {
+    DialogFixture f;
+    const QString newLog = f.dir.filePath(QStringLiteral("new.log"));
+    const QString oldLog = f.logPath();
+
+    // Select, then Cancel: nothing stored, the old path shows again.
+    f.open();
+    f.dialogs.files = {newLog};
+    f.click(QStringLiteral("Command1"));
+    QCOMPARE(f.text(QStringLiteral("namHistory")), newLog);
+    f.click(QStringLiteral("cmdCancel"));
+    QTRY_VERIFY(!f.dialog);
+    f.open();
+    QCOMPARE(f.text(QStringLiteral("namHistory")), oldLog);
+
+    // Select, the close box, reopen, OK: the marks went with the closing.
+    f.dialogs.files = {newLog};
+    f.click(QStringLiteral("Command1"));
+    f.dialog->close();
+    QTRY_VERIFY(!f.dialog);
+    f.open();
+    f.click(QStringLiteral("cmdOK"));
+    QCOMPARE(f.settings.logFile, oldLog.toStdString());
+    QVERIFY(!QFile::exists(newLog));
+
+    // Leaving the file dialog without choosing changes nothing.
+    f.open();
+    f.dialogs.files = {std::nullopt, newLog};
+    f.click(QStringLiteral("Command1"));
+    QVERIFY(!f.dialog->logFileChanged());
+    QCOMPARE(f.text(QStringLiteral("namHistory")), oldLog);
+
+    // A file that doesn't exist yet is started with the header alone.
+    f.click(QStringLiteral("Command1"));
+    f.click(QStringLiteral("cmdOK"));
+    QCOMPARE(f.settings.logFile, newLog.toStdString());
+    QCOMPARE(f.readFile(newLog), QByteArray("Level;Date;Processor;Application;Object;Message\r\n"));
+    QVERIFY(f.config().contains("Logfile=" + newLog.toLocal8Bit() + "\r\n"));
+    QVERIFY(f.boxes.reports.isEmpty());
+}
+
+void TestOptionsDialog::failedWriteIsReportedOnce() {
+    DialogFixture f;
+    // A file where the folder should be: the write fails, also for root.
+    f.writeFile(f.dir.filePath(QStringLiteral("blocked")), "x");
+    f.profilePath = f.dir.filePath(QStringLiteral("blocked/quorvik.cfg"));
+    f.open();
+    f.click(QStringLiteral("maximi_1"));
+    f.click(QStringLiteral("killsound_0"));
+    f.click(QStringLiteral("cmdApply"));
+    QCOMPARE(f.boxes.reports.size(), 1);
+    QVERIFY(f.boxes.reports[0].text.contains(f.profilePath));
+    QCOMPARE(f.settings.popupLevel, 1); // in force all the same
+}
+
+void TestOptionsDialog::fileKeepsOtherKeysAndComments() {
+    const QByteArray before = "; Quorvik settings\r\n"
+                              "[Global]\r\n"
+                              "WinTop=1200\r\n"
+                              "Popuplevel=4\r\n"
+                              "; the row limit\r\n"
+                              "MaxLines=1000\r\n"
+                              "[Color]\r\n"
+                              "C0=&HFF\r\n"
+                              "[Other]\r\n"
+                              "Key=kept\r\n";
+    DialogFixture f(before);
+    f.open();
+    f.dialogs.colours = {QColor(0, 0, 255)};
+    f.clickSwatch(6);
+    f.click(QStringLiteral("maximi_2"));
+    f.control<QLineEdit>(QStringLiteral("mAnzZeilen"))->setText(QStringLiteral("500"));
+    f.click(QStringLiteral("cmdOK"));
+    const QByteArray after = "; Quorvik settings\r\n"
+                             "[Global]\r\n"
+                             "WinTop=1200\r\n"
+                             "Popuplevel=2\r\n"
+                             "; the row limit\r\n"
+                             "MaxLines=500\r\n"
+                             "IniGrid=0\r\n"
+                             "[Color]\r\n"
+                             "C0=255\r\n"
+                             "C1=" +
+                             QByteArray::number(defaultLevelColours()[1]) +
+                             "\r\n"
+                             "C2=" +
+                             QByteArray::number(defaultLevelColours()[2]) +
+                             "\r\n"
+                             "C3=" +
+                             QByteArray::number(defaultLevelColours()[3]) +
+                             "\r\n"
+                             "C4=" +
+                             QByteArray::number(defaultLevelColours()[4]) +
+                             "\r\n"
+                             "C5=" +
+                             QByteArray::number(defaultLevelColours()[5]) +
+                             "\r\n"
+                             "C6=16711680\r\n"
+                             "[Other]\r\n"
+                             "Key=kept\r\n";
+    QCOMPARE(f.config(), after);
+}
+
+QTEST_MAIN(TestOptionsDialog)
+#include "tst_options_dialog.moc"
