@@ -2,8 +2,10 @@
 // history mode when the whole command line is exactly "-h" or "-H".
 
 #include "about/about_box.h"
+#include "alerts/sound.h"
 #include "main_window/main_window.h"
 #include "messaging/send_message_dialog.h"
+#include "options/options_dialog.h"
 #include "snmp/net_snmp_decoder.h"
 
 #include <QApplication>
@@ -105,6 +107,12 @@ int main(int argc, char *argv[]) {
             return decoder->informResponse(datagram); // thread-safe
         };
 
+    // Seams of the secondary windows; the level sounds and "Test" share one player.
+    quorvik::WidgetMessageBoxes boxes;
+    quorvik::QtFileDialogs fileDialogs;
+    quorvik::MultimediaSoundPlayer sounds;
+    quorvik::setSoundPlayer(&sounds);
+
     quorvik::MainWindow window(config);
     if (window.load() == quorvik::MainWindow::LoadResult::Refused)
         return 0;
@@ -115,6 +123,17 @@ int main(int argc, char *argv[]) {
                      [&window](QSessionManager &) { window.quitFromSystem(); });
     QObject::connect(&window, &quorvik::MainWindow::sendMessageRequested, &window,
                      [&window] { quorvik::SendMessageDialog::showFor(&window); });
+    QPointer<quorvik::OptionsDialog> options;
+    const quorvik::OptionsConfig optionsConfig{
+        &window,
+        [&window] { return window.settings(); },
+        [&window](const quorvik::Settings &s) { window.setSettings(s); },
+        config.profilePath,
+        &boxes,
+        &fileDialogs,
+        &sounds};
+    QObject::connect(&window, &quorvik::MainWindow::optionsRequested, &window,
+                     [&] { quorvik::OptionsDialog::open(options, optionsConfig); });
     window.show();
     return app.exec();
 }

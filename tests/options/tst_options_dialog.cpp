@@ -128,6 +128,7 @@ private slots:
     void logFileSelect();
     void failedWriteIsReportedOnce();
     void fileKeepsOtherKeysAndComments();
+    void inForceInTheRunningMainWindow();
 };
 
 void TestOptionsDialog::fillsFromSettings() {
@@ -388,6 +389,44 @@ void TestOptionsDialog::fileKeepsOtherKeysAndComments() {
                              "[Other]\r\n"
                              "Key=kept\r\n";
     QCOMPARE(f.config(), after);
+}
+
+void TestOptionsDialog::inForceInTheRunningMainWindow() {
+    // Emergency and Panic share red.
+    FormFixture f("[Color]\r\nC1=255\r\n");
+    f.start();
+    f.send("$LEVL$:E$MSG$:emergency");
+    f.send("$LEVL$:P$MSG$:panic");
+    ScriptedDialogs dialogs;
+    OptionsConfig config;
+    config.mainWindow = f.form.get();
+    config.currentSettings = [&f] { return f.form->settings(); };
+    config.applySettings = [&f](const Settings &s) { f.form->setSettings(s); };
+    config.profilePath = f.configPath();
+    config.boxes = &f.boxes;
+    config.dialogs = &dialogs;
+    QPointer<OptionsDialog> dialog;
+    OptionsDialog::open(dialog, config);
+
+    const QString newLog = f.dir.filePath(QStringLiteral("new.log"));
+    dialogs.colours = {QColor(0, 0, 255)};
+    dialogs.files = {newLog};
+    QTest::mouseClick(dialog->findChild<QWidget *>(QStringLiteral("Picture1_1")), Qt::LeftButton);
+    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+
+    // Each row takes its own level's new colour.
+    EventTable *fullList = f.form->fullList()->table();
+    QCOMPARE(fullList->background(1), std::optional<Colour>(0xFF0000)); // panic
+    QCOMPARE(fullList->background(2), std::optional<Colour>(255));      // emergency
+    f.send("$LEVL$:W$MSG$:next");
+    QVERIFY(f.readFile(newLog).startsWith("Level;Date;Processor;Application;Object;Message\r\n"));
+    QVERIFY(f.readFile(newLog).contains("next"));
+
+    // The dialog goes when the main window quits.
+    OptionsDialog::open(dialog, config);
+    QVERIFY(f.form->close());
+    QVERIFY(!dialog || !dialog->isVisible());
 }
 
 QTEST_MAIN(TestOptionsDialog)
