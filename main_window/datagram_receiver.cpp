@@ -175,19 +175,31 @@ void DatagramReceiver::drain(std::vector<char> &buffers) {
                              messages[std::size_t(i)].msg_hdr.msg_namelen);
             batch.push_back({std::string(bytes), senderText(senders[std::size_t(i)]), now});
         }
+        // The system's drops are learnt before the last read of a drain is
+        // queued, so the window finds the count complete with that batch.
+        const bool last = std::size_t(n) < kReadBatch;
+        if (last)
+            readSystemDrops();
         enqueue(batch);
-        if (std::size_t(n) < kReadBatch)
-            break;
+        if (last)
+            return;
     }
-    readSystemDrops();
+    if (readSystemDrops())
+        announce(); // a changed count alone is news for the window too
 }
 
-void DatagramReceiver::readSystemDrops() {
+bool DatagramReceiver::readSystemDrops() {
     std::array<std::uint32_t, SK_MEMINFO_VARS> info{};
     socklen_t length = sizeof info;
-    if (::getsockopt(m_socket, SOL_SOCKET, SO_MEMINFO, info.data(), &length) == 0 &&
-        length > SK_MEMINFO_DROPS * sizeof(std::uint32_t))
-        m_systemDrops = info[SK_MEMINFO_DROPS];
+    if (::getsockopt(m_socket, SOL_SOCKET, SO_MEMINFO, info.data(), &length) != 0 ||
+        length <= SK_MEMINFO_DROPS * sizeof(std::uint32_t))
+        return false;
+    return m_systemDrops.exchange(info[SK_MEMINFO_DROPS]) != info[SK_MEMINFO_DROPS];
+}
+
+void DatagramReceiver::announce() {
+    if (m_config.arrived && !m_announced.exchange(true))
+        m_config.arrived();
 }
 
 void DatagramReceiver::enqueue(std::vector<Datagram> &batch) {
@@ -206,8 +218,7 @@ void DatagramReceiver::enqueue(std::vector<Datagram> &batch) {
     }
     m_read += batch.size();
     batch.clear();
-    if (m_config.arrived && !m_announced.exchange(true))
-        m_config.arrived();
+    announce();
 }
 
 std::vector<Datagram> DatagramReceiver::take() {

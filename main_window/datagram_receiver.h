@@ -41,8 +41,9 @@ public:
         std::size_t maxBytes = std::size_t(256) * 1024 * 1024;
         std::function<std::int64_t()> wallClock; // empty: the system clock
         Responder responder;                     // empty: nothing is answered
-        // Called on the receiver thread when datagrams wait and the previous
-        // call has been followed by a take(); the window schedules its take.
+        // Called on the receiver thread when datagrams wait (or the lost count
+        // changed) and the previous call has been followed by a take(); the
+        // window schedules its take.
         std::function<void()> arrived;
     };
 
@@ -69,7 +70,8 @@ public:
 private:
     void run();
     void drain(std::vector<char> &buffers);
-    void readSystemDrops();
+    bool readSystemDrops(); // true when the count changed
+    void announce();
     void enqueue(std::vector<Datagram> &batch);
 
     Config m_config;

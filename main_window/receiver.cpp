@@ -52,6 +52,7 @@ void Receiver::close() {
     m_takeTimer->stop();
     m_backlog.clear();
     m_handedOn = 0;
+    m_lostHandedOn = 0;
 }
 
 std::uint64_t Receiver::lost() const {
@@ -66,11 +67,17 @@ void Receiver::handOn() {
         m_handedOn = 0;
     }
     const std::size_t end = std::min(m_backlog.size(), m_handedOn + kMaxBatch);
-    if (m_handedOn == end)
+    if (m_handedOn == end) {
+        if (lost() != m_lostHandedOn) { // nothing new to show but the lost count
+            m_lostHandedOn = lost();
+            emit datagramsReceived({});
+        }
         return;
+    }
     std::vector<Datagram> batch(std::make_move_iterator(m_backlog.begin() + qsizetype(m_handedOn)),
                                 std::make_move_iterator(m_backlog.begin() + qsizetype(end)));
     m_handedOn = end;
+    m_lostHandedOn = lost();
     // The rest of a backlog after the event loop had its turn; otherwise a
     // look again after the interval, for what came meanwhile.
     m_takeTimer->start(m_handedOn < m_backlog.size() ? 0 : kTakeIntervalMs);
