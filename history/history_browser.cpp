@@ -1,0 +1,165 @@
+#include "history/history_browser.h"
+
+#include "main_window/main_window.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace quorvik {
+
+namespace {
+
+// The search as the window shows the line: decoded, without regard to case.
+bool decodedContains(std::string_view line, std::string_view search) {
+    return QString::fromLocal8Bit(line.data(), qsizetype(line.size()))
+        .contains(QString::fromLocal8Bit(search.data(), qsizetype(search.size())),
+                  Qt::CaseInsensitive);
+}
+
+} // namespace
+
+HistoryBrowser::HistoryBrowser(MainWindow &window, HistoryConfig config, QObject *parent)
+    : QObject(parent), m_window(window), m_config(std::move(config)) {
+    if (!m_config.clock)
+        m_config.clock = systemLocalTime;
+    m_progressDelay = new QTimer(this);
+    m_progressDelay->setSingleShot(true);
+    connect(m_progressDelay, &QTimer::timeout, this, &HistoryBrowser::showProgress);
+    connect(&m_replay, &HistoryReplay::messagesReady, this, &HistoryBrowser::replayBatch);
+    connect(&m_replay, &HistoryReplay::progressed, this, [this](int permille) {
+        if (m_progress)
+            m_progress->setValue(permille);
+    });
+    connect(&m_replay, &HistoryReplay::finished, this, &HistoryBrowser::loadEnded);
+    connect(&m_window, &MainWindow::filterRequested, this, &HistoryBrowser::showSearchDialog);
+    connect(&m_window, &MainWindow::selectLogFileRequested, this, &HistoryBrowser::selectLogFile);
+}
+
+HistoryBrowser::~HistoryBrowser() {
+    delete m_dialog.data();
+}
+
+SearchDialog *HistoryBrowser::searchDialog() {
+    if (!m_dialog) {
+        m_dialog = new SearchDialog(m_state, *m_config.boxes, m_config.clock());
+        connect(m_dialog, &SearchDialog::reloadRequested, this, &HistoryBrowser::reload);
+    }
+    return m_dialog;
+}
+
+void HistoryBrowser::startUp() {
+    searchDialog()->checkAll()->setChecked(false);
+    m_state.historySearch.clear();
+    processHistory();
+}
+
+void HistoryBrowser::showSearchDialog() {
+    SearchDialog *dialog = searchDialog();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+QString HistoryBrowser::logFile() const {
+    return QString::fromLocal8Bit(m_window.settings().logFile.c_str());
+}
+
+void HistoryBrowser::selectLogFile() {
+    const QString preset = QFileInfo(logFile()).dir().filePath(QStringLiteral("quorvik.log"));
+    const std::optional<QString> chosen =
+        m_config.fileDialogs->openFile(&m_window, QStringLiteral("Select a logfile"), preset,
+                                       QStringLiteral("Logfiles (*.log);;All files (*)"));
+    if (!chosen)
+        return;
+    Settings settings = m_window.settings();
+    settings.logFile = chosen->toLocal8Bit().toStdString();
+    m_window.setSettings(settings);
+    reload();
+}
+
+void HistoryBrowser::reload() {
+    cancelLoad();
+    m_window.clearAllTablesQuietly();
+    processHistory();
+}
+
+void HistoryBrowser::cancelLoad() {
+    m_replay.cancel();
+}
+
+void HistoryBrowser::processHistory() {
+    cancelLoad();
+    m_window.hideCurrentView();
+    const QString infDate = searchDialog()->infDate();
+    const QString path = logFile();
+    m_window.setWindowTitle(QStringLiteral("History mode: Filter = ") + infDate + QLatin1Char(' ') +
+                            m_state.historySearch + QStringLiteral("  Logfile = ") + path);
+    if (!QFileInfo::exists(path)) {
+        m_config.boxes->reportAndWait(
+            &m_window, QStringLiteral("Quorvik"),
+            QStringLiteral("Log-File ") + path +
+                QStringLiteral(" nicht vorhanden, Programm wird beendet."),
+            QMessageBox::Warning);
+        m_window.close();
+        return;
+    }
+    const QByteArray search = m_state.historySearch.toLocal8Bit();
+    HistoryLineFilter filter({m_state.historyFrom, m_state.historyTo, search.toStdString()},
+                             decodedContains);
+    if (!m_replay.start(path, std::move(filter))) {
+        loadEnded(HistoryReplay::Outcome::Failed);
+        return;
+    }
+    m_progressDelay->start(m_config.progressDelayMs);
+}
+
+void HistoryBrowser::replayBatch(const std::vector<std::string> &messages) {
+    for (const std::string &message : messages)
+        m_window.processMessage(message);
+}
+
+// A strip with the share read and a Cancel button, in the place of the
+// message line, where the operator looks while the tables are hidden.
+void HistoryBrowser::showProgress() {
+    QLabel *line = m_window.messageLine();
+    if (!m_strip) {
+        m_strip = new QWidget(line->parentWidget());
+        m_strip->setObjectName(QStringLiteral("historyProgress"));
+        auto *layout = new QHBoxLayout(m_strip);
+        layout->setContentsMargins(0, 0, 0, 0);
+        m_progress = new QProgressBar(m_strip);
+        m_progress->setRange(0, 1000);
+        m_progress->setFormat(QStringLiteral("Reading the log file: %p %"));
+        m_cancel = new QPushButton(QStringLiteral("Cancel"), m_strip);
+        m_cancel->setObjectName(QStringLiteral("historyCancel"));
+        m_cancel->setToolTip(QStringLiteral("Stop reading; the messages read so far stay"));
+        layout->addWidget(m_progress, 1);
+        layout->addWidget(m_cancel);
+        connect(m_cancel, &QPushButton::clicked, this, &HistoryBrowser::cancelLoad);
+    }
+    m_strip->setGeometry(line->geometry());
+    m_progress->setValue(m_replay.permille());
+    m_strip->show();
+    m_strip->raise();
+}
+
+void HistoryBrowser::loadEnded(HistoryReplay::Outcome outcome) {
+    m_progressDelay->stop();
+    if (m_strip)
+        m_strip->hide();
+    m_window.refreshViews();
+    m_window.showCurrentView();
+    if (outcome == HistoryReplay::Outcome::Failed)
+        m_config.boxes->report(
+            &m_window, QStringLiteral("Quorvik"),
+            QStringLiteral("Cannot read the log file %1: %2").arg(logFile(), m_replay.error()),
+            QMessageBox::Warning);
+    emit loadFinished(outcome);
+}
+
+} // namespace quorvik

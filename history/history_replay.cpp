@@ -1,0 +1,86 @@
+#include "history/history_replay.h"
+
+#include <QTimer>
+
+namespace quorvik {
+
+HistoryReplay::HistoryReplay(QObject *parent) : QObject(parent), m_next(new QTimer(this)) {
+    m_next->setSingleShot(true);
+    m_next->setInterval(0);
+    connect(m_next, &QTimer::timeout, this, &HistoryReplay::runSlice);
+}
+
+bool HistoryReplay::start(const QString &path, HistoryLineFilter filter) {
+    cancel();
+    m_error.clear();
+    if (!m_reader.open(path.toLocal8Bit().toStdString())) {
+        m_error = QString::fromLocal8Bit(m_reader.error().c_str());
+        return false;
+    }
+    m_filter.emplace(std::move(filter));
+    m_headerRead = false;
+    m_next->start();
+    return true;
+}
+
+void HistoryReplay::cancel() {
+    if (isRunning())
+        finish(Outcome::Cancelled);
+}
+
+bool HistoryReplay::isRunning() const {
+    return m_filter.has_value();
+}
+
+int HistoryReplay::permille() const {
+    const std::uint64_t size = m_reader.size();
+    return size == 0 ? 1000 : int(std::min<std::uint64_t>(1000, m_reader.position() * 1000 / size));
+}
+
+// Hands out the batch; the receiver may cancel the load meanwhile.
+void HistoryReplay::flush() {
+    if (m_batch.empty())
+        return;
+    emit messagesReady(m_batch);
+    m_batch.clear();
+}
+
+void HistoryReplay::runSlice() {
+    QElapsedTimer clock;
+    clock.start();
+    while (isRunning()) {
+        const std::optional<std::string_view> line = m_reader.next();
+        if (!line) {
+            flush();
+            if (!isRunning())
+                return;
+            if (!m_reader.error().empty())
+                m_error = QString::fromLocal8Bit(m_reader.error().c_str());
+            return finish(m_error.isEmpty() ? Outcome::Completed : Outcome::Failed);
+        }
+        if (!std::exchange(m_headerRead, true))
+            continue; // the header line, whatever it holds
+        if (m_filter->rebuild(*line, m_message))
+            m_batch.push_back(m_message);
+        if (m_batch.size() >= std::size_t(batchSize))
+            flush();
+        if (clock.elapsed() >= sliceMs) {
+            flush();
+            if (isRunning()) {
+                emit progressed(permille());
+                m_next->start();
+            }
+            return;
+        }
+    }
+}
+
+void HistoryReplay::finish(Outcome outcome) {
+    m_next->stop();
+    m_reader.close();
+    m_filter.reset();
+    m_batch.clear();
+    emit finished(outcome);
+}
+
+} // namespace quorvik

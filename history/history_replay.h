@@ -1,0 +1,63 @@
+#pragma once
+
+#include "core/history_line.h"
+#include "core/line_reader.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+class QTimer;
+
+namespace quorvik {
+
+// Streams a log file through the history line filter in slices: each slice
+// works for at most `sliceMs` and then returns to the event loop, so the
+// window stays responsive on a log of any size. The rebuilt messages go out
+// in small batches; the file is read through a fixed buffer, never whole.
+class HistoryReplay : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Outcome { Completed, Cancelled, Failed };
+
+    explicit HistoryReplay(QObject *parent = nullptr);
+
+    // Starts reading `path`; a load that is running is cancelled first. False
+    // when the file can't be opened (error() says why); nothing runs then.
+    bool start(const QString &path, HistoryLineFilter filter);
+    // Stops a running load; the batches handed out so far stay handed out.
+    void cancel();
+    bool isRunning() const;
+
+    const QString &error() const { return m_error; }
+    // Share of the file read, 0..1000.
+    int permille() const;
+
+    int sliceMs = 40;
+    int batchSize = 64;
+
+signals:
+    // Rebuilt messages, in file order.
+    void messagesReady(const std::vector<std::string> &messages);
+    void progressed(int permille);
+    void finished(HistoryReplay::Outcome outcome);
+
+private:
+    void runSlice();
+    void finish(Outcome outcome);
+    void flush();
+
+    LineReader m_reader;
+    std::optional<HistoryLineFilter> m_filter;
+    std::vector<std::string> m_batch;
+    std::string m_message;
+    bool m_headerRead = false;
+    QTimer *m_next = nullptr;
+    QString m_error;
+};
+
+} // namespace quorvik

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "core/date_time.h"
+#include "main_window/seams.h"
+
+#include <QString>
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace quorvik {
+
+// The history filter shared by the history window and its search dialog:
+// the inclusive date range and the search text.
+struct HistoryFilterState {
+    DateTime historyFrom;
+    DateTime historyTo;
+    QString historySearch;
+};
+
+// The search dialog `frmSearch`: edits the date range at once when a date
+// box is left, and the search text on OK, which also asks for a reload.
+class SearchDialog : public QWidget {
+    Q_OBJECT
+
+public:
+    // Creation sets the range to yesterday 00:00:00 to today 23:59:59.
+    SearchDialog(HistoryFilterState &state, MessageBoxes &boxes, const LocalDateTime &now,
+                 QWidget *parent = nullptr);
+
+    QString infDate() const;
+    QCheckBox *checkAll() const { return m_checkAll; }
+
+signals:
+    // OK with a valid range: the history window empties its tables and loads.
+    void reloadRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QLabel *addLabel(const char *name, const QString &caption, const QString &toolTip = {});
+    QLineEdit *addBox(const char *name, const QString &toolTip);
+    void checkLowerBound();
+    void checkUpperBound();
+    void checkAllClicked(bool checked);
+    void okClicked();
+    void setRangeText(const char *gap);
+    bool reportInvertedRange();
+    void report(const QString &text);
+
+    HistoryFilterState &m_state;
+    MessageBoxes &m_boxes;
+    QLineEdit *m_searchString = nullptr, *m_dateOf = nullptr, *m_dateTo = nullptr;
+    QCheckBox *m_checkAll = nullptr;
+    QLabel *m_infDate = nullptr;
+    QPushButton *m_btnOK = nullptr;
+};
+
+} // namespace quorvik

@@ -1,0 +1,219 @@
+// A history window on real log files: the first load, the caption, the
+// buttons, reloads, another file, failures, and a cancelled load.
+#include "../main_window/form_fixture.h"
+#include "history/history_browser.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace quorvik;
+using namespace quorvik::testing;
+
+namespace {
+
+// A click on the box itself, where a check box takes it.
+void clickBox(QCheckBox *box) {
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
+} // namespace
+
+namespace {
+
+class AnsweringFileDialogs : public FileDialogs {
+public:
+    std::optional<QString> answer;
+    QStringList presets;
+    std::optional<QString> openFile(QWidget *, const QString &, const QString &preset,
+                                    const QString &filters) override {
+        presets << preset << filters;
+        return answer;
+    }
+    std::optional<QString> saveFile(QWidget *, const QString &, const QString &,
+                                    const QString &) override {
+        return std::nullopt;
+    }
+    std::optional<QColor> chooseColour(QWidget *, const QColor &) override { return std::nullopt; }
+};
+
+const QByteArray kLog = "Level;Date;Processor;Application;Object;Message\r\n"
+                        "Warning;05.12.2026 23:59:59;old;;;too old\r\n"
+                        "Warning;06.12.2026 00:00:00;h1;backup;disk1;space low; 80 %\r\n"
+                        "Unknown;06.12.2026 12:41:00;h2;;;text\r\n"
+                        "Level;Date;Processor;Application;Object;Message\r\n"
+                        "Trap;07.12.2026 12:42:00;h3;snmpd;;cold start\r\n"
+                        "Emergency;07.12.2026 23:59:59;h4;;;Disk Full\n"
+                        "Note;08.12.2026 00:00:00;late;;;tomorrow\r\n";
+
+} // namespace
+
+class TestHistoryWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<FormFixture> m_fixture;
+    AnsweringFileDialogs m_files;
+    std::unique_ptr<HistoryBrowser> m_history;
+
+    MainWindow &window() { return *m_fixture->form; }
+    QPushButton *button(const char *name) {
+        return window().findChild<QPushButton *>(QString::fromLatin1(name));
+    }
+    // Processor and message of each row of a table, top first.
+    QStringList rows(EventGrid *grid) {
+        m_fixture->settle();
+        EventTable *table = grid->table();
+        QStringList texts;
+        const int message = table->messageColumn();
+        for (int r = 1; r < table->rows(); ++r)
+            if (!table->cellText(r, message - 3).isEmpty())
+                texts << table->cellText(r, message - 3) + ":" + table->cellText(r, message);
+        return texts;
+    }
+    bool finishes(HistoryReplay::Outcome expected = HistoryReplay::Outcome::Completed) {
+        QSignalSpy done(m_history.get(), &HistoryBrowser::loadFinished);
+        if (!m_history->isLoading() && done.isEmpty())
+            return false;
+        return done.wait(10000) &&
+               done.takeFirst().at(0).value<HistoryReplay::Outcome>() == expected;
+    }
+    void startHistory(const QByteArray &log, int progressDelayMs = 300) {
+        m_fixture = std::make_unique<FormFixture>(QByteArray(), true);
+        QFile file(m_fixture->logPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(log);
+        file.close();
+        m_fixture->start();
+        m_history = std::make_unique<HistoryBrowser>(
+            window(),
+            HistoryConfig{&m_fixture->boxes, &m_files,
+                          [] { return LocalDateTime{2026, 12, 7, 20, 41, 5}; }, progressDelayMs});
+        QSignalSpy done(m_history.get(), &HistoryBrowser::loadFinished);
+        m_history->startUp();
+        QVERIFY(done.wait(10000));
+    }
+
+private slots:
+    void cleanup() {
+        m_history.reset();
+        m_fixture.reset();
+    }
+
+    void firstLoadShowsYesterdayAndToday() {
+        startHistory(kLog);
+        QCOMPARE(window().windowTitle(),
+                 "History mode: Filter = from   06.12.2026   to   07.12.2026 23:59:59   "
+                 "Logfile = " +
+                     m_fixture->logPath());
+        QCOMPARE(rows(window().levelGrid(4)),
+                 QStringList({"h3: cold start", "h2: text", "h1: space low; 80 %"}));
+        QCOMPARE(rows(window().levelGrid(0)), QStringList({"h4: Disk Full"}));
+        QCOMPARE(rows(window().fullList()).size(), 4);
+        QCOMPARE(window().fullList()->table()->cellText(2, 0), QString("Trap")); // was Unknown
+        QCOMPARE(window().tabStrip()->currentIndex(), 0); // the last replayed level
+        QVERIFY(window().tabStrip()->isVisible());
+        QCOMPARE(m_fixture->readFile(m_fixture->logPath()), kLog); // nothing written
+        QVERIFY(m_fixture->boxes.reports.isEmpty());
+        for (const char *shown : {"btnFilter", "btnSelLog", "viewschalt", "beenden"})
+            QVERIFY2(button(shown)->isVisible(), shown);
+        for (const char *hidden : {"btnHistory", "tabclear", "sendMsg"})
+            QVERIFY2(!button(hidden)->isVisible(), hidden);
+    }
+
+    void okReloadsWithTheSearchWithoutAQuestion() {
+        startHistory(kLog);
+        QTest::mouseClick(button("btnFilter"), Qt::LeftButton);
+        SearchDialog *dialog = m_history->searchDialog();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!dialog->parentWidget());
+        clickBox(dialog->checkAll());
+        auto *search = dialog->findChild<QLineEdit *>("searchString");
+        QTest::mouseClick(search, Qt::LeftButton);
+        QTest::keyClicks(search, "DISK");
+        QTest::mouseClick(dialog->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+        QVERIFY(finishes());
+        QVERIFY(m_fixture->boxes.questions.isEmpty());
+        QCOMPARE(rows(window().fullList()), QStringList({"h4: Disk Full", "h1: space low; 80 %"}));
+        QCOMPARE(window().windowTitle(),
+                 "History mode: Filter = from  01.02.1900  to  31.12.2100 23:59:59 DISK  "
+                 "Logfile = " +
+                     m_fixture->logPath());
+    }
+
+    void anotherLogFile() {
+        startHistory(kLog);
+        const QString other = m_fixture->dir.filePath("other.log");
+        QFile file(other);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Level;Date;Processor;Application;Object;Message\r\nNote;07.12.2026;o;;;x\r\n");
+        file.close();
+        const QString title = window().windowTitle();
+
+        QTest::mouseClick(button("btnSelLog"), Qt::LeftButton); // cancelled: nothing changes
+        QCOMPARE(m_files.presets, QStringList({QDir(m_fixture->dir.path()).filePath("quorvik.log"),
+                                               "Logfiles (*.log);;All files (*)"}));
+        QVERIFY(!m_history->isLoading());
+        QCOMPARE(window().windowTitle(), title);
+        QCOMPARE(rows(window().fullList()).size(), 4);
+
+        m_files.answer = other;
+        QTest::mouseClick(button("btnSelLog"), Qt::LeftButton);
+        QVERIFY(finishes());
+        QCOMPARE(rows(window().fullList()), QStringList({"o: x"}));
+        QVERIFY(window().windowTitle().endsWith("Logfile = " + other));
+        QCOMPARE(window().settings().logFile, other.toStdString());
+        QVERIFY(!m_fixture->readFile(m_fixture->configPath()).contains("other.log"));
+    }
+
+    void unreadableFileKeepsTheWindow() {
+        startHistory(kLog);
+        const QString folder = m_fixture->dir.filePath("folder.log");
+        QVERIFY(QDir().mkdir(folder));
+        m_files.answer = folder;
+        QTest::mouseClick(button("btnSelLog"), Qt::LeftButton);
+        QCOMPARE(m_fixture->boxes.reports.size(), 1);
+        QCOMPARE(m_fixture->boxes.reports[0].text,
+                 "Cannot read the log file " + folder + ": Is a directory");
+        QVERIFY(window().isVisible());
+        QVERIFY(window().tabStrip()->isVisible());
+    }
+
+    void missingFileEndsTheCopy() {
+        startHistory(kLog);
+        const QString missing = m_fixture->dir.filePath("gone.log");
+        m_files.answer = missing;
+        QTest::mouseClick(button("btnSelLog"), Qt::LeftButton);
+        QCOMPARE(m_fixture->boxes.reports.size(), 1);
+        QCOMPARE(m_fixture->boxes.reports[0].text,
+                 "Log-File " + missing + " nicht vorhanden, Programm wird beendet.");
+        QVERIFY(!window().isVisible());
+    }
+
+    void cancelledLoadKeepsItsRows() {
+        QByteArray log = "Level;Date;Processor;Application;Object;Message\r\n";
+        for (int i = 0; i < 2000; ++i)
+            log += "Note;07.12.2026 10:00:00;h" + QByteArray::number(i) + ";;;m\r\n";
+        startHistory(log, 0);
+        m_history->replay().sliceMs = 0; // one line per slice
+        m_history->replay().batchSize = 1;
+        QSignalSpy done(m_history.get(), &HistoryBrowser::loadFinished);
+        m_history->reload();
+        QTRY_VERIFY(m_history->progressStrip() && m_history->progressStrip()->isVisible());
+        QVERIFY(!window().tabStrip()->isVisible()); // hidden while it loads
+        QTest::mouseClick(m_history->progressStrip()->findChild<QPushButton *>("historyCancel"),
+                          Qt::LeftButton);
+        QCOMPARE(done.count(), 1);
+        QCOMPARE(done.at(0).at(0).value<HistoryReplay::Outcome>(),
+                 HistoryReplay::Outcome::Cancelled);
+        const int kept = int(rows(window().levelGrid(6)).size());
+        QVERIFY2(kept > 0 && kept < 1000, qPrintable(QString::number(kept)));
+        QVERIFY(window().tabStrip()->isVisible());
+        QVERIFY(!m_history->progressStrip()->isVisible());
+    }
+};
+
+QTEST_MAIN(TestHistoryWindow)
+#include "tst_history_window.moc"
