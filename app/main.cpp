@@ -3,6 +3,7 @@
 
 #include "about/about_box.h"
 #include "alerts/sound.h"
+#include "history/history_browser.h"
 #include "main_window/main_window.h"
 #include "messaging/send_message_dialog.h"
 #include "options/options_dialog.h"
@@ -14,6 +15,7 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <csignal>
 #include <memory>
@@ -135,5 +137,14 @@ int main(int argc, char *argv[]) {
     QObject::connect(&window, &quorvik::MainWindow::optionsRequested, &window,
                      [&] { quorvik::OptionsDialog::open(options, optionsConfig); });
     window.show();
+
+    // A history copy browses the log: the search dialog and the file choice
+    // of its buttons, and the first load once the window is up.
+    std::unique_ptr<quorvik::HistoryBrowser> history;
+    if (config.historyMode) {
+        history = std::make_unique<quorvik::HistoryBrowser>(
+            window, quorvik::HistoryConfig{&boxes, &fileDialogs, {}, 300});
+        QTimer::singleShot(0, history.get(), &quorvik::HistoryBrowser::startUp);
+    }
     return app.exec();
 }

@@ -101,14 +101,24 @@ bool HistoryLineFilter::passes(std::string_view line) const {
     return passesDate(line) && contains(line);
 }
 
-bool HistoryLineFilter::rebuild(std::string_view line, std::string &message) const {
+bool HistoryLineFilter::accept(std::string_view line,
+                               std::array<std::string_view, 6> &fields) const {
     if (!passes(line))
         return false;
-    const std::array<std::string_view, 6> fields = splitLogFields(line);
-    if (fields[0] == "Level")
-        return false;
-    rebuildMessage(fields, message);
-    return true;
+    fields = splitLogFields(line);
+    return fields[0] != "Level";
+}
+
+EventRecord replayedEvent(const std::array<std::string_view, 6> &fields, const LocalDateTime &now) {
+    EventRecord record;
+    const std::string_view letter = levelLetterOf(fields[0]);
+    record.level = letter.empty() ? &trapLevel() : &levelForLetter(letter);
+    record.date = fields[1].empty() ? formatGeneratedDate(now) : std::string(fields[1]);
+    record.processor = fields[2];
+    record.application = fields[3];
+    record.object = fields[4];
+    record.message = fields[5];
+    return record;
 }
 
 } // namespace quorvik

@@ -31,8 +31,14 @@ std::string_view levelLetterOf(std::string_view levelName);
 // level letter when there is one, then each non-empty field behind its tag.
 void rebuildMessage(const std::array<std::string_view, 6> &fields, std::string &message);
 
-// The line filter and rebuild of a history load, for lines without their
-// line end.
+// The event a log line's six fields stand for: what the intake reads from
+// the rebuilt message (the level by its letter, so that Unknown comes back
+// as Trap; a generated date for an empty one), but with the field values
+// exactly as logged, since the log holds them after the intake's rules
+// (underscores, blanks, tags) have been applied once already.
+EventRecord replayedEvent(const std::array<std::string_view, 6> &fields, const LocalDateTime &now);
+
+// The line filter of a history load, for lines without their line end.
 class HistoryLineFilter {
 public:
     explicit HistoryLineFilter(HistoryFilter filter, WideSearch wideSearch = {});
@@ -41,8 +47,8 @@ public:
     bool passes(std::string_view line) const;
 
     // For a line that passes and is no header line ("Level" in its first
-    // field): the rebuilt message in `message`, and true.
-    bool rebuild(std::string_view line, std::string &message) const;
+    // field): its six fields, and true.
+    bool accept(std::string_view line, std::array<std::string_view, 6> &fields) const;
 
     const HistoryFilter &filter() const { return m_filter; }
 

@@ -30,7 +30,7 @@ HistoryBrowser::HistoryBrowser(MainWindow &window, HistoryConfig config, QObject
     m_progressDelay = new QTimer(this);
     m_progressDelay->setSingleShot(true);
     connect(m_progressDelay, &QTimer::timeout, this, &HistoryBrowser::showProgress);
-    connect(&m_replay, &HistoryReplay::messagesReady, this, &HistoryBrowser::replayBatch);
+    connect(&m_replay, &HistoryReplay::eventsReady, this, &HistoryBrowser::replayBatch);
     connect(&m_replay, &HistoryReplay::progressed, this, [this](int permille) {
         if (m_progress)
             m_progress->setValue(permille);
@@ -111,16 +111,15 @@ void HistoryBrowser::processHistory() {
     const QByteArray search = m_state.historySearch.toLocal8Bit();
     HistoryLineFilter filter({m_state.historyFrom, m_state.historyTo, search.toStdString()},
                              decodedContains);
-    if (!m_replay.start(path, std::move(filter))) {
+    if (!m_replay.start(path, std::move(filter), m_config.clock)) {
         loadEnded(HistoryReplay::Outcome::Failed);
         return;
     }
     m_progressDelay->start(m_config.progressDelayMs);
 }
 
-void HistoryBrowser::replayBatch(const std::vector<std::string> &messages) {
-    for (const std::string &message : messages)
-        m_window.processMessage(message);
+void HistoryBrowser::replayBatch(const std::vector<EventRecord> &events) {
+    m_window.takeEvents(events);
 }
 
 // A strip with the share read and a Cancel button, in the place of the

@@ -10,7 +10,7 @@ HistoryReplay::HistoryReplay(QObject *parent) : QObject(parent), m_next(new QTim
     connect(m_next, &QTimer::timeout, this, &HistoryReplay::runSlice);
 }
 
-bool HistoryReplay::start(const QString &path, HistoryLineFilter filter) {
+bool HistoryReplay::start(const QString &path, HistoryLineFilter filter, Clock clock) {
     cancel();
     m_error.clear();
     if (!m_reader.open(path.toLocal8Bit().toStdString())) {
@@ -18,6 +18,7 @@ bool HistoryReplay::start(const QString &path, HistoryLineFilter filter) {
         return false;
     }
     m_filter.emplace(std::move(filter));
+    m_clock = std::move(clock);
     m_headerRead = false;
     m_next->start();
     return true;
@@ -41,13 +42,15 @@ int HistoryReplay::permille() const {
 void HistoryReplay::flush() {
     if (m_batch.empty())
         return;
-    emit messagesReady(m_batch);
+    emit eventsReady(m_batch);
     m_batch.clear();
 }
 
 void HistoryReplay::runSlice() {
     QElapsedTimer clock;
     clock.start();
+    const LocalDateTime now = m_clock(); // for lines without a date
+    std::array<std::string_view, 6> fields;
     while (isRunning()) {
         const std::optional<std::string_view> line = m_reader.next();
         if (!line) {
@@ -60,8 +63,8 @@ void HistoryReplay::runSlice() {
         }
         if (!std::exchange(m_headerRead, true))
             continue; // the header line, whatever it holds
-        if (m_filter->rebuild(*line, m_message))
-            m_batch.push_back(m_message);
+        if (m_filter->accept(*line, fields))
+            m_batch.push_back(replayedEvent(fields, now));
         if (m_batch.size() >= std::size_t(batchSize))
             flush();
         if (clock.elapsed() >= sliceMs) {

@@ -2,6 +2,7 @@
 
 #include "core/history_line.h"
 #include "core/line_reader.h"
+#include "main_window/seams.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -16,8 +17,8 @@ namespace quorvik {
 
 // Streams a log file through the history line filter in slices: each slice
 // works for at most `sliceMs` and then returns to the event loop, so the
-// window stays responsive on a log of any size. The rebuilt messages go out
-// in small batches; the file is read through a fixed buffer, never whole.
+// window stays responsive on a log of any size. The events go out in small
+// batches; the file is read through a fixed buffer, never whole.
 class HistoryReplay : public QObject {
     Q_OBJECT
 
@@ -28,7 +29,7 @@ public:
 
     // Starts reading `path`; a load that is running is cancelled first. False
     // when the file can't be opened (error() says why); nothing runs then.
-    bool start(const QString &path, HistoryLineFilter filter);
+    bool start(const QString &path, HistoryLineFilter filter, Clock clock);
     // Stops a running load; the batches handed out so far stay handed out.
     void cancel();
     bool isRunning() const;
@@ -41,8 +42,8 @@ public:
     int batchSize = 64;
 
 signals:
-    // Rebuilt messages, in file order.
-    void messagesReady(const std::vector<std::string> &messages);
+    // The events of the lines that pass, in file order.
+    void eventsReady(const std::vector<EventRecord> &events);
     void progressed(int permille);
     void finished(HistoryReplay::Outcome outcome);
 
@@ -53,8 +54,8 @@ private:
 
     LineReader m_reader;
     std::optional<HistoryLineFilter> m_filter;
-    std::vector<std::string> m_batch;
-    std::string m_message;
+    std::vector<EventRecord> m_batch;
+    Clock m_clock;
     bool m_headerRead = false;
     QTimer *m_next = nullptr;
     QString m_error;

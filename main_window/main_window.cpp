@@ -211,11 +211,14 @@ void MainWindow::createControls() {
     connect(m_filterButton, &QPushButton::clicked, this, &MainWindow::filterRequested);
     connect(m_logFileButton, &QPushButton::clicked, this, &MainWindow::selectLogFileRequested);
     connect(m_historyButton, &QPushButton::clicked, this, [this] {
-        if (!m_config.processes->startDetached(QCoreApplication::applicationFilePath(),
-                                               {QStringLiteral("-H")}))
-            m_config.boxes->report(this, QStringLiteral("Quorvik"),
-                                   QStringLiteral("Cannot start the history window."),
-                                   QMessageBox::Warning);
+        // The running program itself, in the same working directory.
+        const QString program = QCoreApplication::applicationFilePath();
+        const QString error = m_config.processes->startDetached(program, {QStringLiteral("-H")});
+        if (!error.isEmpty())
+            m_config.boxes->report(
+                this, QStringLiteral("Quorvik"),
+                QStringLiteral("Cannot start the history window %1: %2").arg(program, error),
+                QMessageBox::Warning);
     });
 }
 
@@ -461,12 +464,22 @@ void MainWindow::processMessage(std::string_view text, const QString &senderAddr
     finishBatch();
 }
 
+void MainWindow::takeEvents(const std::vector<EventRecord> &records) {
+    for (const EventRecord &record : records)
+        takeRecord(record);
+    finishBatch();
+}
+
 void MainWindow::takeEvent(std::string_view text, std::string_view sender,
                            const LocalDateTime &now) {
     EventRecord record = parseEventMessage(text, sender, now);
     if (record.message.empty() && m_config.trapDecoder &&
         text.find(kSysDescrMarker) == std::string_view::npos)
         record.message = m_config.trapDecoder->describe(text);
+    takeRecord(record);
+}
+
+void MainWindow::takeRecord(const EventRecord &record) {
     const Level &level = *record.level;
     m_pendingTab = level.index;
 

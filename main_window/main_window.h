@@ -62,6 +62,9 @@ public:
     // The one road by which an event enters the window, dated now when it
     // carries no date; a batch of one.
     void processMessage(std::string_view text, const QString &senderAddress = {});
+    // The same road for a batch of events read already (a history replay
+    // hands in the fields of log lines as they are).
+    void takeEvents(const std::vector<EventRecord> &records);
 
     // Empties every table after the operator confirms.
     void clearAllTables();
@@ -122,6 +125,7 @@ private:
     void resizeToOuter(const QSize &outer);
     void takeDatagrams(const std::vector<Datagram> &batch);
     void takeEvent(std::string_view text, std::string_view sender, const LocalDateTime &now);
+    void takeRecord(const EventRecord &record);
     void finishBatch();
     void insertIntoLevelTable(EventGrid *grid, const EventRow &row);
     void insertIntoFullList(const EventRow &row);

@@ -47,8 +47,14 @@ std::optional<QColor> QtFileDialogs::chooseColour(QWidget *parent, const QColor 
     return colour.isValid() ? std::optional<QColor>(colour) : std::nullopt;
 }
 
-bool QtProcessStarter::startDetached(const QString &program, const QStringList &arguments) {
-    return QProcess::startDetached(program, arguments);
+QString QtProcessStarter::startDetached(const QString &program, const QStringList &arguments) {
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (process.startDetached())
+        return {};
+    return process.errorString().isEmpty() ? QStringLiteral("unknown error")
+                                           : process.errorString();
 }
 
 LocalDateTime systemLocalTime() {

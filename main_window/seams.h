@@ -68,12 +68,13 @@ public:
 class ProcessStarter {
 public:
     virtual ~ProcessStarter() = default;
-    virtual bool startDetached(const QString &program, const QStringList &arguments) = 0;
+    // Empty when the program runs, else why it could not be started.
+    virtual QString startDetached(const QString &program, const QStringList &arguments) = 0;
 };
 
 class QtProcessStarter : public ProcessStarter {
 public:
-    bool startDetached(const QString &program, const QStringList &arguments) override;
+    QString startDetached(const QString &program, const QStringList &arguments) override;
 };
 
 // The local clock, broken down.

@@ -1,5 +1,6 @@
 #include "core/history_line.h"
 #include "core/line_reader.h"
+#include "core/log_file.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,9 +16,11 @@ DateTime at(const char *text) {
 
 // The rebuilt message, or "skipped".
 QByteArray replayed(const HistoryLineFilter &filter, const QByteArray &line) {
-    std::string message;
-    if (!filter.rebuild(std::string_view(line.constData(), std::size_t(line.size())), message))
+    std::array<std::string_view, 6> fields;
+    if (!filter.accept(std::string_view(line.constData(), std::size_t(line.size())), fields))
         return "skipped";
+    std::string message;
+    rebuildMessage(fields, message);
     return QByteArray::fromStdString(message);
 }
 
@@ -31,6 +34,7 @@ class TestHistoryLine : public QObject {
 private slots:
     void rebuild_data();
     void rebuild();
+    void replayedAsLogged();
     void dateFilter();
     void search();
     void wideSearch();
@@ -78,6 +82,24 @@ void TestHistoryLine::rebuild_data() {
 void TestHistoryLine::rebuild() {
     QFETCH(QByteArray, line);
     QTEST(replayed(HistoryLineFilter(kMay2014), line), "message");
+}
+
+// The fields come back as logged, also where the intake's rules would change
+// them a second time.
+void TestHistoryLine::replayedAsLogged() {
+    const LocalDateTime now{2026, 12, 7, 20, 41, 5};
+    const EventRecord trap =
+        replayedEvent(splitLogFields("Trap;09.12.2026 07:54:21;127.0.0.1;;;link_3 down"), now);
+    QCOMPARE(trap.level, &trapLevel());
+    QCOMPARE(trap.message, std::string("link_3 down"));
+    const EventRecord unknown = replayedEvent(splitLogFields("Unknown;;  h;a $MSG$:b;;"), now);
+    QCOMPARE(unknown.level, &trapLevel());
+    QCOMPARE(unknown.date, std::string("07.12.2026 20:41:05"));
+    QCOMPARE(unknown.processor, std::string("  h"));
+    QCOMPARE(unknown.application, std::string("a $MSG$:b"));
+    QVERIFY(unknown.message.empty());
+    QCOMPARE(replayedEvent(splitLogFields("Note;d"), now).level, levelForName("Note"));
+    QCOMPARE(replayedEvent(splitLogFields("note;d"), now).level, &unknownLevel());
 }
 
 void TestHistoryLine::dateFilter() {

@@ -192,6 +192,12 @@ private slots:
         QVERIFY(!window().isVisible());
     }
 
+    // The History button's start: a program that can't be started says why.
+    void startFailureHasAReason() {
+        QtProcessStarter starter;
+        QVERIFY(!starter.startDetached("/nonexistent/quorvik", {"-H"}).isEmpty());
+    }
+
     void cancelledLoadKeepsItsRows() {
         QByteArray log = "Level;Date;Processor;Application;Object;Message\r\n";
         for (int i = 0; i < 2000; ++i)

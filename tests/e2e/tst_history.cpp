@@ -1,0 +1,162 @@
+// History end to end: a real live quorvik receives tagged texts and real
+// snmptrap traps and writes its log; a history window built on that file
+// shows the same events in the same tables; a real `quorvik -H` on it writes
+// nothing and binds no port; the History button starts a copy with "-H".
+#include "../main_window/form_fixture.h"
+#include "history/history_browser.h"
+#include "quorvik_process.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "core/log_file.h"
+
+using namespace quorvik;
+
+namespace {
+
+// Set for the copy the History button starts: it is this test's own program.
+const char *const kMarkerVariable = "QUORVIK_E2E_HISTORY_MARKER";
+
+const QList<QByteArray> kTexts = {
+    "$LEVL$:E$HOST$:srv1$SOURCE$:app$DEVC$:obj$MSG$:disk full",
+    "$LEVL$:P$HOST$:srv2$MSG$:panic; with a semicolon",
+    "$LEVL$:C$HOST$:srv3$SOURCE$:db$MSG$:critical",
+    "$LEVL$:A$HOST$:srv4$DEVC$:fan_2$MSG$:alert",
+    "$LEVL$:W$HOST$:srv5$MSG$:warning",
+    "$LEVL$:I$MSG$:no host: the sender's address",
+    "$LEVL$:N$HOST$:srv7$MSG$:caf\xc3\xa9 note",
+    "$LEVL$:q$HOST$:srv8$MSG$:unknown letter",
+};
+
+// Level name and the five cells of every row of a table, top first.
+QStringList rowsOf(EventTable *table) {
+    QStringList rows;
+    for (int r = 1; r < table->rows(); ++r) {
+        QStringList cells;
+        for (int c = 0; c <= table->messageColumn(); ++c)
+            cells << table->cellText(r, c);
+        if (!cells.join(QString()).trimmed().isEmpty())
+            rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+} // namespace
+
+class HistoryTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<e2e::QuorvikEnv> m_env;
+    QByteArray m_log;
+
+private slots:
+    void initTestCase() {
+        E2E_REQUIRE_TRAP_PORT();
+        E2E_REQUIRE_FREE_TRAP_PORT();
+        m_env = std::make_unique<e2e::QuorvikEnv>();
+        QVERIFY(m_env->writeConfig());
+        QProcess *live = nullptr;
+        const QString error = m_env->startLive(&live);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        for (const QByteArray &text : kTexts)
+            QCOMPARE(e2e::sendDatagram(text), text.size());
+        for (const QString &descr : {QStringLiteral("Router up"), QStringLiteral("link_3 down")}) {
+            const QString sent =
+                m_env->snmptrap({"-v", "2c", "-c", "public", "127.0.0.1:162", "",
+                                 "1.3.6.1.4.1.8072.2.3.0.1", "1.3.6.1.2.1.1.1.0", "s", descr});
+            QVERIFY2(sent.isEmpty(), qPrintable(sent));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(e2e::lineCount(m_env->log()), qsizetype(1 + 10), 15000);
+        e2e::QuorvikEnv::stop(live);
+        m_log = m_env->log();
+    }
+
+    void cleanupTestCase() { m_env.reset(); }
+
+    // The history window on the file the live copy wrote: every logged event
+    // in its level's table and in the full list, as the log line says.
+    void historyWindowShowsTheLoggedEvents() {
+        testing::FormFixture fixture(
+            "[Global]\r\nLogfile=" + QFile::encodeName(m_env->logPath()) + "\r\n", true);
+        fixture.start();
+        HistoryBrowser history(*fixture.form, {&fixture.boxes, nullptr, {}, 300});
+        QSignalSpy done(&history, &HistoryBrowser::loadFinished);
+        history.startUp();
+        QVERIFY(done.wait(15000));
+        fixture.settle();
+
+        QStringList expectedList;
+        std::array<QStringList, kLevelCount> expectedLevels;
+        const QList<QByteArray> lines = m_log.split('\n');
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            if (lines[i].isEmpty())
+                continue;
+            const std::array<std::string, 6> f =
+                splitLogLine(std::string_view(lines[i].constData(), lines[i].size() - 1));
+            QStringList cells;
+            for (std::size_t c = 1; c < 6; ++c)
+                cells << QString::fromLocal8Bit(f[c].c_str());
+            cells.last().prepend(QLatin1Char(' '));
+            // An Unknown line comes back as a trap: the rebuild has no level tag for it.
+            const Level &level = f[0] == "Unknown" ? trapLevel() : *levelForName(f[0]);
+            expectedLevels[std::size_t(level.index)].prepend(cells.join(QLatin1Char('|')));
+            expectedList.prepend(QString::fromLatin1(level.name.data(), level.name.size()) + "|" +
+                                 cells.join(QLatin1Char('|')));
+        }
+        QCOMPARE(expectedList.size(), 10);
+        QCOMPARE(rowsOf(fixture.form->fullList()->table()), expectedList);
+        for (int i = 0; i < kLevelCount; ++i)
+            QCOMPARE(rowsOf(fixture.form->levelGrid(i)->table()), expectedLevels[std::size_t(i)]);
+        QCOMPARE(m_env->log(), m_log);
+    }
+
+    void realHistoryCopyNeitherWritesNorBinds() {
+        QProcess *history = m_env->start({QStringLiteral("-H")});
+        QVERIFY(history);
+        QTest::qWait(1500);
+        QVERIFY2(history->state() == QProcess::Running,
+                 qPrintable(e2e::QuorvikEnv::describe(history)));
+        QVERIFY(!e2e::holdsAnyUdpPort(history->processId()));
+        QVERIFY(e2e::udpInodesOnPort(e2e::kTrapPort).isEmpty());
+        history->terminate();
+        QVERIFY(history->waitForFinished(10000));
+        QCOMPARE(m_env->log(), m_log);
+    }
+
+    // The button starts the running program itself, detached, with "-H"; the
+    // program here is this test, which answers "-H" by writing its command
+    // line and folder into the marker file.
+    void historyButtonStartsAHistoryCopy() {
+        const QString marker = m_env->root() + QStringLiteral("/started");
+        qputenv(kMarkerVariable, QFile::encodeName(marker));
+        testing::FormFixture fixture;
+        fixture.start();
+        QTest::mouseClick(fixture.form->findChild<QPushButton *>("btnHistory"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(e2e::readFile(marker).endsWith('\n'), 15000);
+        QCOMPARE(e2e::readFile(marker), "-H\n" + QFile::encodeName(QDir::currentPath()) + "\n");
+        QVERIFY(fixture.boxes.reports.isEmpty());
+        qunsetenv(kMarkerVariable);
+    }
+};
+
+int main(int argc, char *argv[]) {
+    if (argc == 2 && qstrcmp(argv[1], "-H") == 0 && qEnvironmentVariableIsSet(kMarkerVariable)) {
+        QFile marker(qEnvironmentVariable(kMarkerVariable));
+        const bool written = marker.open(QIODevice::WriteOnly) &&
+                             marker.write(QByteArray(argv[1]) + "\n" +
+                                          QFile::encodeName(QDir::currentPath()) + "\n") > 0;
+        return written ? 0 : 1;
+    }
+    const QString network = e2e::enterPrivateNetwork();
+    QApplication app(argc, argv);
+    if (!network.isEmpty())
+        qWarning("e2e: no private network namespace (%s)", qPrintable(network));
+    HistoryTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_history.moc"
