@@ -151,7 +151,8 @@ int load(int argc, char *argv[], const QString &path, const QString &search) {
                     rows, vmHwmKiB());
         app.quit();
     });
-    QTimer::singleShot(0, [&] {
+    // Once the window is up and painted, as the operator would press OK.
+    QTimer::singleShot(1000, [&] {
         quorvik::SearchDialog *dialog = history.searchDialog();
         dialog->checkAll()->click();
         dialog->findChild<QLineEdit *>(QStringLiteral("searchString"))->setText(search);
