@@ -223,8 +223,8 @@ void MainWindow::createControls() {
 }
 
 void MainWindow::createMenus() {
-    auto addEntry = [this](QMenu *menu, const char *name, const QString &caption,
-                           const QKeySequence &shortcut) {
+    auto addEntry = [](QMenu *menu, const char *name, const QString &caption,
+                       const QKeySequence &shortcut) {
         QAction *action = menu->addAction(caption);
         action->setObjectName(QString::fromLatin1(name));
         action->setShortcut(shortcut);

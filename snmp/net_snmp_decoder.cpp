@@ -61,7 +61,9 @@ std::optional<Message> parseCommunityMessage(u_char *data, std::size_t messageLe
     std::size_t length = messageLength;
     long version = -1;
     u_char *pduStart = snmp_comstr_parse(data, &length, community, &communityLength, &version);
-    if (pduStart == nullptr || (onlyCommand != 0 && *pduStart != onlyCommand))
+    // A message whose community ends it holds no PDU: there is no tag to read.
+    if (pduStart == nullptr || pduStart >= data + messageLength ||
+        (onlyCommand != 0 && *pduStart != onlyCommand))
         return std::nullopt;
     Message message;
     message.pdu.reset(snmp_pdu_create(0));

@@ -219,6 +219,8 @@ void TestTrapDecoder::malformedGivesNothing() {
     bad.push_back(nested);
     bad.push_back(message(1, 0xA7, tlv(0x30, tlv(0x30, tlv(0x30, tlv(0x30, ""))))));
     bad.push_back("trapo$LEVL$:W$MSG$:hello");
+    // The community ends the message: no PDU tag to read (found by the fuzzer).
+    bad.push_back(std::string("\x30\x0B\x02\x01\x01\x04\x06public", 13));
     for (const std::string &datagram : bad) {
         QCOMPARE(describe(datagram), QString());
         QVERIFY(!decoder().informResponse(datagram));
