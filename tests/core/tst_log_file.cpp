@@ -1,6 +1,7 @@
 #include "core/level.h"
 #include "core/log_file.h"
 #include "core/text_file.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,17 +19,6 @@ QByteArray bytes(const std::string &text) {
 }
 QByteArray bytes(std::string_view text) {
     return QByteArray(text.data(), text.size());
-}
-
-QByteArray fileContent(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void putFile(const QString &path, const QByteArray &content) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(content), content.size());
 }
 
 EventRecord record(const Level &level, std::string application, std::string message) {

@@ -1,5 +1,6 @@
 #include "core/log_file.h"
 #include "core/log_writer.h"
+#include "test_files.h"
 
 #include <QFile>
 #include <QProcess>
@@ -17,17 +18,6 @@ using namespace quorvik;
 namespace {
 
 const QByteArray kHeaderLine = "Level;Date;Processor;Application;Object;Message\r\n";
-
-QByteArray fileContent(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void putFile(const QString &path, const QByteArray &content) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(content), content.size());
-}
 
 std::string line(const char *level, int n, std::size_t messageSize = 10) {
     return std::string(level) + ";07.12.2026 20:41:05;srv7;app;obj;" + std::to_string(n) + ' ' +

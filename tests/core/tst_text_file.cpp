@@ -1,5 +1,6 @@
 #include "core/profile.h"
 #include "profile_file.h"
+#include "test_files.h"
 #include "tests/unprivileged.h"
 
 #include <QDir>
@@ -16,17 +17,6 @@ using quorvik::testing::setProfileKey;
 using quorvik::testing::Unprivileged;
 
 namespace {
-
-QByteArray fileContent(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void putFile(const QString &path, const QByteArray &content) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
 struct stat statOf(const QString &path) {
     struct stat info {};
