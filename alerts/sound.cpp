@@ -95,48 +95,18 @@ int MultimediaSoundPlayer::effectCount() const {
     return m_pool->size();
 }
 
-namespace {
-
-SoundPlayer *&installedPlayer() {
-    static SoundPlayer *player = nullptr;
-    return player;
-}
-
-std::unique_ptr<MultimediaSoundPlayer> &defaultPlayer() {
-    static std::unique_ptr<MultimediaSoundPlayer> player;
-    return player;
-}
-
-// The default player is created on first use and destroyed with the
-// application object, while Qt Multimedia is still usable.
-SoundPlayer &currentPlayer() {
-    if (SoundPlayer *player = installedPlayer())
-        return *player;
-    std::unique_ptr<MultimediaSoundPlayer> &fallback = defaultPlayer();
-    if (!fallback) {
-        fallback = std::make_unique<MultimediaSoundPlayer>();
-        qAddPostRoutine([] { defaultPlayer().reset(); });
-    }
-    return *fallback;
-}
-
-} // namespace
-
-void setSoundPlayer(SoundPlayer *player) {
-    installedPlayer() = player;
-}
-
-void playSoundFile(const QString &path) {
+void playSoundFile(SoundPlayer &player, const QString &path) {
     if (!path.isEmpty())
-        currentPlayer().play(path);
+        player.play(path);
 }
 
-void playLevelSound(const std::array<std::string, kLevelCount> &levelSounds, int index) {
+void playLevelSound(SoundPlayer &player, const std::array<std::string, kLevelCount> &levelSounds,
+                    int index) {
     if (index < 0 || index >= kLevelCount)
         return;
     const std::string &path = levelSounds[static_cast<std::size_t>(index)];
     if (!path.empty())
-        playSoundFile(QString::fromLocal8Bit(path));
+        playSoundFile(player, QString::fromLocal8Bit(path));
 }
 
 } // namespace quorvik

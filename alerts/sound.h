@@ -39,16 +39,13 @@ private:
     std::unique_ptr<Pool> m_pool;
 };
 
-// Installs the player that playSoundFile uses; nullptr restores the default
-// MultimediaSoundPlayer. The caller keeps ownership of `player`.
-void setSoundPlayer(SoundPlayer *player);
-
-// Plays one sound file through the installed player; an empty path plays
-// nothing.
-void playSoundFile(const QString &path);
+// Plays one sound file through `player`; an empty path plays nothing.
+void playSoundFile(SoundPlayer &player, const QString &path);
 
 // Plays the sound file of level `index` (0..6) from `levelSounds` (8-bit
-// text paths). An empty entry or an index out of range plays nothing.
-void playLevelSound(const std::array<std::string, kLevelCount> &levelSounds, int index);
+// text paths) through `player`. An empty entry or an index out of range
+// plays nothing.
+void playLevelSound(SoundPlayer &player, const std::array<std::string, kLevelCount> &levelSounds,
+                    int index);
 
 } // namespace quorvik

@@ -113,7 +113,7 @@ int main(int argc, char *argv[]) {
     quorvik::WidgetMessageBoxes boxes;
     quorvik::QtFileDialogs fileDialogs;
     quorvik::MultimediaSoundPlayer sounds;
-    quorvik::setSoundPlayer(&sounds);
+    config.sounds = &sounds;
 
     quorvik::MainWindow window(config);
     if (window.load() == quorvik::MainWindow::LoadResult::Refused)

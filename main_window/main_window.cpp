@@ -100,6 +100,10 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
         m_ownBoxes = std::make_unique<WidgetMessageBoxes>();
         m_config.boxes = m_ownBoxes.get();
     }
+    if (!m_config.sounds) {
+        m_ownSounds = std::make_unique<MultimediaSoundPlayer>();
+        m_config.sounds = m_ownSounds.get();
+    }
     if (!m_config.processes) {
         m_ownProcesses = std::make_unique<QtProcessStarter>();
         m_config.processes = m_ownProcesses.get();
@@ -493,7 +497,7 @@ void MainWindow::takeRecord(const EventRecord &record) {
     m_messageLinePending = true;
 
     if (m_config.historyMode)
-        return playLevelSound(m_settings.levelSounds, level.index);
+        return playLevelSound(*m_config.sounds, m_settings.levelSounds, level.index);
     m_logBatch += formatLogLine(record);
     if (level.index < m_settings.popupLevel) {
         QStringList fields;
@@ -502,7 +506,7 @@ void MainWindow::takeRecord(const EventRecord &record) {
         showAlertPopup(QString::fromLatin1(level.name.data(), qsizetype(level.name.size())),
                        fields);
     }
-    playLevelSound(m_settings.levelSounds, level.index);
+    playLevelSound(*m_config.sounds, m_settings.levelSounds, level.index);
 }
 
 // The end of a batch: columns grow once, the batch's lines go to the log in

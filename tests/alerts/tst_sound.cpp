@@ -57,11 +57,7 @@ class SoundTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { quorvik::setSoundPlayer(&recorder_); }
-    void cleanup() {
-        quorvik::setSoundPlayer(nullptr);
-        recorder_.played.clear();
-    }
+    void cleanup() { recorder_.played.clear(); }
     void levelSoundPlaysThatLevelsFile_data();
     void levelSoundPlaysThatLevelsFile();
     void emptyEntryPlaysNothing();
@@ -85,46 +81,46 @@ void SoundTest::levelSoundPlaysThatLevelsFile_data() {
 
 void SoundTest::levelSoundPlaysThatLevelsFile() {
     QFETCH(int, index);
-    playLevelSound(allSounds(), index);
+    playLevelSound(recorder_, allSounds(), index);
     QCOMPARE(recorder_.played, QStringList{QString("/sounds/level%1.wav").arg(index)});
 }
 
 void SoundTest::emptyEntryPlaysNothing() {
     LevelSounds sounds = allSounds();
     sounds[3].clear();
-    playLevelSound(sounds, 3);
+    playLevelSound(recorder_, sounds, 3);
     QVERIFY(recorder_.played.isEmpty());
-    playLevelSound(LevelSounds{}, 0);
+    playLevelSound(recorder_, LevelSounds{}, 0);
     QVERIFY(recorder_.played.isEmpty());
 }
 
 void SoundTest::indexOutOfRangePlaysNothing() {
-    playLevelSound(allSounds(), -1);
-    playLevelSound(allSounds(), kLevelCount);
+    playLevelSound(recorder_, allSounds(), -1);
+    playLevelSound(recorder_, allSounds(), kLevelCount);
     QVERIFY(recorder_.played.isEmpty());
 }
 
 void SoundTest::levelSoundPathIsConvertedFrom8BitText() {
     LevelSounds sounds;
     sounds[4] = QString::fromUtf16(u"/sounds/Gr\u00fcn.wav").toLocal8Bit().toStdString();
-    playLevelSound(sounds, 4);
+    playLevelSound(recorder_, sounds, 4);
     QCOMPARE(recorder_.played, QStringList{QString::fromUtf16(u"/sounds/Gr\u00fcn.wav")});
 }
 
 void SoundTest::emptyPathPlaysNothing() {
-    playSoundFile(QString());
+    playSoundFile(recorder_, QString());
     QVERIFY(recorder_.played.isEmpty());
 }
 
 void SoundTest::soundFileGoesToInstalledPlayer() {
-    playSoundFile("/sounds/test.wav");
-    playSoundFile("/sounds/test.wav");
+    playSoundFile(recorder_, "/sounds/test.wav");
+    playSoundFile(recorder_, "/sounds/test.wav");
     QCOMPARE(recorder_.played, QStringList({"/sounds/test.wav", "/sounds/test.wav"}));
 }
 
 void SoundTest::nullptrRestoresDefaultPlayer() {
-    quorvik::setSoundPlayer(nullptr);
-    playSoundFile("/nonexistent/quorvik-test.wav");
+    quorvik::MultimediaSoundPlayer player;
+    playSoundFile(player, "/nonexistent/quorvik-test.wav");
     QVERIFY(recorder_.played.isEmpty());
 }
 

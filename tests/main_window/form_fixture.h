@@ -63,7 +63,6 @@ public:
     // `lockPath` names the live-copy lock; by default one of its own.
     explicit FormFixture(QByteArray config = {}, bool historyMode = false,
                          const QString &lockPath = {}) {
-        setSoundPlayer(&sounds);
         if (!config.contains("Logfile"))
             config =
                 "[Global]\r\nLogfile=" + logPath().toLocal8Bit() + "\r\nPopuplevel=0\r\n" + config;
@@ -75,13 +74,11 @@ public:
         c.liveLockPath = lockPath.isEmpty() ? dir.filePath(QStringLiteral("live.lock")) : lockPath;
         c.udpPort = 0;
         c.boxes = &boxes;
+        c.sounds = &sounds;
         c.clock = [] { return LocalDateTime{2026, 12, 7, 20, 41, 5}; };
         form = std::make_unique<MainWindow>(c);
     }
-    ~FormFixture() {
-        form.reset();
-        setSoundPlayer(nullptr);
-    }
+    ~FormFixture() { form.reset(); }
 
     QString configPath() const { return dir.filePath(QStringLiteral("quorvik.cfg")); }
     QString logPath() const { return dir.filePath(QStringLiteral("quorvik.log")); }

@@ -276,6 +276,7 @@ void IntakeTest::socketDrainsEveryDatagram() {
     c.liveLockPath = f.dir.filePath(QStringLiteral("socket.lock"));
     c.udpPort = port;
     c.boxes = &f.boxes;
+    c.sounds = &f.sounds;
     MainWindow form(c);
     QCOMPARE(form.load(), MainWindow::LoadResult::Running);
     QVERIFY(f.boxes.reports.isEmpty());

@@ -30,6 +30,7 @@ struct LiveWindow {
         c.liveLockPath = f.dir.filePath(QStringLiteral("live.lock"));
         c.udpPort = port;
         c.boxes = &f.boxes;
+        c.sounds = &f.sounds;
         c.clock = [] { return LocalDateTime{2026, 12, 7, 20, 41, 5}; };
         c.receiver = std::move(options);
         form = std::make_unique<MainWindow>(c);
