@@ -1,12 +1,15 @@
 // bench_sender: sends datagrams to a loopback UDP port, paced at a given
 // rate or at full speed, for the intake benchmark.
 //
-//   bench_sender --port P --count N [--rate R] [--kind text|trap]
+//   bench_sender --port P --count N [--rate R] [--kind text|trap|linkdown]
 //                [--levels EPCAWIN] [--first K] [--max-seconds S]
 //
 // --rate 0 (the default) sends at full speed. Text datagrams are tagged
 // event messages whose level letters cycle through --levels; trap datagrams
-// are SNMPv2c traps (sysUpTime.0, snmpTrapOID.0, sysDescr.0). Datagram i
+// are SNMPv2c coldStart traps that carry sysDescr.0 (sysUpTime.0,
+// snmpTrapOID.0, sysDescr.0); linkdown datagrams are SNMPv2c IF-MIB linkDown
+// traps without sysDescr (sysUpTime.0, snmpTrapOID.0, ifIndex.2,
+// ifAdminStatus.2, ifOperStatus.2), which a receiver must decode. Datagram i
 // carries the number --first + (i mod 65536) in its message and request id,
 // so that its length varies a little like real traffic. The target is
 // always 127.0.0.1. Prints one line: "sent=N errors=E seconds=T rate=R".
@@ -31,11 +34,13 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
+enum class Kind { Text, Trap, LinkDown };
+
 struct Options {
     int port = 0;
     long long count = 0;
     double rate = 0;
-    bool trap = false;
+    Kind kind = Kind::Text;
     std::string levels = "EPCAWIN";
     long long first = 0;
     double maxSeconds = 120;
@@ -44,7 +49,7 @@ struct Options {
 [[noreturn]] void usage(const char *why) {
     std::fprintf(stderr,
                  "bench_sender: %s\nusage: bench_sender --port P --count N [--rate R] "
-                 "[--kind text|trap] [--levels EPCAWIN] [--first K] [--max-seconds S]\n",
+                 "[--kind text|trap|linkdown] [--levels EPCAWIN] [--first K] [--max-seconds S]\n",
                  why);
     std::exit(2);
 }
@@ -62,9 +67,17 @@ Options parse(int argc, char **argv) {
             o.count = std::atoll(value);
         else if (key == "--rate")
             o.rate = std::atof(value);
-        else if (key == "--kind")
-            o.trap = std::string_view(value) == "trap";
-        else if (key == "--levels")
+        else if (key == "--kind") {
+            const std::string_view kind = value;
+            if (kind == "text")
+                o.kind = Kind::Text;
+            else if (kind == "trap")
+                o.kind = Kind::Trap;
+            else if (kind == "linkdown")
+                o.kind = Kind::LinkDown;
+            else
+                usage("unknown kind");
+        } else if (key == "--levels")
             o.levels = value;
         else if (key == "--first")
             o.first = std::atoll(value);
@@ -177,21 +190,48 @@ Bytes text(const std::string &s) {
     return Bytes(s.begin(), s.end());
 }
 
+Bytes binding(const Bytes &oid, const Bytes &value) {
+    return tlv(0x30, concat({oid, value}));
+}
+
+// An SNMPv2c Trap-PDU with community "public" around `bindings`.
+Bytes snmpV2cMessage(long long sequence, const Bytes &bindings) {
+    const Bytes pdu =
+        tlv(0xA7, concat({tlv(0x02, integerContent(sequence & 0x7FFFFFFF)),
+                          tlv(0x02, integerContent(0)), tlv(0x02, integerContent(0)), bindings}));
+    return tlv(0x30, concat({tlv(0x02, integerContent(1)), tlv(0x04, text("public")), pdu}));
+}
+
+Bytes sysUpTimeBinding(long long sequence) {
+    return binding(tlv(0x06, oidContent({1, 3, 6, 1, 2, 1, 1, 3, 0})),
+                   tlv(0x43, unsignedContent(std::uint32_t(sequence & 0xFFFFFFFF))));
+}
+
+const Bytes &trapOidName() {
+    static const Bytes oid = tlv(0x06, oidContent({1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}));
+    return oid;
+}
+
 Bytes snmpV2cTrap(long long sequence) {
-    const Bytes sysUpTime = tlv(0x06, oidContent({1, 3, 6, 1, 2, 1, 1, 3, 0}));
-    const Bytes trapOid = tlv(0x06, oidContent({1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}));
     const Bytes sysDescr = tlv(0x06, oidContent({1, 3, 6, 1, 2, 1, 1, 1, 0}));
     const Bytes coldStart = tlv(0x06, oidContent({1, 3, 6, 1, 6, 3, 1, 1, 5, 1}));
     const std::string descr = "bench trap " + std::to_string(sequence) + " disk quota reached";
-    const Bytes varbinds =
-        tlv(0x30, concat({tlv(0x30, concat({sysUpTime, tlv(0x43, unsignedContent(std::uint32_t(
-                                                                     sequence & 0xFFFFFFFF)))})),
-                          tlv(0x30, concat({trapOid, coldStart})),
-                          tlv(0x30, concat({sysDescr, tlv(0x04, text(descr))}))}));
-    const Bytes pdu =
-        tlv(0xA7, concat({tlv(0x02, integerContent(sequence & 0x7FFFFFFF)),
-                          tlv(0x02, integerContent(0)), tlv(0x02, integerContent(0)), varbinds}));
-    return tlv(0x30, concat({tlv(0x02, integerContent(1)), tlv(0x04, text("public")), pdu}));
+    return snmpV2cMessage(
+        sequence, tlv(0x30, concat({sysUpTimeBinding(sequence), binding(trapOidName(), coldStart),
+                                    binding(sysDescr, tlv(0x04, text(descr)))})));
+}
+
+// IF-MIB::linkDown for interface 2 (administratively up, operationally down).
+Bytes linkDownTrap(long long sequence) {
+    const Bytes linkDown = tlv(0x06, oidContent({1, 3, 6, 1, 6, 3, 1, 1, 5, 3}));
+    const auto ifEntryColumn = [](unsigned column, long long value) {
+        return binding(tlv(0x06, oidContent({1, 3, 6, 1, 2, 1, 2, 2, 1, column, 2})),
+                       tlv(0x02, integerContent(value)));
+    };
+    return snmpV2cMessage(
+        sequence,
+        tlv(0x30, concat({sysUpTimeBinding(sequence), binding(trapOidName(), linkDown),
+                          ifEntryColumn(1, 2), ifEntryColumn(7, 1), ifEntryColumn(8, 2)})));
 }
 
 Bytes taggedText(long long sequence, char level) {
@@ -199,6 +239,18 @@ Bytes taggedText(long long sequence, char level) {
                           "$HOST$:srv7$SOURCE$:backup$DEVC$:disk_2$MSG$:quota reached #" +
                           std::to_string(sequence);
     return text(s);
+}
+
+Bytes datagram(const Options &o, long long sequence, long long index) {
+    switch (o.kind) {
+    case Kind::Trap:
+        return snmpV2cTrap(sequence);
+    case Kind::LinkDown:
+        return linkDownTrap(sequence);
+    case Kind::Text:
+        break;
+    }
+    return taggedText(sequence, o.levels[std::size_t(index) % o.levels.size()]);
 }
 
 } // namespace
@@ -226,11 +278,8 @@ int main(int argc, char **argv) {
     const long long prebuilt = std::min<long long>(o.count, 1 << 16);
     std::vector<Bytes> datagrams;
     datagrams.reserve(std::size_t(prebuilt));
-    for (long long i = 0; i < prebuilt; ++i) {
-        const long long seq = o.first + i;
-        datagrams.push_back(o.trap ? snmpV2cTrap(seq)
-                                   : taggedText(seq, o.levels[std::size_t(i) % o.levels.size()]));
-    }
+    for (long long i = 0; i < prebuilt; ++i)
+        datagrams.push_back(datagram(o, o.first + i, i));
 
     constexpr unsigned kBatch = 64;
     iovec vectors[kBatch];
