@@ -26,6 +26,11 @@ struct Datagram {
 // queue in arrival order and stamps each read with the wall clock; the window
 // thread takes everything queued in one go. A full queue drops and counts,
 // it never holds up the thread. Plain C++ and POSIX: no Qt.
+//
+// The thread asks for a real-time or raised priority where the process may
+// have one, so that a burst is read before the system's buffer overflows.
+// Under light traffic it lets a moment pass between reads, so that one
+// wake-up reads several datagrams instead of one each.
 class DatagramReceiver {
 public:
     // Answers a datagram, or not: an SNMP inform gets its Response this way,
@@ -42,8 +47,8 @@ public:
         std::function<std::int64_t()> wallClock; // empty: the system clock
         Responder responder;                     // empty: nothing is answered
         // Called on the receiver thread when datagrams wait (or the lost count
-        // changed) and the previous call has been followed by a take(); the
-        // window schedules its take.
+        // changed) and the previous call has been followed by a take() that
+        // found the queue empty; the window schedules its takes until then.
         std::function<void()> arrived;
     };
 
@@ -58,8 +63,9 @@ public:
     // The port bound (useful when the configured one is 0).
     std::uint16_t port() const { return m_boundPort; }
 
-    // Everything queued, oldest first.
-    std::vector<Datagram> take();
+    // Everything queued, oldest first. `spent` is an emptied vector handed
+    // back, so that its memory is reused for the next datagrams.
+    std::vector<Datagram> take(std::vector<Datagram> spent = {});
 
     // Datagrams lost since start: dropped by the system before they were read
     // (its buffer was full) and dropped by the full queue.
@@ -68,11 +74,13 @@ public:
     std::uint64_t readCount() const { return m_read.load(); }
 
 private:
+    struct Reading; // the thread's read buffers
+
     void run();
-    void drain(std::vector<char> &buffers);
-    bool readSystemDrops(); // true when the count changed
-    void announce();
-    void enqueue(std::vector<Datagram> &batch);
+    std::size_t drain(Reading &reading); // datagrams read
+    bool pause(int microseconds);        // false when the thread is to stop
+    bool readSystemDrops();              // true when the count changed
+    void enqueue(std::vector<Datagram> &batch, bool dropsChanged);
 
     Config m_config;
     int m_socket = -1;
@@ -81,11 +89,12 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<std::uint64_t> m_systemDrops{0}, m_queueDrops{0}, m_read{0};
-    std::atomic<bool> m_announced{false};
+    int m_pauseMicroseconds = 0; // between reads under light traffic
 
-    std::mutex m_mutex; // guards the queue
+    std::mutex m_mutex; // guards the queue and m_announced
     std::vector<Datagram> m_queue;
     std::size_t m_queuedBytes = 0;
+    bool m_announced = false; // arrived() called, no empty take since
 };
 
 } // namespace quorvik

@@ -63,7 +63,10 @@ void Receiver::handOn() {
     if (!m_thread)
         return;
     if (m_handedOn == m_backlog.size()) {
-        m_backlog = m_thread->take();
+        // The spent backlog's memory is reused, unless a long one grew it.
+        if (m_backlog.capacity() > kKeptCapacity)
+            m_backlog = {};
+        m_backlog = m_thread->take(std::move(m_backlog));
         m_handedOn = 0;
     }
     const std::size_t end = std::min(m_backlog.size(), m_handedOn + kMaxBatch);
@@ -74,13 +77,26 @@ void Receiver::handOn() {
         }
         return;
     }
-    std::vector<Datagram> batch(std::make_move_iterator(m_backlog.begin() + qsizetype(m_handedOn)),
-                                std::make_move_iterator(m_backlog.begin() + qsizetype(end)));
+    const std::size_t begin = m_handedOn;
     m_handedOn = end;
     m_lostHandedOn = lost();
     // The rest of a backlog after the event loop had its turn; otherwise a
     // look again after the interval, for what came meanwhile.
     m_takeTimer->start(m_handedOn < m_backlog.size() ? 0 : kTakeIntervalMs);
+    if (begin == 0 && end == m_backlog.size()) { // the common case: all of it at once
+        // Handed on from a local: a nested event loop in a slot may take anew.
+        std::vector<Datagram> all;
+        all.swap(m_backlog);
+        m_handedOn = 0;
+        emit datagramsReceived(all);
+        if (m_backlog.empty()) { // its memory for the next take
+            all.clear();
+            m_backlog.swap(all);
+        }
+        return;
+    }
+    const std::vector<Datagram> batch(std::make_move_iterator(m_backlog.begin() + qsizetype(begin)),
+                                      std::make_move_iterator(m_backlog.begin() + qsizetype(end)));
     emit datagramsReceived(batch);
 }
 

@@ -34,6 +34,8 @@ class Receiver : public QObject {
 public:
     static constexpr int kTakeIntervalMs = 10;
     static constexpr std::size_t kMaxBatch = 4096;
+    // A spent backlog up to this many entries keeps its memory for the next.
+    static constexpr std::size_t kKeptCapacity = 16 * kMaxBatch;
 
     explicit Receiver(ReceiverOptions options, QObject *parent = nullptr);
     ~Receiver() override;
