@@ -328,6 +328,38 @@ bool mayBeSnmp(std::string_view datagram) {
            static_cast<u_char>(datagram[0]) == (ASN_SEQUENCE | ASN_CONSTRUCTOR);
 }
 
+// The PDU tag of a community-based message, found by walking the BER
+// headers before it (sequence, version, community) without net-snmp, so
+// without the decoder's lock; 0 when the datagram is not shaped like one.
+// The receiver thread asks this of every datagram, and only informs go on.
+unsigned char communityPduTag(std::string_view datagram) {
+    std::size_t at = 0;
+    // Reads the header at `at` with this tag; steps into or over its content.
+    const auto header = [&](unsigned char tag, bool into) {
+        if (datagram.size() - at < 2 || static_cast<unsigned char>(datagram[at]) != tag)
+            return false;
+        std::size_t length = static_cast<unsigned char>(datagram[at + 1]);
+        at += 2;
+        if (length & 0x80) {
+            const std::size_t digits = length & 0x7F;
+            if (digits == 0 || digits > 4 || datagram.size() - at < digits)
+                return false;
+            length = 0;
+            for (std::size_t i = 0; i < digits; ++i)
+                length = length << 8 | static_cast<unsigned char>(datagram[at++]);
+        }
+        if (length > datagram.size() - at)
+            return false;
+        if (!into)
+            at += length;
+        return true;
+    };
+    if (!header(ASN_SEQUENCE | ASN_CONSTRUCTOR, true) || !header(ASN_INTEGER, false) ||
+        !header(ASN_OCTET_STR, false) || at >= datagram.size())
+        return 0;
+    return static_cast<unsigned char>(datagram[at]);
+}
+
 } // namespace
 
 NetSnmpDecoder::NetSnmpDecoder(std::string ownMibDirectory)
@@ -386,7 +418,7 @@ std::string NetSnmpDecoder::describe(std::string_view datagram) {
 }
 
 std::optional<std::string> NetSnmpDecoder::informResponse(std::string_view datagram) {
-    if (!mayBeSnmp(datagram))
+    if (communityPduTag(datagram) != SNMP_MSG_INFORM)
         return std::nullopt;
     m_loaded.wait();
     const std::lock_guard lock(m_mutex);

@@ -233,6 +233,11 @@ void TestTrapDecoder::answersWellFormedInformsOnly() {
         decoder().informResponse(v2(0xA6, varbinds) + "trailing");
     QVERIFY(answer);
     QCOMPARE(*answer, v2(0xA2, varbinds));
+    // Lengths in the long form before the PDU (a community of 200 bytes).
+    const std::string longCommunity =
+        tlv(0x30, integer(1) + octets(std::string(200, 'c')) +
+                      tlv(0xA6, integer(7) + integer(0) + integer(0) + varbinds));
+    QVERIFY(decoder().informResponse(longCommunity));
     for (const std::string &other :
          {kLinkDown, v2(0xA0, varbinds), v2(0xA6, varbinds, 5),
           message(0, 0xA6, integer(1) + integer(0) + integer(0) + varbinds)})
