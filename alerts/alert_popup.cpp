@@ -32,11 +32,6 @@ constexpr int kRowStep = 240;
 const char *const kCaptions[AlertPopup::kFieldCount] = {"Date", "Host", "Application", "Object",
                                                         "Message"};
 
-QPointer<AlertPopup> &instance() {
-    static QPointer<AlertPopup> popup;
-    return popup;
-}
-
 // A received text as the operator may read it (see visibleText).
 QString visible(const QString &received) {
     const QByteArray utf8 = received.toUtf8();
@@ -148,9 +143,7 @@ void AlertPopup::closeEvent(QCloseEvent *event) {
     if (!event->isAccepted())
         return;
     m_blinkTimer->stop();
-    // The window is deleted later; the next alert must create a fresh one.
-    if (instance() == this)
-        instance().clear();
+    emit closed(); // deleted later: the next alert must not reuse it
 }
 
 void AlertPopup::becameActive() {
@@ -180,23 +173,26 @@ void AlertPopup::confirm() {
     close();
 }
 
-void showAlertPopup(const QString &levelName, const QStringList &fields) {
-    QPointer<AlertPopup> &popup = instance();
-    if (!popup)
-        popup = new AlertPopup;
-    popup->setEventTexts(levelName, fields);
-    popup->show();
-    popup->raise();
-    popup->activateWindow();
+AlertDisplay::~AlertDisplay() = default;
+
+AlertPopups::~AlertPopups() {
+    delete m_popup.data();
 }
 
-AlertPopup *currentAlertPopup() {
-    return instance().data();
+void AlertPopups::show(const QString &levelName, const QStringList &fields) {
+    if (!m_popup) {
+        m_popup = new AlertPopup;
+        QObject::connect(m_popup, &AlertPopup::closed, m_popup, [this] { m_popup.clear(); });
+    }
+    m_popup->setEventTexts(levelName, fields);
+    m_popup->show();
+    m_popup->raise();
+    m_popup->activateWindow();
 }
 
-void closeAlertPopup() {
-    if (AlertPopup *popup = instance())
-        popup->close();
+void AlertPopups::closeAll() {
+    if (m_popup)
+        m_popup->close();
 }
 
 } // namespace quorvik

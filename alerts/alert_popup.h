@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -13,8 +14,7 @@ class QTimer;
 namespace quorvik {
 
 // The alert window: one event with its level name blinking in red until the
-// operator confirms it with "OK". At most one exists at a time (see
-// showAlertPopup); closing it destroys it.
+// operator confirms it with "OK". Closing it destroys it.
 class AlertPopup : public QWidget {
     Q_OBJECT
 
@@ -33,6 +33,10 @@ public:
     QLabel *fieldLabel(int index) const;
     QPushButton *okButton() const { return m_okButton; }
     QTimer *blinkTimer() const { return m_blinkTimer; }
+
+signals:
+    // The popup was closed; it is deleted once control returns to the event loop.
+    void closed();
 
 protected:
     bool event(QEvent *event) override;
@@ -53,15 +57,34 @@ private:
     QTimer *m_blinkTimer = nullptr;
 };
 
-// Shows one event in the alert popup, creating the popup if none is open.
-// A popup already open gets the newer texts and is brought forward; there is
-// never a second one. Returns at once: the popup is modeless.
-void showAlertPopup(const QString &levelName, const QStringList &fields);
+// Shows serious events to the operator: the seam between the main window
+// and the alert popup, so that tests can watch or replace it.
+class AlertDisplay {
+public:
+    virtual ~AlertDisplay();
+    // Shows one event and returns at once (the display is modeless).
+    virtual void show(const QString &levelName, const QStringList &fields) = 0;
+    // Closes whatever is open; the main window is going.
+    virtual void closeAll() = 0;
+};
 
-// The open popup, or nullptr when none is open.
-AlertPopup *currentAlertPopup();
+// The alert popup, never more than one: an open popup gets the newer event's
+// texts and is brought forward; after OK the next event opens a fresh one.
+class AlertPopups : public AlertDisplay {
+public:
+    AlertPopups() = default;
+    ~AlertPopups() override;
+    AlertPopups(const AlertPopups &) = delete;
+    AlertPopups &operator=(const AlertPopups &) = delete;
 
-// Closes (and so destroys) the open popup, if any.
-void closeAlertPopup();
+    void show(const QString &levelName, const QStringList &fields) override;
+    void closeAll() override;
+
+    // The open popup, or nullptr when none is open.
+    AlertPopup *current() const { return m_popup.data(); }
+
+private:
+    QPointer<AlertPopup> m_popup;
+};
 
 } // namespace quorvik

@@ -104,6 +104,10 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
         m_ownSounds = std::make_unique<MultimediaSoundPlayer>();
         m_config.sounds = m_ownSounds.get();
     }
+    if (!m_config.alerts) {
+        m_ownAlerts = std::make_unique<AlertPopups>();
+        m_config.alerts = m_ownAlerts.get();
+    }
     if (!m_config.processes) {
         m_ownProcesses = std::make_unique<QtProcessStarter>();
         m_config.processes = m_ownProcesses.get();
@@ -503,8 +507,8 @@ void MainWindow::takeRecord(const EventRecord &record) {
         QStringList fields;
         for (int c = 0; c < EventRow::kCells; ++c)
             fields << QString::fromLocal8Bit(row.bytes(c).data(), qsizetype(row.bytes(c).size()));
-        showAlertPopup(QString::fromLatin1(level.name.data(), qsizetype(level.name.size())),
-                       fields);
+        m_config.alerts->show(QString::fromLatin1(level.name.data(), qsizetype(level.name.size())),
+                              fields);
     }
     playLevelSound(*m_config.sounds, m_settings.levelSounds, level.index);
 }
@@ -760,7 +764,7 @@ void MainWindow::closeEvent(QCloseEvent *event) {
         return;
     }
     m_receiver->close();
-    closeAlertPopup();
+    m_config.alerts->closeAll();
     event->accept();
     // The secondary windows (options, about, send message) go with it.
     for (QWidget *window : QApplication::topLevelWidgets())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alerts/alert_popup.h"
 #include "alerts/sound.h"
 #include "core/local_time.h"
 #include "core/log_writer.h"
@@ -35,7 +36,8 @@ struct MainWindowConfig {
     QString liveLockPath;   // held by the live copy for its lifetime
     quint16 udpPort = 162;  // 0: don't receive (tests that feed events directly)
     MessageBoxes *boxes = nullptr;
-    SoundPlayer *sounds = nullptr; // empty: the level sounds through Qt Multimedia
+    SoundPlayer *sounds = nullptr;  // empty: the level sounds through Qt Multimedia
+    AlertDisplay *alerts = nullptr; // empty: the alert popup
     ProcessStarter *processes = nullptr;
     Clock clock;              // empty: the system clock
     ReceiverOptions receiver; // buffer, queue, read-time clock, responder
@@ -151,6 +153,7 @@ private:
     MainWindowConfig m_config;
     std::unique_ptr<MessageBoxes> m_ownBoxes;
     std::unique_ptr<SoundPlayer> m_ownSounds;
+    std::unique_ptr<AlertDisplay> m_ownAlerts;
     std::unique_ptr<ProcessStarter> m_ownProcesses;
     ProfileStore m_profile;
     std::unique_ptr<QLockFile> m_liveLock;

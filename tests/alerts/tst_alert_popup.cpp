@@ -9,8 +9,6 @@
 #include <QTimer>
 
 using quorvik::AlertPopup;
-using quorvik::currentAlertPopup;
-using quorvik::showAlertPopup;
 
 namespace {
 
@@ -72,19 +70,22 @@ private slots:
     void nextAlertAfterOkCreatesFreshPopup();
     void htmlIsShownLiterally();
     void bidiControlsShownByCode();
-    void closeAlertPopupClosesIt();
+    void closeAllClosesIt();
+
+private:
+    quorvik::AlertPopups popups_;
 };
 
 void AlertPopupTest::cleanup() {
-    QPointer<AlertPopup> popup = currentAlertPopup();
+    QPointer<AlertPopup> popup = popups_.current();
     delete popup.data();
-    QTRY_VERIFY(!currentAlertPopup());
+    QTRY_VERIFY(!popups_.current());
 }
 
 void AlertPopupTest::firstAlertCreatesPopupWithTexts() {
-    QVERIFY(!currentAlertPopup());
-    showAlertPopup("Critical", kFirst);
-    AlertPopup *popup = currentAlertPopup();
+    QVERIFY(!popups_.current());
+    popups_.show("Critical", kFirst);
+    AlertPopup *popup = popups_.current();
     QVERIFY(popup);
     QVERIFY(popup->isVisible());
     QCOMPARE(popup->objectName(), QString("popup"));
@@ -128,9 +129,9 @@ void AlertPopupTest::captionsReadWhole() {
     }
     // QUORVIK_SCREENSHOT=folder keeps a picture of the popup to look at.
     if (qEnvironmentVariableIsSet("QUORVIK_SCREENSHOT")) {
-        showAlertPopup("Emergency", kFirst);
-        QVERIFY(currentAlertPopup()->grab().save(qEnvironmentVariable("QUORVIK_SCREENSHOT") +
-                                                 "/popup.png"));
+        popups_.show("Emergency", kFirst);
+        QVERIFY(popups_.current()->grab().save(qEnvironmentVariable("QUORVIK_SCREENSHOT") +
+                                               "/popup.png"));
     }
 }
 
@@ -145,10 +146,10 @@ void AlertPopupTest::windowHasNoCloseBoxAndStaysOnTop() {
 }
 
 void AlertPopupTest::secondAlertReusesPopupWithNewerEvent() {
-    showAlertPopup("Emergency", kFirst);
-    AlertPopup *first = currentAlertPopup();
-    showAlertPopup("Panic", kSecond);
-    QCOMPARE(currentAlertPopup(), first);
+    popups_.show("Emergency", kFirst);
+    AlertPopup *first = popups_.current();
+    popups_.show("Panic", kSecond);
+    QCOMPARE(popups_.current(), first);
     QCOMPARE(openPopupCount(), 1);
     QCOMPARE(first->levelLabel()->text(), QString("Panic"));
     QCOMPARE(shownFields(*first), kSecond);
@@ -163,8 +164,8 @@ void AlertPopupTest::timerIdleBeforeActivation() {
 }
 
 void AlertPopupTest::levelNameBlinksAfterActivation() {
-    showAlertPopup("Alert", kFirst);
-    AlertPopup *popup = currentAlertPopup();
+    popups_.show("Alert", kFirst);
+    AlertPopup *popup = popups_.current();
     QVERIFY(QTest::qWaitForWindowActive(popup));
     QCOMPARE(popup->blinkTimer()->interval(), AlertPopup::kBlinkIntervalMs);
     QVERIFY(popup->blinkTimer()->isActive());
@@ -173,8 +174,8 @@ void AlertPopupTest::levelNameBlinksAfterActivation() {
 }
 
 void AlertPopupTest::centredOnScreenWhenActivated() {
-    showAlertPopup("Warning", kFirst);
-    AlertPopup *popup = currentAlertPopup();
+    popups_.show("Warning", kFirst);
+    AlertPopup *popup = popups_.current();
     QVERIFY(QTest::qWaitForWindowActive(popup));
     const QPoint screenCentre = popup->screen()->geometry().center();
     QVERIFY((popup->frameGeometry().center() - screenCentre).manhattanLength() <= 2);
@@ -190,8 +191,8 @@ void AlertPopupTest::centredOnScreenWhenActivated() {
 }
 
 void AlertPopupTest::okDestroysPopup() {
-    showAlertPopup("Critical", kFirst);
-    QPointer<AlertPopup> popup = currentAlertPopup();
+    popups_.show("Critical", kFirst);
+    QPointer<AlertPopup> popup = popups_.current();
     QVERIFY(QTest::qWaitForWindowActive(popup));
     QTimer *timer = popup->blinkTimer();
     QVERIFY(timer->isActive());
@@ -199,13 +200,13 @@ void AlertPopupTest::okDestroysPopup() {
     QVERIFY(!timer->isActive());
     QCOMPARE(timer->interval(), 0);
     QTRY_VERIFY(popup.isNull());
-    QVERIFY(!currentAlertPopup());
+    QVERIFY(!popups_.current());
 }
 
 void AlertPopupTest::returnAndEnterPressOk() {
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
-        showAlertPopup("Critical", kFirst);
-        QPointer<AlertPopup> popup = currentAlertPopup();
+        popups_.show("Critical", kFirst);
+        QPointer<AlertPopup> popup = popups_.current();
         QVERIFY(QTest::qWaitForWindowActive(popup));
         QWidget *focus = QApplication::focusWidget();
         QVERIFY(focus && focus->window() == popup);
@@ -215,15 +216,15 @@ void AlertPopupTest::returnAndEnterPressOk() {
 }
 
 void AlertPopupTest::nextAlertAfterOkCreatesFreshPopup() {
-    showAlertPopup("Emergency", kFirst);
-    QPointer<AlertPopup> old = currentAlertPopup();
+    popups_.show("Emergency", kFirst);
+    QPointer<AlertPopup> old = popups_.current();
     QVERIFY(QTest::qWaitForWindowActive(old));
     QTRY_VERIFY_WITH_TIMEOUT(old->levelLabel()->isHidden(), 10000);
     QTest::mouseClick(old->okButton(), Qt::LeftButton);
     QTRY_VERIFY(old.isNull());
 
-    showAlertPopup("Note", {"only a date"});
-    AlertPopup *fresh = currentAlertPopup();
+    popups_.show("Note", {"only a date"});
+    AlertPopup *fresh = popups_.current();
     QVERIFY(fresh);
     QVERIFY(!fresh->levelLabel()->isHidden());
     QCOMPARE(fresh->levelLabel()->text(), QString("Note"));
@@ -235,8 +236,8 @@ void AlertPopupTest::htmlIsShownLiterally() {
     const QString level = "<b>Trap</b>";
     const QStringList fields = {"<i>d</i>", "<a href=\"x\">h</a>", "&amp;", "<br>",
                                 "<img src=\"x.png\"><h1>big</h1>"};
-    showAlertPopup(level, fields);
-    AlertPopup *popup = currentAlertPopup();
+    popups_.show(level, fields);
+    AlertPopup *popup = popups_.current();
     QCOMPARE(popup->levelLabel()->textFormat(), Qt::PlainText);
     QCOMPARE(popup->levelLabel()->text(), level);
     for (int i = 0; i < AlertPopup::kFieldCount; ++i)
@@ -245,20 +246,20 @@ void AlertPopupTest::htmlIsShownLiterally() {
 }
 
 void AlertPopupTest::bidiControlsShownByCode() {
-    showAlertPopup("Alert", {"d", QString::fromUtf8("h\u2067x\u2069"), "a", "o",
-                             QString::fromUtf8("\u202Edesrever")});
-    const QStringList shown = shownFields(*currentAlertPopup());
+    popups_.show("Alert", {"d", QString::fromUtf8("h\u2067x\u2069"), "a", "o",
+                           QString::fromUtf8("\u202Edesrever")});
+    const QStringList shown = shownFields(*popups_.current());
     QCOMPARE(shown[1], QString("h[U+2067]x[U+2069]"));
     QCOMPARE(shown[4], QString("[U+202E]desrever"));
 }
 
-void AlertPopupTest::closeAlertPopupClosesIt() {
-    showAlertPopup("Unknown", kFirst);
-    QPointer<AlertPopup> popup = currentAlertPopup();
-    quorvik::closeAlertPopup();
-    QVERIFY(!currentAlertPopup());
+void AlertPopupTest::closeAllClosesIt() {
+    popups_.show("Unknown", kFirst);
+    QPointer<AlertPopup> popup = popups_.current();
+    popups_.closeAll();
+    QVERIFY(!popups_.current());
     QTRY_VERIFY(popup.isNull());
-    quorvik::closeAlertPopup();
+    popups_.closeAll();
 }
 
 QTEST_MAIN(AlertPopupTest)

@@ -75,6 +75,7 @@ public:
         c.udpPort = 0;
         c.boxes = &boxes;
         c.sounds = &sounds;
+        c.alerts = &alerts;
         c.clock = [] { return LocalDateTime{2026, 12, 7, 20, 41, 5}; };
         form = std::make_unique<MainWindow>(c);
     }
@@ -115,6 +116,7 @@ public:
     QTemporaryDir dir;
     ScriptedBoxes boxes;
     RecordingSounds sounds;
+    AlertPopups alerts;
     std::unique_ptr<MainWindow> form;
 };
 

@@ -239,7 +239,7 @@ void IntakeTest::historyModeWritesNoLogAndOpensNoPopup() {
     const QByteArray before = f.readFile(f.logPath());
     f.send("$LEVL$:W$MSG$:replayed");
     QCOMPARE(f.readFile(f.logPath()), before);
-    QVERIFY(!currentAlertPopup());
+    QVERIFY(!f.alerts.current());
     QCOMPARE(f.sounds.played, QStringList{QStringLiteral("/tmp/w.wav")});
     QCOMPARE(f.form->tabStrip()->currentIndex(), 4);
 }
@@ -250,16 +250,16 @@ void IntakeTest::popupAndSoundFollowLevel() {
                   "\r\n[Sound]\r\nS3=/s/alert.wav\r\nS4=/s/warn.wav\r\nS5=\r\n");
     f.start();
     f.send("$LEVL$:W$MSG$:not due");
-    QVERIFY(!currentAlertPopup());
+    QVERIFY(!f.alerts.current());
     f.send("$LEVL$:X$MSG$:trap");
-    QVERIFY(!currentAlertPopup());
+    QVERIFY(!f.alerts.current());
     f.send("$LEVL$:I$MSG$:silent");
     f.send("$LEVL$:A$HOST$:h$MSG$:due");
-    QVERIFY(currentAlertPopup());
-    QCOMPARE(currentAlertPopup()->levelLabel()->text(), QStringLiteral("Alert"));
-    QCOMPARE(currentAlertPopup()->fieldLabel(4)->text(), QStringLiteral("due"));
+    QVERIFY(f.alerts.current());
+    QCOMPARE(f.alerts.current()->levelLabel()->text(), QStringLiteral("Alert"));
+    QCOMPARE(f.alerts.current()->fieldLabel(4)->text(), QStringLiteral("due"));
     QCOMPARE(f.sounds.played, (QStringList{"/s/warn.wav", "/s/warn.wav", "/s/alert.wav"}));
-    closeAlertPopup();
+    f.alerts.closeAll();
 }
 
 void IntakeTest::socketDrainsEveryDatagram() {
