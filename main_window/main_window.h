@@ -6,7 +6,9 @@
 #include "core/log_writer.h"
 #include "core/settings.h"
 #include "core/text_file.h"
+#include "main_window/column_sizer.h"
 #include "main_window/event_grid.h"
+#include "main_window/main_window_ui.h"
 #include "main_window/profile_store.h"
 #include "main_window/receiver.h"
 #include "main_window/seams.h"
@@ -14,16 +16,12 @@
 
 #include <QLabel>
 #include <QMainWindow>
-#include <QPointer>
 
 #include <array>
-#include <functional>
 #include <memory>
 
-class QAction;
-class QPushButton;
-class QTabWidget;
 class QLockFile;
+class QTabWidget;
 
 namespace quorvik {
 
@@ -86,16 +84,16 @@ public:
     bool historyMode() const { return m_config.historyMode; }
     const Settings &settings() const { return m_settings; }
     void setSettings(const Settings &settings);
-    int messageColumnWidth() const { return m_messageColumnWidth; }
+    int messageColumnWidth() const { return m_sizer->messageColumnWidth(); }
 
-    EventGrid *levelGrid(int index) const { return m_levelGrids[std::size_t(index)]; }
-    EventGrid *fullList() const { return m_fullList; }
-    QTabWidget *tabStrip() const { return m_tabStrip; }
-    QLabel *messageLine() const { return m_messageLine; }
+    EventGrid *levelGrid(int index) const { return m_ui.levelGrids[std::size_t(index)]; }
+    EventGrid *fullList() const { return m_ui.fullList; }
+    QTabWidget *tabStrip() const { return m_ui.tabStrip; }
+    QLabel *messageLine() const { return m_ui.messageLine; }
     // The saved text the hover falls back to (the label's Tag).
     const QString &messageLineTag() const { return m_messageLineTag; }
     // "1,234 lost" in the button strip; hidden while nothing is lost.
-    QLabel *lostLabel() const { return m_lostLabel; }
+    QLabel *lostLabel() const { return m_ui.lostLabel; }
     Receiver *receiver() const { return m_receiver; }
 
     // Lays the window out for its current size.
@@ -121,22 +119,16 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    void createControls();
-    void createMenus();
+    void connectControls();
+    void startHistoryCopy();
     void setUpTables();
     void bindSocket();
-    void applyStoredGeometry(const Profile &profile);
-    void resizeToOuter(const QSize &outer);
     void takeDatagrams(const std::vector<Datagram> &batch);
     void takeEvent(std::string_view text, std::string_view sender, const LocalDateTime &now);
     void takeRecord(const EventRecord &record);
+    void alert(const EventRow &row);
     void finishBatch();
-    void insertIntoLevelTable(EventGrid *grid, const EventRow &row);
-    void insertIntoFullList(const EventRow &row);
-    void noteWidthCandidate(int grid, int column, const EventRow &row);
-    void growColumns();
-    double asciiBound(std::string_view text, bool leadingBlank);
-    double asciiAdvance(char c);
+    void insertTop(EventGrid *grid, const EventRow &row);
     void showLost();
     void scheduleRefresh();
     void flushShownTable();
@@ -145,9 +137,6 @@ private:
     void deleteEntry(const QModelIndex &index);
     void setMessageLine(const QString &text);
     void storeGeometry();
-    int textWidthTwips(const QString &text) const;
-    QPushButton *addButton(const char *name, const QString &caption, const QString &toolTip,
-                           int widthTwips, int heightTwips, int topTwips);
     bool isNormalState() const;
 
     MainWindowConfig m_config;
@@ -159,7 +148,6 @@ private:
     std::unique_ptr<QLockFile> m_liveLock;
     Settings m_settings;
     ViewMode m_viewMode = ViewMode::TabbedView;
-    int m_messageColumnWidth = 0;
     bool m_quitWithoutAsking = false;
     bool m_systemQuit = false;
     bool m_logFailing = false;
@@ -167,33 +155,15 @@ private:
     int m_pendingTab = -1;
     bool m_messageLinePending = false;
     QTimer *m_refreshTimer = nullptr;
-    std::array<double, 128> m_asciiAdvance{}; // pixels; 0 until measured
-    int m_cellPadding = 0;                    // pixels
     QString m_messageLineTag;
     LogWriter m_log;
     std::string m_logBatch; // the lines of the batch being taken in
     LocalTimeCache m_localTime;
     std::uint64_t m_lostCleared = 0; // the receiver's count at the last Delete
-    // Per level table and column, the ASCII text of this batch whose width
-    // bound is largest; only it is measured exactly at the end of the batch.
-    struct WidthCandidate {
-        double boundPixels = -1;
-        QString text;
-    };
-    std::array<std::array<WidthCandidate, EventRow::kCells>, kLevelCount> m_widthCandidates;
-    std::array<bool, kLevelCount> m_touched{}; // tables that took an event in this batch
 
-    QWidget *m_toolbar = nullptr;
-    QPushButton *m_viewButton = nullptr, *m_clearButton = nullptr, *m_sendButton = nullptr,
-                *m_filterButton = nullptr, *m_logFileButton = nullptr, *m_historyButton = nullptr,
-                *m_exitButton = nullptr;
-    QTabWidget *m_tabStrip = nullptr;
-    std::array<EventGrid *, kLevelCount> m_levelGrids{};
-    EventGrid *m_fullList = nullptr;
-    QLabel *m_messageLine = nullptr;
-    QLabel *m_lostLabel = nullptr;
+    MainWindowUi m_ui;
+    std::unique_ptr<ColumnSizer> m_sizer;
     Receiver *m_receiver = nullptr;
-    QAction *m_fullListAction = nullptr, *m_tabbedListAction = nullptr;
 };
 
 } // namespace quorvik

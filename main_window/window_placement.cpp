@@ -1,5 +1,11 @@
 #include "main_window/window_placement.h"
 
+#include "core/units.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
 #include <algorithm>
 
 namespace quorvik {
@@ -9,6 +15,17 @@ namespace {
 QSize boundedTo(const QSize &size, const QSize &bound) {
     return {std::clamp(size.width(), 1, std::max(1, bound.width())),
             std::clamp(size.height(), 1, std::max(1, bound.height()))};
+}
+
+// The screens' areas free for windows, the primary screen's first.
+QList<QRect> availableScreenAreas() {
+    QList<QRect> areas;
+    if (const QScreen *primary = QGuiApplication::primaryScreen())
+        areas << primary->availableGeometry();
+    for (const QScreen *screen : QGuiApplication::screens())
+        if (screen != QGuiApplication::primaryScreen())
+            areas << screen->availableGeometry();
+    return areas;
 }
 
 } // namespace
@@ -27,6 +44,28 @@ QRect placeOnScreens(const QRect &stored, const QList<QRect> &available) {
     QRect moved(QPoint(), boundedTo(placed.size(), primary.size()));
     moved.moveCenter(primary.center());
     return moved;
+}
+
+WindowGeometry outerGeometry(const QWidget &window) {
+    const QRect frame = window.frameGeometry();
+    return {toTwips(frame.top()), toTwips(frame.left()), toTwips(frame.height()),
+            toTwips(frame.width())};
+}
+
+QSize placeAtStoredGeometry(QWidget &window, const WindowGeometry &stored) {
+    const QRect placed =
+        placeOnScreens(QRect(toPixels(double(stored.left)), toPixels(double(stored.top)),
+                             toPixels(double(stored.width)), toPixels(double(stored.height))),
+                       availableScreenAreas());
+    window.move(placed.topLeft());
+    resizeToOuter(window, placed.size());
+    return placed.size();
+}
+
+void resizeToOuter(QWidget &window, const QSize &outer) {
+    const QSize extra = window.frameGeometry().size() - window.size();
+    window.resize(std::max(1, outer.width() - extra.width()),
+                  std::max(1, outer.height() - extra.height()));
 }
 
 } // namespace quorvik

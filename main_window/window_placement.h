@@ -1,7 +1,11 @@
 #pragma once
 
+#include "core/settings.h"
+
 #include <QList>
 #include <QRect>
+
+class QWidget;
 
 namespace quorvik {
 
@@ -11,5 +15,16 @@ namespace quorvik {
 // every screen is moved onto the primary one (and fitted to it); a window
 // that is partly visible keeps its stored position.
 QRect placeOnScreens(const QRect &stored, const QList<QRect> &available);
+
+// The window's outer geometry in twips, as the configuration keeps it.
+WindowGeometry outerGeometry(const QWidget &window);
+
+// Moves and sizes `window` to `stored`, kept on the screens. Returns the outer
+// size, to be applied again with resizeToOuter once the frame is known.
+QSize placeAtStoredGeometry(QWidget &window, const WindowGeometry &stored);
+
+// Sizes `window` so that with its frame it is `outer` large (stored sizes are
+// outer sizes; the frame is whatever the window system adds).
+void resizeToOuter(QWidget &window, const QSize &outer);
 
 } // namespace quorvik

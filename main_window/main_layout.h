@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+namespace quorvik {
+
+// The main window's design geometry, in twips.
+namespace design {
+inline constexpr int kClientWidth = 7575, kClientHeight = 5565;
+inline constexpr int kToolbarHeight = 525;
+inline constexpr int kLabelHeight = 432;
+inline constexpr int kTabLeft = 120, kTabTop = 480, kTabWidth = 7332, kTabHeight = 4452;
+inline constexpr int kListLeft = 90, kListTop = 480, kListWidth = 7335, kListHeight = 4455;
+inline constexpr int kGridLeft = 240, kGridTop = 600, kGridWidth = 6852, kGridHeight = 3732;
+inline constexpr int kButtonWidth = 825;
+inline constexpr int kColumnMargin = 100; // added to a column's widest text
+} // namespace design
+
+// What the layout of the main window depends on.
+struct LayoutInput {
+    QSize outer;           // the window with its frame, pixels
+    int innerWidth = 0;    // the window without its frame, pixels
+    int toolbarHeight = 0; // pixels
+    int labelHeight = 0;   // the message line's, pixels
+    int lostLabelHeight = 0;
+    QPoint pageOffset;          // a tab page's top left inside the tab strip, pixels
+    int listRowTwips = 240;     // row height of the full list
+    int gridRowTwips = 240;     // row height of the level tables
+    int listColumnsTwips = 0;   // the full list's columns before Message, summed
+    int messageColumnTwips = 0; // the widest Message column so far
+};
+
+// Where every control goes, in the client area's pixels (the level table in
+// its tab page's), and what the tables need: at least so many rows, and the
+// Message columns' widths in twips.
+struct MainLayout {
+    QRect toolbar;
+    QRect viewButton, clearButton, sendButton, historyButton, exitButton;
+    QRect filterButton, logFileButton;
+    QPoint lostLabel;
+    QRect tabStrip, fullList, levelGrid, messageLine;
+    int listRows = 0, gridRows = 0;
+    int gridMessageTwips = 0, listMessageTwips = 0;
+};
+
+// The tables fill the window but for fixed margins and never shrink below
+// one pixel; the Message columns fill the tables but never narrow below the
+// widest message; the buttons sit side by side from the tables' left edge,
+// Exit at their right edge.
+MainLayout layOutMainWindow(const LayoutInput &in);
+
+} // namespace quorvik

@@ -1,0 +1,217 @@
+#include "main_window/main_window_ui.h"
+
+#include "main_window/event_grid.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <QTabWidget>
+
+namespace quorvik {
+
+namespace {
+
+const char *const kTabCaptions[kLevelCount] = {"Emergency", "Panic",       "Critical", "Alert",
+                                               "Warning",   "Information", "Note"};
+
+QRect twipsRect(double left, double top, double width, double height) {
+    return QRect(toPixels(left), toPixels(top), std::max(1, toPixels(width)),
+                 std::max(1, toPixels(height)));
+}
+
+// Tabs with two thirds of the style's side padding, so that the seven
+// captions read whole at the design width.
+class CompactTabStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int pixelMetric(PixelMetric metric, const QStyleOption *option,
+                    const QWidget *widget) const override {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? value * 2 / 3 : value;
+    }
+};
+
+QPushButton *addButton(QWidget *toolbar, const char *name, const QString &caption,
+                       const QString &toolTip) {
+    auto *button = new QPushButton(caption, toolbar);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(toolTip);
+    return button;
+}
+
+QAction *addEntry(QMenu *menu, const char *name, const QString &caption,
+                  const QKeySequence &shortcut) {
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(shortcut);
+    return action;
+}
+
+QMenu *addMenu(QMainWindow *window, const char *name, const QString &caption) {
+    QMenu *menu = window->menuBar()->addMenu(caption);
+    menu->setObjectName(QString::fromLatin1(name));
+    return menu;
+}
+
+// 1234567 as "1,234,567", whatever the locale.
+QString withThousands(std::uint64_t value) {
+    QString digits = QString::number(value);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char(','));
+    return digits;
+}
+
+} // namespace
+
+void MainWindowUi::setupUi(QMainWindow *window) {
+    auto *client = new QWidget(window);
+    window->setCentralWidget(client);
+    toolbar = new QWidget(client);
+    toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar->setGeometry(0, 0, toPixels(design::kClientWidth), toPixels(design::kToolbarHeight));
+    createButtons();
+    createTables(client);
+
+    messageLine = new QLabel(client);
+    messageLine->setObjectName(QStringLiteral("Label1"));
+    messageLine->setTextFormat(Qt::PlainText); // received text is never rendered as markup
+    QFont bold(QStringLiteral("Sans Serif"));
+    bold.setPointSizeF(8.25);
+    bold.setBold(true);
+    messageLine->setFont(bold);
+    messageLine->resize(messageLine->width(), toPixels(design::kLabelHeight));
+    createMenus(window);
+}
+
+void MainWindowUi::createButtons() {
+    viewButton = addButton(toolbar, "viewschalt", QStringLiteral("View"),
+                           QStringLiteral("show all messages in one table"));
+    clearButton = addButton(toolbar, "tabclear", QStringLiteral("Delete"),
+                            QStringLiteral("clear all tables"));
+    sendButton = addButton(toolbar, "sendMsg", QStringLiteral("SendMsg"),
+                           QStringLiteral("send a message to another quorvik"));
+    filterButton = addButton(toolbar, "btnFilter", QStringLiteral("Filter ..."),
+                             QStringLiteral("Filter Messages"));
+    logFileButton = addButton(toolbar, "btnSelLog", QStringLiteral("Logfile ..."),
+                              QStringLiteral("Select a logfile"));
+    historyButton = addButton(toolbar, "btnHistory", QStringLiteral("History"),
+                              QStringLiteral("Show messages from logile"));
+    exitButton =
+        addButton(toolbar, "beenden", QStringLiteral("Exit"), QStringLiteral("Exit Quorvik"));
+
+    lostLabel = new QLabel(toolbar);
+    lostLabel->setObjectName(QStringLiteral("lostCount"));
+    lostLabel->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
+    lostLabel->setToolTip(QStringLiteral(
+        "Events that reached this computer but were dropped before Quorvik could read them: "
+        "the receive buffer was full (a flood, or a busy system). Quorvik asks for a 16 MiB "
+        "buffer; without the capability CAP_NET_ADMIN the system's limit net.core.rmem_max "
+        "caps it. Raise that limit (sysctl) or give the program the capability to prevent it. "
+        "Delete clears the count."));
+    lostLabel->hide();
+}
+
+void MainWindowUi::createTables(QWidget *client) {
+    using namespace design;
+    tabStrip = new QTabWidget(client);
+    tabStrip->setObjectName(QStringLiteral("SSTab1"));
+    tabStrip->setGeometry(twipsRect(kTabLeft, kTabTop, kTabWidth, kTabHeight));
+    tabStrip->setUsesScrollButtons(false);  // all seven tabs in one row
+    tabStrip->setElideMode(Qt::ElideRight); // only where the window is narrower than designed
+    auto *tabStyle = new CompactTabStyle(QStyleFactory::create(QApplication::style()->name()));
+    tabStyle->setParent(tabStrip->tabBar());
+    tabStrip->tabBar()->setStyle(tabStyle);
+    for (int i = 0; i < kLevelCount; ++i) {
+        auto *page = new QWidget;
+        auto *grid = new EventGrid(EventTable::Kind::LevelTable, page);
+        grid->setObjectName(QStringLiteral("MSFlexGrid1_%1").arg(i));
+        grid->setGeometry(twipsRect(0, 0, kGridWidth, kGridHeight));
+        grid->table()->setAutoFlush(false);
+        levelGrids[std::size_t(i)] = grid;
+        tabStrip->addTab(page, QString::fromLatin1(kTabCaptions[i]));
+    }
+
+    fullList = new EventGrid(EventTable::Kind::FullList, client);
+    fullList->setObjectName(QStringLiteral("MSFlexGrid2"));
+    fullList->table()->setAutoFlush(false);
+    fullList->setGeometry(twipsRect(kListLeft, kListTop, kListWidth, kListHeight));
+}
+
+void MainWindowUi::createMenus(QMainWindow *window) {
+    QMenu *file = addMenu(window, "menFile", QStringLiteral("File"));
+    optionsAction =
+        addEntry(file, "menOption", QStringLiteral("Options"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    quitAction =
+        addEntry(file, "menQuit", QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu *view = addMenu(window, "menView", QStringLiteral("View"));
+    fullListAction = addEntry(view, "menFullList", QStringLiteral("Full List"),
+                              QKeySequence(Qt::CTRL | Qt::Key_F));
+    tabbedListAction = addEntry(view, "menTabList", QStringLiteral("Tabbed List"),
+                                QKeySequence(Qt::CTRL | Qt::Key_T));
+    fullListAction->setCheckable(true);
+    tabbedListAction->setCheckable(true);
+    tabbedListAction->setChecked(true);
+
+    QMenu *info = addMenu(window, "menInf", QStringLiteral("?"));
+    aboutAction =
+        addEntry(info, "menAbout", QStringLiteral("About"), QKeySequence(Qt::CTRL | Qt::Key_I));
+}
+
+LayoutInput MainWindowUi::layoutInput() const {
+    LayoutInput in;
+    in.toolbarHeight = toolbar->height();
+    in.labelHeight = messageLine->height();
+    in.lostLabelHeight = lostLabel->height();
+    in.pageOffset = levelGrids[0]->parentWidget()->mapTo(tabStrip, QPoint());
+    in.listRowTwips = fullList->rowHeightTwips();
+    in.gridRowTwips = levelGrids[0]->rowHeightTwips();
+    for (int c = 0; c < 5; ++c)
+        in.listColumnsTwips += fullList->colWidth(c);
+    return in;
+}
+
+void MainWindowUi::applyLayout(const MainLayout &layout) {
+    toolbar->setGeometry(layout.toolbar);
+    viewButton->setGeometry(layout.viewButton);
+    clearButton->setGeometry(layout.clearButton);
+    sendButton->setGeometry(layout.sendButton);
+    historyButton->setGeometry(layout.historyButton);
+    filterButton->setGeometry(layout.filterButton);
+    logFileButton->setGeometry(layout.logFileButton);
+    exitButton->setGeometry(layout.exitButton);
+    lostLabel->move(layout.lostLabel);
+
+    tabStrip->setGeometry(layout.tabStrip);
+    fullList->setGeometry(layout.fullList);
+    if (fullList->table()->rows() < layout.listRows)
+        fullList->table()->setRows(layout.listRows);
+    fullList->setColWidth(5, layout.listMessageTwips);
+    for (EventGrid *grid : levelGrids) {
+        grid->setGeometry(layout.levelGrid);
+        if (grid->table()->rows() < layout.gridRows)
+            grid->table()->setRows(layout.gridRows);
+        grid->setColWidth(4, layout.gridMessageTwips);
+    }
+    messageLine->setGeometry(layout.messageLine);
+}
+
+void MainWindowUi::showLost(std::uint64_t lost) {
+    if (lost == 0) {
+        lostLabel->hide();
+        return;
+    }
+    const QString text = withThousands(lost) + QStringLiteral(" lost");
+    if (lostLabel->text() != text) {
+        lostLabel->setText(text);
+        lostLabel->adjustSize();
+    }
+    lostLabel->show();
+}
+
+} // namespace quorvik
