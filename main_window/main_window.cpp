@@ -11,7 +11,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontMetrics>
 #include <QLockFile>
 #include <QMenuBar>
 #include <QPushButton>
@@ -24,38 +23,24 @@ namespace {
 
 constexpr int kRefreshMs = 100; // views catch up at most this late
 
-// The design sizes assume a small dialog font: the system sans at 8.25 point.
-QFont designFont() {
-    QFont font = QApplication::font();
-    font.setPointSizeF(8.25);
-    return font;
+// A seam the configuration leaves empty gets the real implementation.
+template <typename Real, typename Seam> void useDefault(Seam *&seam, std::unique_ptr<Seam> &owner) {
+    if (!seam) {
+        owner = std::make_unique<Real>();
+        seam = owner.get();
+    }
 }
 
 } // namespace
 
 MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
     : QMainWindow(parent), m_config(std::move(config)), m_profile(m_config.profilePath) {
-    if (!m_config.boxes) {
-        m_ownBoxes = std::make_unique<WidgetMessageBoxes>();
-        m_config.boxes = m_ownBoxes.get();
-    }
-    if (!m_config.sounds) {
-        m_ownSounds = std::make_unique<MultimediaSoundPlayer>();
-        m_config.sounds = m_ownSounds.get();
-    }
-    if (!m_config.alerts) {
-        m_ownAlerts = std::make_unique<AlertPopups>();
-        m_config.alerts = m_ownAlerts.get();
-    }
-    if (!m_config.processes) {
-        m_ownProcesses = std::make_unique<QtProcessStarter>();
-        m_config.processes = m_ownProcesses.get();
-    }
+    useDefault<WidgetMessageBoxes>(m_config.boxes, m_ownBoxes);
+    useDefault<MultimediaSoundPlayer>(m_config.sounds, m_ownSounds);
+    useDefault<AlertPopups>(m_config.alerts, m_ownAlerts);
+    useDefault<QtProcessStarter>(m_config.processes, m_ownProcesses);
     if (!m_config.clock)
         m_config.clock = systemLocalTime;
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Quorvik"));
-    setFont(designFont());
     m_ui.setupUi(this);
     m_sizer = std::make_unique<ColumnSizer>(m_ui.levelGrids, m_ui.fullList);
     m_receiver = new Receiver(m_config.receiver, this);
@@ -130,7 +115,8 @@ MainWindow::LoadResult MainWindow::load() {
 
     const Profile profile = Profile::parse(m_profile.content());
     setSettings(settingsFromProfile(profile, m_config.defaultLogFile.toStdString()));
-    setUpTables();
+    m_ui.setUpRows();
+    m_sizer->setUpWidths();
     if (!m_config.historyMode)
         bindSocket();
     m_storedOuterSize =
@@ -142,30 +128,8 @@ MainWindow::LoadResult MainWindow::load() {
     // empty one its header.
     reportLogResult(createMissingLogFile(m_settings.logFile));
 
-    m_ui.filterButton->setVisible(m_config.historyMode);
-    m_ui.logFileButton->setVisible(m_config.historyMode);
-    m_ui.historyButton->setVisible(!m_config.historyMode);
-    m_ui.clearButton->setVisible(!m_config.historyMode);
-    m_ui.sendButton->setVisible(!m_config.historyMode);
+    m_ui.showButtonsFor(m_config.historyMode);
     return LoadResult::Running;
-}
-
-void MainWindow::setUpTables() {
-    // Every row is as tall as the header; a header too low for its text
-    // grows to the text's height and a margin.
-    int rowHeight = m_ui.levelGrids[0]->rowHeightTwips();
-    const int textHeight = toTwips(QFontMetrics(m_ui.levelGrids[0]->font()).height());
-    if (textHeight > rowHeight)
-        rowHeight = textHeight + 50;
-    const int levelRows = roundHalfEven(double(design::kGridHeight) / rowHeight);
-    for (EventGrid *grid : m_ui.levelGrids) {
-        grid->setRowHeightTwips(rowHeight);
-        grid->table()->setRows(levelRows);
-    }
-    m_ui.fullList->setRowHeightTwips(rowHeight);
-    m_ui.fullList->table()->setRows(roundHalfEven(double(design::kListHeight) / rowHeight));
-    m_sizer->setUpWidths();
-    m_ui.fullList->hide();
 }
 
 void MainWindow::bindSocket() {
@@ -346,24 +310,16 @@ void MainWindow::clearAllTablesQuietly() {
 
 void MainWindow::setViewMode(ViewMode mode) {
     m_viewMode = mode;
-    const bool full = mode == ViewMode::FullList;
-    m_ui.fullList->setVisible(full);
-    m_ui.tabStrip->setVisible(!full);
-    m_ui.fullListAction->setChecked(full);
-    m_ui.tabbedListAction->setChecked(!full);
-    m_ui.viewButton->setToolTip(full ? QStringLiteral("show messages by level")
-                                     : QStringLiteral("show all messages in one table"));
+    m_ui.showView(mode == ViewMode::FullList);
     flushShownTable();
 }
 
 void MainWindow::hideCurrentView() {
-    (m_viewMode == ViewMode::FullList ? static_cast<QWidget *>(m_ui.fullList) : m_ui.tabStrip)
-        ->hide();
+    m_ui.view(m_viewMode == ViewMode::FullList)->hide();
 }
 
 void MainWindow::showCurrentView() {
-    (m_viewMode == ViewMode::FullList ? static_cast<QWidget *>(m_ui.fullList) : m_ui.tabStrip)
-        ->show();
+    m_ui.view(m_viewMode == ViewMode::FullList)->show();
 }
 
 void MainWindow::layoutControls() {
@@ -406,12 +362,7 @@ bool MainWindow::isNormalState() const {
 void MainWindow::storeGeometry() {
     if (!isNormalState() || m_quitWithoutAsking)
         return;
-    const WindowGeometry geometry = outerGeometry(*this);
-    const QString error = m_profile.update([&](const std::string &old) {
-        Profile profile = Profile::parse(old);
-        writeGeometry(profile, geometry);
-        return profile.text();
-    });
+    const QString error = storeOuterGeometry(m_profile, *this);
     if (!error.isEmpty() && !m_systemQuit)
         m_config.boxes->report(this, QStringLiteral("Quorvik"),
                                QStringLiteral("Cannot save the window position in %1: %2")

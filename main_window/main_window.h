@@ -121,7 +121,6 @@ protected:
 private:
     void connectControls();
     void startHistoryCopy();
-    void setUpTables();
     void bindSocket();
     void takeDatagrams(const std::vector<Datagram> &batch);
     void takeEvent(std::string_view text, std::string_view sender, const LocalDateTime &now);

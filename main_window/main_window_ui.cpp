@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -69,6 +70,12 @@ QString withThousands(std::uint64_t value) {
 } // namespace
 
 void MainWindowUi::setupUi(QMainWindow *window) {
+    window->setObjectName(QStringLiteral("Form1"));
+    window->setWindowTitle(QStringLiteral("Quorvik"));
+    // The design sizes assume a small dialog font: the system sans at 8.25 point.
+    QFont font = QApplication::font();
+    font.setPointSizeF(8.25);
+    window->setFont(font);
     auto *client = new QWidget(window);
     window->setCentralWidget(client);
     toolbar = new QWidget(client);
@@ -161,6 +168,42 @@ void MainWindowUi::createMenus(QMainWindow *window) {
     QMenu *info = addMenu(window, "menInf", QStringLiteral("?"));
     aboutAction =
         addEntry(info, "menAbout", QStringLiteral("About"), QKeySequence(Qt::CTRL | Qt::Key_I));
+}
+
+void MainWindowUi::setUpRows() {
+    int rowHeight = levelGrids[0]->rowHeightTwips();
+    const int textHeight = toTwips(QFontMetrics(levelGrids[0]->font()).height());
+    if (textHeight > rowHeight)
+        rowHeight = textHeight + 50;
+    const int levelRows = roundHalfEven(double(design::kGridHeight) / rowHeight);
+    for (EventGrid *grid : levelGrids) {
+        grid->setRowHeightTwips(rowHeight);
+        grid->table()->setRows(levelRows);
+    }
+    fullList->setRowHeightTwips(rowHeight);
+    fullList->table()->setRows(roundHalfEven(double(design::kListHeight) / rowHeight));
+    fullList->hide();
+}
+
+void MainWindowUi::showButtonsFor(bool historyMode) {
+    filterButton->setVisible(historyMode);
+    logFileButton->setVisible(historyMode);
+    historyButton->setVisible(!historyMode);
+    clearButton->setVisible(!historyMode);
+    sendButton->setVisible(!historyMode);
+}
+
+void MainWindowUi::showView(bool full) {
+    fullList->setVisible(full);
+    tabStrip->setVisible(!full);
+    fullListAction->setChecked(full);
+    tabbedListAction->setChecked(!full);
+    viewButton->setToolTip(full ? QStringLiteral("show messages by level")
+                                : QStringLiteral("show all messages in one table"));
+}
+
+QWidget *MainWindowUi::view(bool full) const {
+    return full ? static_cast<QWidget *>(fullList) : tabStrip;
 }
 
 LayoutInput MainWindowUi::layoutInput() const {

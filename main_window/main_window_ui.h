@@ -21,7 +21,19 @@ class EventGrid;
 // button strip, the seven level tables on tabs, the full list, the message
 // line, the lost count and the menus. Behaviour is connected by the window.
 struct MainWindowUi {
+    // Names, titles and fills `window` ("Form1") with the controls.
     void setupUi(QMainWindow *window);
+
+    // Every row as tall as the header, which grows to its text; as many rows
+    // as fill the design height. The full list starts hidden.
+    void setUpRows();
+    // The buttons of the live copy or of the history copy.
+    void showButtonsFor(bool historyMode);
+    // Shows the full list or the tabs, with the menu's marks and the View
+    // button's tool tip in step.
+    void showView(bool fullList);
+    // The full list or the tabs.
+    QWidget *view(bool fullList) const;
 
     // Places every control where `layout` says.
     void applyLayout(const MainLayout &layout);

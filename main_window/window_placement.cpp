@@ -1,6 +1,8 @@
 #include "main_window/window_placement.h"
 
+#include "core/profile.h"
 #include "core/units.h"
+#include "main_window/profile_store.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -60,6 +62,15 @@ QSize placeAtStoredGeometry(QWidget &window, const WindowGeometry &stored) {
     window.move(placed.topLeft());
     resizeToOuter(window, placed.size());
     return placed.size();
+}
+
+QString storeOuterGeometry(ProfileStore &store, const QWidget &window) {
+    const WindowGeometry geometry = outerGeometry(window);
+    return store.update([&](const std::string &old) {
+        Profile profile = Profile::parse(old);
+        writeGeometry(profile, geometry);
+        return profile.text();
+    });
 }
 
 void resizeToOuter(QWidget &window, const QSize &outer) {

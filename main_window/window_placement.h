@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QRect>
+#include <QString>
 
 class QWidget;
 
@@ -22,6 +23,12 @@ WindowGeometry outerGeometry(const QWidget &window);
 // Moves and sizes `window` to `stored`, kept on the screens. Returns the outer
 // size, to be applied again with resizeToOuter once the frame is known.
 QSize placeAtStoredGeometry(QWidget &window, const WindowGeometry &stored);
+
+class ProfileStore;
+
+// Writes the outer geometry of `window` into the configuration; the reason
+// when it can't be written, else empty.
+QString storeOuterGeometry(ProfileStore &store, const QWidget &window);
 
 // Sizes `window` so that with its frame it is `outer` large (stored sizes are
 // outer sizes; the frame is whatever the window system adds).
