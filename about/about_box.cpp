@@ -1,5 +1,7 @@
 #include "about/about_box.h"
 
+#include "core/units.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -14,15 +16,8 @@ namespace quorvik {
 
 namespace {
 
-// The layout is given in twips; the screen has 15 twips per pixel.
-constexpr int kTwipsPerPixel = 15;
-
-int pixels(int twips) {
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
-
 QRect twipsRect(int left, int top, int width, int height) {
-    return {pixels(left), pixels(top), pixels(width), pixels(height)};
+    return {toPixels(left), toPixels(top), toPixels(width), toPixels(height)};
 }
 
 const QString kLogoResource = QStringLiteral(":/quorvik/quorvik_logo.svg");
@@ -44,7 +39,7 @@ QLabel *textLabel(const char *name, const QString &text, int topTwips, QWidget *
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignCenter);
     label->adjustSize();
-    label->move(0, pixels(topTwips));
+    label->move(0, toPixels(topTwips));
     return label;
 }
 
@@ -57,7 +52,7 @@ AboutBox::AboutBox(QWidget *mainWindow)
     setWindowTitle(QStringLiteral("Quorvik"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
-    setFixedSize(pixels(4350), pixels(2970));
+    setFixedSize(toPixels(4350), toPixels(2970));
     createControls();
     centreControls();
     if (mainWindow)
@@ -87,7 +82,7 @@ void AboutBox::createControls() {
 
     auto *line1 = new QFrame(this);
     line1->setObjectName(QStringLiteral("Line1"));
-    line1->setGeometry(0, pixels(2400), pixels(5555), 1);
+    line1->setGeometry(0, toPixels(2400), toPixels(5555), 1);
     line1->setAutoFillBackground(true);
     QPalette grey = line1->palette();
     grey.setColor(QPalette::Window, QColor(128, 128, 128));

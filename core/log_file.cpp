@@ -1,38 +1,34 @@
 #include "core/log_file.h"
 
 #include "core/log_writer.h"
+#include "core/text_rules.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace quorvik {
 
 namespace {
-
-std::string lastError() {
-    return std::strerror(errno);
-}
 
 // Writes `text` into the file when it is new or empty; a file with content
 // is left as it is.
 FileResult writeIntoEmpty(const std::string &path, const std::string &text) {
     std::FILE *file = std::fopen(path.c_str(), "ab");
     if (!file)
-        return {lastError()};
+        return {errorText(errno)};
     // Unbuffered: one write of the whole line, and no buffer to set up for
     // a file that is closed again at once.
     std::setvbuf(file, nullptr, _IONBF, 0);
     std::string error;
     bool write = true;
     if (std::fseek(file, 0, SEEK_END) != 0)
-        error = lastError();
+        error = errorText(errno);
     else
         write = std::ftell(file) == 0;
     if (error.empty() && write && std::fwrite(text.data(), 1, text.size(), file) != text.size())
-        error = lastError();
+        error = errorText(errno);
     if (std::fclose(file) != 0 && error.empty())
-        error = lastError();
+        error = errorText(errno);
     return {error};
 }
 

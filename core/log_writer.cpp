@@ -1,9 +1,9 @@
 #include "core/log_writer.h"
 
 #include "core/log_file.h"
+#include "core/text_rules.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,10 +12,6 @@
 namespace quorvik {
 
 namespace {
-
-std::string errorText(int error) {
-    return std::strerror(error);
-}
 
 long systemWrite(int fd, const char *data, std::size_t size) {
     return long(::write(fd, data, size));

@@ -1,8 +1,9 @@
 #include "core/text_file.h"
 
+#include "core/text_rules.h"
+
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -13,10 +14,6 @@
 namespace quorvik {
 
 namespace {
-
-std::string lastError() {
-    return std::strerror(errno);
-}
 
 // Writes all of `content` to `fd`, retrying after interruptions.
 bool writeAll(int fd, const std::string &content) {
@@ -75,7 +72,7 @@ std::string followLinks(const std::string &path) {
 std::string writeProtection(const std::string &path) {
     if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 || errno == ENOENT)
         return {};
-    return lastError();
+    return errorText(errno);
 }
 
 // Gives the new file the owner and group of the one it replaces. Where the
@@ -101,9 +98,9 @@ std::string folderOf(const std::string &path) {
 std::string fillAndClose(int fd, const std::string &content, mode_t mode) {
     std::string error;
     if (!writeAll(fd, content) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
-        error = lastError();
+        error = errorText(errno);
     if (::close(fd) != 0 && error.empty())
-        error = lastError();
+        error = errorText(errno);
     return error;
 }
 
@@ -113,7 +110,7 @@ std::optional<std::string> readTextFile(const std::string &path, std::string *er
     std::FILE *file = std::fopen(path.c_str(), "rb");
     if (!file) {
         if (error)
-            *error = lastError();
+            *error = errorText(errno);
         return std::nullopt;
     }
     std::string content;
@@ -122,7 +119,7 @@ std::optional<std::string> readTextFile(const std::string &path, std::string *er
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         content.append(buffer, got);
     const bool failed = std::ferror(file) != 0;
-    const std::string reason = failed ? lastError() : std::string();
+    const std::string reason = failed ? errorText(errno) : std::string();
     std::fclose(file);
     if (failed) {
         if (error)
@@ -135,7 +132,7 @@ std::optional<std::string> readTextFile(const std::string &path, std::string *er
 FileResult writeFileAtomically(const std::string &linkOrPath, const std::string &content) {
     const std::string path = followLinks(linkOrPath);
     if (path.empty())
-        return {std::strerror(ELOOP)};
+        return {errorText(ELOOP)};
     if (std::string error = writeProtection(path); !error.empty())
         return {error};
     const std::string folder = folderOf(path);
@@ -146,12 +143,12 @@ FileResult writeFileAtomically(const std::string &linkOrPath, const std::string 
     const mode_t mode = modeFor(path);
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0)
-        return {lastError()};
+        return {errorText(errno)};
     temp = pattern.data();
     keepOwner(fd, path);
     std::string error = fillAndClose(fd, content, mode);
     if (error.empty() && std::rename(temp.c_str(), path.c_str()) != 0)
-        error = lastError();
+        error = errorText(errno);
     if (!error.empty()) {
         ::unlink(temp.c_str());
         return {error};

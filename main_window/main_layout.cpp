@@ -8,10 +8,6 @@ namespace quorvik {
 
 namespace {
 
-QRect twipsRect(int left, int top, int width, int height) {
-    return {toPixels(left), toPixels(top), toPixels(width), toPixels(height)};
-}
-
 QSize pixelSize(float widthTwips, float heightTwips) {
     return {std::max(1, toPixels(widthTwips)), std::max(1, toPixels(heightTwips))};
 }
@@ -28,6 +24,11 @@ QRect besides(const QRect &left, QRect button) {
 }
 
 } // namespace
+
+QRect twipsRect(double left, double top, double width, double height) {
+    return QRect(toPixels(left), toPixels(top), std::max(1, toPixels(width)),
+                 std::max(1, toPixels(height)));
+}
 
 MainLayout layOutMainWindow(const LayoutInput &in) {
     using namespace design;

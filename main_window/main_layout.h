@@ -18,6 +18,9 @@ inline constexpr int kButtonWidth = 825;
 inline constexpr int kColumnMargin = 100; // added to a column's widest text
 } // namespace design
 
+// A rectangle given in twips, in pixels; sizes are at least one pixel.
+QRect twipsRect(double left, double top, double width, double height);
+
 // What the layout of the main window depends on.
 struct LayoutInput {
     QSize outer;           // the window with its frame, pixels

@@ -20,11 +20,6 @@ namespace {
 const char *const kTabCaptions[kLevelCount] = {"Emergency", "Panic",       "Critical", "Alert",
                                                "Warning",   "Information", "Note"};
 
-QRect twipsRect(double left, double top, double width, double height) {
-    return QRect(toPixels(left), toPixels(top), std::max(1, toPixels(width)),
-                 std::max(1, toPixels(height)));
-}
-
 // Tabs with two thirds of the style's side padding, so that the seven
 // captions read whole at the design width.
 class CompactTabStyle : public QProxyStyle {
