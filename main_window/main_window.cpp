@@ -46,7 +46,6 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
     m_receiver = new Receiver(m_config.receiver, this);
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setSingleShot(true);
-    m_refreshTimer->setInterval(kRefreshMs);
     connectControls();
     // The design client area; the stored geometry replaces it at load.
     resize(toPixels(design::kClientWidth),
@@ -237,13 +236,20 @@ void MainWindow::reportLogResult(const FileResult &result) {
                            QMessageBox::Warning);
 }
 
+// A lone event after a quiet spell is shown as soon as its batch is done; in
+// a stream the views catch up at most every kRefreshMs, so it repaints seldom.
 void MainWindow::scheduleRefresh() {
-    if (!m_refreshTimer->isActive())
-        m_refreshTimer->start();
+    const bool quiet = !m_lastBatch.isValid() || m_lastBatch.elapsed() >= kRefreshMs;
+    m_lastBatch.start();
+    if (m_refreshTimer->isActive())
+        return;
+    const qint64 since = m_lastRefresh.isValid() ? m_lastRefresh.elapsed() : kRefreshMs;
+    m_refreshTimer->start(quiet ? 0 : int(std::clamp<qint64>(kRefreshMs - since, 0, kRefreshMs)));
 }
 
 void MainWindow::refreshViews() {
     m_refreshTimer->stop();
+    m_lastRefresh.start();
     if (!isVisible() || isMinimized())
         return; // nothing is painted; showing the window catches up
 

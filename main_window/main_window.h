@@ -14,6 +14,7 @@
 #include "main_window/seams.h"
 #include "snmp/trap_decoder.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 
@@ -101,7 +102,8 @@ public:
 
     // Brings the views up to date with the events taken in since the last
     // refresh: the tab of the newest event, the message line and the rows.
-    // Runs by itself shortly after an event, so a burst repaints once.
+    // Runs by itself after a batch: at once after a quiet spell, else at
+    // most every 100 ms, so a stream of events repaints seldom.
     void refreshViews();
 
 signals:
@@ -154,6 +156,7 @@ private:
     int m_pendingTab = -1;
     bool m_messageLinePending = false;
     QTimer *m_refreshTimer = nullptr;
+    QElapsedTimer m_lastRefresh, m_lastBatch;
     QString m_messageLineTag;
     LogWriter m_log;
     std::string m_logBatch; // the lines of the batch being taken in
