@@ -15,6 +15,7 @@ class ReceiverTest : public QObject {
 
 private slots:
     void batchesKeepArrivalOrderAndSender();
+    void nestedEventLoopInSlotKeepsTheBatch();
     void busyPortIsReported();
 };
 
@@ -25,11 +26,10 @@ void ReceiverTest::batchesKeepArrivalOrderAndSender() {
 
     std::vector<Datagram> received;
     std::size_t largest = 0;
-    connect(&receiver, &Receiver::datagramsReceived, this,
-            [&](const std::vector<Datagram> &batch) {
-                largest = std::max(largest, batch.size());
-                received.insert(received.end(), batch.begin(), batch.end());
-            });
+    connect(&receiver, &Receiver::datagramsReceived, this, [&](const std::vector<Datagram> &batch) {
+        largest = std::max(largest, batch.size());
+        received.insert(received.end(), batch.begin(), batch.end());
+    });
     const int count = int(Receiver::kMaxBatch) + 100; // more than one batch
     QUdpSocket sender;
     for (int k = 0; k < count; ++k)
@@ -39,6 +39,37 @@ void ReceiverTest::batchesKeepArrivalOrderAndSender() {
     for (int k = 0; k < count; ++k)
         QCOMPARE(received[std::size_t(k)].bytes, std::to_string(k));
     QCOMPARE(received.back().sender, std::string("127.0.0.1"));
+}
+
+// A slot that runs an event loop of its own (a message box does) gets the
+// next batch meanwhile; the batch it is still reading stays intact.
+void ReceiverTest::nestedEventLoopInSlotKeepsTheBatch() {
+    Receiver receiver({});
+    QCOMPARE(receiver.bind(0), QString());
+    QUdpSocket sender;
+    const auto send = [&](const QByteArray &text) {
+        sender.writeDatagram(text, QHostAddress::LocalHost, receiver.port());
+    };
+    std::vector<std::string> outer, inner;
+    int depth = 0;
+    connect(&receiver, &Receiver::datagramsReceived, this, [&](const std::vector<Datagram> &batch) {
+        if (batch.empty())
+            return;
+        if (depth++ > 0) {
+            inner.emplace_back(batch.front().bytes);
+        } else {
+            send("second");
+            while (inner.empty())
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            for (const Datagram &datagram : batch)
+                outer.push_back(datagram.bytes);
+        }
+        --depth;
+    });
+    send("first");
+    QTRY_COMPARE(outer.size(), std::size_t(1));
+    QCOMPARE(outer.front(), std::string("first"));
+    QCOMPARE(inner, std::vector<std::string>{"second"});
 }
 
 void ReceiverTest::busyPortIsReported() {
