@@ -103,7 +103,7 @@ public:
     // Brings the views up to date with the events taken in since the last
     // refresh: the tab of the newest event, the message line and the rows.
     // Runs by itself after a batch: at once after a quiet spell, else at
-    // most every 100 ms, so a stream of events repaints seldom.
+    // most every 250 ms, so a stream of events repaints seldom.
     void refreshViews();
 
 signals:
