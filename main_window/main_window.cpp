@@ -24,7 +24,7 @@ namespace {
 // A batch after kQuietMs without one is shown at once; while events stream
 // in, the views catch up every kStreamRefreshMs (painting is most of the cost
 // of a stream, and four updates a second read well).
-constexpr int kQuietMs = 100;
+constexpr int kQuietMs = 50;
 constexpr int kStreamRefreshMs = 250;
 
 // A seam the configuration leaves empty gets the real implementation.

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 
 namespace quorvik {
 
@@ -42,9 +43,13 @@ public:
 private:
     void loadMibs(const std::string &ownMibDirectory);
 
+    static constexpr std::size_t kKeptDescriptions = 1024;
+
     std::latch m_loaded{1};
     std::mutex m_mutex; // net-snmp's parser and printer are not thread-safe
     std::chrono::milliseconds m_loadTime{0};
+    // Descriptions by what they show (see descriptionKey); emptied when full.
+    std::unordered_map<std::string, std::string> m_descriptions;
     std::thread m_loader;
 };
 

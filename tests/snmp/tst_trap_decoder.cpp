@@ -123,6 +123,7 @@ private slots:
     void describes();
     void everyValueType();
     void boundedOneLine();
+    void repeatsDescribedByWhatTheyShow();
     void malformedGivesNothing();
     void answersWellFormedInformsOnly();
 };
@@ -201,6 +202,29 @@ void TestTrapDecoder::boundedOneLine() {
     QVERIFY(
         text.starts_with("SNMPv2-MIB::coldStart sysLocation.0=\"room  7 \" sysContact.0=\"xxx"));
     QVERIFY(text.ends_with("xxx\xE2\x80\xA6"));
+}
+
+// Descriptions are kept by what they show: repeats that differ only in what
+// is never shown share one, any shown difference gets its own.
+void TestTrapDecoder::repeatsDescribedByWhatTheyShow() {
+    const auto upTime = [](unsigned long long ticks) {
+        return binding(objectId({1, 3, 6, 1, 2, 1, 1, 3, 0}), unsignedValue(ticks, 0x43));
+    };
+    const auto linkDown = [&](unsigned long long ticks, int requestId, int operStatus) {
+        return message(1, 0xA7,
+                       integer(requestId) + integer(0) + integer(0) +
+                           bindings({upTime(ticks), trapOid({1, 3, 6, 1, 6, 3, 1, 1, 5, 3}),
+                                     binding(objectId({1, 3, 6, 1, 2, 1, 2, 2, 1, 8, 2}),
+                                             integer(operStatus))}));
+    };
+    QCOMPARE(describe(linkDown(100, 1, 2)), QString("IF-MIB::linkDown ifOperStatus.2=down"));
+    QCOMPARE(describe(linkDown(900, 2, 2)), QString("IF-MIB::linkDown ifOperStatus.2=down"));
+    QCOMPARE(describe(linkDown(900, 2, 1)), QString("IF-MIB::linkDown ifOperStatus.2=up"));
+    // Without the trap's name sysUpTime is shown, so its value counts.
+    QCOMPARE(describe(v2(0xA7, bindings({upTime(4200)}))),
+             QString("SNMP Trap sysUpTime.0=0:0:00:42.00"));
+    QCOMPARE(describe(v2(0xA7, bindings({upTime(9900)}))),
+             QString("SNMP Trap sysUpTime.0=0:0:01:39.00"));
 }
 
 void TestTrapDecoder::malformedGivesNothing() {
