@@ -335,7 +335,7 @@ void appendField(std::string &key, const void *data, std::size_t size) {
 // and the request id are left out, so that the repeats of one trap (a
 // flapping link, a device that retries) share it.
 std::string descriptionKey(const netsnmp_pdu &pdu) {
-    std::string key;
+    std::string key = "P";
     const int fields[] = {int(pdu.command), int(pdu.trap_type), int(pdu.specific_type)};
     appendField(key, fields, sizeof fields);
     if (pdu.command == SNMP_MSG_TRAP) {
@@ -366,36 +366,92 @@ bool mayBeSnmp(std::string_view datagram) {
            static_cast<u_char>(datagram[0]) == (ASN_SEQUENCE | ASN_CONSTRUCTOR);
 }
 
-// The PDU tag of a community-based message, found by walking the BER
-// headers before it (sequence, version, community) without net-snmp, so
-// without the decoder's lock; 0 when the datagram is not shaped like one.
-// The receiver thread asks this of every datagram, and only informs go on.
-unsigned char communityPduTag(std::string_view datagram) {
-    std::size_t at = 0;
-    // Reads the header at `at` with this tag; steps into or over its content.
-    const auto header = [&](unsigned char tag, bool into) {
-        if (datagram.size() - at < 2 || static_cast<unsigned char>(datagram[at]) != tag)
+// Walks the BER headers of a datagram without net-snmp, so without the
+// decoder's lock.
+class BerWalk {
+public:
+    explicit BerWalk(std::string_view datagram) : m_data(datagram) {}
+
+    // Reads the header here, which must have this tag, and steps into its
+    // content or over it; `content` is where the content lies.
+    bool header(unsigned char tag, bool into, std::string_view *content = nullptr) {
+        if (m_data.size() - m_at < 2 || static_cast<unsigned char>(m_data[m_at]) != tag)
             return false;
-        std::size_t length = static_cast<unsigned char>(datagram[at + 1]);
-        at += 2;
+        std::size_t length = static_cast<unsigned char>(m_data[m_at + 1]);
+        m_at += 2;
         if (length & 0x80) {
             const std::size_t digits = length & 0x7F;
-            if (digits == 0 || digits > 4 || datagram.size() - at < digits)
+            if (digits == 0 || digits > 4 || m_data.size() - m_at < digits)
                 return false;
             length = 0;
             for (std::size_t i = 0; i < digits; ++i)
-                length = length << 8 | static_cast<unsigned char>(datagram[at++]);
+                length = length << 8 | static_cast<unsigned char>(m_data[m_at++]);
         }
-        if (length > datagram.size() - at)
+        if (length > m_data.size() - m_at)
             return false;
+        if (content != nullptr)
+            *content = m_data.substr(m_at, length);
         if (!into)
-            at += length;
+            m_at += length;
         return true;
-    };
-    if (!header(ASN_SEQUENCE | ASN_CONSTRUCTOR, true) || !header(ASN_INTEGER, false) ||
-        !header(ASN_OCTET_STR, false) || at >= datagram.size())
+    }
+    // The tag of the next header, 0 at the end.
+    unsigned char nextTag() const {
+        return m_at < m_data.size() ? static_cast<unsigned char>(m_data[m_at]) : 0;
+    }
+
+private:
+    std::string_view m_data;
+    std::size_t m_at = 0;
+};
+
+constexpr unsigned char kSequence = ASN_SEQUENCE | ASN_CONSTRUCTOR;
+
+// The PDU tag of a community-based message (sequence, version, community
+// before it); 0 when the datagram is not shaped like one. The receiver
+// thread asks this of every datagram, and only informs go on.
+unsigned char communityPduTag(std::string_view datagram) {
+    BerWalk walk(datagram);
+    if (!walk.header(kSequence, true) || !walk.header(ASN_INTEGER, false) ||
+        !walk.header(ASN_OCTET_STR, false))
         return 0;
-    return static_cast<unsigned char>(datagram[at]);
+    return walk.nextTag();
+}
+
+// For an SNMPv2c trap or inform whose bindings start with sysUpTime.0 and
+// snmpTrapOID.0: the datagram without the request id's and the sysUpTime's
+// values, which its description doesn't show, so that a repeat of a trap
+// already described is known without parsing it. Everything else, the
+// values' lengths among it, is compared byte for byte, so a key matches only
+// a message shaped like one that net-snmp has read.
+std::optional<std::string> repeatKey(std::string_view datagram) {
+    static constexpr std::string_view kUpTimeName("\x2B\x06\x01\x02\x01\x01\x03\x00", 8);
+    static constexpr std::string_view kTrapOidName("\x2B\x06\x01\x06\x03\x01\x01\x04\x01\x00", 10);
+    BerWalk walk(datagram);
+    std::string_view version, requestId, name, upTime, trapName;
+    if (!walk.header(kSequence, true) || !walk.header(ASN_INTEGER, false, &version) ||
+        version != std::string_view("\x01", 1) || !walk.header(ASN_OCTET_STR, false))
+        return std::nullopt;
+    const unsigned char tag = walk.nextTag();
+    if ((tag != SNMP_MSG_TRAP2 && tag != SNMP_MSG_INFORM) || !walk.header(tag, true) ||
+        !walk.header(ASN_INTEGER, false, &requestId) || requestId.empty() || requestId.size() > 4 ||
+        !walk.header(ASN_INTEGER, false) || !walk.header(ASN_INTEGER, false) ||
+        !walk.header(kSequence, true) || !walk.header(kSequence, true) ||
+        !walk.header(ASN_OBJECT_ID, false, &name) || name != kUpTimeName ||
+        !walk.header(ASN_TIMETICKS, false, &upTime) || upTime.empty() || upTime.size() > 5 ||
+        (upTime.size() == 5 && upTime[0] != 0) || !walk.header(kSequence, true) ||
+        !walk.header(ASN_OBJECT_ID, false, &trapName) || trapName != kTrapOidName ||
+        walk.nextTag() != ASN_OBJECT_ID)
+        return std::nullopt;
+    const auto offset = [&](std::string_view part) {
+        return std::size_t(part.data() - datagram.data());
+    };
+    std::string key = "R";
+    key += datagram.substr(0, offset(requestId));
+    key += datagram.substr(offset(requestId) + requestId.size(),
+                           offset(upTime) - offset(requestId) - requestId.size());
+    key += datagram.substr(offset(upTime) + upTime.size());
+    return key;
 }
 
 } // namespace
@@ -441,6 +497,12 @@ std::string NetSnmpDecoder::describe(std::string_view datagram) {
         return {};
     m_loaded.wait();
     const std::lock_guard lock(m_mutex);
+    // The same traps come again and again, and parsing them and naming their
+    // objects in the MIB tree is most of the work: descriptions are kept.
+    std::optional<std::string> repeat = repeatKey(datagram);
+    if (repeat)
+        if (const auto known = m_descriptions.find(*repeat); known != m_descriptions.end())
+            return known->second;
     std::vector<u_char> data(datagram.begin(), datagram.end());
     std::size_t messageLength = 0;
     switch (versionOf(data.data(), data.size(), messageLength)) {
@@ -454,9 +516,7 @@ std::string NetSnmpDecoder::describe(std::string_view datagram) {
     const std::optional<Message> message = parseCommunityMessage(data.data(), messageLength);
     if (!message)
         return {};
-    // Naming objects and values in the MIB tree is most of the work, and
-    // the same traps come again and again: their descriptions are kept.
-    std::string key = descriptionKey(*message->pdu);
+    std::string key = repeat ? std::move(*repeat) : descriptionKey(*message->pdu);
     if (const auto known = m_descriptions.find(key); known != m_descriptions.end())
         return known->second;
     if (m_descriptions.size() >= kKeptDescriptions)
