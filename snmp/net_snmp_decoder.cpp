@@ -354,7 +354,11 @@ std::string descriptionKey(const netsnmp_pdu &pdu) {
     for (; var != nullptr; var = var->next_variable) {
         appendField(key, var->name, var->name_length * sizeof(oid));
         appendField(key, &var->type, sizeof var->type);
-        if (var != upTime)
+        // NULL and the exceptions hold no value (net-snmp leaves it unset)
+        // and are shown by their type alone.
+        const bool valueless = var->type == ASN_NULL || var->type == SNMP_NOSUCHOBJECT ||
+                               var->type == SNMP_NOSUCHINSTANCE || var->type == SNMP_ENDOFMIBVIEW;
+        if (var != upTime && !valueless)
             appendField(key, var->val.string, var->val_len);
     }
     return key;
