@@ -13,15 +13,6 @@
 using namespace quorvik;
 using namespace quorvik::testing;
 
-namespace {
-
-// A click on the box itself, where a check box takes it.
-void clickBox(QCheckBox *box) {
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-}
-
-} // namespace
-
 class TestSearchDialog : public QObject {
     Q_OBJECT
 

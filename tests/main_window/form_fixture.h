@@ -67,17 +67,25 @@ public:
             config =
                 "[Global]\r\nLogfile=" + logPath().toLocal8Bit() + "\r\nPopuplevel=0\r\n" + config;
         writeConfig(config);
-        MainWindowConfig c;
+        MainWindowConfig c =
+            windowConfig(lockPath.isEmpty() ? dir.filePath(QStringLiteral("live.lock")) : lockPath);
         c.historyMode = historyMode;
+        c.udpPort = 0;
+        form = std::make_unique<MainWindow>(c);
+    }
+
+    // A window on this fixture's files, boxes, sounds and popups, dated by a
+    // fixed clock, receiving on port 162 unless told otherwise.
+    MainWindowConfig windowConfig(const QString &lockPath) {
+        MainWindowConfig c;
         c.profilePath = configPath();
         c.defaultLogFile = logPath();
-        c.liveLockPath = lockPath.isEmpty() ? dir.filePath(QStringLiteral("live.lock")) : lockPath;
-        c.udpPort = 0;
+        c.liveLockPath = lockPath;
         c.boxes = &boxes;
         c.sounds = &sounds;
         c.alerts = &alerts;
         c.clock = [] { return LocalDateTime{2026, 12, 7, 20, 41, 5}; };
-        form = std::make_unique<MainWindow>(c);
+        return c;
     }
     ~FormFixture() { form.reset(); }
 
@@ -119,5 +127,10 @@ public:
     AlertPopups alerts;
     std::unique_ptr<MainWindow> form;
 };
+
+// A click on a check box's box itself, where it takes the click.
+inline void clickBox(QWidget *box) {
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
 
 } // namespace quorvik::testing

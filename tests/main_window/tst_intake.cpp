@@ -270,13 +270,8 @@ void IntakeTest::socketDrainsEveryDatagram() {
     probe.close();
 
     FormFixture f;
-    MainWindowConfig c;
-    c.profilePath = f.configPath();
-    c.defaultLogFile = f.logPath();
-    c.liveLockPath = f.dir.filePath(QStringLiteral("socket.lock"));
+    MainWindowConfig c = f.windowConfig(f.dir.filePath(QStringLiteral("socket.lock")));
     c.udpPort = port;
-    c.boxes = &f.boxes;
-    c.sounds = &f.sounds;
     MainWindow form(c);
     QCOMPARE(form.load(), MainWindow::LoadResult::Running);
     QVERIFY(f.boxes.reports.isEmpty());

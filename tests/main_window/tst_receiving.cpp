@@ -24,14 +24,8 @@ struct LiveWindow {
         QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
         port = probe.localPort();
         probe.close();
-        MainWindowConfig c;
-        c.profilePath = f.configPath();
-        c.defaultLogFile = f.logPath();
-        c.liveLockPath = f.dir.filePath(QStringLiteral("live.lock"));
+        MainWindowConfig c = f.windowConfig(f.dir.filePath(QStringLiteral("live.lock")));
         c.udpPort = port;
-        c.boxes = &f.boxes;
-        c.sounds = &f.sounds;
-        c.clock = [] { return LocalDateTime{2026, 12, 7, 20, 41, 5}; };
         c.receiver = std::move(options);
         form = std::make_unique<MainWindow>(c);
         QCOMPARE(form->load(), MainWindow::LoadResult::Running);
