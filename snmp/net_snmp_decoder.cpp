@@ -322,48 +322,6 @@ std::string describePdu(const netsnmp_pdu &pdu) {
     return text;
 }
 
-// Appends `size` bytes of `data` to `key`, after their count, so that
-// neighbouring fields can't run into each other.
-void appendField(std::string &key, const void *data, std::size_t size) {
-    key.append(reinterpret_cast<const char *>(&size), sizeof size);
-    if (size > 0)
-        key.append(static_cast<const char *>(data), size);
-}
-
-// Everything of `pdu` that its description shows. Two PDUs with the same key
-// have the same description: a notification's sysUpTime value (never shown)
-// and the request id are left out, so that the repeats of one trap (a
-// flapping link, a device that retries) share it.
-std::string descriptionKey(const netsnmp_pdu &pdu) {
-    std::string key = "P";
-    const int fields[] = {int(pdu.command), int(pdu.trap_type), int(pdu.specific_type)};
-    appendField(key, fields, sizeof fields);
-    if (pdu.command == SNMP_MSG_TRAP) {
-        appendField(key, pdu.agent_addr, sizeof pdu.agent_addr);
-        appendField(key, pdu.enterprise, pdu.enterprise_length * sizeof(oid));
-    }
-    const netsnmp_variable_list *var = pdu.variables;
-    const bool notification = pdu.command == SNMP_MSG_TRAP2 || pdu.command == SNMP_MSG_INFORM;
-    // Left out only where notificationHead leaves it out: followed by the
-    // trap's name.
-    const netsnmp_variable_list *upTime = nullptr;
-    if (notification && var != nullptr && isOid(*var, kSysUpTime) &&
-        var->next_variable != nullptr && isOid(*var->next_variable, kSnmpTrapOid) &&
-        var->next_variable->type == ASN_OBJECT_ID)
-        upTime = var;
-    for (; var != nullptr; var = var->next_variable) {
-        appendField(key, var->name, var->name_length * sizeof(oid));
-        appendField(key, &var->type, sizeof var->type);
-        // NULL and the exceptions hold no value (net-snmp leaves it unset)
-        // and are shown by their type alone.
-        const bool valueless = var->type == ASN_NULL || var->type == SNMP_NOSUCHOBJECT ||
-                               var->type == SNMP_NOSUCHINSTANCE || var->type == SNMP_ENDOFMIBVIEW;
-        if (var != upTime && !valueless)
-            appendField(key, var->val.string, var->val_len);
-    }
-    return key;
-}
-
 // Every SNMP message is a BER sequence; tagged texts end here at once.
 bool mayBeSnmp(std::string_view datagram) {
     return datagram.size() >= 2 &&
@@ -450,7 +408,7 @@ std::optional<std::string> repeatKey(std::string_view datagram) {
     const auto offset = [&](std::string_view part) {
         return std::size_t(part.data() - datagram.data());
     };
-    std::string key = "R";
+    std::string key;
     key += datagram.substr(0, offset(requestId));
     key += datagram.substr(offset(requestId) + requestId.size(),
                            offset(upTime) - offset(requestId) - requestId.size());
@@ -502,7 +460,7 @@ std::string NetSnmpDecoder::describe(std::string_view datagram) {
     m_loaded.wait();
     const std::lock_guard lock(m_mutex);
     // The same traps come again and again, and parsing them and naming their
-    // objects in the MIB tree is most of the work: descriptions are kept.
+    // objects in the MIB tree is most of the work: their descriptions are kept.
     std::optional<std::string> repeat = repeatKey(datagram);
     if (repeat)
         if (const auto known = m_descriptions.find(*repeat); known != m_descriptions.end())
@@ -520,12 +478,13 @@ std::string NetSnmpDecoder::describe(std::string_view datagram) {
     const std::optional<Message> message = parseCommunityMessage(data.data(), messageLength);
     if (!message)
         return {};
-    std::string key = repeat ? std::move(*repeat) : descriptionKey(*message->pdu);
-    if (const auto known = m_descriptions.find(key); known != m_descriptions.end())
-        return known->second;
-    if (m_descriptions.size() >= kKeptDescriptions)
-        m_descriptions.clear();
-    return m_descriptions.emplace(std::move(key), describePdu(*message->pdu)).first->second;
+    std::string description = describePdu(*message->pdu);
+    if (repeat) {
+        if (m_descriptions.size() >= kKeptDescriptions)
+            m_descriptions.clear();
+        m_descriptions.emplace(std::move(*repeat), description);
+    }
+    return description;
 }
 
 std::optional<std::string> NetSnmpDecoder::informResponse(std::string_view datagram) {

@@ -48,7 +48,8 @@ private:
     std::latch m_loaded{1};
     std::mutex m_mutex; // net-snmp's parser and printer are not thread-safe
     std::chrono::milliseconds m_loadTime{0};
-    // Descriptions by what they show (see descriptionKey); emptied when full.
+    // Descriptions of v2c traps and informs by their repeat key (the
+    // datagram but for request id and sysUpTime); emptied when full.
     std::unordered_map<std::string, std::string> m_descriptions;
     std::thread m_loader;
 };
