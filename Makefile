@@ -46,8 +46,8 @@ test-asan: deps
 test-tsan: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVIK_TSAN=ON \
 	  -DCMAKE_CXX_COMPILER=clang++
-	cmake --build build-tsan -j $(JOBS) --target main_window_datagram_receiver_test
-	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/main_window/tsan.supp" \
+	cmake --build build-tsan -j $(JOBS) --target intake_datagram_receiver_test
+	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/intake/tsan.supp" \
 	  setarch -R ctest --output-on-failure -L receiver
 
 # Each fuzz target for FUZZ_SECONDS seconds.

@@ -2,7 +2,7 @@
 
 #include "history/history_replay.h"
 #include "history/search_dialog.h"
-#include "main_window/seams.h"
+#include "ui/seams.h"
 
 #include <QObject>
 #include <QPointer>

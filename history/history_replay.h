@@ -2,7 +2,7 @@
 
 #include "core/history_line.h"
 #include "core/line_reader.h"
-#include "main_window/seams.h"
+#include "ui/seams.h"
 
 #include <QElapsedTimer>
 #include <QObject>

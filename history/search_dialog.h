@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/date_time.h"
-#include "main_window/seams.h"
+#include "ui/seams.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #include "main_window/column_sizer.h"
 
-#include "main_window/event_grid.h"
+#include "tables/event_grid.h"
 #include "main_window/main_layout.h"
 
 #include <QFontMetrics>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/level.h"
-#include "main_window/event_row.h"
+#include "tables/event_row.h"
 
 #include <QString>
 

@@ -7,11 +7,11 @@
 #include "core/settings.h"
 #include "core/text_file.h"
 #include "main_window/column_sizer.h"
-#include "main_window/event_grid.h"
+#include "tables/event_grid.h"
 #include "main_window/main_window_ui.h"
-#include "main_window/profile_store.h"
-#include "main_window/receiver.h"
-#include "main_window/seams.h"
+#include "ui/profile_store.h"
+#include "intake/receiver.h"
+#include "ui/seams.h"
 #include "snmp/trap_decoder.h"
 
 #include <QElapsedTimer>

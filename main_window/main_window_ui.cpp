@@ -1,6 +1,6 @@
 #include "main_window/main_window_ui.h"
 
-#include "main_window/event_grid.h"
+#include "tables/event_grid.h"
 
 #include <QAction>
 #include <QApplication>

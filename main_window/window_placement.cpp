@@ -2,7 +2,7 @@
 
 #include "core/profile.h"
 #include "core/units.h"
-#include "main_window/profile_store.h"
+#include "ui/profile_store.h"
 
 #include <QGuiApplication>
 #include <QScreen>

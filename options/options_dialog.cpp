@@ -3,8 +3,8 @@
 #include "alerts/sound.h"
 #include "core/log_file.h"
 #include "core/profile.h"
-#include "main_window/event_grid.h"
-#include "main_window/profile_store.h"
+#include "ui/colour.h"
+#include "ui/profile_store.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -38,10 +38,6 @@ QString fromLocal(const std::string &text) {
 
 std::string toLocal(const QString &text) {
     return text.toLocal8Bit().toStdString();
-}
-
-Colour fromQColor(const QColor &colour) {
-    return Colour(colour.red()) | Colour(colour.green()) << 8 | Colour(colour.blue()) << 16;
 }
 
 // Places `widget` at (left, top) with the given size, all in twips; a zero

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/settings.h"
-#include "main_window/seams.h"
+#include "ui/seams.h"
 
 #include <QDialog>
 #include <QPointer>

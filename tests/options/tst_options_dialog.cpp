@@ -2,6 +2,7 @@
 // dialogs answered from a script.
 
 #include "options/options_dialog.h"
+#include "ui/colour.h"
 
 #include "../main_window/form_fixture.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main_window/datagram_receiver.h"
+#include "intake/datagram_receiver.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/units.h"
-#include "main_window/event_table.h"
+#include "tables/event_table.h"
 
 #include <QTableView>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/level.h"
-#include "main_window/event_row.h"
+#include "tables/event_row.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -106,8 +106,5 @@ private:
     bool m_autoFlush = true;
     LevelColours m_levelColours = defaultLevelColours();
 };
-
-// Colour value 0x00BBGGRR as a QColor.
-QColor toQColor(Colour colour);
 
 } // namespace quorvik

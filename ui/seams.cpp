@@ -1,4 +1,4 @@
-#include "main_window/seams.h"
+#include "ui/seams.h"
 
 #include <QColorDialog>
 #include <QDateTime>

@@ -1,4 +1,5 @@
-#include "main_window/event_table.h"
+#include "tables/event_table.h"
+#include "ui/colour.h"
 
 #include <QBrush>
 #include <QColor>
@@ -6,10 +7,6 @@
 #include <algorithm>
 
 namespace quorvik {
-
-QColor toQColor(Colour colour) {
-    return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
-}
 
 EventTable::EventTable(Kind kind, QObject *parent) : QAbstractTableModel(parent), m_kind(kind) {
     m_headers = {QStringLiteral("Date"), QStringLiteral("Processor"), QStringLiteral("Application"),

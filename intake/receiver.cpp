@@ -1,4 +1,4 @@
-#include "main_window/receiver.h"
+#include "intake/receiver.h"
 
 #include <QMetaObject>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "main_window/event_grid.h"
+#include "tables/event_grid.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>

@@ -2,7 +2,7 @@
 // sender's address, a long backlog in slices, and a bind failure in the
 // operator's words.
 
-#include "main_window/receiver.h"
+#include "intake/receiver.h"
 
 #include <QSignalSpy>
 #include <QTest>

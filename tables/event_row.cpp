@@ -1,4 +1,4 @@
-#include "main_window/event_row.h"
+#include "tables/event_row.h"
 
 #include "core/visible_text.h"
 

@@ -1,4 +1,4 @@
-#include "main_window/profile_store.h"
+#include "ui/profile_store.h"
 
 #include "core/text_file.h"
 

@@ -1,9 +1,10 @@
 // The event table model: what the views are told must always match what the
 // table holds, however top inserts, bottom trims and other edits interleave.
 
-#include "main_window/event_table.h"
+#include "tables/event_table.h"
 
 #include "core/event_record.h"
+#include "ui/colour.h"
 #include "core/log_file.h"
 
 #include <QAbstractItemModelTester>

@@ -1,4 +1,4 @@
-#include "main_window/profile_store.h"
+#include "ui/profile_store.h"
 #include "tests/unprivileged.h"
 
 #include <QTemporaryDir>

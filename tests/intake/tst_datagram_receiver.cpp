@@ -1,4 +1,4 @@
-#include "main_window/datagram_receiver.h"
+#include "intake/datagram_receiver.h"
 
 #include <QtTest>
 
