@@ -60,41 +60,41 @@ AboutBox::AboutBox(QWidget *mainWindow)
 }
 
 void AboutBox::createControls() {
-    m_picIcon = new QLabel(this);
-    m_picIcon->setObjectName(QStringLiteral("picIcon"));
-    m_picIcon->setGeometry(twipsRect(0, 120, 2670, 990));
-    m_picIcon->setAlignment(Qt::AlignCenter);
-    m_picIcon->setPixmap(renderLogo(devicePixelRatioF()));
+    m_logo = new QLabel(this);
+    m_logo->setObjectName(QStringLiteral("picIcon"));
+    m_logo->setGeometry(twipsRect(0, 120, 2670, 990));
+    m_logo->setAlignment(Qt::AlignCenter);
+    m_logo->setPixmap(renderLogo(devicePixelRatioF()));
 
     QFont titleFont = font();
     titleFont.setPointSize(18);
     titleFont.setBold(true);
-    m_lblTitle = textLabel("lblTitle", QStringLiteral("Quorvik"), 1200, this);
-    m_lblTitle->setFont(titleFont);
-    m_lblTitle->adjustSize();
-    m_lblVersion = textLabel("lblVersion", QStringLiteral("Version 1.01.02"), 1800, this);
-    m_lblDescription =
+    m_title = textLabel("lblTitle", QStringLiteral("Quorvik"), 1200, this);
+    m_title->setFont(titleFont);
+    m_title->adjustSize();
+    m_version = textLabel("lblVersion", QStringLiteral("Version 1.01.02"), 1800, this);
+    m_description =
         textLabel("lblDescription", QStringLiteral("SNMP - Listener for Linux"), 2040, this);
     QPalette black = palette();
     black.setColor(QPalette::WindowText, Qt::black);
-    m_lblTitle->setPalette(black);
-    m_lblDescription->setPalette(black);
+    m_title->setPalette(black);
+    m_description->setPalette(black);
 
-    auto *line1 = new QFrame(this);
-    line1->setObjectName(QStringLiteral("Line1"));
-    line1->setGeometry(0, toPixels(2400), toPixels(5555), 1);
-    line1->setAutoFillBackground(true);
-    QPalette grey = line1->palette();
+    auto *rule = new QFrame(this);
+    rule->setObjectName(QStringLiteral("Line1"));
+    rule->setGeometry(0, toPixels(2400), toPixels(5555), 1);
+    rule->setAutoFillBackground(true);
+    QPalette grey = rule->palette();
     grey.setColor(QPalette::Window, QColor(128, 128, 128));
-    line1->setPalette(grey);
+    rule->setPalette(grey);
 
-    m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    m_cmdOK->setGeometry(twipsRect(0, 2520, 1260, 345));
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("cmdOK"));
+    m_okButton->setGeometry(twipsRect(0, 2520, 1260, 345));
     // Enter presses the default button; Escape rejects, which closes the box too.
-    m_cmdOK->setDefault(true);
-    m_cmdOK->setFocus();
-    connect(m_cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    m_okButton->setDefault(true);
+    m_okButton->setFocus();
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 AboutBox *AboutBox::showOver(QWidget *mainWindow) {
@@ -150,9 +150,9 @@ void AboutBox::centreOverMainWindow() {
 void AboutBox::centreControls() {
     const int outerWidth = frameGeometry().width();
     for (QWidget *control :
-         {static_cast<QWidget *>(m_picIcon), static_cast<QWidget *>(m_lblTitle),
-          static_cast<QWidget *>(m_lblVersion), static_cast<QWidget *>(m_lblDescription),
-          static_cast<QWidget *>(m_cmdOK)})
+         {static_cast<QWidget *>(m_logo), static_cast<QWidget *>(m_title),
+          static_cast<QWidget *>(m_version), static_cast<QWidget *>(m_description),
+          static_cast<QWidget *>(m_okButton)})
         control->move((outerWidth - control->width()) / 2, control->y());
 }
 

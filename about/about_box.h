@@ -23,8 +23,8 @@ public:
     // box is brought forward instead of opening a second one.
     static AboutBox *showOver(QWidget *mainWindow);
 
-    QLabel *logo() const { return m_picIcon; }
-    QPushButton *okButton() const { return m_cmdOK; }
+    QLabel *logo() const { return m_logo; }
+    QPushButton *okButton() const { return m_okButton; }
 
 protected:
     bool event(QEvent *event) override;
@@ -37,11 +37,11 @@ private:
     void centreOverMainWindow();
     void centreControls();
 
-    QLabel *m_picIcon = nullptr;
-    QLabel *m_lblTitle = nullptr;
-    QLabel *m_lblVersion = nullptr;
-    QLabel *m_lblDescription = nullptr;
-    QPushButton *m_cmdOK = nullptr;
+    QLabel *m_logo = nullptr;
+    QLabel *m_title = nullptr;
+    QLabel *m_version = nullptr;
+    QLabel *m_description = nullptr;
+    QPushButton *m_okButton = nullptr;
 };
 
 // The program's icon (the same artwork as the installed one), for every window.

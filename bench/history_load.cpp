@@ -154,7 +154,7 @@ int load(int argc, char *argv[], const QString &path, const QString &search) {
     // Once the window is up and painted, as the operator would press OK.
     QTimer::singleShot(1000, [&] {
         quorvik::SearchDialog *dialog = history.searchDialog();
-        dialog->checkAll()->click();
+        dialog->allMessagesBox()->click();
         dialog->findChild<QLineEdit *>(QStringLiteral("searchString"))->setText(search);
         clock.start();
         sinceTurn.start();

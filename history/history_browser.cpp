@@ -53,7 +53,7 @@ SearchDialog *HistoryBrowser::searchDialog() {
 }
 
 void HistoryBrowser::startUp() {
-    searchDialog()->checkAll()->setChecked(false);
+    searchDialog()->allMessagesBox()->setChecked(false);
     m_state.historySearch.clear();
     processHistory();
 }
@@ -95,9 +95,9 @@ void HistoryBrowser::cancelLoad() {
 void HistoryBrowser::processHistory() {
     cancelLoad();
     m_window.hideCurrentView();
-    const QString infDate = searchDialog()->infDate();
+    const QString range = searchDialog()->rangeText();
     const QString path = logFile();
-    m_window.setWindowTitle(QStringLiteral("History mode: Filter = ") + infDate + QLatin1Char(' ') +
+    m_window.setWindowTitle(QStringLiteral("History mode: Filter = ") + range + QLatin1Char(' ') +
                             m_state.historySearch + QStringLiteral("  Logfile = ") + path);
     if (!QFileInfo::exists(path)) {
         m_config.boxes->reportAndWait(

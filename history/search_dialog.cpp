@@ -31,37 +31,37 @@ SearchDialog::SearchDialog(HistoryFilterState &state, MessageBoxes &boxes, const
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(addLabel("Label1", QStringLiteral("Search item")), 0, 0);
-    m_searchString = addBox("searchString", QStringLiteral("searching in complete message"));
-    grid->addWidget(m_searchString, 0, 1, 1, 2);
+    m_searchBox = addBox("searchString", QStringLiteral("searching in complete message"));
+    grid->addWidget(m_searchBox, 0, 1, 1, 2);
     grid->addWidget(addLabel("DatumVon", QStringLiteral("Date from")), 1, 0);
-    m_dateOf = addBox("DateOf", QString::fromLatin1(kDateTip));
-    grid->addWidget(m_dateOf, 1, 1);
+    m_fromBox = addBox("DateOf", QString::fromLatin1(kDateTip));
+    grid->addWidget(m_fromBox, 1, 1);
     grid->addWidget(addLabel("DatumBis", QStringLiteral("Date to")), 2, 0);
-    m_dateTo = addBox("DateTo", QString::fromLatin1(kDateTip));
-    grid->addWidget(m_dateTo, 2, 1);
+    m_toBox = addBox("DateTo", QString::fromLatin1(kDateTip));
+    grid->addWidget(m_toBox, 2, 1);
     grid->addWidget(addLabel("Label2", QStringLiteral("Format: dd.mm.yy[yy] [hh:mm[:ss]]"),
                              QStringLiteral("Date from dd.mm.yy[yy] [hh:mm[:ss]] e.g. 12.5.14 "
                                             "12:40 or 12.5.2014 12:40:25")),
                     3, 1);
-    m_checkAll = new QCheckBox(QStringLiteral("All"), this);
-    m_checkAll->setObjectName(QStringLiteral("checkAll"));
-    m_checkAll->setToolTip(QStringLiteral("Select all messages of file"));
-    grid->addWidget(m_checkAll, 1, 2);
+    m_allMessages = new QCheckBox(QStringLiteral("All"), this);
+    m_allMessages->setObjectName(QStringLiteral("checkAll"));
+    m_allMessages->setToolTip(QStringLiteral("Select all messages of file"));
+    grid->addWidget(m_allMessages, 1, 2);
     grid->addWidget(addLabel("Label3", QStringLiteral("Current Date")), 4, 0);
-    m_infDate = addLabel("InfDate", {});
-    grid->addWidget(m_infDate, 4, 1, 1, 2);
-    m_btnOK = new QPushButton(QStringLiteral("OK"), this);
-    m_btnOK->setObjectName(QStringLiteral("btnOK"));
-    grid->addWidget(m_btnOK, 5, 2);
+    m_rangeLine = addLabel("InfDate", {});
+    grid->addWidget(m_rangeLine, 4, 1, 1, 2);
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("btnOK"));
+    grid->addWidget(m_okButton, 5, 2);
 
-    connect(m_checkAll, &QCheckBox::clicked, this, &SearchDialog::checkAllClicked);
-    connect(m_btnOK, &QPushButton::clicked, this, &SearchDialog::okClicked);
+    connect(m_allMessages, &QCheckBox::clicked, this, &SearchDialog::allMessagesClicked);
+    connect(m_okButton, &QPushButton::clicked, this, &SearchDialog::okClicked);
 
     const DateRange range = yesterdayAndToday(now);
     m_state.historyFrom = range.from;
     m_state.historyTo = range.to;
-    m_dateOf->setText(shown(range.from));
-    m_dateTo->setText(shown(range.to));
+    m_fromBox->setText(shown(range.from));
+    m_toBox->setText(shown(range.to));
     setRangeText("   ");
 }
 
@@ -81,20 +81,20 @@ QLineEdit *SearchDialog::addBox(const char *name, const QString &toolTip) {
     return box;
 }
 
-QString SearchDialog::infDate() const {
-    return m_infDate->text();
+QString SearchDialog::rangeText() const {
+    return m_rangeLine->text();
 }
 
 bool SearchDialog::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_dateOf || watched == m_dateTo) {
+    if (watched == m_fromBox || watched == m_toBox) {
         if (event->type() == QEvent::MouseButtonPress)
-            m_checkAll->setChecked(false);
+            m_allMessages->setChecked(false);
         // Leaving the box for another control; switching to another window
         // or opening a menu is no leaving.
         if (event->type() == QEvent::FocusOut) {
             const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                watched == m_dateOf ? checkLowerBound() : checkUpperBound();
+                watched == m_fromBox ? checkLowerBound() : checkUpperBound();
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -106,8 +106,8 @@ void SearchDialog::report(const QString &text) {
 
 void SearchDialog::setRangeText(const char *gap) {
     const QString g = QString::fromLatin1(gap);
-    m_infDate->setText(QStringLiteral("from") + g + shown(m_state.historyFrom) + g +
-                       QStringLiteral("to") + g + shown(m_state.historyTo));
+    m_rangeLine->setText(QStringLiteral("from") + g + shown(m_state.historyFrom) + g +
+                         QStringLiteral("to") + g + shown(m_state.historyTo));
 }
 
 bool SearchDialog::reportInvertedRange() {
@@ -119,7 +119,7 @@ bool SearchDialog::reportInvertedRange() {
 }
 
 void SearchDialog::checkLowerBound() {
-    const QString text = m_dateOf->text();
+    const QString text = m_fromBox->text();
     if (text.isEmpty()) {
         m_state.historyFrom = toDateTime(kNoLowerBound);
     } else {
@@ -133,7 +133,7 @@ void SearchDialog::checkLowerBound() {
 }
 
 void SearchDialog::checkUpperBound() {
-    const QString text = m_dateTo->text();
+    const QString text = m_toBox->text();
     if (text.isEmpty()) {
         m_state.historyTo = toDateTime(kNoUpperBound);
     } else {
@@ -146,18 +146,18 @@ void SearchDialog::checkUpperBound() {
     reportInvertedRange();
 }
 
-void SearchDialog::checkAllClicked(bool checked) {
+void SearchDialog::allMessagesClicked(bool checked) {
     if (!checked)
         return;
-    m_dateOf->clear();
-    m_dateTo->clear();
+    m_fromBox->clear();
+    m_toBox->clear();
     m_state.historyFrom = toDateTime(kNoLowerBound);
     m_state.historyTo = toDateTime(kNoUpperBound);
-    m_infDate->setText(QStringLiteral("all messages"));
+    m_rangeLine->setText(QStringLiteral("all messages"));
 }
 
 void SearchDialog::okClicked() {
-    m_state.historySearch = m_searchString->text();
+    m_state.historySearch = m_searchBox->text();
     if (reportInvertedRange())
         return;
     setRangeText("  ");

@@ -31,8 +31,8 @@ public:
     SearchDialog(HistoryFilterState &state, MessageBoxes &boxes, const LocalDateTime &now,
                  QWidget *parent = nullptr);
 
-    QString infDate() const;
-    QCheckBox *checkAll() const { return m_checkAll; }
+    QString rangeText() const;
+    QCheckBox *allMessagesBox() const { return m_allMessages; }
 
 signals:
     // OK with a valid range: the history window empties its tables and loads.
@@ -46,7 +46,7 @@ private:
     QLineEdit *addBox(const char *name, const QString &toolTip);
     void checkLowerBound();
     void checkUpperBound();
-    void checkAllClicked(bool checked);
+    void allMessagesClicked(bool checked);
     void okClicked();
     void setRangeText(const char *gap);
     bool reportInvertedRange();
@@ -54,10 +54,10 @@ private:
 
     HistoryFilterState &m_state;
     MessageBoxes &m_boxes;
-    QLineEdit *m_searchString = nullptr, *m_dateOf = nullptr, *m_dateTo = nullptr;
-    QCheckBox *m_checkAll = nullptr;
-    QLabel *m_infDate = nullptr;
-    QPushButton *m_btnOK = nullptr;
+    QLineEdit *m_searchBox = nullptr, *m_fromBox = nullptr, *m_toBox = nullptr;
+    QCheckBox *m_allMessages = nullptr;
+    QLabel *m_rangeLine = nullptr;
+    QPushButton *m_okButton = nullptr;
 };
 
 } // namespace quorvik

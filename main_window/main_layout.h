@@ -16,6 +16,21 @@ inline constexpr int kListLeft = 90, kListTop = 480, kListWidth = 7335, kListHei
 inline constexpr int kGridLeft = 240, kGridTop = 600, kGridWidth = 6852, kGridHeight = 3732;
 inline constexpr int kButtonWidth = 825;
 inline constexpr int kColumnMargin = 100; // added to a column's widest text
+
+// How the tables follow the window's size.
+inline constexpr float kFrameWidth = 600;       // the window is wider than the tables by this
+inline constexpr float kFrameHeight = 900;      // title bar, menu bar and frame
+inline constexpr float kBottomMargin = 200;     // below the message line
+inline constexpr int kTablesGap = 150;          // above and below the tables
+inline constexpr float kPageWidthLoss = 400;    // a level table is narrower than its tab strip
+inline constexpr float kPageHeightLoss = 700;   // and lower, by the tabs and the page's margins
+inline constexpr int kMessageColumnSlack = 100; // right of a level table's Message column
+inline constexpr int kListMessageExtra = 200;   // the full list's Message column is wider
+
+// The button strip.
+inline constexpr int kButtonTop = 135, kButtonHeight = 330;
+inline constexpr int kHistoryButtonTop = 150, kTallButtonHeight = 350; // History and Exit
+inline constexpr int kLostLabelGap = 120; // between History and the lost count
 } // namespace design
 
 // A rectangle given in twips, in pixels; sizes are at least one pixel.

@@ -43,8 +43,8 @@ SendMessageDialog::SendMessageDialog(QWidget *mainWindow) : QDialog(mainWindow) 
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     createControls();
-    m_winsock = new QUdpSocket(this);
-    m_winsock->setObjectName(QStringLiteral("Winsock1"));
+    m_socket = new QUdpSocket(this);
+    m_socket->setObjectName(QStringLiteral("Winsock1"));
 }
 
 SendMessageDialog::~SendMessageDialog() {
@@ -75,45 +75,45 @@ void SendMessageDialog::createControls() {
     };
 
     addCaption(0, "Level");
-    m_sLevel = new QComboBox(this);
-    m_sLevel->setObjectName(QStringLiteral("sLevel"));
+    m_levelList = new QComboBox(this);
+    m_levelList->setObjectName(QStringLiteral("sLevel"));
     for (int i = 0; i < kLevelCount; ++i) {
         const std::string_view name = levelByIndex(i).name;
-        m_sLevel->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
+        m_levelList->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
     }
-    m_sLevel->setCurrentIndex(kDefaultLevel);
-    grid->addWidget(m_sLevel, 0, 1);
+    m_levelList->setCurrentIndex(kDefaultLevel);
+    grid->addWidget(m_levelList, 0, 1);
 
     for (int i = 0; i < FieldCount; ++i) {
         addCaption(i + 1, kFieldCaptions[i]);
-        m_text1[i] = new QLineEdit(this);
-        m_text1[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
-        m_text1[i]->setMinimumWidth(280);
-        grid->addWidget(m_text1[i], i + 1, 1);
+        m_fields[i] = new QLineEdit(this);
+        m_fields[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
+        m_fields[i]->setMinimumWidth(280);
+        grid->addWidget(m_fields[i], i + 1, 1);
     }
 
-    m_nError = new QLabel(this);
-    m_nError->setObjectName(QStringLiteral("nError"));
-    QPalette red = m_nError->palette();
+    m_errorLine = new QLabel(this);
+    m_errorLine->setObjectName(QStringLiteral("nError"));
+    QPalette red = m_errorLine->palette();
     red.setColor(QPalette::WindowText, Qt::red);
-    m_nError->setPalette(red);
-    QFont bold = m_nError->font();
+    m_errorLine->setPalette(red);
+    QFont bold = m_errorLine->font();
     bold.setBold(true);
-    m_nError->setFont(bold);
-    grid->addWidget(m_nError, FieldCount + 1, 0, 1, 2);
+    m_errorLine->setFont(bold);
+    grid->addWidget(m_errorLine, FieldCount + 1, 0, 1, 2);
 
     const auto addButton = [this](const char *name, const char *caption) {
         auto *button = new QPushButton(QString::fromLatin1(caption), this);
         button->setObjectName(QString::fromLatin1(name));
         return button;
     };
-    m_sMsg = addButton("sMsg", "Send");
-    m_mClear = addButton("mClear", "Clear");
-    m_mCancel = addButton("mCancel", "Cancel");
-    m_sMsg->setDefault(true);
+    m_sendButton = addButton("sMsg", "Send");
+    m_clearButton = addButton("mClear", "Clear");
+    m_cancelButton = addButton("mCancel", "Cancel");
+    m_sendButton->setDefault(true);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    for (QPushButton *button : {m_sMsg, m_mClear, m_mCancel})
+    for (QPushButton *button : {m_sendButton, m_clearButton, m_cancelButton})
         buttons->addWidget(button);
 
     auto *layout = new QVBoxLayout(this);
@@ -121,16 +121,16 @@ void SendMessageDialog::createControls() {
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(m_sMsg, &QPushButton::clicked, this, &SendMessageDialog::send);
-    connect(m_mClear, &QPushButton::clicked, this, &SendMessageDialog::clearEntries);
-    connect(m_mCancel, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_sendButton, &QPushButton::clicked, this, &SendMessageDialog::send);
+    connect(m_clearButton, &QPushButton::clicked, this, &SendMessageDialog::clearEntries);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QWidget::close);
 }
 
 // Each activation empties the error line and centres the dialog; the chosen
 // level stays, so a glance at the main window doesn't change what is sent.
 bool SendMessageDialog::event(QEvent *event) {
     if (event->type() == QEvent::WindowActivate) {
-        m_nError->clear();
+        m_errorLine->clear();
         centreOverMainWindow();
     }
     return QDialog::event(event);
@@ -152,14 +152,14 @@ void SendMessageDialog::centreOverMainWindow() {
 }
 
 void SendMessageDialog::clearEntries() {
-    m_sLevel->setCurrentIndex(kDefaultLevel);
-    for (QLineEdit *box : m_text1)
+    m_levelList->setCurrentIndex(kDefaultLevel);
+    for (QLineEdit *box : m_fields)
         box->clear();
 }
 
 void SendMessageDialog::showError(const QString &text, Field focus) {
-    m_nError->setText(text);
-    m_text1[focus]->setFocus();
+    m_errorLine->setText(text);
+    m_fields[focus]->setFocus();
 }
 
 // Checks the entries, composes the datagram from them as they are now, and
@@ -168,37 +168,37 @@ void SendMessageDialog::showError(const QString &text, Field focus) {
 void SendMessageDialog::send() {
     if (isSending())
         return;
-    m_nError->clear();
-    m_nError->setToolTip({});
-    if (m_text1[Destination]->text().isEmpty())
+    m_errorLine->clear();
+    m_errorLine->setToolTip({});
+    if (m_fields[Destination]->text().isEmpty())
         return showError(QStringLiteral("Destination missing"), Destination);
-    if (m_text1[Application]->text().isEmpty())
-        m_text1[Application]->setText(QStringLiteral("Quorvik"));
-    if (m_text1[Object]->text().isEmpty())
-        m_text1[Object]->setText(QStringLiteral("Private Message"));
-    if (m_text1[Message]->text().isEmpty())
+    if (m_fields[Application]->text().isEmpty())
+        m_fields[Application]->setText(QStringLiteral("Quorvik"));
+    if (m_fields[Object]->text().isEmpty())
+        m_fields[Object]->setText(QStringLiteral("Private Message"));
+    if (m_fields[Message]->text().isEmpty())
         return showError(QStringLiteral("Message missing"), Message);
 
     const QByteArray host = QHostInfo::localHostName().toLocal8Bit();
-    const QByteArray application = m_text1[Application]->text().toLocal8Bit();
-    const QByteArray object = m_text1[Object]->text().toLocal8Bit();
-    const QByteArray message = m_text1[Message]->text().toLocal8Bit();
+    const QByteArray application = m_fields[Application]->text().toLocal8Bit();
+    const QByteArray object = m_fields[Object]->text().toLocal8Bit();
+    const QByteArray message = m_fields[Message]->text().toLocal8Bit();
     const std::string text =
-        composeEventMessage({levelByIndex(m_sLevel->currentIndex()).letter, bytesOf(host),
+        composeEventMessage({levelByIndex(m_levelList->currentIndex()).letter, bytesOf(host),
                              bytesOf(application), bytesOf(object), bytesOf(message)});
     m_datagram = QByteArray::fromStdString(text);
 
-    const QString destination = m_text1[Destination]->text();
+    const QString destination = m_fields[Destination]->text();
     QHostAddress literal;
     if (literal.setAddress(destination))
         return transmit(literal);
-    m_sMsg->setEnabled(false);
+    m_sendButton->setEnabled(false);
     m_lookupId = QHostInfo::lookupHost(destination, this, &SendMessageDialog::hostResolved);
 }
 
 void SendMessageDialog::hostResolved(const QHostInfo &info) {
     m_lookupId = -1;
-    m_sMsg->setEnabled(true);
+    m_sendButton->setEnabled(true);
     const QHostAddress address = preferredAddress(info.addresses());
     if (address.isNull())
         return showFailure(info.error() == QHostInfo::NoError ? QStringLiteral("Host not found")
@@ -213,10 +213,10 @@ void SendMessageDialog::transmit(const QHostAddress &address) {
                                  ? QHostAddress::AnyIPv6
                                  : QHostAddress::AnyIPv4);
     const bool sent =
-        m_winsock->bind(local, kLocalPort, QAbstractSocket::DontShareAddress) &&
-        m_winsock->writeDatagram(m_datagram, address, kRemotePort) == m_datagram.size();
-    const QString reason = m_winsock->errorString();
-    m_winsock->close();
+        m_socket->bind(local, kLocalPort, QAbstractSocket::DontShareAddress) &&
+        m_socket->writeDatagram(m_datagram, address, kRemotePort) == m_datagram.size();
+    const QString reason = m_socket->errorString();
+    m_socket->close();
     if (!sent)
         return showFailure(reason);
     close();
@@ -225,7 +225,7 @@ void SendMessageDialog::transmit(const QHostAddress &address) {
 // The fixed error text; the socket's own reason is its tool tip.
 void SendMessageDialog::showFailure(const QString &reason) {
     showError(QStringLiteral("Winsock-Error: message not sent"), Destination);
-    m_nError->setToolTip(reason);
+    m_errorLine->setToolTip(reason);
 }
 
 } // namespace quorvik

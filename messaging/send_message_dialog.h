@@ -39,12 +39,12 @@ public:
     // brings it forward.
     static SendMessageDialog *showFor(QWidget *mainWindow);
 
-    QComboBox *levelList() const { return m_sLevel; }
-    QLineEdit *field(Field which) const { return m_text1[which]; }
-    QLabel *errorLine() const { return m_nError; }
-    QPushButton *sendButton() const { return m_sMsg; }
-    QPushButton *clearButton() const { return m_mClear; }
-    QPushButton *cancelButton() const { return m_mCancel; }
+    QComboBox *levelList() const { return m_levelList; }
+    QLineEdit *field(Field which) const { return m_fields[which]; }
+    QLabel *errorLine() const { return m_errorLine; }
+    QPushButton *sendButton() const { return m_sendButton; }
+    QPushButton *clearButton() const { return m_clearButton; }
+    QPushButton *cancelButton() const { return m_cancelButton; }
     // Whether a send waits for its destination's name to be resolved.
     bool isSending() const { return m_lookupId >= 0; }
 
@@ -62,11 +62,11 @@ private:
     void showFailure(const QString &reason);
     void showError(const QString &text, Field focus);
 
-    QComboBox *m_sLevel = nullptr;
-    std::array<QLineEdit *, FieldCount> m_text1{};
-    QLabel *m_nError = nullptr;
-    QPushButton *m_sMsg = nullptr, *m_mClear = nullptr, *m_mCancel = nullptr;
-    QUdpSocket *m_winsock = nullptr;
+    QComboBox *m_levelList = nullptr;
+    std::array<QLineEdit *, FieldCount> m_fields{};
+    QLabel *m_errorLine = nullptr;
+    QPushButton *m_sendButton = nullptr, *m_clearButton = nullptr, *m_cancelButton = nullptr;
+    QUdpSocket *m_socket = nullptr;
     QByteArray m_datagram; // composed at Send, sent once the destination is known
     int m_lookupId = -1;
     bool m_closed = false;

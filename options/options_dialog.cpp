@@ -125,54 +125,54 @@ OptionsDialog *OptionsDialog::open(QPointer<OptionsDialog> &dialog, const Option
 QWidget *OptionsDialog::createGlobalTab() {
     auto *page = new QWidget;
 
-    QGroupBox *frame1 = frame(page, "Frame1", QStringLiteral("Start with"), 240, 480, 2412, 972);
+    QGroupBox *startView = frame(page, "Frame1", QStringLiteral("Start with"), 240, 480, 2412, 972);
     const std::array<QString, 2> views{QStringLiteral("Tabbed List"), QStringLiteral("Full List")};
     for (int i = 0; i < 2; ++i) {
-        m_startschirm[std::size_t(i)] =
-            place(new QRadioButton(views[std::size_t(i)], frame1), 240, 240 + 360 * i);
-        m_startschirm[std::size_t(i)]->setObjectName(indexedName("startschirm", i));
+        m_startViewButtons[std::size_t(i)] =
+            place(new QRadioButton(views[std::size_t(i)], startView), 240, 240 + 360 * i);
+        m_startViewButtons[std::size_t(i)]->setObjectName(indexedName("startschirm", i));
     }
 
-    QGroupBox *frame2 =
+    QGroupBox *popupLevels =
         frame(page, "Frame2", QStringLiteral("show window immediately on"), 240, 1440, 2412, 2532);
-    for (int i = 0; i < int(m_maximi.size()); ++i) {
+    for (int i = 0; i < int(m_popupLevelButtons.size()); ++i) {
         const QString caption = i == 0 ? QStringLiteral("never") : levelName(i - 1);
-        auto *option = place(new QRadioButton(caption, frame2), 240, 360 + 240 * i);
+        auto *option = place(new QRadioButton(caption, popupLevels), 240, 360 + 240 * i);
         option->setObjectName(indexedName("maximi", i));
         connect(option, &QRadioButton::clicked, this, [this] { m_popupLevelChanged = true; });
-        m_maximi[std::size_t(i)] = option;
+        m_popupLevelButtons[std::size_t(i)] = option;
     }
 
     QGroupBox *history = frame(page, "History", QStringLiteral("History"), 2760, 480, 3012, 972);
-    m_namHistory = place(new QLabel(QStringLiteral("vexnor.log"), history), 120, 240, 2724, 372);
-    m_namHistory->setObjectName(QStringLiteral("namHistory"));
+    m_logFileLabel = place(new QLabel(QStringLiteral("vexnor.log"), history), 120, 240, 2724, 372);
+    m_logFileLabel->setObjectName(QStringLiteral("namHistory"));
     QPushButton *select =
         button(history, QStringLiteral("Command1"), QStringLiteral("Select"), 120, 600, 732, 312);
     connect(select, &QPushButton::clicked, this, &OptionsDialog::chooseLogFile);
 
-    QGroupBox *frame3 = frame(page, "Frame3", QString(), 2760, 1440, 3012, 2532);
-    label(frame3, QStringLiteral("Max. Lines per Tab"), 120, 240);
-    m_mAnzZeilen = place(new QLineEdit(QStringLiteral("1000"), frame3), 1560, 240, 852, 288);
-    m_mAnzZeilen->setObjectName(QStringLiteral("mAnzZeilen"));
-    label(frame3, QStringLiteral("Start with Tab"), 120, 840);
-    m_combo1 = place(new QComboBox(frame3), 1560, 840, 1332);
-    m_combo1->setObjectName(QStringLiteral("Combo1"));
+    QGroupBox *rowsAndTab = frame(page, "Frame3", QString(), 2760, 1440, 3012, 2532);
+    label(rowsAndTab, QStringLiteral("Max. Lines per Tab"), 120, 240);
+    m_rowLimit = place(new QLineEdit(QStringLiteral("1000"), rowsAndTab), 1560, 240, 852, 288);
+    m_rowLimit->setObjectName(QStringLiteral("mAnzZeilen"));
+    label(rowsAndTab, QStringLiteral("Start with Tab"), 120, 840);
+    m_startTab = place(new QComboBox(rowsAndTab), 1560, 840, 1332);
+    m_startTab->setObjectName(QStringLiteral("Combo1"));
     for (int i = 0; i < kLevelCount; ++i)
-        m_combo1->addItem(levelName(i));
+        m_startTab->addItem(levelName(i));
     return page;
 }
 
 QWidget *OptionsDialog::createSoundsTab() {
     auto *page = new QWidget;
-    const int top0 = 720 - kTabRowTwips;
-    label(page, QStringLiteral("Level"), 240, top0);
-    label(page, QStringLiteral("Sound"), 1560, top0);
+    const int headerTop = 720 - kTabRowTwips;
+    label(page, QStringLiteral("Level"), 240, headerTop);
+    label(page, QStringLiteral("Sound"), 1560, headerTop);
     for (int i = 0; i < kLevelCount; ++i) {
         const int top = 1200 + 360 * i - kTabRowTwips;
         label(page, levelName(i), 240, top);
         QLabel *name = place(new QLabel(kNoSound, page), 1560, top, 2200, 252);
         name->setObjectName(indexedName("soundname", i));
-        m_soundname[std::size_t(i)] = name;
+        m_soundLabels[std::size_t(i)] = name;
         QPushButton *choose =
             button(page, indexedName("csound", i), QStringLiteral("new"), 4200, top, 492, 252);
         choose->setToolTip(QStringLiteral("Click to choose new soundfile"));
@@ -196,9 +196,9 @@ QWidget *OptionsDialog::createSoundsTab() {
 
 QWidget *OptionsDialog::createColoursTab() {
     auto *page = new QWidget;
-    const int top0 = 720 - kTabRowTwips;
-    label(page, QStringLiteral("Level"), 1560, top0);
-    label(page, QStringLiteral("Color"), 3480, top0);
+    const int headerTop = 720 - kTabRowTwips;
+    label(page, QStringLiteral("Level"), 1560, headerTop);
+    label(page, QStringLiteral("Color"), 3480, headerTop);
     for (int i = 0; i < kLevelCount; ++i) {
         const int top = 1080 + 360 * i - kTabRowTwips;
         label(page, levelName(i), 1560, top);
@@ -208,7 +208,7 @@ QWidget *OptionsDialog::createColoursTab() {
         swatch->setFrameShape(QFrame::Box);
         swatch->setAutoFillBackground(true);
         swatch->installEventFilter(this);
-        m_picture1[std::size_t(i)] = swatch;
+        m_colourSwatches[std::size_t(i)] = swatch;
     }
     label(page, QStringLiteral("Click on color to change"), 1560, 3600 - kTabRowTwips);
     return page;
@@ -224,16 +224,17 @@ void OptionsDialog::fill() {
         showColour(i, colour <= 0xFFFFFF ? colour : builtIn[std::size_t(i)]);
         showSound(i, fromLocal(settings.levelSounds[std::size_t(i)]));
     }
-    m_maximi[std::size_t(std::clamp(settings.popupLevel, 0, int(m_maximi.size()) - 1))]->setChecked(
-        true);
-    m_mAnzZeilen->setText(QString::number(settings.maxLines));
+    m_popupLevelButtons[std::size_t(std::clamp(settings.popupLevel, 0,
+                                               int(m_popupLevelButtons.size()) - 1))]
+        ->setChecked(true);
+    m_rowLimit->setText(QString::number(settings.maxLines));
     m_shownLogFile = fromLocal(settings.logFile);
-    m_namHistory->setText(m_shownLogFile);
+    m_logFileLabel->setText(m_shownLogFile);
     m_tabs->setCurrentIndex(0);
-    m_combo1->setCurrentIndex(std::clamp(settings.startTab, 0, kLevelCount - 1));
+    m_startTab->setCurrentIndex(std::clamp(settings.startTab, 0, kLevelCount - 1));
     const std::string iniGrid = Profile::parse(ProfileStore(m_config.profilePath).content())
                                     .value("Global", "IniGrid", "0");
-    m_startschirm[iniGrid == "0" ? 0 : 1]->setChecked(true);
+    m_startViewButtons[iniGrid == "0" ? 0 : 1]->setChecked(true);
     clearMarks();
 }
 
@@ -243,12 +244,12 @@ void OptionsDialog::clearMarks() {
 
 void OptionsDialog::showSound(int level, const QString &path) {
     m_shownSounds[std::size_t(level)] = path;
-    m_soundname[std::size_t(level)]->setText(path.isEmpty() ? kNoSound : path);
+    m_soundLabels[std::size_t(level)]->setText(path.isEmpty() ? kNoSound : path);
 }
 
 void OptionsDialog::showColour(int level, Colour colour) {
     m_shownColours[std::size_t(level)] = colour;
-    QLabel *swatch = m_picture1[std::size_t(level)];
+    QLabel *swatch = m_colourSwatches[std::size_t(level)];
     QPalette palette = swatch->palette();
     palette.setColor(QPalette::Window, toQColor(colour));
     swatch->setPalette(palette);
@@ -281,7 +282,7 @@ void OptionsDialog::chooseLogFile() {
     if (!chosen)
         return;
     m_shownLogFile = *chosen;
-    m_namHistory->setText(m_shownLogFile);
+    m_logFileLabel->setText(m_shownLogFile);
     m_logFileChanged = true;
 }
 
@@ -298,8 +299,8 @@ void OptionsDialog::apply() {
         m_coloursChanged = false;
     }
     if (m_popupLevelChanged) {
-        for (int i = 0; i < int(m_maximi.size()); ++i)
-            if (m_maximi[std::size_t(i)]->isChecked())
+        for (int i = 0; i < int(m_popupLevelButtons.size()); ++i)
+            if (m_popupLevelButtons[std::size_t(i)]->isChecked())
                 settings.popupLevel = i;
         changes.popupLevel = settings.popupLevel;
     }
@@ -335,15 +336,15 @@ void OptionsDialog::apply() {
 }
 
 void OptionsDialog::saveGeneralSettings(Settings &settings, SettingsChanges &changes) {
-    const std::string rowLimitText = toLocal(m_mAnzZeilen->text().trimmed());
+    const std::string rowLimitText = toLocal(m_rowLimit->text().trimmed());
     const int rowLimit = rowLimitFromText(rowLimitText);
     if (rowLimit != settings.maxLines) {
         settings.maxLines = rowLimit;
         changes.maxLinesText = rowLimitText;
     }
-    changes.startInFullList = !m_startschirm[0]->isChecked();
-    if (m_combo1->currentIndex() != settings.startTab) {
-        settings.startTab = m_combo1->currentIndex();
+    changes.startInFullList = !m_startViewButtons[0]->isChecked();
+    if (m_startTab->currentIndex() != settings.startTab) {
+        settings.startTab = m_startTab->currentIndex();
         changes.startTab = settings.startTab;
     }
 }
@@ -366,9 +367,9 @@ bool OptionsDialog::event(QEvent *event) {
 bool OptionsDialog::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        const auto found = std::find(m_picture1.begin(), m_picture1.end(), watched);
-        if (found != m_picture1.end()) {
-            chooseColour(int(found - m_picture1.begin()));
+        const auto found = std::find(m_colourSwatches.begin(), m_colourSwatches.end(), watched);
+        if (found != m_colourSwatches.end()) {
+            chooseColour(int(found - m_colourSwatches.begin()));
             return true;
         }
     }

@@ -83,13 +83,13 @@ private:
     QString m_shownLogFile;
 
     QTabWidget *m_tabs = nullptr;
-    std::array<QRadioButton *, 2> m_startschirm{};
-    std::array<QRadioButton *, 8> m_maximi{};
-    QLabel *m_namHistory = nullptr;
-    QLineEdit *m_mAnzZeilen = nullptr;
-    QComboBox *m_combo1 = nullptr;
-    std::array<QLabel *, kLevelCount> m_soundname{};
-    std::array<QLabel *, kLevelCount> m_picture1{};
+    std::array<QRadioButton *, 2> m_startViewButtons{};
+    std::array<QRadioButton *, 8> m_popupLevelButtons{};
+    QLabel *m_logFileLabel = nullptr;
+    QLineEdit *m_rowLimit = nullptr;
+    QComboBox *m_startTab = nullptr;
+    std::array<QLabel *, kLevelCount> m_soundLabels{};
+    std::array<QLabel *, kLevelCount> m_colourSwatches{};
 };
 
 } // namespace quorvik

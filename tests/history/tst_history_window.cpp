@@ -120,7 +120,7 @@ private slots:
         SearchDialog *dialog = m_history->searchDialog();
         QVERIFY(dialog->isVisible());
         QVERIFY(!dialog->parentWidget());
-        clickBox(dialog->checkAll());
+        clickBox(dialog->allMessagesBox());
         auto *search = dialog->findChild<QLineEdit *>("searchString");
         QTest::mouseClick(search, Qt::LeftButton);
         QTest::keyClicks(search, "DISK");

@@ -64,7 +64,7 @@ private slots:
         QCOMPARE(range(), QString("06.12.2026 .. 07.12.2026 23:59:59"));
         QCOMPARE(child<QLineEdit>("DateOf")->text(), QString("06.12.2026"));
         QCOMPARE(child<QLineEdit>("DateTo")->text(), QString("07.12.2026 23:59:59"));
-        QCOMPARE(m_dialog->infDate(), QString("from   06.12.2026   to   07.12.2026 23:59:59"));
+        QCOMPARE(m_dialog->rangeText(), QString("from   06.12.2026   to   07.12.2026 23:59:59"));
         QCOMPARE(child<QLineEdit>("DateOf")->toolTip(),
                  QString(" e.g. 12.5.2014 or 12.5.14 12:40 or 12.5.2014 12:40:25"));
         QCOMPARE(child<QLabel>("Label2")->text(), QString("Format: dd.mm.yy[yy] [hh:mm[:ss]]"));
@@ -74,7 +74,7 @@ private slots:
 
     void checkAllAndClickingIntoABox() {
         clickBox(child<QCheckBox>("checkAll"));
-        QCOMPARE(m_dialog->infDate(), QString("all messages"));
+        QCOMPARE(m_dialog->rangeText(), QString("all messages"));
         QCOMPARE(range(), QString("01.02.1900 .. 31.12.2100 23:59:59"));
         QVERIFY(child<QLineEdit>("DateOf")->text().isEmpty());
         QVERIFY(child<QLineEdit>("DateTo")->text().isEmpty());
@@ -101,7 +101,7 @@ private slots:
         type("DateOf", "");
         type("DateTo", "");
         QCOMPARE(range(), QString("01.02.1900 .. 31.12.2100 23:59:59"));
-        QCOMPARE(m_dialog->infDate(), QString("from   01.02.1900   to   31.12.2100 23:59:59"));
+        QCOMPARE(m_dialog->rangeText(), QString("from   01.02.1900   to   31.12.2100 23:59:59"));
         type("DateOf", "00:00:00");
         QVERIFY(m_state.historyFrom.isZero());
         QCOMPARE(reports(), QStringList());
@@ -122,7 +122,7 @@ private slots:
         type("DateTo", "7.12.2026 08:00");
         QTest::mouseClick(child<QPushButton>("btnOK"), Qt::LeftButton);
         QCOMPARE(reload.count(), 1);
-        QCOMPARE(m_dialog->infDate(), QString("from  06.12.2026  to  07.12.2026 08:59:59"));
+        QCOMPARE(m_dialog->rangeText(), QString("from  06.12.2026  to  07.12.2026 08:59:59"));
         QVERIFY(m_dialog->isVisible()); // stays open with its entries
         QCOMPARE(reports(), QStringList());
     }
