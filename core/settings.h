@@ -18,6 +18,7 @@ struct Settings {
     int maxLines = 1000;          // row limit of every table, header row included
     int startTab = 3;             // tab shown at start
     bool startInFullList = false; // IniGrid other than "0"
+    bool notify = true;           // Notify other than "0": desktop notifications
     LevelColours levelColours = defaultLevelColours();
     std::array<std::string, kLevelCount> levelSounds; // empty: no sound
 };
@@ -64,10 +65,11 @@ struct SettingsChanges {
     std::optional<std::string> maxLinesText;                    // Global MaxLines, as typed
     std::optional<bool> startInFullList;                        // Global IniGrid "1" / "0"
     std::optional<int> startTab;                                // Global StartTab
+    std::optional<bool> notify;                                 // Global Notify "1" / "0"
 };
 
 // Sets the changed keys, in the order colours, popup level, sounds, log
-// file, row limit, start view, start tab.
+// file, row limit, start view, start tab, notifications.
 void writeSettings(Profile &profile, const SettingsChanges &changes);
 
 } // namespace quorvik

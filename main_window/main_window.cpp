@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QWindow>
 
 namespace quorvik {
 
@@ -35,6 +36,21 @@ template <typename Real, typename Seam> void useDefault(Seam *&seam, std::unique
     }
 }
 
+// No desktop notifications and no tray.
+class NoNotifier : public EventNotifier {
+public:
+    void setHandlers(Handlers) override {}
+    void setLevelColours(const LevelColours &) override {}
+    void countAway(int) override {}
+    void notify(const Notice &) override {}
+    void windowActivated() override {}
+    void closeAll() override {}
+};
+
+QString text(std::string_view bytes) {
+    return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size()));
+}
+
 } // namespace
 
 MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
@@ -43,6 +59,7 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
     useDefault<MultimediaSoundPlayer>(m_config.sounds, m_ownSounds);
     useDefault<AlertPopups>(m_config.alerts, m_ownAlerts);
     useDefault<QtProcessStarter>(m_config.processes, m_ownProcesses);
+    useDefault<NoNotifier>(m_config.notifier, m_ownNotifier);
     if (!m_config.clock)
         m_config.clock = systemLocalTime;
     m_ui.setupUi(this);
@@ -68,6 +85,12 @@ void MainWindow::connectControls() {
     connect(list, &EventGrid::pointerMoved, this, [this, list](int y) { hover(list, y); });
     connect(list, &QAbstractItemView::doubleClicked, this, &MainWindow::deleteEntry);
     connect(m_ui.tabStrip, &QTabWidget::currentChanged, this, [this] { flushShownTable(); });
+    m_config.notifier->setHandlers(
+        {[this](int level) { comeForward(level); }, [this] { close(); }});
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] {
+        if (!isAway())
+            m_config.notifier->windowActivated();
+    });
 
     connect(m_ui.viewButton, &QPushButton::clicked, this, [this] {
         setViewMode(m_viewMode == ViewMode::TabbedView ? ViewMode::FullList : ViewMode::TabbedView);
@@ -153,6 +176,7 @@ void MainWindow::setSettings(const Settings &settings) {
     m_settings = settings;
     m_log.setPath(settings.logFile);
     m_ui.fullList->table()->setLevelColours(settings.levelColours);
+    m_config.notifier->setLevelColours(settings.levelColours);
 }
 
 void MainWindow::insertTop(EventGrid *grid, const EventRow &row) {
@@ -195,8 +219,11 @@ void MainWindow::takeRecord(const EventRecord &record) {
 
     if (!m_config.historyMode) {
         m_logBatch += formatLogLine(record);
-        if (level.index < m_settings.popupLevel)
+        const bool serious = level.index < m_settings.popupLevel;
+        if (serious)
             alert(row);
+        if (isAway())
+            tellAway(row, serious);
     }
     playLevelSound(*m_config.sounds, m_settings.levelSounds, level.index);
 }
@@ -207,6 +234,30 @@ void MainWindow::alert(const EventRow &row) {
         fields << QString::fromLocal8Bit(row.bytes(c).data(), qsizetype(row.bytes(c).size()));
     const std::string_view name = row.level().name;
     m_config.alerts->show(QString::fromLatin1(name.data(), qsizetype(name.size())), fields);
+}
+
+// Away: the window is minimised or no window of the program is active (the
+// operator reading the popup or the options is still here).
+bool MainWindow::isAway() const {
+    return isMinimized() || !QApplication::activeWindow();
+}
+
+void MainWindow::tellAway(const EventRow &row, bool serious) {
+    const Level &level = row.level();
+    m_config.notifier->countAway(level.index);
+    if (serious && m_settings.notify)
+        m_config.notifier->notify(
+            {level.index, text(level.name), row.cellText(1), row.cellText(4).mid(1)});
+}
+
+void MainWindow::comeForward(int level) {
+    if (level >= 0)
+        m_pendingTab = level;
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+    refreshViews();
 }
 
 // The end of a batch: columns grow once, the batch's lines go to the log in
@@ -395,6 +446,7 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     }
     m_receiver->close();
     m_config.alerts->closeAll();
+    m_config.notifier->closeAll();
     event->accept();
     // The secondary windows (options, about, send message) go with it.
     for (QWidget *window : QApplication::topLevelWidgets())

@@ -1,18 +1,19 @@
 #pragma once
 
 #include "alerts/alert_popup.h"
+#include "alerts/event_notifier.h"
 #include "alerts/sound.h"
 #include "core/local_time.h"
 #include "core/log_writer.h"
 #include "core/settings.h"
 #include "core/text_file.h"
-#include "main_window/column_sizer.h"
-#include "tables/event_grid.h"
-#include "main_window/main_window_ui.h"
-#include "ui/profile_store.h"
 #include "intake/receiver.h"
-#include "ui/seams.h"
+#include "main_window/column_sizer.h"
+#include "main_window/main_window_ui.h"
 #include "snmp/trap_decoder.h"
+#include "tables/event_grid.h"
+#include "ui/profile_store.h"
+#include "ui/seams.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -37,6 +38,9 @@ struct MainWindowConfig {
     MessageBoxes *boxes = nullptr;
     SoundPlayer *sounds = nullptr;  // empty: the level sounds through Qt Multimedia
     AlertDisplay *alerts = nullptr; // empty: the alert popup
+    // Desktop notifications and the tray while the window is away (live copy
+    // only); empty: none.
+    EventNotifier *notifier = nullptr;
     ProcessStarter *processes = nullptr;
     Clock clock;              // empty: the system clock
     ReceiverOptions receiver; // buffer, queue, read-time clock, responder
@@ -128,6 +132,9 @@ private:
     void takeEvent(std::string_view text, std::string_view sender, const LocalDateTime &now);
     void takeRecord(const EventRecord &record);
     void alert(const EventRow &row);
+    bool isAway() const;
+    void tellAway(const EventRow &row, bool serious);
+    void comeForward(int level);
     void finishBatch();
     void insertTop(EventGrid *grid, const EventRow &row);
     void showLost();
@@ -144,6 +151,7 @@ private:
     std::unique_ptr<MessageBoxes> m_ownBoxes;
     std::unique_ptr<SoundPlayer> m_ownSounds;
     std::unique_ptr<AlertDisplay> m_ownAlerts;
+    std::unique_ptr<EventNotifier> m_ownNotifier;
     std::unique_ptr<ProcessStarter> m_ownProcesses;
     ProfileStore m_profile;
     std::unique_ptr<QLockFile> m_liveLock;

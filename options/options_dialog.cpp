@@ -6,6 +6,7 @@
 #include "ui/colour.h"
 #include "ui/profile_store.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
@@ -159,6 +160,8 @@ QWidget *OptionsDialog::createGlobalTab() {
     m_startTab->setObjectName(QStringLiteral("Combo1"));
     for (int i = 0; i < kLevelCount; ++i)
         m_startTab->addItem(levelName(i));
+    m_notify = place(new QCheckBox(QStringLiteral("Desktop notifications"), rowsAndTab), 120, 1800);
+    m_notify->setObjectName(QStringLiteral("chkNotify"));
     return page;
 }
 
@@ -232,6 +235,7 @@ void OptionsDialog::fill() {
     m_logFileLabel->setText(m_shownLogFile);
     m_tabs->setCurrentIndex(0);
     m_startTab->setCurrentIndex(std::clamp(settings.startTab, 0, kLevelCount - 1));
+    m_notify->setChecked(settings.notify);
     const std::string iniGrid = Profile::parse(ProfileStore(m_config.profilePath).content())
                                     .value("Global", "IniGrid", "0");
     m_startViewButtons[iniGrid == "0" ? 0 : 1]->setChecked(true);
@@ -346,6 +350,10 @@ void OptionsDialog::saveGeneralSettings(Settings &settings, SettingsChanges &cha
     if (m_startTab->currentIndex() != settings.startTab) {
         settings.startTab = m_startTab->currentIndex();
         changes.startTab = settings.startTab;
+    }
+    if (m_notify->isChecked() != settings.notify) {
+        settings.notify = m_notify->isChecked();
+        changes.notify = settings.notify;
     }
 }
 

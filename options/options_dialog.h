@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -34,8 +35,9 @@ struct OptionsConfig {
 };
 
 // frmOptions: colours, sounds, popup threshold, row limit, start view, start
-// tab and log file. Modeless; Apply and OK put the changed groups in force
-// at once and write them to the configuration file in one go.
+// tab, desktop notifications and log file. Modeless; Apply and OK put the
+// changed groups in force at once and write them to the configuration file
+// in one go.
 class OptionsDialog : public QDialog {
     Q_OBJECT
 
@@ -88,6 +90,7 @@ private:
     QLabel *m_logFileLabel = nullptr;
     QLineEdit *m_rowLimit = nullptr;
     QComboBox *m_startTab = nullptr;
+    QCheckBox *m_notify = nullptr;
     std::array<QLabel *, kLevelCount> m_soundLabels{};
     std::array<QLabel *, kLevelCount> m_colourSwatches{};
 };

@@ -298,6 +298,9 @@ void TestProfile::settingsDefaults() {
     QVERIFY(s.levelColours == expected);
     QCOMPARE(bytes(settingsFromProfile(Profile::parse(""), "/var/x.log").logFile),
              QByteArray("/var/x.log"));
+    QVERIFY(s.notify); // notifications are on unless Notify is "0"
+    QVERIFY(!settingsFromProfile(Profile::parse("[Global]\nNotify=0\n"), "").notify);
+    QVERIFY(settingsFromProfile(Profile::parse("[Global]\nNotify=yes\n"), "").notify);
     QCOMPARE(
         bytes(settingsFromProfile(Profile::parse("[Global]\nLogfile=  \n"), "/var/x.log").logFile),
         QByteArray("/var/x.log")); // an empty value names no file

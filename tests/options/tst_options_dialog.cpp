@@ -6,6 +6,7 @@
 
 #include "../main_window/form_fixture.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -126,6 +127,7 @@ private slots:
     void rowLimitTexts_data();
     void rowLimitTexts();
     void startViewAndTab();
+    void desktopNotifications();
     void logFileSelect();
     void failedWriteIsReportedOnce();
     void fileKeepsOtherKeysAndComments();
@@ -287,6 +289,20 @@ void TestOptionsDialog::startViewAndTab() {
     f.click(QStringLiteral("cmdOK"));
     QVERIFY(f.config().contains("IniGrid=1\r\nStartTab=0\r\n"));
     QCOMPARE(f.settings.startTab, 0);
+}
+
+void TestOptionsDialog::desktopNotifications() {
+    DialogFixture f("[Global]\r\nNotify=0\r\n");
+    f.open();
+    auto *box = f.control<QCheckBox>(QStringLiteral("chkNotify"));
+    QCOMPARE(box->text(), QStringLiteral("Desktop notifications"));
+    QVERIFY(!box->isChecked());
+    f.click(QStringLiteral("cmdApply")); // unchanged: the key is left alone
+    QVERIFY(f.config().contains("Notify=0\r\n"));
+    clickBox(box);
+    f.click(QStringLiteral("cmdOK"));
+    QVERIFY(f.settings.notify);
+    QVERIFY(f.config().contains("Notify=1\r\n"));
 }
 
 void TestOptionsDialog::logFileSelect() {

@@ -1,0 +1,7 @@
+#include "alerts/event_notifier.h"
+
+namespace quorvik {
+
+EventNotifier::~EventNotifier() = default;
+
+} // namespace quorvik
