@@ -2,6 +2,7 @@
 // history mode when the whole command line is exactly "-h" or "-H".
 
 #include "about/about_box.h"
+#include "alerts/desktop_notifier.h"
 #include "alerts/sound.h"
 #include "history/history_browser.h"
 #include "main_window/main_window.h"
@@ -68,6 +69,16 @@ QString defaultLogFile() {
     return dataDir + QStringLiteral("/quorvik.log");
 }
 
+// The icon of desktop notifications: the installed one by its name, or in a
+// build tree its rendering there.
+QString notificationIcon() {
+    const QString built = QStringLiteral(QUORVIK_BUILD_DIR "/packaging/48/org.quorvik.Quorvik.png");
+    if (QDir(QCoreApplication::applicationDirPath()) == QDir(QStringLiteral(QUORVIK_BUILD_DIR)) &&
+        QFileInfo::exists(built))
+        return built;
+    return QStringLiteral("org.quorvik.Quorvik");
+}
+
 QString liveLockPath() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dir.isEmpty())
@@ -114,6 +125,16 @@ int main(int argc, char *argv[]) {
     quorvik::QtFileDialogs fileDialogs;
     quorvik::MultimediaSoundPlayer sounds;
     config.sounds = &sounds;
+
+    // A live copy tells of serious events on the desktop while it is away.
+    std::unique_ptr<quorvik::DesktopNotifier> notifier;
+    if (!config.historyMode) {
+        quorvik::DesktopNotifierOptions options;
+        options.iconName = notificationIcon();
+        options.trayIcon = quorvik::applicationIcon();
+        notifier = std::make_unique<quorvik::DesktopNotifier>(options);
+    }
+    config.notifier = notifier.get();
 
     quorvik::MainWindow window(config);
     if (window.load() == quorvik::MainWindow::LoadResult::Refused)

@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
-#include <QWindow>
 
 namespace quorvik {
 
@@ -87,10 +86,6 @@ void MainWindow::connectControls() {
     connect(m_ui.tabStrip, &QTabWidget::currentChanged, this, [this] { flushShownTable(); });
     m_config.notifier->setHandlers(
         {[this](int level) { comeForward(level); }, [this] { close(); }});
-    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] {
-        if (!isAway())
-            m_config.notifier->windowActivated();
-    });
 
     connect(m_ui.viewButton, &QPushButton::clicked, this, [this] {
         setViewMode(m_viewMode == ViewMode::TabbedView ? ViewMode::FullList : ViewMode::TabbedView);
@@ -409,6 +404,8 @@ void MainWindow::showEvent(QShowEvent *event) {
 
 void MainWindow::changeEvent(QEvent *event) {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isMinimized())
+        m_config.notifier->windowActivated(); // the operator is back
     if (event->type() == QEvent::WindowStateChange) {
         layoutControls(); // restoring a minimised window lays it out again
         refreshViews();

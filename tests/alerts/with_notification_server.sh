@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Runs a test on a private session bus beside a real notification server:
+# dunst, on a private Xvfb display of its own.
+#
+#   with_notification_server.sh <dunstrc> <test> [arguments...]
+set -euo pipefail
+
+if [ -z "${QUORVIK_PRIVATE_BUS:-}" ]; then
+    exec env QUORVIK_PRIVATE_BUS=1 dbus-run-session -- "$0" "$@"
+fi
+config=$1
+shift
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+
+# dunst draws on that display; the test itself stays offscreen.
+DISPLAY=":$(cat "$work/display")" dunst -config "$config" >"$work/dunst.log" 2>&1 &
+pids+=($!)
+owner() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.Notifications 2>/dev/null |
+        grep -q true
+}
+for _ in $(seq 100); do owner && break; sleep 0.1; done
+owner || { echo "dunst did not take the notification service:" >&2; cat "$work/dunst.log" >&2; exit 1; }
+
+"$@"
