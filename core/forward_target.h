@@ -1,0 +1,62 @@
+#pragma once
+
+#include "level.h"
+#include "profile.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvik {
+
+inline constexpr int kLocal0Facility = 16;
+
+// One collector that events are forwarded to: section [Forward], keys
+// numbered from 1 (Target1, Level1, Facility1, CA1, Cert1, Key1).
+struct ForwardTarget {
+    enum class Transport { Udp, Tcp, Tls };
+
+    Transport transport = Transport::Udp;
+    std::string host;
+    std::uint16_t port = 514;
+    // The popup level's scale: events whose level index is below it go;
+    // 0 sends every event, traps included.
+    int level = 0;
+    int facility = kLocal0Facility;
+    std::string caFile;   // TLS: the CA bundle; empty: the system's store
+    std::string certFile; // TLS: a client certificate, with its key
+    std::string keyFile;
+
+    bool admits(const Level &eventLevel) const { return level == 0 || eventLevel.index < level; }
+    // "tcp://host:port", as the configuration writes it.
+    std::string url() const;
+
+    bool operator==(const ForwardTarget &) const = default;
+};
+
+// Reads "udp://host:port", "tcp://host:port" or "tls://host:port" (an IPv6
+// address in brackets, "[::1]"); nullopt for anything else.
+std::optional<ForwardTarget> parseTargetUrl(std::string_view url);
+
+// A facility by number (0..23) or name ("local0", "daemon", ...).
+std::optional<int> parseFacility(std::string_view text);
+// "local0" for 16 and so on.
+std::string facilityName(int facility);
+
+struct ForwardTargets {
+    std::vector<ForwardTarget> targets;
+    // One text per target skipped, naming its key: "Target2: ..." .
+    std::vector<std::string> problems;
+};
+
+// Target1, Target2, ... up to the first number without a Target key; an
+// empty one is no target. A target whose keys can't be read is skipped.
+ForwardTargets forwardTargetsFromProfile(const Profile &profile);
+
+// Writes `targets` as Target1, Target2, ...; the keys of numbers no longer
+// used are emptied.
+void writeForwardTargets(Profile &profile, const std::vector<ForwardTarget> &targets);
+
+} // namespace quorvik

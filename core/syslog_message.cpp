@@ -1,0 +1,192 @@
+#include "core/syslog_message.h"
+
+#include "core/date_time.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace quorvik {
+
+namespace {
+
+// The length of the UTF-8 character starting at `at`, or 0 where none
+// starts (a stray continuation byte, an overlong or cut sequence).
+std::size_t utf8Length(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else
+        return 0;
+    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF)
+            return 0;
+    return length;
+}
+
+bool isUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = utf8Length(text, at);
+        if (length == 0)
+            return false;
+        at += length;
+    }
+    return true;
+}
+
+void appendTwoDigits(std::string &out, int value) {
+    out += char('0' + value / 10);
+    out += char('0' + value % 10);
+}
+
+// The zone offset that applies at a local time, "+01:00" or "Z".
+std::string zoneOffset(const LocalDateTime &local) {
+    std::tm parts{};
+    parts.tm_year = local.year - 1900;
+    parts.tm_mon = local.month - 1;
+    parts.tm_mday = local.day;
+    parts.tm_hour = local.hour;
+    parts.tm_min = local.minute;
+    parts.tm_sec = local.second;
+    parts.tm_isdst = -1;
+    if (std::mktime(&parts) == std::time_t(-1) && parts.tm_gmtoff == 0)
+        return "Z";
+    const long offset = parts.tm_gmtoff;
+    if (offset == 0)
+        return "Z";
+    const long minutes = (offset < 0 ? -offset : offset) / 60;
+    std::string text(1, offset < 0 ? '-' : '+');
+    appendTwoDigits(text, int(minutes / 60 % 100));
+    text += ':';
+    appendTwoDigits(text, int(minutes % 60));
+    return text;
+}
+
+void appendParam(std::string &out, std::string_view name, std::string_view value) {
+    out += ' ';
+    out += name;
+    out += "=\"";
+    out += escapeParamValue(toUtf8(value));
+    out += '"';
+}
+
+// HOSTNAME is printable US-ASCII, at most 255 bytes, or the nil value.
+std::string hostName(std::string_view processor) {
+    if (processor.empty())
+        return "-";
+    std::string name(processor.substr(0, 255));
+    for (char &c : name)
+        if (c < 33 || c > 126)
+            c = '_';
+    return name;
+}
+
+} // namespace
+
+int syslogSeverity(const Level &level) {
+    // The seven levels fall on severities 0 to 6 in their order; Trap and
+    // Unknown share the Warning table's index, 4.
+    return level.index;
+}
+
+std::string toUtf8(std::string_view bytes) {
+    if (isUtf8(bytes))
+        return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += char(0xC0 | (byte >> 6));
+            out += char(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string escapeParamValue(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        if (c == '"' || c == '\\' || c == ']')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+std::string SyslogFormatter::timestamp(std::string_view eventDate) {
+    const std::optional<DateTime> when = readDateTime(eventDate);
+    if (!when || when->seconds < 86400) // a time alone names no day
+        return "-";
+    const LocalDateTime local = partsOf(*when);
+    const std::int64_t minute = when->seconds / 60;
+    if (minute != m_minute) {
+        m_offset = zoneOffset(local);
+        m_minute = minute;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", local.year % 10000,
+                  local.month, local.day, local.hour, local.minute, local.second);
+    return text + m_offset;
+}
+
+std::string SyslogFormatter::format(const LoggedEvent &event, int facility) {
+    const EventRecord &record = event.record;
+    const Level &level = *record.level;
+    std::string out;
+    out.reserve(160 + record.message.size());
+    out += '<';
+    out += std::to_string(facility * 8 + syslogSeverity(level));
+    out += ">1 ";
+    out += timestamp(record.date);
+    out += ' ';
+    out += hostName(record.processor);
+    out += " quorvik - ";
+    out += level.name;
+    out += " [quorvik@32473";
+    appendParam(out, "level", level.name);
+    appendParam(out, "host", record.processor);
+    appendParam(out, "application", record.application);
+    appendParam(out, "object", record.object);
+    appendParam(out, "sender", event.senderAddress);
+    out += ']';
+    if (!record.message.empty()) {
+        out += ' ';
+        out += toUtf8(record.message);
+    }
+    return out;
+}
+
+std::string_view cutForDatagram(std::string_view message, std::size_t limit) {
+    if (message.size() <= limit)
+        return message;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(message[end]) & 0xC0) == 0x80)
+        --end; // back to the start of the character that did not fit
+    return message.substr(0, end);
+}
+
+void appendOctetCounted(std::string &out, std::string_view message) {
+    out += std::to_string(message.size());
+    out += ' ';
+    out += message;
+}
+
+} // namespace quorvik
