@@ -4,6 +4,9 @@
 #include "about/about_box.h"
 #include "alerts/desktop_notifier.h"
 #include "alerts/sound.h"
+#include "core/forward_target.h"
+#include "core/profile.h"
+#include "forward/forwarder.h"
 #include "history/history_browser.h"
 #include "main_window/main_window.h"
 #include "messaging/send_message_dialog.h"
@@ -77,6 +80,31 @@ QString notificationIcon() {
         QFileInfo::exists(built))
         return built;
     return QStringLiteral("org.quorvik.Quorvik");
+}
+
+// The live copy forwards what it logs to the targets of [Forward]; a target
+// that can't be read is named to the operator and left out.
+std::unique_ptr<quorvik::Forwarder> startForwarding(quorvik::MainWindow &window,
+                                                    const QString &profilePath,
+                                                    quorvik::MessageBoxes &boxes) {
+    auto forwarder = std::make_unique<quorvik::Forwarder>();
+    quorvik::Forwarder *f = forwarder.get();
+    QObject::connect(&window, &quorvik::MainWindow::eventsLogged, f, &quorvik::Forwarder::take,
+                     Qt::DirectConnection);
+    QObject::connect(f, &quorvik::Forwarder::statusChanged, &window,
+                     [&window, f] { window.showNotForwarded(f->notForwarded(), f->statusText()); });
+    const quorvik::ForwardTargets targets = quorvik::forwardTargetsFromProfile(
+        quorvik::Profile::parse(quorvik::ProfileStore(profilePath).content()));
+    f->setTargets(targets.targets);
+    QStringList problems;
+    for (const std::string &problem : targets.problems)
+        problems << QString::fromLocal8Bit(problem.c_str());
+    if (!problems.isEmpty())
+        boxes.report(&window, QStringLiteral("Quorvik"),
+                     QStringLiteral("Events are not forwarded to these targets of %1:\n%2")
+                         .arg(profilePath, problems.join(QLatin1Char('\n'))),
+                     QMessageBox::Warning);
+    return forwarder;
 }
 
 QString liveLockPath() {
@@ -158,6 +186,9 @@ int main(int argc, char *argv[]) {
     QObject::connect(&window, &quorvik::MainWindow::optionsRequested, &window,
                      [&] { quorvik::OptionsDialog::open(options, optionsConfig); });
     window.show();
+    std::unique_ptr<quorvik::Forwarder> forwarder;
+    if (!config.historyMode)
+        forwarder = startForwarding(window, config.profilePath, boxes);
 
     // A history copy browses the log: the search dialog and the file choice
     // of its buttons, and the first load once the window is up.

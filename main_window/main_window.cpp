@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QLockFile>
 #include <QMenuBar>
+#include <QMetaMethod>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -199,6 +200,9 @@ void MainWindow::takeEvent(std::string_view text, std::string_view sender,
         text.find(kSysDescrMarker) == std::string_view::npos)
         record.message = m_config.trapDecoder->describe(text);
     takeRecord(record);
+    if (!m_config.historyMode &&
+        isSignalConnected(QMetaMethod::fromSignal(&MainWindow::eventsLogged)))
+        m_forwardBatch.push_back({std::move(record), std::string(sender)});
 }
 
 void MainWindow::takeRecord(const EventRecord &record) {
@@ -261,12 +265,19 @@ void MainWindow::finishBatch() {
     m_sizer->growColumns();
     if (!m_logBatch.empty())
         reportLogResult(m_log.append(std::exchange(m_logBatch, {})));
+    if (!m_forwardBatch.empty())
+        emit eventsLogged(
+            std::make_shared<const std::vector<LoggedEvent>>(std::exchange(m_forwardBatch, {})));
     showLost();
     scheduleRefresh();
 }
 
 void MainWindow::showLost() {
     m_ui.showLost(m_receiver->lost() - std::min(m_receiver->lost(), m_lostCleared));
+}
+
+void MainWindow::showNotForwarded(std::uint64_t count, const QString &targets) {
+    m_ui.showNotForwarded(count, targets);
 }
 
 void MainWindow::reportLogResult(const FileResult &result) {

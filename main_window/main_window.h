@@ -6,6 +6,7 @@
 #include "core/local_time.h"
 #include "core/log_writer.h"
 #include "core/settings.h"
+#include "core/syslog_message.h"
 #include "core/text_file.h"
 #include "intake/receiver.h"
 #include "main_window/column_sizer.h"
@@ -99,6 +100,9 @@ public:
     const QString &messageLineTag() const { return m_messageLineTag; }
     // "1,234 lost" in the button strip; hidden while nothing is lost.
     QLabel *lostLabel() const { return m_ui.lostLabel; }
+    // "12 not forwarded" beside it, with each target's state as tool tip.
+    QLabel *notForwardedLabel() const { return m_ui.notForwardedLabel; }
+    void showNotForwarded(std::uint64_t count, const QString &targets);
     Receiver *receiver() const { return m_receiver; }
 
     // Lays the window out for its current size.
@@ -117,6 +121,9 @@ signals:
     void sendMessageRequested();
     void filterRequested();
     void selectLogFileRequested();
+    // A batch's events went into the log (live copy): the forward queues'
+    // turn. Emitted only while something is connected.
+    void eventsLogged(std::shared_ptr<const std::vector<quorvik::LoggedEvent>> batch);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -167,7 +174,8 @@ private:
     QElapsedTimer m_lastRefresh, m_lastBatch;
     QString m_messageLineTag;
     LogWriter m_log;
-    std::string m_logBatch; // the lines of the batch being taken in
+    std::string m_logBatch;                  // the lines of the batch being taken in
+    std::vector<LoggedEvent> m_forwardBatch; // its events, while forwarding is wired
     LocalTimeCache m_localTime;
     std::uint64_t m_lostCleared = 0; // the receiver's count at the last Delete
 

@@ -116,6 +116,11 @@ void MainWindowUi::createButtons() {
         "caps it. Raise that limit (sysctl) or give the program the capability to prevent it. "
         "Delete clears the count."));
     lostLabel->hide();
+
+    notForwardedLabel = new QLabel(toolbar);
+    notForwardedLabel->setObjectName(QStringLiteral("notForwardedCount"));
+    notForwardedLabel->setStyleSheet(lostLabel->styleSheet());
+    notForwardedLabel->hide();
 }
 
 void MainWindowUi::createTables(QWidget *client) {
@@ -224,6 +229,7 @@ void MainWindowUi::applyLayout(const MainLayout &layout) {
     logFileButton->setGeometry(layout.logFileButton);
     exitButton->setGeometry(layout.exitButton);
     lostLabel->move(layout.lostLabel);
+    lineUpCounts();
 
     tabStrip->setGeometry(layout.tabStrip);
     fullList->setGeometry(layout.fullList);
@@ -242,6 +248,7 @@ void MainWindowUi::applyLayout(const MainLayout &layout) {
 void MainWindowUi::showLost(std::uint64_t lost) {
     if (lost == 0) {
         lostLabel->hide();
+        lineUpCounts();
         return;
     }
     const QString text = withThousands(lost) + QStringLiteral(" lost");
@@ -250,6 +257,30 @@ void MainWindowUi::showLost(std::uint64_t lost) {
         lostLabel->adjustSize();
     }
     lostLabel->show();
+    lineUpCounts();
+}
+
+void MainWindowUi::showNotForwarded(std::uint64_t count, const QString &targets) {
+    notForwardedLabel->setToolTip(
+        QStringLiteral("Events that were not forwarded: a target was unreachable or slow "
+                       "while its queue (100,000 events or 64 MiB) was full.\n") +
+        targets);
+    if (count == 0) {
+        notForwardedLabel->hide();
+        return;
+    }
+    notForwardedLabel->setText(withThousands(count) + QStringLiteral(" not forwarded"));
+    notForwardedLabel->adjustSize();
+    lineUpCounts();
+    notForwardedLabel->show();
+}
+
+// The counts side by side from the lost count's place, the hidden ones left out.
+void MainWindowUi::lineUpCounts() {
+    QPoint at = lostLabel->pos();
+    if (!lostLabel->isHidden())
+        at.rx() += lostLabel->width() + toPixels(120);
+    notForwardedLabel->move(at);
 }
 
 } // namespace quorvik

@@ -41,6 +41,8 @@ struct MainWindowUi {
     LayoutInput layoutInput() const;
     // "1,234 lost" in the button strip, hidden while nothing is lost.
     void showLost(std::uint64_t lost);
+    // "12 not forwarded" after it, hidden while nothing is dropped.
+    void showNotForwarded(std::uint64_t count, const QString &targets);
 
     QWidget *toolbar = nullptr;
     QPushButton *viewButton = nullptr, *clearButton = nullptr, *sendButton = nullptr,
@@ -51,6 +53,7 @@ struct MainWindowUi {
     EventGrid *fullList = nullptr;
     QLabel *messageLine = nullptr;
     QLabel *lostLabel = nullptr;
+    QLabel *notForwardedLabel = nullptr;
     QAction *optionsAction = nullptr, *quitAction = nullptr, *fullListAction = nullptr,
             *tabbedListAction = nullptr, *aboutAction = nullptr;
 
@@ -58,6 +61,7 @@ private:
     void createButtons();
     void createTables(QWidget *client);
     void createMenus(QMainWindow *window);
+    void lineUpCounts();
 };
 
 } // namespace quorvik

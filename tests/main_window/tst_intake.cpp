@@ -30,6 +30,8 @@ private slots:
     void receivedHtmlIsShownLiterally();
     void logLinesAppendedWithCrLf();
     void logFailureReportedOncePerRunOfFailures();
+    void loggedEventsHandedOnAfterTheLog();
+    void notForwardedCountBesideTheLostCount();
     void historyModeWritesNoLogAndOpensNoPopup();
     void popupAndSoundFollowLevel();
     void socketDrainsEveryDatagram();
@@ -206,6 +208,49 @@ void IntakeTest::logLinesAppendedWithCrLf() {
     QCOMPARE(f.readFile(f.logPath()), QByteArray("old content\r\n"
                                                  "Note;07.12.2026 20:41:05;srv7;;;a;b\r\n"
                                                  "Trap;07.12.2026 20:41:05;srv7;x;y;;t\r\n"));
+}
+
+// The forward queues get each batch's events with their senders once the
+// batch is in the log; a history copy hands on nothing.
+void IntakeTest::loggedEventsHandedOnAfterTheLog() {
+    for (const bool history : {false, true}) {
+        FormFixture f({}, history);
+        f.start();
+        QList<LoggedEvent> handed;
+        QByteArray logAtHandOver;
+        connect(f.form.get(), &MainWindow::eventsLogged, f.form.get(),
+                [&](const std::shared_ptr<const std::vector<LoggedEvent>> &batch) {
+                    handed.append(QList<LoggedEvent>(batch->begin(), batch->end()));
+                    logAtHandOver = f.readFile(f.logPath());
+                });
+        f.send("$LEVL$:W$HOST$:srv7$SOURCE$:backup$MSG$:quota", QStringLiteral("192.0.2.7"));
+        f.send("$LEVL$:X$MSG$:trap", QStringLiteral("192.0.2.8"));
+        if (history) {
+            QVERIFY(handed.isEmpty());
+            continue;
+        }
+        QCOMPARE(handed.size(), 2);
+        QCOMPARE(handed[0].record.level->name, std::string_view("Warning"));
+        QCOMPARE(handed[0].record.application, std::string("backup"));
+        QCOMPARE(handed[0].senderAddress, std::string("192.0.2.7"));
+        QCOMPARE(handed[1].record.processor, std::string("192.0.2.8"));
+        QVERIFY(logAtHandOver.endsWith("Trap;07.12.2026 20:41:05;192.0.2.8;;;trap\r\n"));
+    }
+}
+
+void IntakeTest::notForwardedCountBesideTheLostCount() {
+    FormFixture f;
+    f.start();
+    QLabel *label = f.form->notForwardedLabel();
+    QVERIFY(label->isHidden());
+    f.form->showNotForwarded(1234, QStringLiteral("tcp://logs:514: Connection refused"));
+    QVERIFY(label->isVisible());
+    QCOMPARE(label->text(), QStringLiteral("1,234 not forwarded"));
+    QVERIFY(label->toolTip().contains(QStringLiteral("tcp://logs:514: Connection refused")));
+    QCOMPARE(label->pos(), f.form->lostLabel()->pos()); // the lost count is hidden
+    QCOMPARE(label->styleSheet(), f.form->lostLabel()->styleSheet());
+    f.form->showNotForwarded(0, QString());
+    QVERIFY(label->isHidden());
 }
 
 void IntakeTest::logFailureReportedOncePerRunOfFailures() {

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "core/forward_target.h"
+#include "core/syslog_message.h"
+
+#include <QObject>
+#include <QString>
+#include <QThread>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace quorvik {
+
+class ForwardWorker;
+
+// Bounds of each target's queue; tests force small ones.
+struct ForwarderOptions {
+    std::size_t queueLimit = 100'000;         // events
+    std::size_t byteLimit = 64 * 1024 * 1024; // bytes of their messages
+    int firstRetryMs = 500;                   // doubled after each failure
+    int lastRetryMs = 30'000;                 // up to this
+};
+
+// What one target has done since it was set.
+struct ForwardStatus {
+    QString url;
+    std::uint64_t sent = 0;         // handed to the system whole
+    std::uint64_t notForwarded = 0; // dropped: the queue was full
+    std::size_t queued = 0;         // waiting, in order
+    QString lastError;              // empty while none
+};
+
+using LoggedBatch = std::shared_ptr<const std::vector<LoggedEvent>>;
+
+// Forwards logged events to syslog collectors as RFC 5424 messages: one UDP
+// datagram each, or octet-counted over TCP or TLS. Its own thread runs the
+// sockets, so a slow, dead or silent collector never holds up the caller: each
+// target has a bounded queue, a dead one is retried with backoff and its queue
+// drains in order when it is back; what does not fit is counted.
+class Forwarder : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Forwarder(ForwarderOptions options = {}, QObject *parent = nullptr);
+    // Waits at most 2 s for the queues to drain.
+    ~Forwarder() override;
+
+    void setTargets(const std::vector<ForwardTarget> &targets);
+    // Queues a batch for every target whose level admits its events. Safe
+    // from any thread; never waits for a socket.
+    void take(const LoggedBatch &batch);
+
+    std::uint64_t notForwarded() const;
+    std::vector<ForwardStatus> status() const;
+    // Each target with its counts and its last error, one a line.
+    QString statusText() const;
+
+    // Sends one Information event to `target` on a connection of its own;
+    // `done` gets what happened, in words, on this object's thread.
+    void test(const ForwardTarget &target, std::function<void(const QString &)> done);
+
+    // Waits up to `timeoutMs` for the queues to drain, then stops the thread.
+    void stop(int timeoutMs = 2000);
+
+signals:
+    // Counts or errors changed (at most a few times a second).
+    void statusChanged();
+
+private:
+    friend class ForwardWorker;
+    struct Shared {
+        mutable std::mutex mutex;
+        std::vector<LoggedBatch> inbox;
+        std::vector<ForwardStatus> status;
+    };
+
+    ForwarderOptions m_options;
+    std::shared_ptr<Shared> m_shared;
+    QThread m_thread;
+    ForwardWorker *m_worker = nullptr; // lives on m_thread
+};
+
+} // namespace quorvik

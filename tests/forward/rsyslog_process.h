@@ -1,0 +1,190 @@
+// A real rsyslogd for the tests: started as an ordinary process with its own
+// configuration and work folder, listening on one UDP, TCP or TLS port and
+// writing every message it receives to a file, one line each, with the
+// fields it parsed. Also the CA and the server certificates for TLS, made
+// with openssl when asked for.
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/prctl.h>
+
+namespace forwardtest {
+
+// The fields rsyslog parsed from each message, "|" between them.
+inline const char *const kFieldsTemplate =
+    "%pri%|%timereported:::date-rfc3339%|%hostname%|%app-name%|%procid%|%msgid%|"
+    "%structured-data%|%msg%\\n";
+
+class Rsyslog {
+public:
+    enum class Input { Udp, Tcp, Tls };
+
+    explicit Rsyslog(const QString &dir) : m_dir(dir) {}
+    ~Rsyslog() { stop(); }
+    Rsyslog(const Rsyslog &) = delete;
+    Rsyslog &operator=(const Rsyslog &) = delete;
+
+    QString receivedPath() const { return m_dir + QStringLiteral("/received.log"); }
+    QList<QByteArray> received() const {
+        QFile file(receivedPath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QList<QByteArray> lines = file.readAll().split('\n');
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast();
+        return lines;
+    }
+
+    // Starts rsyslogd on `port`; for TLS with `certificate` (the base name
+    // of a pair made by makeCertificates). Empty when it listens, else why
+    // not. `rules` replaces the action that writes the file.
+    QString start(Input input, quint16 port, const QString &certificate = {},
+                  const QString &rules = {}) {
+        m_input = input;
+        m_port = port;
+        m_certificate = certificate;
+        m_rules = rules;
+        return restart();
+    }
+
+    QString restart() {
+        const QString work = m_dir + QStringLiteral("/work");
+        QDir().mkpath(work);
+        QString config = QStringLiteral("global(workDirectory=\"%1\"").arg(work);
+        if (m_input == Input::Tls)
+            config += QStringLiteral(" defaultNetstreamDriverCAFile=\"%1/ca.pem\""
+                                     " defaultNetstreamDriverCertFile=\"%1/%2.pem\""
+                                     " defaultNetstreamDriverKeyFile=\"%1/%2-key.pem\"")
+                          .arg(m_dir, m_certificate);
+        config += QStringLiteral(")\n");
+        if (m_input == Input::Udp)
+            config += QStringLiteral("module(load=\"imudp\")\n"
+                                     "input(type=\"imudp\" port=\"%1\" ruleset=\"out\")\n")
+                          .arg(m_port);
+        else
+            config +=
+                QStringLiteral("module(load=\"imtcp\"%1)\n"
+                               "input(type=\"imtcp\" port=\"%2\" ruleset=\"out\")\n")
+                    .arg(m_input == Input::Tls ? QStringLiteral(" streamDriver.name=\"gtls\" "
+                                                                "streamDriver.mode=\"1\" "
+                                                                "streamDriver.authMode=\"anon\"")
+                                               : QString())
+                    .arg(m_port);
+        config += QStringLiteral("template(name=\"fields\" type=\"string\" string=\"%1\")\n")
+                      .arg(QLatin1String(kFieldsTemplate));
+        config += QStringLiteral("ruleset(name=\"out\") {\n%1\n}\n")
+                      .arg(m_rules.isEmpty() ? QStringLiteral("action(type=\"omfile\" file=\"%1\" "
+                                                              "template=\"fields\")")
+                                                   .arg(receivedPath())
+                                             : m_rules);
+        const QString configPath = m_dir + QStringLiteral("/rsyslog.conf");
+        QFile file(configPath);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(config.toUtf8()) < 0)
+            return QStringLiteral("cannot write ") + configPath;
+        file.close();
+
+        m_process = std::make_unique<QProcess>();
+        m_process->setProcessChannelMode(QProcess::MergedChannels);
+        m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        m_process->start(QStringLiteral("rsyslogd"),
+                         {QStringLiteral("-n"), QStringLiteral("-f"), configPath,
+                          QStringLiteral("-i"), m_dir + QStringLiteral("/rsyslogd.pid")});
+        if (!m_process->waitForStarted(10000))
+            return QStringLiteral("rsyslogd could not be started (Debian packages rsyslog, "
+                                  "rsyslog-gnutls)");
+        const bool listening = waitUntil([&] { return listens() || !running(); }, 10000);
+        if (!listening || !running())
+            return QStringLiteral("rsyslogd is not listening on %1: %2")
+                .arg(m_port)
+                .arg(QString::fromLocal8Bit(m_process->readAll()));
+        return {};
+    }
+
+    // Stops it the way the system does (SIGTERM) and waits for the end.
+    void stop() {
+        if (!running())
+            return;
+        m_process->terminate();
+        if (!m_process->waitForFinished(10000)) {
+            m_process->kill();
+            m_process->waitForFinished(10000);
+        }
+    }
+
+    bool running() const { return m_process && m_process->state() == QProcess::Running; }
+
+    // A CA (ca.pem) and a server certificate `name`.pem / `name`-key.pem for
+    // the DNS name `host` and 127.0.0.1, signed by it. Empty when done.
+    QString makeCertificate(const QString &name, const QString &host) {
+        if (!QFile::exists(m_dir + QStringLiteral("/ca.pem"))) {
+            const QString error =
+                openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt",
+                         "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", "ca-key.pem", "-out",
+                         "ca.pem", "-days", "2", "-subj", "/CN=Quorvik test CA"});
+            if (!error.isEmpty())
+                return error;
+        }
+        QFile ext(m_dir + QStringLiteral("/") + name + QStringLiteral(".ext"));
+        if (!ext.open(QIODevice::WriteOnly) ||
+            ext.write(QStringLiteral("subjectAltName=DNS:%1\n").arg(host).toUtf8()) < 0)
+            return QStringLiteral("cannot write ") + ext.fileName();
+        ext.close();
+        QString error =
+            openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                     "-keyout", name + "-key.pem", "-out", name + ".csr", "-subj", "/CN=" + host});
+        if (error.isEmpty())
+            error = openssl({"x509", "-req", "-in", name + ".csr", "-CA", "ca.pem", "-CAkey",
+                             "ca-key.pem", "-CAcreateserial", "-out", name + ".pem", "-days", "2",
+                             "-extfile", name + ".ext"});
+        return error;
+    }
+
+    template <class Condition> static bool waitUntil(Condition condition, int timeoutMs) {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!condition()) {
+            if (deadline.hasExpired())
+                return condition();
+            QTest::qWait(20);
+        }
+        return true;
+    }
+
+private:
+    // Whether a socket is bound to the port (UDP or TCP listening).
+    bool listens() const {
+        const QString hex = QStringLiteral(":%1 ").arg(m_port, 4, 16, QLatin1Char('0')).toUpper();
+        for (const char *table :
+             {"/proc/net/udp", "/proc/net/udp6", "/proc/net/tcp", "/proc/net/tcp6"}) {
+            QFile file(QString::fromLatin1(table));
+            if (file.open(QIODevice::ReadOnly) && QString::fromLatin1(file.readAll()).contains(hex))
+                return true;
+        }
+        return false;
+    }
+
+    QString openssl(const QStringList &arguments) {
+        QProcess process;
+        process.setWorkingDirectory(m_dir);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral("openssl"), arguments);
+        if (!process.waitForFinished(30000) || process.exitCode() != 0)
+            return QStringLiteral("openssl %1 failed: %2")
+                .arg(arguments.first(), QString::fromLocal8Bit(process.readAll()));
+        return {};
+    }
+
+    QString m_dir;
+    Input m_input = Input::Udp;
+    quint16 m_port = 0;
+    QString m_certificate, m_rules;
+    std::unique_ptr<QProcess> m_process;
+};
+
+} // namespace forwardtest
