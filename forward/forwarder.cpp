@@ -175,7 +175,7 @@ void Forwarder::setTargets(const std::vector<ForwardTarget> &targets) {
 }
 
 void Forwarder::take(const LoggedBatch &batch) {
-    if (!batch || batch->empty())
+    if (!batch || batch->empty() || !m_thread.isRunning())
         return;
     bool wake = false;
     {
@@ -215,6 +215,8 @@ QString Forwarder::statusText() const {
 }
 
 void Forwarder::test(const ForwardTarget &target, std::function<void(const QString &)> done) {
+    if (!m_thread.isRunning())
+        return;
     QPointer<Forwarder> self(this);
     auto answer = [self, done](const QString &outcome) {
         if (self)
