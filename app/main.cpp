@@ -99,11 +99,13 @@ std::unique_ptr<quorvik::Forwarder> startForwarding(quorvik::MainWindow &window,
     QStringList problems;
     for (const std::string &problem : targets.problems)
         problems << QString::fromLocal8Bit(problem.c_str());
-    if (!problems.isEmpty())
-        boxes.report(&window, QStringLiteral("Quorvik"),
-                     QStringLiteral("Events are not forwarded to these targets of %1:\n%2")
-                         .arg(profilePath, problems.join(QLatin1Char('\n'))),
-                     QMessageBox::Warning);
+    if (!problems.isEmpty()) // once the window is up
+        QTimer::singleShot(0, &window, [&window, &boxes, profilePath, problems] {
+            boxes.report(&window, QStringLiteral("Quorvik"),
+                         QStringLiteral("Events are not forwarded to these targets of %1:\n%2")
+                             .arg(profilePath, problems.join(QLatin1Char('\n'))),
+                         QMessageBox::Warning);
+        });
     return forwarder;
 }
 
@@ -174,6 +176,10 @@ int main(int argc, char *argv[]) {
                      [&window](QSessionManager &) { window.quitFromSystem(); });
     QObject::connect(&window, &quorvik::MainWindow::sendMessageRequested, &window,
                      [&window] { quorvik::SendMessageDialog::showFor(&window); });
+    std::unique_ptr<quorvik::Forwarder> forwarder;
+    if (!config.historyMode)
+        forwarder = startForwarding(window, config.profilePath, boxes);
+    quorvik::Forwarder *f = forwarder.get();
     QPointer<quorvik::OptionsDialog> options;
     const quorvik::OptionsConfig optionsConfig{
         &window,
@@ -182,13 +188,18 @@ int main(int argc, char *argv[]) {
         config.profilePath,
         &boxes,
         &fileDialogs,
-        &sounds};
+        &sounds,
+        [f](const std::vector<quorvik::ForwardTarget> &targets) {
+            if (f)
+                f->setTargets(targets);
+        },
+        [f](const quorvik::ForwardTarget &target, std::function<void(const QString &)> done) {
+            if (f)
+                f->test(target, std::move(done));
+        }};
     QObject::connect(&window, &quorvik::MainWindow::optionsRequested, &window,
                      [&] { quorvik::OptionsDialog::open(options, optionsConfig); });
     window.show();
-    std::unique_ptr<quorvik::Forwarder> forwarder;
-    if (!config.historyMode)
-        forwarder = startForwarding(window, config.profilePath, boxes);
 
     // A history copy browses the log: the search dialog and the file choice
     // of its buttons, and the first load once the window is up.

@@ -93,6 +93,9 @@ OptionsDialog::OptionsDialog(OptionsConfig config)
     m_tabs->addTab(createGlobalTab(), QStringLiteral("Global"));
     m_tabs->addTab(createSoundsTab(), QStringLiteral("Sounds"));
     m_tabs->addTab(createColoursTab(), QStringLiteral("Colors"));
+    m_forward = new ForwardTab(m_config.testForwardTarget);
+    m_forward->setObjectName(QStringLiteral("tabForward"));
+    m_tabs->addTab(m_forward, QStringLiteral("Forward"));
 
     QPushButton *ok =
         button(this, QStringLiteral("cmdOK"), QStringLiteral("OK"), 2520, 4455, 1095, 375);
@@ -236,14 +239,16 @@ void OptionsDialog::fill() {
     m_tabs->setCurrentIndex(0);
     m_startTab->setCurrentIndex(std::clamp(settings.startTab, 0, kLevelCount - 1));
     m_notify->setChecked(settings.notify);
-    const std::string iniGrid = Profile::parse(ProfileStore(m_config.profilePath).content())
-                                    .value("Global", "IniGrid", "0");
+    const Profile profile = Profile::parse(ProfileStore(m_config.profilePath).content());
+    const std::string iniGrid = profile.value("Global", "IniGrid", "0");
     m_startViewButtons[iniGrid == "0" ? 0 : 1]->setChecked(true);
+    m_forward->setTargets(forwardTargetsFromProfile(profile).targets);
     clearMarks();
 }
 
 void OptionsDialog::clearMarks() {
     m_coloursChanged = m_popupLevelChanged = m_soundsChanged = m_logFileChanged = false;
+    m_forward->clearMark();
 }
 
 void OptionsDialog::showSound(int level, const QString &path) {
@@ -325,11 +330,20 @@ void OptionsDialog::apply() {
     }
     saveGeneralSettings(settings, changes);
     m_config.applySettings(settings);
+    std::optional<std::vector<ForwardTarget>> targets;
+    if (m_forward->changed()) {
+        targets = m_forward->targets();
+        m_forward->clearMark();
+        if (m_config.applyForwardTargets)
+            m_config.applyForwardTargets(*targets);
+    }
 
     ProfileStore profile(m_config.profilePath);
-    const QString error = profile.update([&changes](const std::string &old) {
+    const QString error = profile.update([&changes, &targets](const std::string &old) {
         Profile content = Profile::parse(old);
         writeSettings(content, changes);
+        if (targets)
+            writeForwardTargets(content, *targets);
         return content.text();
     });
     if (!error.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/settings.h"
+#include "options/forward_tab.h"
 #include "ui/seams.h"
 
 #include <QDialog>
@@ -32,6 +33,9 @@ struct OptionsConfig {
     MessageBoxes *boxes = nullptr;
     FileDialogs *dialogs = nullptr;
     SoundPlayer *sounds = nullptr; // plays the "Test" buttons
+    // The forward targets put in force; their Test.
+    std::function<void(const std::vector<ForwardTarget> &)> applyForwardTargets;
+    ForwardTester testForwardTarget;
 };
 
 // frmOptions: colours, sounds, popup threshold, row limit, start view, start
@@ -85,6 +89,7 @@ private:
     QString m_shownLogFile;
 
     QTabWidget *m_tabs = nullptr;
+    ForwardTab *m_forward = nullptr;
     std::array<QRadioButton *, 2> m_startViewButtons{};
     std::array<QRadioButton *, 8> m_popupLevelButtons{};
     QLabel *m_logFileLabel = nullptr;

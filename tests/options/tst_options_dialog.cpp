@@ -1,6 +1,7 @@
 // The options dialog on a real configuration file, its file and colour
 // dialogs answered from a script.
 
+#include "core/forward_target.h"
 #include "options/options_dialog.h"
 #include "ui/colour.h"
 
@@ -10,8 +11,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 
 #include <climits>
 #include <deque>
@@ -84,6 +87,15 @@ public:
         c.boxes = &boxes;
         c.dialogs = &dialogs;
         c.sounds = &sounds;
+        c.applyForwardTargets = [this](const std::vector<ForwardTarget> &targets) {
+            forwardTargets = targets;
+        };
+        c.testForwardTarget = [this](const ForwardTarget &target,
+                                     std::function<void(const QString &)> done) {
+            tested.push_back(target);
+            done(QStringLiteral("Sent one Information event to ") +
+                 QString::fromStdString(target.url()) + QLatin1Char('.'));
+        };
         return c;
     }
     OptionsDialog *open() { return OptionsDialog::open(dialog, optionsConfig()); }
@@ -111,6 +123,7 @@ public:
     ScriptedDialogs dialogs;
     RecordingSounds sounds;
     QPointer<OptionsDialog> dialog;
+    std::vector<ForwardTarget> forwardTargets, tested;
 };
 
 } // namespace
@@ -132,6 +145,7 @@ private slots:
     void failedWriteIsReportedOnce();
     void fileKeepsOtherKeysAndComments();
     void inForceInTheRunningMainWindow();
+    void forwardTargetsAddEditRemoveAndTest();
 };
 
 void TestOptionsDialog::fillsFromSettings() {
@@ -444,6 +458,78 @@ void TestOptionsDialog::inForceInTheRunningMainWindow() {
     OptionsDialog::open(dialog, config);
     QVERIFY(f.form->close());
     QVERIFY(!dialog || !dialog->isVisible());
+}
+
+// The Forward tab: the list from the file, a target added, one edited, one
+// removed, a Test of the chosen one; Apply puts the list in force and
+// writes it, Cancel forgets the changes.
+void TestOptionsDialog::forwardTargetsAddEditRemoveAndTest() {
+    DialogFixture f("[Global]\r\nPopuplevel=4\r\n[Forward]\r\nTarget1=udp://a:514\r\n"
+                    "Target2=tcp://b:601\r\nLevel2=3\r\n");
+    f.open();
+    auto *tabs = f.control<QTabWidget>(QStringLiteral("SSTab1"));
+    QCOMPARE(tabs->tabText(tabs->count() - 1), QStringLiteral("Forward"));
+    tabs->setCurrentIndex(tabs->count() - 1);
+    auto *list = f.control<QListWidget>(QStringLiteral("lstTargets"));
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(1)->text(), QStringLiteral("tcp://b:601  (Critical and above, local0)"));
+    auto *editor = f.control<QDialog>(QStringLiteral("frmForwardTarget"));
+    const auto editorControl = [&](const char *name) {
+        return editor->findChild<QWidget *>(QLatin1String(name));
+    };
+
+    // Add: an address that can't be read keeps the editor open and says why.
+    f.click(QStringLiteral("cmdAddTarget"));
+    QVERIFY(editor->isVisible());
+    auto *address = static_cast<QLineEdit *>(editorControl("txtTarget"));
+    QTest::keyClicks(address, QStringLiteral("tls://logs:6514x"));
+    QTest::mouseClick(static_cast<QPushButton *>(editorControl("cmdOK")), Qt::LeftButton);
+    QVERIFY(editor->isVisible());
+    QVERIFY(!static_cast<QLabel *>(editorControl("lblError"))->text().isEmpty());
+    QTest::keyClick(address, Qt::Key_Backspace);
+    static_cast<QComboBox *>(editorControl("cboLevel"))->setCurrentIndex(5);
+    QTest::keyClicks(static_cast<QLineEdit *>(editorControl("txtCA")), QStringLiteral("/ca.pem"));
+    QTest::mouseClick(static_cast<QPushButton *>(editorControl("cmdOK")), Qt::LeftButton);
+    QVERIFY(!editor->isVisible());
+    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->currentRow(), 2);
+
+    // Test sends to the chosen one and shows what happened.
+    f.click(QStringLiteral("cmdTestTarget"));
+    QCOMPARE(f.tested.size(), std::size_t(1));
+    QCOMPARE(f.tested[0].url(), std::string("tls://logs:6514"));
+    QCOMPARE(f.text(QStringLiteral("lblTestResult")),
+             QStringLiteral("Sent one Information event to tls://logs:6514."));
+
+    // Edit the first: a double click opens it with its values.
+    list->setCurrentRow(0);
+    f.click(QStringLiteral("cmdEditTarget"));
+    QCOMPARE(address->text(), QStringLiteral("udp://a:514"));
+    static_cast<QComboBox *>(editorControl("cboFacility"))->setCurrentIndex(3);
+    QTest::mouseClick(static_cast<QPushButton *>(editorControl("cmdOK")), Qt::LeftButton);
+    // Remove the second.
+    list->setCurrentRow(1);
+    f.click(QStringLiteral("cmdRemoveTarget"));
+    QCOMPARE(list->count(), 2);
+
+    f.click(QStringLiteral("cmdApply"));
+    QCOMPARE(f.forwardTargets.size(), std::size_t(2));
+    QCOMPARE(f.forwardTargets[0].facility, 3);
+    QCOMPARE(f.forwardTargets[1].caFile, std::string("/ca.pem"));
+    const ForwardTargets stored =
+        forwardTargetsFromProfile(Profile::parse(f.config().toStdString()));
+    QVERIFY(stored.problems.empty());
+    QCOMPARE(stored.targets, f.forwardTargets);
+    QVERIFY(f.config().contains("Target2=tls://logs:6514\r\n"));
+
+    // Cancel forgets a removal.
+    f.click(QStringLiteral("cmdRemoveTarget"));
+    f.click(QStringLiteral("cmdCancel"));
+    QTRY_VERIFY(!f.dialog);
+    QCOMPARE(forwardTargetsFromProfile(Profile::parse(f.config().toStdString())).targets,
+             f.forwardTargets);
+    f.open();
+    QCOMPARE(f.control<QListWidget>(QStringLiteral("lstTargets"))->count(), 2);
 }
 
 QTEST_MAIN(TestOptionsDialog)

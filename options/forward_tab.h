@@ -1,0 +1,73 @@
+#pragma once
+
+#include "core/forward_target.h"
+
+#include <QDialog>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace quorvik {
+
+// Sends one Information event to a target and hands back what happened.
+using ForwardTester =
+    std::function<void(const ForwardTarget &, std::function<void(const QString &)> done)>;
+
+// frmForwardTarget: one target's address, level, facility and TLS files.
+class ForwardTargetDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit ForwardTargetDialog(QWidget *parent);
+    void openFor(const ForwardTarget &target);
+    // The target as edited; nullopt (and the reason shown) while the
+    // address can't be read.
+    std::optional<ForwardTarget> edited();
+
+private:
+    QLineEdit *m_address = nullptr;
+    QComboBox *m_level = nullptr;
+    QComboBox *m_facility = nullptr;
+    QLineEdit *m_ca = nullptr, *m_cert = nullptr, *m_key = nullptr;
+    QLabel *m_error = nullptr;
+};
+
+// The Forward tab of the options: the targets in a list with Add, Edit,
+// Remove and Test. The editor opens without blocking; its OK changes the
+// list, Apply or OK of the options put the list in force.
+class ForwardTab : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ForwardTab(ForwardTester tester, QWidget *parent = nullptr);
+
+    void setTargets(const std::vector<ForwardTarget> &targets);
+    const std::vector<ForwardTarget> &targets() const { return m_targets; }
+    bool changed() const { return m_changed; }
+    void clearMark() { m_changed = false; }
+
+private:
+    void edit(int row); // -1: a new target
+    void takeEdited();
+    void remove();
+    void test();
+    void showList();
+
+    ForwardTester m_tester;
+    std::vector<ForwardTarget> m_targets;
+    bool m_changed = false;
+    int m_editedRow = -1;
+    QListWidget *m_list = nullptr;
+    QPushButton *m_editButton = nullptr, *m_removeButton = nullptr, *m_testButton = nullptr;
+    QLabel *m_result = nullptr;
+    ForwardTargetDialog *m_editor = nullptr;
+};
+
+} // namespace quorvik
