@@ -42,8 +42,9 @@ public:
     }
 
     // Starts rsyslogd on `port`; for TLS with `certificate` (the base name
-    // of a pair made by makeCertificates). Empty when it listens, else why
-    // not. `rules` replaces the action that writes the file.
+    // of a pair made by makeCertificate). Empty when it listens, else why
+    // not. `rules`, when given, replace the ruleset that writes the file:
+    // the input then feeds the default ruleset.
     QString start(Input input, quint16 port, const QString &certificate = {},
                   const QString &rules = {}) {
         m_input = input;
@@ -63,26 +64,31 @@ public:
                                      " defaultNetstreamDriverKeyFile=\"%1/%2-key.pem\"")
                           .arg(m_dir, m_certificate);
         config += QStringLiteral(")\n");
+        const QString ruleset = m_rules.isEmpty() ? QStringLiteral(" ruleset=\"out\"") : QString();
         if (m_input == Input::Udp)
             config += QStringLiteral("module(load=\"imudp\")\n"
-                                     "input(type=\"imudp\" port=\"%1\" ruleset=\"out\")\n")
-                          .arg(m_port);
+                                     "input(type=\"imudp\" port=\"%1\"%2)\n")
+                          .arg(m_port)
+                          .arg(ruleset);
         else
             config +=
                 QStringLiteral("module(load=\"imtcp\"%1)\n"
-                               "input(type=\"imtcp\" port=\"%2\" ruleset=\"out\")\n")
+                               "input(type=\"imtcp\" port=\"%2\"%3)\n")
                     .arg(m_input == Input::Tls ? QStringLiteral(" streamDriver.name=\"gtls\" "
                                                                 "streamDriver.mode=\"1\" "
                                                                 "streamDriver.authMode=\"anon\"")
                                                : QString())
-                    .arg(m_port);
+                    .arg(m_port)
+                    .arg(ruleset);
         config += QStringLiteral("template(name=\"fields\" type=\"string\" string=\"%1\")\n")
                       .arg(QLatin1String(kFieldsTemplate));
-        config += QStringLiteral("ruleset(name=\"out\") {\n%1\n}\n")
-                      .arg(m_rules.isEmpty() ? QStringLiteral("action(type=\"omfile\" file=\"%1\" "
-                                                              "template=\"fields\")")
-                                                   .arg(receivedPath())
-                                             : m_rules);
+        if (m_rules.isEmpty())
+            config += QStringLiteral("ruleset(name=\"out\") {\n"
+                                     "  action(type=\"omfile\" file=\"%1\" template=\"fields\")\n"
+                                     "}\n")
+                          .arg(receivedPath());
+        else
+            config += m_rules;
         const QString configPath = m_dir + QStringLiteral("/rsyslog.conf");
         QFile file(configPath);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||

@@ -1,0 +1,141 @@
+// The relay of the README's "Many desktops": a real rsyslogd with the
+// README's configuration forwards `logger` messages to two real quorvik
+// copies, each in a network namespace of its own (quorvik listens on port
+// 162 of every address), and both log them with their hosts and programs.
+#include "quorvik_process.h"
+#include "rsyslog_process.h"
+
+#include <QHostInfo>
+#include <QScopeGuard>
+#include <QtTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+using forwardtest::Rsyslog;
+
+namespace {
+
+constexpr char kSecondAddress[] = "10.162.0.2";
+
+// The rsyslog configuration the README shows under "Many desktops".
+QString readmeRelay() {
+    QFile file(QStringLiteral(QUORVIK_SOURCE_DIR "/README.md"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QString readme = QString::fromUtf8(file.readAll());
+    const qsizetype section = readme.indexOf(QStringLiteral("\n## Many desktops\n"));
+    const qsizetype start = readme.indexOf(QStringLiteral("```text\n"), section);
+    const qsizetype end = readme.indexOf(QStringLiteral("\n```\n"), start);
+    if (section < 0 || start < 0 || end < 0)
+        return {};
+    return readme.mid(start + 8, end - start - 8) + QLatin1Char('\n');
+}
+
+QString run(const QString &program, const QStringList &arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(15000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return program + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')) +
+               QStringLiteral(": ") + QString::fromLocal8Bit(process.readAll());
+    return {};
+}
+
+// Whether process `pid` holds UDP port 162 in its own network namespace.
+bool holdsTrapPortInItsNamespace(qint64 pid) {
+    for (const char *table : {"udp", "udp6"}) {
+        QFile file(QStringLiteral("/proc/%1/net/%2").arg(pid).arg(QLatin1String(table)));
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(":00A2 "))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class RelayTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void twoConsolesLogWhatTheRelaySends();
+};
+
+void RelayTest::twoConsolesLogWhatTheRelaySends() {
+    E2E_REQUIRE_TRAP_PORT();
+    E2E_REQUIRE_FREE_TRAP_PORT();
+    if (::geteuid() != 0)
+        QSKIP("needs root for a second network namespace");
+    const QString relay = readmeRelay();
+    QVERIFY2(relay.contains(QLatin1String("192.0.2.11")), "no relay configuration in README.md");
+
+    // The first console in this test's namespace, the second in one of its
+    // own, reached over a veth pair.
+    e2e::QuorvikEnv first, second;
+    QVERIFY(first.writeConfig() && second.writeConfig());
+    QProcess *one = nullptr;
+    QCOMPARE(first.startLive(&one), QString());
+    QProcess two;
+    two.setProgram(e2e::quorvikBinary());
+    two.setProcessEnvironment(second.environment());
+    two.setProcessChannelMode(QProcess::MergedChannels);
+    two.setChildProcessModifier([] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        ::unshare(CLONE_NEWNET);
+    });
+    two.start();
+    QVERIFY(two.waitForStarted(10000));
+    const auto stopSecond = qScopeGuard([&] { e2e::QuorvikEnv::stop(&two); });
+    QVERIFY2(e2e::waitFor([&] { return holdsTrapPortInItsNamespace(two.processId()); }, 15000),
+             qPrintable(e2e::QuorvikEnv::describe(&two)));
+    const QString pid = QString::number(two.processId());
+    for (const QStringList &command :
+         {QStringList{"ip", "link", "add", "qv0", "type", "veth", "peer", "name", "qv1", "netns",
+                      pid},
+          QStringList{"ip", "addr", "add", "10.162.0.1/24", "dev", "qv0"},
+          QStringList{"ip", "link", "set", "qv0", "up"},
+          QStringList{"nsenter", "-t", pid, "-n", "ip", "addr", "add", "10.162.0.2/24", "dev",
+                      "qv1"},
+          QStringList{"nsenter", "-t", pid, "-n", "ip", "link", "set", "qv1", "up"}})
+        QCOMPARE(run(command.first(), command.mid(1)), QString());
+
+    QTemporaryDir dir;
+    Rsyslog rsyslog(dir.path());
+    QString rules = relay;
+    rules.replace(QLatin1String("192.0.2.10"), QLatin1String("127.0.0.1"))
+        .replace(QLatin1String("192.0.2.11"), QLatin1String(kSecondAddress));
+    const quint16 port = 10514;
+    QCOMPARE(rsyslog.start(Rsyslog::Input::Udp, port, {}, rules), QString());
+
+    const QStringList logger{"-n", "127.0.0.1", "-P", QString::number(port), "-d"};
+    QCOMPARE(run(QStringLiteral("logger"),
+                 logger + QStringList{"-p", "user.err", "-t", "backup", "disk 2 failed"}),
+             QString());
+    QCOMPARE(run(QStringLiteral("logger"), logger + QStringList{"-p", "local3.warning", "-t", "web",
+                                                                "slow ] \"x\" \\ caf\u00e9"}),
+             QString());
+    QCOMPARE(run(QStringLiteral("logger"),
+                 logger + QStringList{"-p", "daemon.debug", "-t", "cron", "tick"}),
+             QString());
+
+    const QByteArray host = QHostInfo::localHostName().toUtf8();
+    const QByteArray expected =
+        e2e::kHeader + "Alert;{DATE};" + host + ";backup;;disk 2 failed\r\nWarning;{DATE};" + host +
+        ";web;;slow ] \"x\" \\ caf\xc3\xa9\r\nNote;{DATE};" + host + ";cron;;tick\r\n";
+    for (e2e::QuorvikEnv *console : {&first, &second}) {
+        QVERIFY2(e2e::waitFor([&] { return e2e::lineCount(console->log()) == 4; }, 10000),
+                 console->log().constData());
+        const QList<QByteArray> lines = console->log().split('\n');
+        const QList<QByteArray> wanted = expected.split('\n');
+        for (int i = 1; i < 4; ++i) {
+            QByteArray line = lines[i], want = wanted[i];
+            // The date is the console's own: only its shape is checked.
+            const qsizetype at = line.indexOf(';') + 1;
+            QCOMPARE(line.left(at) + line.mid(at + 19), want.replace("{DATE}", ""));
+        }
+    }
+}
+
+E2E_TEST_MAIN(RelayTest)
+#include "tst_relay.moc"
