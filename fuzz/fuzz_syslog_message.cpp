@@ -1,0 +1,95 @@
+// Checks the RFC 5424 text of arbitrary events: the header's shape, UTF-8
+// throughout, and structured-data values that read back as the fields.
+#include "check.h"
+#include "core/syslog_message.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+using namespace quorvik;
+
+namespace {
+
+bool validUtf8(std::string_view text) {
+    // Reading as UTF-8 changes nothing only where the text was UTF-8 already.
+    return toUtf8(text) == text;
+}
+
+// Reads `name="value"` at `at` (after its blank), undoing the escapes;
+// moves `at` past the closing quote.
+std::string readParam(const std::string &text, std::size_t &at, std::string_view name) {
+    FUZZ_CHECK(text.compare(at, name.size() + 2, std::string(name) + "=\"") == 0);
+    at += name.size() + 2;
+    std::string value;
+    for (; at < text.size() && text[at] != '"'; ++at) {
+        if (text[at] == '\\') {
+            ++at;
+            FUZZ_CHECK(at < text.size());
+            FUZZ_CHECK(text[at] == '"' || text[at] == '\\' || text[at] == ']');
+        } else {
+            FUZZ_CHECK(text[at] != ']');
+        }
+        value += text[at];
+    }
+    FUZZ_CHECK(at < text.size());
+    ++at;
+    return value;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    if (size == 0)
+        return 0;
+    const int facility = data[0] % 24;
+    const std::string_view input(reinterpret_cast<const char *>(data + 1), size - 1);
+    // Six fields between NUL bytes: date, processor, application, object,
+    // message, sender.
+    std::array<std::string, 6> fields;
+    std::size_t field = 0;
+    for (const char c : input) {
+        if (c == '\0' && field < fields.size() - 1)
+            ++field;
+        else
+            fields[field] += c;
+    }
+    LoggedEvent event;
+    event.record.level = &levelByIndex(int(data[0] / 24) % 9 - 1); // also Unknown
+    event.record.date = fields[0];
+    event.record.processor = fields[1];
+    event.record.application = fields[2];
+    event.record.object = fields[3];
+    event.record.message = fields[4];
+    event.senderAddress = fields[5];
+
+    SyslogFormatter formatter;
+    const std::string text = formatter.format(event, facility);
+    FUZZ_CHECK(validUtf8(text));
+    const std::string pri =
+        "<" + std::to_string(facility * 8 + syslogSeverity(*event.record.level)) + ">1 ";
+    FUZZ_CHECK(text.compare(0, pri.size(), pri) == 0);
+
+    const std::string sd = " [quorvik@32473 ";
+    std::size_t at = text.find(sd);
+    FUZZ_CHECK(at != std::string::npos);
+    at += sd.size();
+    FUZZ_CHECK(readParam(text, at, "level") == event.record.level->name);
+    const std::array<std::pair<std::string_view, const std::string *>, 4> params = {{
+        {"host", &event.record.processor},
+        {"application", &event.record.application},
+        {"object", &event.record.object},
+        {"sender", &event.senderAddress},
+    }};
+    for (const auto &[name, value] : params) {
+        FUZZ_CHECK(text[at++] == ' ');
+        FUZZ_CHECK(readParam(text, at, name) == toUtf8(*value));
+    }
+    FUZZ_CHECK(text[at++] == ']');
+    FUZZ_CHECK(text.substr(at) == (fields[4].empty() ? std::string() : " " + toUtf8(fields[4])));
+
+    const std::string_view datagram = cutForDatagram(text);
+    FUZZ_CHECK(datagram.size() <= kDatagramLimit && validUtf8(datagram));
+    return 0;
+}
