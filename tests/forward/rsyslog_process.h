@@ -76,7 +76,8 @@ public:
                                "input(type=\"imtcp\" port=\"%2\"%3)\n")
                     .arg(m_input == Input::Tls ? QStringLiteral(" streamDriver.name=\"gtls\" "
                                                                 "streamDriver.mode=\"1\" "
-                                                                "streamDriver.authMode=\"anon\"")
+                                                                "streamDriver.authMode=\"%1\"")
+                                                     .arg(m_authMode)
                                                : QString())
                     .arg(m_port)
                     .arg(ruleset);
@@ -105,7 +106,8 @@ public:
         if (!m_process->waitForStarted(10000))
             return QStringLiteral("rsyslogd could not be started (Debian packages rsyslog, "
                                   "rsyslog-gnutls)");
-        const bool listening = waitUntil([&] { return listens() || !running(); }, 10000);
+        // A cold start of the TLS driver takes its time on a busy machine.
+        const bool listening = waitUntil([&] { return listens() || !running(); }, 30000);
         if (!listening || !running())
             return QStringLiteral("rsyslogd is not listening on %1: %2")
                 .arg(m_port)
@@ -123,6 +125,9 @@ public:
             m_process->waitForFinished(10000);
         }
     }
+
+    // "x509/certvalid": TLS clients must show a certificate of the CA.
+    void setAuthMode(const QString &mode) { m_authMode = mode; }
 
     bool running() const { return m_process && m_process->state() == QProcess::Running; }
 
@@ -190,6 +195,7 @@ private:
     Input m_input = Input::Udp;
     quint16 m_port = 0;
     QString m_certificate, m_rules;
+    QString m_authMode = QStringLiteral("anon");
     std::unique_ptr<QProcess> m_process;
 };
 

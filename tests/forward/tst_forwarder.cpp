@@ -110,26 +110,38 @@ void TestForwarder::initTestCase() {
 void TestForwarder::fieldsReachRsyslog_data() {
     QTest::addColumn<int>("input");
     QTest::addColumn<QString>("scheme");
-    QTest::newRow("udp") << int(Rsyslog::Input::Udp) << "udp";
-    QTest::newRow("tcp") << int(Rsyslog::Input::Tcp) << "tcp";
-    QTest::newRow("tls") << int(Rsyslog::Input::Tls) << "tls";
+    QTest::addColumn<bool>("clientCertificate");
+    QTest::newRow("udp") << int(Rsyslog::Input::Udp) << "udp" << false;
+    QTest::newRow("tcp") << int(Rsyslog::Input::Tcp) << "tcp" << false;
+    QTest::newRow("tls") << int(Rsyslog::Input::Tls) << "tls" << false;
+    QTest::newRow("tls, client certificate") << int(Rsyslog::Input::Tls) << "tls" << true;
 }
 
 void TestForwarder::fieldsReachRsyslog() {
     QFETCH(int, input);
     QFETCH(QString, scheme);
+    QFETCH(bool, clientCertificate);
     const auto kind = Rsyslog::Input(input);
-    const QString dir = m_dir.filePath(scheme);
+    const QString dir = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
     QDir().mkpath(dir);
     Rsyslog rsyslog(dir);
     if (kind == Rsyslog::Input::Tls)
         QCOMPARE(rsyslog.makeCertificate(QStringLiteral("server"), QStringLiteral("localhost")),
                  QString());
+    if (clientCertificate) {
+        QCOMPARE(rsyslog.makeCertificate(QStringLiteral("client"), QStringLiteral("console7")),
+                 QString());
+        rsyslog.setAuthMode(QStringLiteral("x509/certvalid"));
+    }
     const quint16 port = freePort(kind == Rsyslog::Input::Udp ? SOCK_DGRAM : SOCK_STREAM);
     QCOMPARE(rsyslog.start(kind, port, QStringLiteral("server")), QString());
 
     ForwardTarget to = target(qPrintable(scheme + QStringLiteral("://localhost:%1").arg(port)));
     to.caFile = (dir + QStringLiteral("/ca.pem")).toStdString();
+    if (clientCertificate) {
+        to.certFile = (dir + QStringLiteral("/client.pem")).toStdString();
+        to.keyFile = (dir + QStringLiteral("/client-key.pem")).toStdString();
+    }
     Forwarder forwarder;
     forwarder.setTargets({to});
     auto batch = std::make_shared<std::vector<LoggedEvent>>();
@@ -174,6 +186,18 @@ void TestForwarder::fieldsReachRsyslog() {
     };
     QCOMPARE(rsyslog.received(), expected);
     QCOMPARE(forwarder.notForwarded(), std::uint64_t(0));
+
+    if (clientCertificate) { // the collector asks for it: without, it hangs up
+        Forwarder anonymous;
+        to.certFile.clear();
+        to.keyFile.clear();
+        anonymous.setTargets({to});
+        anonymous.take(batch);
+        QVERIFY(Rsyslog::waitUntil([&] { return !firstStatus(anonymous).lastError.isEmpty(); },
+                                   10000));
+        QTest::qWait(200);
+        QCOMPARE(rsyslog.received().size(), expected.size());
+    }
 }
 
 void TestForwarder::restartedCollectorGetsTheQueueInOrder() {
