@@ -36,7 +36,7 @@ const char *const kCaptions[AlertPopup::kFieldCount] = {"Date", "Host", "Applica
 QString visible(const QString &received) {
     const QByteArray utf8 = received.toUtf8();
     const std::string_view bytes(utf8.constData(), std::size_t(utf8.size()));
-    return hasBidiControls(bytes) ? QString::fromStdString(visibleText(bytes)) : received;
+    return changedWhenShown(bytes) ? QString::fromStdString(visibleText(bytes)) : received;
 }
 
 QLabel *plainLabel(const QString &name, QWidget *parent) {

@@ -19,6 +19,20 @@ bool isAscii(std::string_view text) {
     return true;
 }
 
+// A cut may have split the last UTF-8 character: its first bytes go.
+void dropSplitCharacter(std::string &text) {
+    std::size_t lead = text.size();
+    while (lead > 0 && text.size() - lead < 4 &&
+           (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80)
+        --lead;
+    if (lead == 0)
+        return;
+    const auto first = static_cast<unsigned char>(text[--lead]);
+    const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    if (text.size() - lead < length)
+        text.resize(lead);
+}
+
 } // namespace
 
 std::string_view levelLetterOf(std::string_view levelName) {
@@ -109,15 +123,19 @@ bool HistoryLineFilter::accept(std::string_view line,
     return fields[0] != "Level";
 }
 
-EventRecord replayedEvent(const std::array<std::string_view, 6> &fields, const LocalDateTime &now) {
+EventRecord replayedEvent(const std::array<std::string_view, 6> &fields, bool cut) {
     EventRecord record;
     const std::string_view letter = levelLetterOf(fields[0]);
     record.level = letter.empty() ? &trapLevel() : &levelForLetter(letter);
-    record.date = fields[1].empty() ? formatGeneratedDate(now) : std::string(fields[1]);
+    record.date = fields[1];
     record.processor = fields[2];
     record.application = fields[3];
     record.object = fields[4];
     record.message = fields[5];
+    if (cut) {
+        dropSplitCharacter(record.message);
+        record.message += kEllipsis;
+    }
     return record;
 }
 

@@ -31,12 +31,16 @@ std::string_view levelLetterOf(std::string_view levelName);
 // level letter when there is one, then each non-empty field behind its tag.
 void rebuildMessage(const std::array<std::string_view, 6> &fields, std::string &message);
 
-// The event a log line's six fields stand for: what the intake reads from
-// the rebuilt message (the level by its letter, so that Unknown comes back
-// as Trap; a generated date for an empty one), but with the field values
-// exactly as logged, since the log holds them after the intake's rules
-// (underscores, blanks, tags) have been applied once already.
-EventRecord replayedEvent(const std::array<std::string_view, 6> &fields, const LocalDateTime &now);
+// What ends the message of a log line that was cut for its length.
+inline constexpr std::string_view kEllipsis = "\u2026";
+
+// The event a log line's six fields stand for: the level by its letter, as
+// the intake reads the rebuilt message (so that Unknown comes back as Trap),
+// and the field values exactly as logged, since the log holds them after the
+// intake's rules (underscores, blanks, tags) have been applied once already.
+// The date is the logged one: an empty or unreadable date stays as it is.
+// A line that was `cut` for its length has a message ending in kEllipsis.
+EventRecord replayedEvent(const std::array<std::string_view, 6> &fields, bool cut = false);
 
 // The line filter of a history load, for lines without their line end.
 class HistoryLineFilter {

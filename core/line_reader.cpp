@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace quorvik {
 
 namespace {
@@ -71,21 +73,37 @@ bool LineReader::fill() {
     }
 }
 
+// Consumes the rest of a cut line, its line end included; false when the
+// file ends first or a read fails.
+bool LineReader::skipRestOfLine() {
+    for (;;) {
+        const char *start = m_buffer.data() + m_begin;
+        const auto *lf = static_cast<const char *>(std::memchr(start, '\n', m_end - m_begin));
+        const std::size_t skipped = lf ? std::size_t(lf - start) + 1 : m_end - m_begin;
+        m_begin += skipped;
+        m_consumed += skipped;
+        if (lf)
+            return true;
+        if (!fill())
+            return false;
+    }
+}
+
 std::optional<std::string_view> LineReader::next() {
+    if (std::exchange(m_cut, false) && !skipRestOfLine())
+        return std::nullopt;
     std::size_t searched = m_begin;
     for (;;) {
         const char *start = m_buffer.data() + m_begin;
         const char *lf = static_cast<const char *>(
             std::memchr(m_buffer.data() + searched, '\n', m_end - searched));
         std::size_t length = 0, consumed = 0;
-        if (lf && std::size_t(lf - start) > kMaxLine)
-            lf = nullptr;
         if (lf) {
             length = static_cast<std::size_t>(lf - start);
             consumed = length + 1;
-        } else if (m_end - m_begin >= kMaxLine) {
-            length = consumed = kMaxLine;
-        } else {
+            if (length > 0 && start[length - 1] == '\r')
+                --length;
+        } else if (m_end - m_begin <= kMaxLine + 1) { // may still end in CR LF within bounds
             searched = m_end;
             const std::size_t before = m_begin;
             if (fill()) {
@@ -95,9 +113,13 @@ std::optional<std::string_view> LineReader::next() {
             if (!m_error.empty() || m_begin == m_end)
                 return std::nullopt;
             length = consumed = m_end - m_begin; // the last line, without a line end
+        } else {
+            length = m_end - m_begin;
         }
-        if (lf && length > 0 && start[length - 1] == '\r')
-            --length;
+        if (length > kMaxLine) {
+            length = consumed = kMaxLine;
+            m_cut = true;
+        }
         m_begin += consumed;
         m_consumed += consumed;
         return std::string_view(start, length);

@@ -13,7 +13,8 @@ namespace quorvik {
 // end is not part of the line. A last line without a line end counts.
 class LineReader {
 public:
-    // Lines longer than this come in pieces of this length.
+    // A line longer than this comes cut to this length (cut() says so), and
+    // the rest of it up to its line end is skipped: one line stays one line.
     static constexpr std::size_t kMaxLine = 1 << 20;
 
     LineReader() = default;
@@ -30,6 +31,9 @@ public:
     // file or on a read error (then error() says why).
     std::optional<std::string_view> next();
 
+    // Whether the line next() returned last was cut at kMaxLine.
+    bool cut() const { return m_cut; }
+
     const std::string &error() const { return m_error; }
     // Bytes consumed so far and the file's size when it was opened.
     std::uint64_t position() const { return m_consumed; }
@@ -37,11 +41,13 @@ public:
 
 private:
     bool fill();
+    bool skipRestOfLine();
 
     int m_fd = -1;
     std::vector<char> m_buffer;
     std::size_t m_begin = 0, m_end = 0; // unread bytes in m_buffer
     bool m_eof = false;
+    bool m_cut = false;
     std::uint64_t m_consumed = 0, m_size = 0;
     std::string m_error;
 };

@@ -2,6 +2,7 @@
 
 #include "core/log_writer.h"
 #include "core/text_rules.h"
+#include "core/visible_text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -32,16 +33,33 @@ FileResult writeIntoEmpty(const std::string &path, const std::string &text) {
     return {error};
 }
 
+// A line break would end the event's line, a ";" before the message would
+// shift the columns: such characters are written as their visible codes.
+constexpr std::string_view kLineBreaks = "\r\n";
+constexpr std::string_view kLineBreaksAndSeparator = "\r\n;";
+
+void appendLogField(std::string &line, std::string_view field, std::string_view coded) {
+    for (std::size_t at = field.find_first_of(coded); at != std::string_view::npos;
+         at = field.find_first_of(coded)) {
+        line += field.substr(0, at);
+        line += visibleCode(static_cast<unsigned char>(field[at]));
+        field.remove_prefix(at + 1);
+    }
+    line += field;
+}
+
 } // namespace
 
 std::string formatLogLine(const EventRecord &record) {
     const Level &level = record.level ? *record.level : unknownLevel();
     std::string line = level.logLabel();
-    for (const std::string *field : record.fields()) {
-        line += *field;
-        line += ';';
+    const auto fields = record.fields();
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        const bool message = k + 1 == fields.size();
+        appendLogField(line, *fields[k], message ? kLineBreaks : kLineBreaksAndSeparator);
+        if (!message)
+            line += ';';
     }
-    line.pop_back();
     line += kLogLineEnd;
     return line;
 }

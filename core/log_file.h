@@ -14,7 +14,10 @@ inline constexpr std::string_view kLogHeader = "Level;Date;Processor;Application
 inline constexpr std::string_view kLogLineEnd = "\r\n";
 
 // One event as a log line: the log label, then the five fields joined by
-// ";" (nothing quoted or escaped), ended by CR LF.
+// ";", ended by CR LF. So that one event stays one line of six fields, a CR
+// or LF in any field and a ";" in any field but the message (the last one)
+// are written as their visible codes, "[U+000D]", "[U+000A]", "[U+003B]";
+// nothing else is quoted or escaped.
 std::string formatLogLine(const EventRecord &record);
 
 // The six fields of one log line (without its line end), split at the first

@@ -5,14 +5,23 @@
 
 namespace quorvik {
 
-// Received text as the operator is shown it. The bidirectional embedding,
-// override and isolate controls (U+202A to U+202E, U+2066 to U+2069) would
-// let a sender reorder what is read ("reversed" shown as "desrever"), so
-// each is shown by its code in brackets, as "[U+202E]". Everything else,
-// invalid UTF-8 included, stays as it is; the log keeps the received bytes.
-std::string visibleText(std::string_view utf8);
+// Received text as the operator is shown it, in UTF-8. A text that is not
+// valid UTF-8 comes from a sender of a legacy encoding and is read as
+// Windows-1252. The bidirectional embedding, override and isolate controls
+// (U+202A to U+202E, U+2066 to U+2069) would let a sender reorder what is
+// read ("reversed" shown as "desrever"), and a line break (CR, LF) would
+// start a second line of one event, so each is shown by its code in
+// brackets, as "[U+202E]" and "[U+000A]". The log keeps the received bytes.
+std::string visibleText(std::string_view bytes);
 
 // Whether visibleText would change anything; cheap for the common text.
-bool hasBidiControls(std::string_view utf8);
+bool changedWhenShown(std::string_view bytes);
+
+// Whether `bytes` is well-formed UTF-8 (no overlong forms, surrogates or
+// code points past U+10FFFF).
+bool isValidUtf8(std::string_view bytes);
+
+// The bracketed code of a character, "[U+000A]".
+std::string visibleCode(char32_t code);
 
 } // namespace quorvik

@@ -58,10 +58,10 @@ void checkRebuild(std::string_view line) {
     if (!accepted)
         return;
     const LocalDateTime now{2026, 12, 7, 20, 41, 5};
-    const EventRecord replayed = replayedEvent(fields, now);
+    const EventRecord replayed = replayedEvent(fields);
     const auto values = replayed.fields();
     for (std::size_t k = 0; k < values.size(); ++k)
-        FUZZ_CHECK(fields[k + 1].empty() || *values[k] == fields[k + 1]);
+        FUZZ_CHECK(*values[k] == fields[k + 1]);
     for (std::string_view field : fields)
         if (!plainField(field))
             return;
@@ -73,7 +73,7 @@ void checkRebuild(std::string_view line) {
     FUZZ_CHECK(parsed.level == replayed.level);
     const auto read = parsed.fields();
     for (std::size_t k = 0; k + 1 < read.size(); ++k)
-        FUZZ_CHECK(*read[k] == *values[k]);
+        FUZZ_CHECK(*read[k] == *values[k] || (k == 0 && fields[1].empty()));
     FUZZ_CHECK(fields[5].empty() || parsed.message == replayed.message);
 }
 

@@ -1,6 +1,7 @@
 // Splits any line into the six log fields: joined again with ";" they give
-// the line back, and a line formatted from fields without ";" splits into
-// the same fields.
+// the line back, and a line formatted from fields without ";" or line breaks
+// splits into the same fields. Whatever the fields hold, a formatted event
+// is one line of six fields.
 #include "check.h"
 #include "core/log_file.h"
 
@@ -34,6 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     record.message = fields[5];
     const std::string formatted = formatLogLine(record);
     FUZZ_CHECK(formatted.size() >= 2 && formatted.substr(formatted.size() - 2) == kLogLineEnd);
-    FUZZ_CHECK(splitLogLine(std::string_view(formatted).substr(0, formatted.size() - 2)) == fields);
+    const std::string_view body = std::string_view(formatted).substr(0, formatted.size() - 2);
+    FUZZ_CHECK(body.find_first_of("\r\n") == std::string_view::npos);
+    if (line.find_first_of("\r\n") == std::string_view::npos)
+        FUZZ_CHECK(splitLogLine(body) == fields);
+
+    record.processor = line; // its ";" must not shift the columns after it
+    record.message = "m";
+    const std::string shifted = formatLogLine(record);
+    FUZZ_CHECK(splitLogLine(std::string_view(shifted).substr(0, shifted.size() - 2))[5] == "m");
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "history/history_browser.h"
 
 #include "main_window/main_window.h"
+#include "tables/event_row.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -16,9 +17,8 @@ namespace {
 
 // The search as the window shows the line: decoded, without regard to case.
 bool decodedContains(std::string_view line, std::string_view search) {
-    return QString::fromLocal8Bit(line.data(), qsizetype(line.size()))
-        .contains(QString::fromLocal8Bit(search.data(), qsizetype(search.size())),
-                  Qt::CaseInsensitive);
+    return shownText(line).contains(QString::fromLocal8Bit(search.data(), qsizetype(search.size())),
+                                    Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -111,7 +111,7 @@ void HistoryBrowser::processHistory() {
     const QByteArray search = m_state.historySearch.toLocal8Bit();
     HistoryLineFilter filter({m_state.historyFrom, m_state.historyTo, search.toStdString()},
                              decodedContains);
-    if (!m_replay.start(path, std::move(filter), m_config.clock)) {
+    if (!m_replay.start(path, std::move(filter))) {
         loadEnded(HistoryReplay::Outcome::Failed);
         return;
     }

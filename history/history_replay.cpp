@@ -10,7 +10,7 @@ HistoryReplay::HistoryReplay(QObject *parent) : QObject(parent), m_next(new QTim
     connect(m_next, &QTimer::timeout, this, &HistoryReplay::runSlice);
 }
 
-bool HistoryReplay::start(const QString &path, HistoryLineFilter filter, Clock clock) {
+bool HistoryReplay::start(const QString &path, HistoryLineFilter filter) {
     cancel();
     m_error.clear();
     if (!m_reader.open(path.toLocal8Bit().toStdString())) {
@@ -18,7 +18,6 @@ bool HistoryReplay::start(const QString &path, HistoryLineFilter filter, Clock c
         return false;
     }
     m_filter.emplace(std::move(filter));
-    m_clock = std::move(clock);
     m_headerRead = false;
     m_next->start();
     return true;
@@ -49,7 +48,6 @@ void HistoryReplay::flush() {
 void HistoryReplay::runSlice() {
     QElapsedTimer clock;
     clock.start();
-    const LocalDateTime now = m_clock(); // for lines without a date
     std::array<std::string_view, 6> fields;
     while (isRunning()) {
         const std::optional<std::string_view> line = m_reader.next();
@@ -64,7 +62,7 @@ void HistoryReplay::runSlice() {
         if (!std::exchange(m_headerRead, true))
             continue; // the header line, whatever it holds
         if (m_filter->accept(*line, fields))
-            m_batch.push_back(replayedEvent(fields, now));
+            m_batch.push_back(replayedEvent(fields, m_reader.cut()));
         if (m_batch.size() >= std::size_t(batchSize))
             flush();
         if (clock.elapsed() >= sliceMs) {

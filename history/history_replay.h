@@ -2,7 +2,6 @@
 
 #include "core/history_line.h"
 #include "core/line_reader.h"
-#include "ui/seams.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -29,7 +28,7 @@ public:
 
     // Starts reading `path`; a load that is running is cancelled first. False
     // when the file can't be opened (error() says why); nothing runs then.
-    bool start(const QString &path, HistoryLineFilter filter, Clock clock);
+    bool start(const QString &path, HistoryLineFilter filter);
     // Stops a running load; the batches handed out so far stay handed out.
     void cancel();
     bool isRunning() const;
@@ -55,7 +54,6 @@ private:
     LineReader m_reader;
     std::optional<HistoryLineFilter> m_filter;
     std::vector<EventRecord> m_batch;
-    Clock m_clock;
     bool m_headerRead = false;
     QTimer *m_next = nullptr;
     QString m_error;

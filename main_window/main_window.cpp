@@ -230,7 +230,7 @@ void MainWindow::takeRecord(const EventRecord &record) {
 void MainWindow::alert(const EventRow &row) {
     QStringList fields;
     for (int c = 0; c < EventRow::kCells; ++c)
-        fields << QString::fromLocal8Bit(row.bytes(c).data(), qsizetype(row.bytes(c).size()));
+        fields << shownText(row.bytes(c));
     const std::string_view name = row.level().name;
     m_config.alerts->show(QString::fromLatin1(name.data(), qsizetype(name.size())), fields);
 }

@@ -80,11 +80,15 @@ std::string_view EventRow::bytes(int c) const {
 QString EventRow::cellText(int c) const {
     if (!m_data)
         return {};
-    const std::string_view b = bytes(c);
-    QString text = hasBidiControls(b)
-                       ? QString::fromLocal8Bit(visibleText(b))
-                       : QString::fromLocal8Bit(b.data(), static_cast<qsizetype>(b.size()));
+    const QString text = shownText(bytes(c));
     return c == kCells - 1 ? QLatin1Char(' ') + text : text;
+}
+
+QString shownText(std::string_view bytes) {
+    if (!changedWhenShown(bytes))
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    const std::string shown = visibleText(bytes);
+    return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
 }
 
 void EventRow::retain() noexcept {

@@ -34,8 +34,7 @@ public:
     const Level &level() const;
     // Cell c (0..4) as bytes; the message without the leading blank.
     std::string_view bytes(int c) const;
-    // Cell c as shown: the message cell with its one leading blank, and
-    // bidirectional controls made visible (visibleText).
+    // Cell c as shown (shownText): the message cell with its one leading blank.
     QString cellText(int c) const;
 
 private:
@@ -44,5 +43,9 @@ private:
     void release() noexcept;
     Data *m_data = nullptr;
 };
+
+// Received bytes as the operator reads them (visibleText): the one place
+// where a received text becomes a QString for the screen.
+QString shownText(std::string_view bytes);
 
 } // namespace quorvik

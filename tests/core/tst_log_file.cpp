@@ -109,12 +109,15 @@ void TestLogFile::formatLine_data() {
                              << QByteArray("Unknown;07.12.2026 20:41:05;srv7;a;disk 2;m\r\n");
     QTest::newRow("empty fields") << 6 << QByteArray() << QByteArray()
                                   << QByteArray("Note;07.12.2026 20:41:05;srv7;;disk 2;\r\n");
-    QTest::newRow("semicolons not escaped")
+    // One event stays one line of six fields: line breaks anywhere and ";"
+    // before the message are written as their codes; the message keeps ";".
+    QTest::newRow("semicolon before the message coded")
         << 0 << QByteArray("x;y") << QByteArray("a;b")
-        << QByteArray("Emergency;07.12.2026 20:41:05;srv7;x;y;disk 2;a;b\r\n");
-    QTest::newRow("line break in message")
-        << 5 << QByteArray("a") << QByteArray("one\ntwo\r\n")
-        << QByteArray("Information;07.12.2026 20:41:05;srv7;a;disk 2;one\ntwo\r\n\r\n");
+        << QByteArray("Emergency;07.12.2026 20:41:05;srv7;x[U+003B]y;disk 2;a;b\r\n");
+    QTest::newRow("line breaks coded")
+        << 5 << QByteArray("a\r\nb") << QByteArray("one\ntwo\r\n")
+        << QByteArray("Information;07.12.2026 20:41:05;srv7;a[U+000D][U+000A]b;disk 2;"
+                      "one[U+000A]two[U+000D][U+000A]\r\n");
 }
 
 void TestLogFile::formatLine() {

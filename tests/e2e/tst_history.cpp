@@ -7,10 +7,13 @@
 #include "quorvik_process.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "core/line_reader.h"
 #include "core/log_file.h"
 
 using namespace quorvik;
@@ -29,7 +32,13 @@ const QList<QByteArray> kTexts = {
     "$LEVL$:I$MSG$:no host: the sender's address",
     "$LEVL$:N$HOST$:srv7$MSG$:caf\xc3\xa9 note",
     "$LEVL$:q$HOST$:srv8$MSG$:unknown letter",
+    // A line break must not forge a second log line, a ";" before the
+    // message must not shift the columns.
+    "$LEVL$:N$HOST$:intruder$MSG$:harmless note\r\nEmergency;09.12.2026 13:00:00;core-router;bgp;"
+    "peer1;BGP session down",
+    "$LEVL$:W$HOST$:a;b$SOURCE$:s$DEVC$:o$MSG$:m",
 };
+constexpr qsizetype kEvents = 12; // the texts and two traps
 
 // Level name and the five cells of every row of a table, top first.
 QStringList rowsOf(EventTable *table) {
@@ -69,7 +78,7 @@ private slots:
                                  "1.3.6.1.4.1.8072.2.3.0.1", "1.3.6.1.2.1.1.1.0", "s", descr});
             QVERIFY2(sent.isEmpty(), qPrintable(sent));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(e2e::lineCount(m_env->log()), qsizetype(1 + 10), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(e2e::lineCount(m_env->log()), 1 + kEvents, 15000);
         e2e::QuorvikEnv::stop(live);
         m_log = m_env->log();
     }
@@ -106,11 +115,90 @@ private slots:
             expectedList.prepend(QString::fromLatin1(level.name.data(), level.name.size()) + "|" +
                                  cells.join(QLatin1Char('|')));
         }
-        QCOMPARE(expectedList.size(), 10);
+        QCOMPARE(expectedList.size(), kEvents);
         QCOMPARE(rowsOf(fixture.form->fullList()->table()), expectedList);
         for (int i = 0; i < kLevelCount; ++i)
             QCOMPARE(rowsOf(fixture.form->levelGrid(i)->table()), expectedLevels[std::size_t(i)]);
         QCOMPARE(m_env->log(), m_log);
+    }
+
+    // Each event is one log line of six fields, and comes back as it was
+    // shown live: line breaks by their codes, the host with its ";".
+    void fieldsKeepTheirColumns() {
+        const QList<QByteArray> lines = m_log.split('\n');
+        QCOMPARE(lines.size(), 1 + kEvents + 1);
+        QVERIFY2(
+            lines[9].startsWith("Note;") &&
+                lines[9].endsWith(";intruder;;;harmless note[U+000D][U+000A]Emergency;"
+                                  "09.12.2026 13:00:00;core-router;bgp;peer1;BGP session down\r"),
+            lines[9].constData());
+        QVERIFY2(lines[10].startsWith("Warning;") && lines[10].endsWith(";a[U+003B]b;s;o;m\r"),
+                 lines[10].constData());
+        testing::FormFixture fixture(
+            "[Global]\r\nLogfile=" + QFile::encodeName(m_env->logPath()) + "\r\n", true);
+        fixture.start();
+        HistoryBrowser history(*fixture.form, {&fixture.boxes, nullptr, {}, 300});
+        QSignalSpy done(&history, &HistoryBrowser::loadFinished);
+        history.startUp();
+        QVERIFY(done.wait(15000));
+        fixture.settle();
+        const QStringList rows = rowsOf(fixture.form->fullList()->table());
+        QCOMPARE(rows.size(), kEvents);
+        QVERIFY2(rows[3].startsWith("Note|") &&
+                     rows[3].endsWith("|intruder||| harmless note[U+000D][U+000A]Emergency;"
+                                      "09.12.2026 13:00:00;core-router;bgp;peer1;BGP session down"),
+                 qPrintable(rows[3]));
+        QVERIFY2(rows[2].startsWith("Warning|") && rows[2].endsWith("|a[U+003B]b|s|o| m"),
+                 qPrintable(rows[2]));
+    }
+
+    // Lines of other origins in the same log: an undated line keeps its empty
+    // date, and an over-long line is one event, cut with an ellipsis.
+    void undatedAndOverlongLinesStayOneEvent() {
+        const QByteArray longMessage(int(LineReader::kMaxLine), 'x');
+        const QByteArray added = "Note;;undated;;;no date\r\nAlert;09.12.2026 13:00:00;big;;;" +
+                                 longMessage +
+                                 "Emergency;09.12.2026 13:00:00;tail;;;forged\r\nNote;09.12.2026 "
+                                 "13:00:01;after;;;last\r\n";
+        QFile log(m_env->logPath());
+        QVERIFY(log.open(QIODevice::Append));
+        QCOMPARE(log.write(added), added.size());
+        log.close();
+        m_log = m_env->log();
+
+        testing::FormFixture fixture(
+            "[Global]\r\nLogfile=" + QFile::encodeName(m_env->logPath()) + "\r\n", true);
+        fixture.start();
+        HistoryBrowser history(*fixture.form, {&fixture.boxes, nullptr, {}, 300});
+        QSignalSpy done(&history, &HistoryBrowser::loadFinished);
+        history.startUp();
+        QVERIFY(done.wait(15000));
+        history.showSearchDialog();
+        SearchDialog *dialog = history.searchDialog();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        testing::clickBox(dialog->allMessagesBox());
+        // The bare time as lower bound: every line, dated or not.
+        auto *from = dialog->findChild<QLineEdit *>("DateOf");
+        QTest::mouseClick(from, Qt::LeftButton);
+        QTest::keyClicks(from, "00:00:00");
+        QTest::keyClick(from, Qt::Key_Tab);
+        QVERIFY(history.filterState().historyFrom.isZero());
+        QTest::mouseClick(dialog->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+        QVERIFY(done.wait(15000));
+        fixture.settle();
+
+        EventTable *list = fixture.form->fullList()->table();
+        const QStringList rows = rowsOf(list);
+        QCOMPARE(rows.size(), kEvents + 3);
+        QCOMPARE(rows[0], QStringLiteral("Note|09.12.2026 13:00:01|after||| last"));
+        QCOMPARE(list->cellText(2, 1), QStringLiteral("09.12.2026 13:00:00"));
+        QCOMPARE(list->cellText(2, 2), QStringLiteral("big"));
+        const QString cut = list->cellText(2, list->messageColumn());
+        const qsizetype kept =
+            qsizetype(LineReader::kMaxLine) - qsizetype(strlen("Alert;09.12.2026 13:00:00;big;;;"));
+        QCOMPARE(cut, QLatin1Char(' ') + QString(kept, QLatin1Char('x')) + QChar(0x2026));
+        QCOMPARE(rows[2], QStringLiteral("Note||undated||| no date"));
+        QVERIFY(fixture.boxes.reports.isEmpty());
     }
 
     void realHistoryCopyNeitherWritesNorBinds() {

@@ -4,6 +4,7 @@
 // checked byte for byte.
 #include "quorvik_process.h"
 
+#include <QNetworkDatagram>
 #include <QtTest>
 
 // All bytes of a literal, zero bytes included.
@@ -105,9 +106,14 @@ private slots:
             << QByteArray("Information;07.12.2026 20:41:05;srv7;;;x\r\n");
         QTest::newRow("empty date generated") << QByteArray("$LEVL$:I$DATE$:$HOST$:x$MSG$:y")
                                               << QByteArray("Information;{DATE};x;;;y\r\n");
-        QTest::newRow("semicolons inside values")
-            << QByteArray("$LEVL$:A$HOST$:h$SOURCE$:x;y$DEVC$:o$MSG$:a;b")
-            << QByteArray("Alert;{DATE};h;x;y;o;a;b\r\n");
+        QTest::newRow("semicolons inside values: the message keeps them")
+            << QByteArray("$LEVL$:A$HOST$:h;1$SOURCE$:x;y$DEVC$:o;$MSG$:a;b")
+            << QByteArray("Alert;{DATE};h[U+003B]1;x[U+003B]y;o[U+003B];a;b\r\n");
+        QTest::newRow("line breaks: one event, one line")
+            << QByteArray(
+                   "$LEVL$:N$HOST$:h\n$MSG$:note\r\nEmergency;09.12.2026 13:00:00;r;b;p;down")
+            << QByteArray("Note;{DATE};h[U+000A];;;note[U+000D][U+000A]Emergency;09.12.2026 "
+                          "13:00:00;r;b;p;down\r\n");
         QTest::newRow("empty application and object") << QByteArray("$LEVL$:N$HOST$:srv7$MSG$:text")
                                                       << QByteArray("Note;{DATE};srv7;;;text\r\n");
         QTest::newRow("HTML text") << QByteArray("$LEVL$:C$HOST$:<i>h</i>$MSG$:<b>bold</b> <img "

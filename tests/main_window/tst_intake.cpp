@@ -205,9 +205,10 @@ void IntakeTest::logLinesAppendedWithCrLf() {
     f.start();
     f.send("$LEVL$:N$HOST$:srv7$MSG$:a;b");
     f.send("$LEVL$:X$HOST$:srv7$SOURCE$:x;y$MSG$:t");
-    QCOMPARE(f.readFile(f.logPath()), QByteArray("old content\r\n"
-                                                 "Note;07.12.2026 20:41:05;srv7;;;a;b\r\n"
-                                                 "Trap;07.12.2026 20:41:05;srv7;x;y;;t\r\n"));
+    QCOMPARE(f.readFile(f.logPath()),
+             QByteArray("old content\r\n"
+                        "Note;07.12.2026 20:41:05;srv7;;;a;b\r\n"
+                        "Trap;07.12.2026 20:41:05;srv7;x[U+003B]y;;t\r\n"));
 }
 
 // The forward queues get each batch's events with their senders once the

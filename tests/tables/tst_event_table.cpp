@@ -4,8 +4,8 @@
 #include "tables/event_table.h"
 
 #include "core/event_record.h"
-#include "ui/colour.h"
 #include "core/log_file.h"
+#include "ui/colour.h"
 
 #include <QAbstractItemModelTester>
 #include <QRandomGenerator>
@@ -45,6 +45,8 @@ private slots:
     void randomEditsKeepViewsConsistent();
     void recolourTouchesOnlyThatLevel();
     void bidiControlsShownByCode();
+    void textShownReadably_data();
+    void textShownReadably();
 };
 
 void EventTableTest::rowsAreSharedAndShownWithLeadingBlank() {
@@ -148,16 +150,44 @@ void EventTableTest::recolourTouchesOnlyThatLevel() {
 // controls by their codes, while the log line keeps the received bytes.
 void EventTableTest::bidiControlsShownByCode() {
     const std::string datagram = "$LEVL$:C$HOST$:\u2066srv\u2069$SOURCE$:a\u202A\u202Bb"
-                                 "$MSG$:\u202Edesrever \u202F\xE2\x80";
+                                 "$MSG$:\u202Edesrever \u202F";
     const EventRecord record = parseEventMessage(datagram, "10.0.0.9", {2026, 12, 7, 20, 41, 5});
     EventTable table(EventTable::Kind::FullList);
     table.insertTop(EventRow(record));
     QCOMPARE(table.cellText(1, 2), QString("[U+2066]srv[U+2069]"));
     QCOMPARE(table.cellText(1, 3), QString("a[U+202A][U+202B]b"));
-    // A neighbour of the controls (U+202F) and a cut-off sequence stay.
-    QCOMPARE(table.cellText(1, 5),
-             QString::fromUtf8(" [U+202E]desrever \u202F") + QString::fromUtf8("\xE2\x80"));
+    // A neighbour of the controls (U+202F) stays.
+    QCOMPARE(table.cellText(1, 5), QString::fromUtf8(" [U+202E]desrever \u202F"));
     QVERIFY(formatLogLine(record).find("\u202Edesrever") != std::string::npos);
+}
+
+// Every field is read on its own: valid UTF-8 as it is, anything else as
+// Windows-1252; a line break shows as its code, so one event is one line.
+void EventTableTest::textShownReadably_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("ASCII") << QByteArray("plain") << QString("plain");
+    QTest::newRow("UTF-8") << QByteArray("M\xC3\xBCller caf\xC3\xA9")
+                           << QString("M\u00FCller caf\u00E9");
+    QTest::newRow("Latin-1") << QByteArray("M\xFCller caf\xE9") << QString("M\u00FCller caf\u00E9");
+    QTest::newRow("Windows-1252") << QByteArray("\x80 \x93q\x94 \x85 \x81")
+                                  << QString("\u20AC \u201Cq\u201D \u2026 \u0081");
+    QTest::newRow("overlong UTF-8") << QByteArray("\xC0\xAF") << QString("\u00C0\u00AF");
+    QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << QString("\u00ED\u00A0\u20AC");
+    QTest::newRow("line breaks") << QByteArray("a\r\nb\nc")
+                                 << QString("a[U+000D][U+000A]b[U+000A]c");
+    QTest::newRow("Latin-1 with a line break") << QByteArray("\xE9\n") << QString("\u00E9[U+000A]");
+}
+
+void EventTableTest::textShownReadably() {
+    QFETCH(QByteArray, bytes);
+    EventRecord record = parseEventMessage("$LEVL$:W$MSG$:m", "h", {2026, 12, 7, 20, 41, 5});
+    record.application = bytes.toStdString();
+    record.message = bytes.toStdString();
+    EventTable table(EventTable::Kind::FullList);
+    table.insertTop(EventRow(record));
+    QTEST(table.cellText(1, 3), "shown");
+    QCOMPARE(table.cellText(1, 5), QLatin1Char(' ') + table.cellText(1, 3));
 }
 
 QTEST_MAIN(EventTableTest)
