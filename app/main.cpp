@@ -11,6 +11,7 @@
 #include "main_window/main_window.h"
 #include "messaging/send_message_dialog.h"
 #include "options/options_dialog.h"
+#include "snmp/inform_repeats.h"
 #include "snmp/net_snmp_decoder.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <chrono>
 #include <csignal>
 #include <memory>
 #include <sys/socket.h>
@@ -149,6 +151,11 @@ int main(int argc, char *argv[]) {
         config.receiver.responder = [decoder](std::string_view datagram) {
             return decoder->informResponse(datagram); // thread-safe
         };
+    auto informRepeats = std::make_shared<quorvik::InformRepeats>();
+    config.receiver.answeredBefore = [informRepeats](std::string_view datagram,
+                                                     std::string_view sender) {
+        return informRepeats->repeated(sender, datagram, std::chrono::steady_clock::now());
+    };
 
     // Seams of the secondary windows; the level sounds and "Test" share one player.
     quorvik::WidgetMessageBoxes boxes;

@@ -255,13 +255,16 @@ std::size_t DatagramReceiver::drain(Reading &reading) {
         for (std::size_t i = 0; i < std::size_t(n); ++i) {
             const mmsghdr &message = reading.messages[i];
             const std::string_view bytes(reading.buffers.get() + i * kMaxDatagram, message.msg_len);
+            std::string sender = reading.senderTexts.text(reading.senders[i]);
             if (m_config.responder)
-                if (const auto answer = m_config.responder(bytes))
+                if (const auto answer = m_config.responder(bytes)) {
                     ::sendto(m_socket, answer->data(), answer->size(), MSG_DONTWAIT,
                              reinterpret_cast<sockaddr *>(&reading.senders[i]),
                              message.msg_hdr.msg_namelen);
-            reading.batch.push_back(
-                {std::string(bytes), reading.senderTexts.text(reading.senders[i]), now});
+                    if (m_config.answeredBefore && m_config.answeredBefore(bytes, sender))
+                        continue; // acknowledged again, shown once
+                }
+            reading.batch.push_back({std::string(bytes), std::move(sender), now});
         }
         total += std::size_t(n);
         // The system's drops are learnt before the last read of a drain is

@@ -24,6 +24,7 @@ QString Receiver::bind(quint16 port) {
     config.maxDatagrams = m_options.queueLimit;
     config.wallClock = m_options.wallClock;
     config.responder = m_options.responder;
+    config.answeredBefore = m_options.answeredBefore;
     config.arrived = [this] {
         QMetaObject::invokeMethod(
             this,

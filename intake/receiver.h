@@ -20,6 +20,9 @@ struct ReceiverOptions {
     // Answers a datagram from the listening socket (an SNMP inform's Response).
     // Runs on the receiver thread: it must be safe to call from there.
     DatagramReceiver::Responder responder;
+    // Tells a repeat of an answered datagram, which is then not handed on
+    // (DatagramReceiver::Config::answeredBefore).
+    std::function<bool(std::string_view datagram, std::string_view sender)> answeredBefore;
 };
 
 // The UDP receiver of the live copy. Its thread (DatagramReceiver) drains the

@@ -276,6 +276,37 @@ private slots:
         QVERIFY2(diff.isEmpty(), qPrintable(diff));
     }
 
+    // An inform its sender sends again (our Response was lost on the way) is
+    // acknowledged each time but shown and logged once.
+    void retransmittedInformShownOnce() {
+        QUdpSocket capture; // where snmpinform's inform is caught
+        QVERIFY(capture.bind(QHostAddress::LocalHost, 0));
+        m_env->snmptrap({"-v", "2c", "-c", "public", "-r", "0", "-t", "1",
+                         "127.0.0.1:" + QString::number(capture.localPort()), "",
+                         "1.3.6.1.6.3.1.1.5.4", "1.3.6.1.2.1.2.2.1.1.3", "i", "3"},
+                        QStringLiteral("snmpinform")); // fails: nobody answers
+        QVERIFY(e2e::waitFor([&] { return capture.hasPendingDatagrams(); }, 5000));
+        const QByteArray inform = capture.receiveDatagram().data();
+
+        const QByteArray before = m_env->log();
+        QUdpSocket sender;
+        QVERIFY(sender.bind(QHostAddress::LocalHost, 0));
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            QCOMPARE(sender.writeDatagram(inform, QHostAddress::LocalHost, e2e::kTrapPort),
+                     inform.size());
+            QVERIFY2(e2e::waitFor([&] { return sender.hasPendingDatagrams(); }, 10000),
+                     "no Response to the inform");
+            const QByteArray response = sender.receiveDatagram().data();
+            QCOMPARE(response.size(), inform.size());
+        }
+        QVERIFY(m_env->logsNote("after the informs")); // the log is in arrival order
+        const QList<QByteArray> lines = m_env->log().mid(before.size()).split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(lines[0].startsWith("Trap;") &&
+                     lines[0].endsWith(";127.0.0.1;;;IF-MIB::linkUp ifIndex.3=3\r"),
+                 lines[0].constData());
+    }
+
     void snmpTraps() {
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, expected);
