@@ -14,4 +14,20 @@ std::string composeEventMessage(const OutgoingMessage &message) {
     return text;
 }
 
+std::string_view tagMarkerIn(std::string_view field) {
+    std::string_view first;
+    std::size_t firstAt = std::string_view::npos;
+    const auto note = [&](std::string_view tag) {
+        const std::size_t at = field.find(tag);
+        if (at < firstAt) {
+            firstAt = at;
+            first = tag;
+        }
+    };
+    note(kLevelTag);
+    for (const std::string_view tag : kFieldTags)
+        note(tag);
+    return first;
+}
+
 } // namespace quorvik

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,13 @@ struct OutgoingMessage {
 // object and message fields, without separators. No date goes out: the
 // receiver stamps its own. Nothing is trimmed or escaped.
 std::string composeEventMessage(const OutgoingMessage &message);
+
+// The first tag marker ("$MSG$:", "$LEVL$:", ...) that the receiver's parser
+// would read inside `field`, which would then change what the receiver
+// shows; empty when there is none.
+std::string_view tagMarkerIn(std::string_view field);
+
+// The most a UDP datagram over IPv4 can carry.
+inline constexpr std::size_t kMaxDatagramBytes = 65507;
 
 } // namespace quorvik

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QUdpSocket>
 
+#include <limits>
+
 namespace quorvik {
 
 namespace {
@@ -89,6 +91,8 @@ void SendMessageDialog::createControls() {
         m_fields[i] = new QLineEdit(this);
         m_fields[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
         m_fields[i]->setMinimumWidth(280);
+        // No cut at the line edit's default 32,767: Send tells what fits.
+        m_fields[i]->setMaxLength(std::numeric_limits<int>::max());
         grid->addWidget(m_fields[i], i + 1, 1);
     }
 
@@ -183,9 +187,25 @@ void SendMessageDialog::send() {
     const QByteArray application = m_fields[Application]->text().toLocal8Bit();
     const QByteArray object = m_fields[Object]->text().toLocal8Bit();
     const QByteArray message = m_fields[Message]->text().toLocal8Bit();
+    // A tag inside a field would make the receiver read other fields than
+    // the ones typed.
+    for (const Field field : {Application, Object, Message}) {
+        const QByteArray bytes = m_fields[field]->text().toLocal8Bit();
+        const std::string_view tag = tagMarkerIn(bytesOf(bytes));
+        if (!tag.empty())
+            return showError(QStringLiteral("%1 must not contain %2")
+                                 .arg(QLatin1String(kFieldCaptions[field]),
+                                      QLatin1String(tag.data(), qsizetype(tag.size()))),
+                             field);
+    }
     const std::string text =
         composeEventMessage({levelByIndex(m_levelList->currentIndex()).letter, bytesOf(host),
                              bytesOf(application), bytesOf(object), bytesOf(message)});
+    if (text.size() > kMaxDatagramBytes)
+        return showError(QStringLiteral("Too long for one datagram: %1 bytes, at most %2 fit")
+                             .arg(qulonglong(text.size()))
+                             .arg(qulonglong(kMaxDatagramBytes)),
+                         Message);
     m_datagram = QByteArray::fromStdString(text);
 
     const QString destination = m_fields[Destination]->text();

@@ -7,7 +7,9 @@
 #include "quorvik_process.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QHostInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkDatagram>
@@ -112,9 +114,9 @@ private slots:
             << "::1"
             << "backup"
             << "disk_2"
-            << " a;b $MSG$:x "
+            << " a;b $msg$:x "
             << QByteArray(
-                   "trapo$LEVL$:E$HOST$:desk12$SOURCE$:backup$DEVC$:disk_2$MSG$: a;b $MSG$:x ");
+                   "trapo$LEVL$:E$HOST$:desk12$SOURCE$:backup$DEVC$:disk_2$MSG$: a;b $msg$:x ");
         QTest::newRow("8-bit text")
             << "Note"
             << "127.0.0.1"
@@ -209,6 +211,79 @@ private slots:
         clickSend();
         QTRY_VERIFY(m_dialog.isNull());
         QVERIFY(m_receiver.receiveDatagram().data().endsWith("$MSG$:retry"));
+    }
+
+    // A tag typed into a field would change what the receiver shows: Send
+    // refuses it, naming the field, and sends nothing.
+    void tagsRefused_data() {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("date in the message")
+            << int(SendMessageDialog::Message) << "a;b $DATE$:01.01.2000 fake"
+            << "Message must not contain $DATE$:";
+        QTest::newRow("message in the application")
+            << int(SendMessageDialog::Application) << "backup $MSG$:all fine"
+            << "Application must not contain $MSG$:";
+        QTest::newRow("first of two in the object")
+            << int(SendMessageDialog::Object) << "o $SOURCE$:s $HOST$:h"
+            << "Object must not contain $SOURCE$:";
+        QTest::newRow("level") << int(SendMessageDialog::Message) << "x$LEVL$:E"
+                               << "Message must not contain $LEVL$:";
+        QTest::newRow("host") << int(SendMessageDialog::Message) << "$HOST$:"
+                              << "Message must not contain $HOST$:";
+        QTest::newRow("object") << int(SendMessageDialog::Application) << "$DEVC$:d"
+                                << "Application must not contain $DEVC$:";
+    }
+
+    void tagsRefused() {
+        QFETCH(int, field);
+        QFETCH(QString, text);
+        open();
+        type(SendMessageDialog::Destination, QStringLiteral("127.0.0.1"));
+        type(SendMessageDialog::Message, QStringLiteral("DISK FAILED"));
+        type(SendMessageDialog::Field(field), text);
+        clickSend();
+        QTEST(error(), "refusal");
+        QCOMPARE(focused(), m_dialog->field(SendMessageDialog::Field(field)));
+        QVERIFY(m_dialog->isVisible());
+        type(SendMessageDialog::Field(field), QStringLiteral("fixed"));
+        clickSend();
+        QTRY_VERIFY(m_dialog.isNull());
+        QVERIFY(m_receiver.hasPendingDatagrams());
+        const QByteArray first = m_receiver.receiveDatagram().data(); // nothing went out before
+        QVERIFY2(first.contains("fixed"), first.constData());
+    }
+
+    // A pasted text longer than a line edit's usual 32,767 characters goes
+    // out whole while it fits into one datagram; one byte more is refused.
+    void longestMessageFitsOneDatagram() {
+        open();
+        type(SendMessageDialog::Destination, QStringLiteral("127.0.0.1"));
+        const qsizetype frame =
+            QByteArray("trapo$LEVL$:I$HOST$:$SOURCE$:Quorvik$DEVC$:Private Message$MSG$:").size() +
+            QHostInfo::localHostName().toLocal8Bit().size();
+        const qsizetype fits = 65507 - frame;
+        QLineEdit *box = m_dialog->field(SendMessageDialog::Message);
+        const auto paste = [&](qsizetype size) {
+            QApplication::clipboard()->setText(QString(size, QLatin1Char('m')));
+            box->setFocus();
+            box->selectAll();
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(box->text().size(), size);
+        };
+        paste(fits + 1);
+        clickSend();
+        QCOMPARE(error(),
+                 QStringLiteral("Too long for one datagram: 65508 bytes, at most 65507 fit"));
+        QCOMPARE(focused(), box);
+        paste(fits);
+        clickSend();
+        QTRY_VERIFY(m_dialog.isNull());
+        QVERIFY(m_receiver.hasPendingDatagrams());
+        const QByteArray sent = m_receiver.receiveDatagram().data();
+        QCOMPARE(sent.size(), 65507);
+        QVERIFY(sent.endsWith("$MSG$:" + QByteArray(fits, 'm')));
     }
 
     // Back from the main window: the chosen level stays, the error line is
