@@ -1,7 +1,8 @@
-// The relay of the README's "Many desktops": a real rsyslogd with the
-// README's configuration forwards `logger` messages to two real quorvik
-// copies, each in a network namespace of its own (quorvik listens on port
-// 162 of every address), and both log them with their hosts and programs.
+// The live copy forwarding what it logs to a real rsyslogd, and the relay of
+// the README's "Many desktops": a real rsyslogd with the README's
+// configuration forwards `logger` messages to two real quorvik copies, each
+// in a network namespace of its own (quorvik listens on port 162 of every
+// address), and both log them with their hosts and programs.
 #include "quorvik_process.h"
 #include "rsyslog_process.h"
 
@@ -59,8 +60,43 @@ class RelayTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void liveCopyForwardsWhatItLogs();
     void twoConsolesLogWhatTheRelaySends();
 };
+
+void RelayTest::liveCopyForwardsWhatItLogs() {
+    E2E_REQUIRE_TRAP_PORT();
+    E2E_REQUIRE_FREE_TRAP_PORT();
+    QTemporaryDir dir;
+    Rsyslog rsyslog(dir.path());
+    const quint16 port = 10601;
+    QCOMPARE(rsyslog.start(Rsyslog::Input::Tcp, port), QString());
+    e2e::QuorvikEnv env;
+    QVERIFY(env.writeConfig("[Forward]\r\nTarget1=tcp://127.0.0.1:" + QByteArray::number(port) +
+                            "\r\nLevel1=5\r\n"));
+    QProcess *live = nullptr;
+    QCOMPARE(env.startLive(&live), QString());
+    for (const QByteArray &text :
+         {QByteArray("$LEVL$:W$HOST$:srv7$SOURCE$:backup$DEVC$:disk_2$MSG$:quota reached"),
+          QByteArray("$LEVL$:I$HOST$:srv7$MSG$:below the target's level"),
+          QByteArray("$LEVL$:E$DATE$:07.12.2026 20:41:05$HOST$:srv8$MSG$:down")})
+        QCOMPARE(e2e::sendDatagram(text), qint64(text.size()));
+    QVERIFY2(Rsyslog::waitUntil([&] { return rsyslog.received().size() >= 2; }, 10000),
+             qPrintable(e2e::QuorvikEnv::describe(live)));
+    const QList<QByteArray> lines = rsyslog.received();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].startsWith("132|") &&
+                 lines[0].endsWith("|srv7|quorvik|-|Warning|[quorvik@32473 level=\"Warning\" "
+                                   "host=\"srv7\" application=\"backup\" object=\"disk 2\" "
+                                   "sender=\"127.0.0.1\"]|quota reached"),
+             lines[0].constData());
+    QVERIFY2(lines[1].startsWith("128|2026-12-07T20:41:05") &&
+                 lines[1].endsWith("|srv8|quorvik|-|Emergency|[quorvik@32473 level=\"Emergency\" "
+                                   "host=\"srv8\" application=\"\" object=\"\" "
+                                   "sender=\"127.0.0.1\"]|down"),
+             lines[1].constData());
+    QCOMPARE(e2e::lineCount(env.log()), 4); // the header and all three, forwarded or not
+}
 
 void RelayTest::twoConsolesLogWhatTheRelaySends() {
     E2E_REQUIRE_TRAP_PORT();
