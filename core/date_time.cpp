@@ -102,6 +102,31 @@ std::optional<std::int64_t> takeDate(std::string_view &text) {
     return daysFromCivil(*year, *month, *day) - kZeroDay;
 }
 
+// "dd.mm.yyyy hh:mm:ss" exactly, as the log writes every date: read in one
+// go, with the checks of the general rule. Nothing when the text has another
+// shape.
+std::optional<std::optional<DateTime>> readLogDate(std::string_view t) {
+    static constexpr std::string_view kShape = "00.00.0000 00:00:00";
+    if (t.size() != kShape.size())
+        return std::nullopt;
+    for (std::size_t k = 0; k < kShape.size(); ++k)
+        if (kShape[k] == '0' ? t[k] < '0' || t[k] > '9' : t[k] != kShape[k])
+            return std::nullopt;
+    const auto number = [t](std::size_t at, std::size_t digits) {
+        int value = 0;
+        for (std::size_t k = at; k < at + digits; ++k)
+            value = value * 10 + (t[k] - '0');
+        return value;
+    };
+    const int day = number(0, 2), month = number(3, 2), year = number(6, 4);
+    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    if (year < 100 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
+        hour > 23 || minute > 59 || second > 59)
+        return std::optional<DateTime>();
+    return DateTime{(daysFromCivil(year, month, day) - kZeroDay) * kDay + hour * 3600 +
+                    minute * 60 + second};
+}
+
 } // namespace
 
 DateTime toDateTime(const LocalDateTime &parts) {
@@ -130,6 +155,8 @@ LocalDateTime partsOf(DateTime value) {
 }
 
 std::optional<DateTime> readDateTime(std::string_view text) {
+    if (const auto logDate = readLogDate(text))
+        return *logDate;
     text = trimmed(text);
     if (const auto time = readTime(text))
         return DateTime{*time};

@@ -3,18 +3,36 @@
 #include "core/event_record.h"
 #include "core/log_file.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace quorvik {
 
 namespace {
 
+// ASCII letters in lower case, by table: the search's inner loop.
+constexpr std::array<unsigned char, 256> kFolded = [] {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[std::size_t(c)] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return table;
+}();
+
 constexpr unsigned char fold(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + 32) : u;
+    return kFolded[static_cast<unsigned char>(c)];
 }
 
+// Eight bytes at a time: most lines are plain ASCII and all of it is read.
 bool isAscii(std::string_view text) {
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80)
+    std::size_t k = 0;
+    for (; k + 8 <= text.size(); k += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + k, 8);
+        if (word & 0x8080808080808080ULL)
+            return false;
+    }
+    for (; k < text.size(); ++k)
+        if (static_cast<unsigned char>(text[k]) >= 0x80)
             return false;
     return true;
 }
@@ -83,15 +101,25 @@ bool HistoryLineFilter::passesDate(std::string_view line) const {
     return date && m_filter.from <= *date && *date <= m_filter.to;
 }
 
+// Horspool's search, on local copies the compiler can keep in registers.
 bool HistoryLineFilter::containsAscii(std::string_view line) const {
     const std::size_t n = m_folded.size();
-    for (std::size_t at = 0; at + n <= line.size();) {
-        std::size_t k = n;
-        while (k > 0 && fold(line[at + k - 1]) == static_cast<unsigned char>(m_folded[k - 1]))
-            --k;
-        if (k == 0)
-            return true;
-        at += m_skip[fold(line[at + n - 1])];
+    if (line.size() < n)
+        return false;
+    const auto *text = reinterpret_cast<const unsigned char *>(line.data());
+    const auto *needle = reinterpret_cast<const unsigned char *>(m_folded.data());
+    const std::size_t *skip = m_skip.data();
+    const unsigned char last = needle[n - 1];
+    for (std::size_t at = 0, end = line.size() - n; at <= end;) {
+        const unsigned char c = kFolded[text[at + n - 1]];
+        if (c == last) {
+            std::size_t k = n - 1;
+            while (k > 0 && kFolded[text[at + k - 1]] == needle[k - 1])
+                --k;
+            if (k == 0)
+                return true;
+        }
+        at += skip[c];
     }
     return false;
 }
@@ -111,8 +139,9 @@ bool HistoryLineFilter::contains(std::string_view line) const {
     return m_wideSearch(line, m_filter.search);
 }
 
+// The search first: it is the cheaper test, and it rejects most lines.
 bool HistoryLineFilter::passes(std::string_view line) const {
-    return passesDate(line) && contains(line);
+    return contains(line) && passesDate(line);
 }
 
 bool HistoryLineFilter::accept(std::string_view line,
@@ -123,10 +152,14 @@ bool HistoryLineFilter::accept(std::string_view line,
     return fields[0] != "Level";
 }
 
+const Level &replayedLevel(std::string_view levelName) {
+    const std::string_view letter = levelLetterOf(levelName);
+    return letter.empty() ? trapLevel() : levelForLetter(letter);
+}
+
 EventRecord replayedEvent(const std::array<std::string_view, 6> &fields, bool cut) {
     EventRecord record;
-    const std::string_view letter = levelLetterOf(fields[0]);
-    record.level = letter.empty() ? &trapLevel() : &levelForLetter(letter);
+    record.level = &replayedLevel(fields[0]);
     record.date = fields[1];
     record.processor = fields[2];
     record.application = fields[3];

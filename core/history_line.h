@@ -41,6 +41,8 @@ inline constexpr std::string_view kEllipsis = "\u2026";
 // The date is the logged one: an empty or unreadable date stays as it is.
 // A line that was `cut` for its length has a message ending in kEllipsis.
 EventRecord replayedEvent(const std::array<std::string_view, 6> &fields, bool cut = false);
+// The level of that event alone: by the letter of a log line's first field.
+const Level &replayedLevel(std::string_view levelName);
 
 // The line filter of a history load, for lines without their line end.
 class HistoryLineFilter {

@@ -30,7 +30,7 @@ HistoryBrowser::HistoryBrowser(MainWindow &window, HistoryConfig config, QObject
     m_progressDelay = new QTimer(this);
     m_progressDelay->setSingleShot(true);
     connect(m_progressDelay, &QTimer::timeout, this, &HistoryBrowser::showProgress);
-    connect(&m_replay, &HistoryReplay::eventsReady, this, &HistoryBrowser::replayBatch);
+    connect(&m_replay, &HistoryReplay::rowsReady, &m_window, &MainWindow::takeHistoryRows);
     connect(&m_replay, &HistoryReplay::progressed, this, [this](int permille) {
         if (m_progress)
             m_progress->setValue(permille);
@@ -118,10 +118,6 @@ void HistoryBrowser::processHistory() {
     m_progressDelay->start(m_config.progressDelayMs);
 }
 
-void HistoryBrowser::replayBatch(const std::vector<EventRecord> &events) {
-    m_window.takeEvents(events);
-}
-
 // A strip with the share read and a Cancel button, in the place of the
 // message line, where the operator looks while the tables are hidden.
 void HistoryBrowser::showProgress() {
@@ -151,6 +147,7 @@ void HistoryBrowser::loadEnded(HistoryReplay::Outcome outcome) {
     m_progressDelay->stop();
     if (m_strip)
         m_strip->hide();
+    m_window.fitColumnsToRows();
     m_window.refreshViews();
     m_window.showCurrentView();
     if (outcome == HistoryReplay::Outcome::Failed)

@@ -57,7 +57,6 @@ signals:
     void loadFinished(HistoryReplay::Outcome outcome);
 
 private:
-    void replayBatch(const std::vector<EventRecord> &events);
     void showProgress();
     void loadEnded(HistoryReplay::Outcome outcome);
     QString logFile() const;

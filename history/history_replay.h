@@ -2,6 +2,7 @@
 
 #include "core/history_line.h"
 #include "core/line_reader.h"
+#include "tables/event_row.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -16,8 +17,8 @@ namespace quorvik {
 
 // Streams a log file through the history line filter in slices: each slice
 // works for at most `sliceMs` and then returns to the event loop, so the
-// window stays responsive on a log of any size. The events go out in small
-// batches; the file is read through a fixed buffer, never whole.
+// window stays responsive on a log of any size. The events go out as table
+// rows in batches; the file is read through a fixed buffer, never whole.
 class HistoryReplay : public QObject {
     Q_OBJECT
 
@@ -37,12 +38,12 @@ public:
     // Share of the file read, 0..1000.
     int permille() const;
 
-    int sliceMs = 40;
-    int batchSize = 64;
+    int sliceMs = 25;
+    int batchSize = 4096;
 
 signals:
     // The events of the lines that pass, in file order.
-    void eventsReady(const std::vector<EventRecord> &events);
+    void rowsReady(const std::vector<EventRow> &rows);
     void progressed(int permille);
     void finished(HistoryReplay::Outcome outcome);
 
@@ -53,7 +54,7 @@ private:
 
     LineReader m_reader;
     std::optional<HistoryLineFilter> m_filter;
-    std::vector<EventRecord> m_batch;
+    std::vector<EventRow> m_batch;
     bool m_headerRead = false;
     QTimer *m_next = nullptr;
     QString m_error;

@@ -187,9 +187,20 @@ void MainWindow::processMessage(std::string_view text, const QString &senderAddr
     finishBatch();
 }
 
-void MainWindow::takeEvents(const std::vector<EventRecord> &records) {
-    for (const EventRecord &record : records)
-        takeRecord(record);
+void MainWindow::takeHistoryRows(const std::vector<EventRow> &rows) {
+    if (rows.empty())
+        return;
+    std::array<std::vector<EventRow>, kLevelCount> byLevel;
+    for (const EventRow &row : rows)
+        byLevel[std::size_t(row.level().index)].push_back(row);
+    const int limit = m_settings.maxLines;
+    for (int level = 0; level < kLevelCount; ++level)
+        m_ui.levelGrids[std::size_t(level)]->table()->insertTopBulk(byLevel[std::size_t(level)],
+                                                                    limit);
+    m_ui.fullList->table()->insertTopBulk(rows, limit);
+    m_pendingTab = rows.back().level().index;
+    m_messageLineTag = QStringLiteral("Actual Message:") + rows.back().cellText(4);
+    m_messageLinePending = true;
     finishBatch();
 }
 
@@ -225,6 +236,16 @@ void MainWindow::takeRecord(const EventRecord &record) {
             tellAway(row, serious);
     }
     playLevelSound(*m_config.sounds, m_settings.levelSounds, level.index);
+}
+
+void MainWindow::fitColumnsToRows() {
+    for (int level = 0; level < kLevelCount; ++level) {
+        const EventTable *table = m_ui.levelGrids[std::size_t(level)]->table();
+        for (int r = 1; r < table->rows(); ++r)
+            if (const EventRow row = table->eventAt(r); !row.isNull())
+                m_sizer->noteRow(level, row);
+    }
+    m_sizer->growColumns();
 }
 
 void MainWindow::alert(const EventRow &row) {

@@ -70,9 +70,13 @@ public:
     // The one road by which an event enters the window, dated now when it
     // carries no date; a batch of one.
     void processMessage(std::string_view text, const QString &senderAddress = {});
-    // The same road for a batch of events read already (a history replay
-    // hands in the fields of log lines as they are).
-    void takeEvents(const std::vector<EventRecord> &records);
+    // A history load's rows, oldest first: into the tables as that road
+    // would leave them, in one go per table; nothing is logged, alerted or
+    // played. The columns grow at fitColumnsToRows().
+    void takeHistoryRows(const std::vector<EventRow> &rows);
+    // The columns grown to the rows the level tables hold (a history load
+    // is over: only the rows that stayed count).
+    void fitColumnsToRows();
 
     // Empties every table after the operator confirms.
     void clearAllTables();

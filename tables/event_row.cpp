@@ -42,23 +42,27 @@ struct EventRow::Data {
     char *text() { return reinterpret_cast<char *>(this + 1); }
 };
 
-EventRow::EventRow(const EventRecord &record) {
-    auto fields = record.fields();
+EventRow::EventRow(const EventRecord &record)
+    : EventRow(*record.level,
+               {record.date, record.processor, record.application, record.object, record.message}) {
+}
+
+EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells> &cells) {
     std::size_t total = 0;
-    for (const std::string *field : fields)
-        total += field->size();
+    for (const std::string_view cell : cells)
+        total += cell.size();
     void *memory = std::malloc(sizeof(Data) + total);
     if (!memory)
         throw std::bad_alloc();
-    m_data = new (memory) Data{1, static_cast<std::uint32_t>(total), {}, levelCode(*record.level)};
+    m_data = new (memory) Data{1, static_cast<std::uint32_t>(total), {}, levelCode(level)};
     std::size_t offset = 0;
     for (int c = 0; c < kCells; ++c) {
-        std::size_t length = fields[c]->size();
+        std::size_t length = cells[std::size_t(c)].size();
         if (c < kCells - 1) {
             length = std::min<std::size_t>(length, UINT16_MAX);
             m_data->lengths[c] = static_cast<std::uint16_t>(length);
         }
-        std::memcpy(m_data->text() + offset, fields[c]->data(), length);
+        std::memcpy(m_data->text() + offset, cells[std::size_t(c)].data(), length);
         offset += length;
     }
     m_data->total = static_cast<std::uint32_t>(offset);

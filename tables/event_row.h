@@ -4,8 +4,11 @@
 
 #include <QString>
 
+#include <array>
+
 #include <cstdint>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 
 namespace quorvik {
@@ -20,6 +23,8 @@ public:
 
     EventRow() = default;
     explicit EventRow(const EventRecord &record);
+    // The cells in the order above, as bytes.
+    EventRow(const Level &level, const std::array<std::string_view, kCells> &cells);
     EventRow(const EventRow &other) noexcept : m_data(other.m_data) { retain(); }
     EventRow(EventRow &&other) noexcept : m_data(std::exchange(other.m_data, nullptr)) {}
     EventRow &operator=(EventRow other) noexcept {

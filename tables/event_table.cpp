@@ -44,6 +44,34 @@ void EventTable::insertTop(const EventRow &row) {
     scheduleFlush();
 }
 
+void EventTable::insertTopBulk(const std::vector<EventRow> &rows, int rowLimit) {
+    if (rows.empty())
+        return;
+    // The row count, trims and pending inserts as one insertTop after another
+    // with the trim before each would leave them.
+    int count = this->rows();
+    int pending = m_pendingTop;
+    quint64 trims = 0;
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        if (count > rowLimit) {
+            count = std::max(rowLimit - 1, 2);
+            pending = std::min(pending, count - 1);
+            ++trims;
+        }
+        ++count;
+        ++pending;
+    }
+    const std::size_t filled = std::size_t(count - 1);
+    const std::size_t added = std::min(rows.size(), filled);
+    m_slots.resize(filled - added);
+    for (std::size_t k = rows.size() - added; k < rows.size(); ++k)
+        m_slots.push_front(rows[k]);
+    m_pendingTop = pending;
+    m_inserts += rows.size();
+    m_removals += trims;
+    scheduleFlush();
+}
+
 void EventTable::removeRow(int row) {
     if (row < 1 || row >= rows())
         return;

@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <optional>
+#include <vector>
 
 namespace quorvik {
 
@@ -39,6 +40,11 @@ public:
 
     // A new row 1.
     void insertTop(const EventRow &row);
+    // `rows`, oldest first, as one insertTop after another would leave the
+    // table with the intake's trim before each (a table of more than
+    // `rowLimit` rows is cut to rowLimit - 1 first), in one go: only the rows
+    // that stay are placed.
+    void insertTopBulk(const std::vector<EventRow> &rows, int rowLimit);
     // Removes data row `row` (1..rows()-1); the rows below move up.
     void removeRow(int row);
     // Every data row becomes empty and uncoloured; the row count stays.

@@ -61,6 +61,20 @@ void TestDateTime::read_data() {
     QTest::newRow("hour alone") << QByteArray("1.1.2024 12") << QByteArray("illegal");
     QTest::newRow("other order") << QByteArray("2024-01-01") << QByteArray("illegal");
     QTest::newRow("trailing text") << QByteArray("1.1.2024x") << QByteArray("illegal");
+    // The logged shape, read in one go, follows the same checks.
+    QTest::newRow("logged, 29 February 2024")
+        << QByteArray("29.02.2024 23:59:59") << QByteArray("29.02.2024 23:59:59");
+    QTest::newRow("logged, 29 February 2023")
+        << QByteArray("29.02.2023 10:00:00") << QByteArray("illegal");
+    QTest::newRow("logged, year 99") << QByteArray("31.12.0099 00:00:01") << QByteArray("illegal");
+    QTest::newRow("logged, year 100")
+        << QByteArray("01.01.0100 00:00:01") << QByteArray("01.01.0100 00:00:01");
+    QTest::newRow("logged, day 0") << QByteArray("00.01.2026 00:00:00") << QByteArray("illegal");
+    QTest::newRow("logged, month 13") << QByteArray("01.13.2026 00:00:00") << QByteArray("illegal");
+    QTest::newRow("logged, hour 24") << QByteArray("01.01.2026 24:00:00") << QByteArray("illegal");
+    QTest::newRow("logged, second 60")
+        << QByteArray("01.01.2026 23:59:60") << QByteArray("illegal");
+    QTest::newRow("logged, a letter") << QByteArray("01.01.2026 23:5x:00") << QByteArray("illegal");
     QTest::newRow("empty") << QByteArray("") << QByteArray("illegal");
     QTest::newRow("word") << QByteArray("Date") << QByteArray("illegal");
 }

@@ -154,6 +154,10 @@ void TestHistoryLine::wideSearch() {
     QCOMPARE(asked, 1); // a pure ASCII line needs no decoding
     QVERIFY(!ascii.passes("Note;d;h;;;\xc3\x84r"));
     QCOMPARE(asked, 2);
+    // A byte beyond ASCII anywhere, the line read eight bytes at a time.
+    QVERIFY(!ascii.passes("Note;d;h\xe9;;;plain text, more than eight bytes"));
+    QVERIFY(!ascii.passes("Note;d;h;;;plain text, more than eight bytes\xe9"));
+    QCOMPARE(asked, 4);
 }
 
 void TestHistoryLine::readLines() {

@@ -47,7 +47,53 @@ private slots:
     void bidiControlsShownByCode();
     void textShownReadably_data();
     void textShownReadably();
+    void bulkInsertLeavesWhatSingleInsertsLeave_data();
+    void bulkInsertLeavesWhatSingleInsertsLeave();
 };
+
+void EventTableTest::bulkInsertLeavesWhatSingleInsertsLeave_data() {
+    QTest::addColumn<int>("startRows");
+    QTest::addColumn<int>("rowLimit");
+    QTest::addColumn<QList<int>>("batches"); // rows per bulk insert
+    QTest::newRow("fewer than the empty rows") << 20 << 1000 << QList<int>{3, 4};
+    QTest::newRow("past the limit in one batch") << 20 << 50 << QList<int>{137};
+    QTest::newRow("batches around the limit") << 5 << 10 << QList<int>{9, 1, 2, 30, 1};
+    QTest::newRow("limit of two") << 2 << 2 << QList<int>{1, 5, 1};
+    QTest::newRow("table above the limit already") << 80 << 10 << QList<int>{1, 3};
+}
+
+// The same rows into one table by insertTop with the window's trim, into
+// another in bulk: the same rows, the same marks, and the views told the same.
+void EventTableTest::bulkInsertLeavesWhatSingleInsertsLeave() {
+    QFETCH(int, startRows);
+    QFETCH(int, rowLimit);
+    QFETCH(QList<int>, batches);
+    EventTable single(EventTable::Kind::FullList), bulk(EventTable::Kind::FullList);
+    QAbstractItemModelTester tester(&bulk, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    single.setRows(startRows);
+    bulk.setRows(startRows);
+    single.insertTop(makeRow(-1));
+    bulk.insertTop(makeRow(-1));
+    const EventTable::RowMark singleMark = single.markRow(startRows);
+    const EventTable::RowMark bulkMark = bulk.markRow(startRows);
+    int n = 0;
+    for (const int size : batches) {
+        std::vector<EventRow> rows;
+        for (int k = 0; k < size; ++k, ++n) {
+            rows.push_back(makeRow(n, levelByIndex(n % kLevelCount)));
+            if (single.rows() > rowLimit)
+                single.setRows(rowLimit - 1);
+            single.insertTop(rows.back());
+        }
+        bulk.insertTopBulk(rows, rowLimit);
+        QCOMPARE(bulk.rows(), single.rows());
+        for (int r = 0; r < single.rows(); ++r)
+            for (int c = 0; c < single.columnCount(); ++c)
+                QCOMPARE(bulk.cellText(r, c), single.cellText(r, c));
+        QCOMPARE(bulk.findRow(bulkMark), single.findRow(singleMark));
+        compareViewWithTable(bulk);
+    }
+}
 
 void EventTableTest::rowsAreSharedAndShownWithLeadingBlank() {
     EventRecord record;
