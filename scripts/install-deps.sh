@@ -10,7 +10,7 @@ packages=(
   xvfb xauth snmp snmptrapd libcap2-bin iproute2 pulseaudio pulseaudio-utils
   dbus dunst systemd
   rsyslog rsyslog-gnutls openssl
-  librsvg2-bin desktop-file-utils appstream man-db lintian
+  librsvg2-bin desktop-file-utils appstream man-db lintian reuse
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 msitools wixl wine64 wine
 )
 
