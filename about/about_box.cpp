@@ -1,6 +1,8 @@
 #include "about/about_box.h"
 
 #include "core/units.h"
+#include "ui/once_window.h"
+#include "ui/twips_rect.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -10,15 +12,9 @@
 #include <QShowEvent>
 #include <QSvgRenderer>
 
-#include <cmath>
-
 namespace quorvik {
 
 namespace {
-
-QRect twipsRect(int left, int top, int width, int height) {
-    return {toPixels(left), toPixels(top), toPixels(width), toPixels(height)};
-}
 
 const QString kLogoResource = QStringLiteral(":/quorvik/quorvik_logo.svg");
 const QString kIconResource = QStringLiteral(":/quorvik/org.quorvik.Quorvik.svg");
@@ -55,6 +51,7 @@ AboutBox::AboutBox(QWidget *mainWindow)
     setFixedSize(toPixels(4350), toPixels(2970));
     createControls();
     centreControls();
+    centreWhenActive(this, mainWindow);
     if (mainWindow)
         mainWindow->installEventFilter(this);
 }
@@ -97,30 +94,22 @@ void AboutBox::createControls() {
     connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-AboutBox *AboutBox::showOver(QWidget *mainWindow) {
-    auto *box = mainWindow
-                    ? mainWindow->findChild<AboutBox *>(QString(), Qt::FindDirectChildrenOnly)
-                    : nullptr;
-    if (!box)
-        box = new AboutBox(mainWindow);
-    box->show();
-    box->raise();
-    box->activateWindow();
-    return box;
+AboutBox *AboutBox::showOver(QPointer<AboutBox> &box, QWidget *mainWindow) {
+    return showOnce(box, [mainWindow] { return new AboutBox(mainWindow); });
 }
 
+// The controls centre in the frame's width, which is known once the window
+// manager framed the box.
 bool AboutBox::event(QEvent *event) {
     if (event->type() == QEvent::WindowActivate)
-        becameActive();
+        centreControls();
     return QDialog::event(event);
 }
 
-// A window manager may not activate a new window; the first show counts as
-// becoming active, so the box is centred in any case.
 void AboutBox::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        becameActive();
+        centreControls();
 }
 
 // The main window hides (not spontaneously) only when it closes: the box goes
@@ -129,22 +118,6 @@ bool AboutBox::eventFilter(QObject *watched, QEvent *event) {
     if (watched == parentWidget() && event->type() == QEvent::Hide && !event->spontaneous())
         close();
     return QDialog::eventFilter(watched, event);
-}
-
-void AboutBox::becameActive() {
-    centreOverMainWindow();
-    centreControls();
-}
-
-void AboutBox::centreOverMainWindow() {
-    const QWidget *mainWindow = parentWidget();
-    if (!mainWindow)
-        return;
-    const QRect outer = mainWindow->frameGeometry();
-    const QSize own = frameGeometry().size();
-    const double left = outer.x() + (outer.width() - own.width()) / 2.0;
-    const double top = outer.y() + (outer.height() - own.height()) / 2.0;
-    move(static_cast<int>(std::lround(left)), static_cast<int>(std::lround(top)));
 }
 
 void AboutBox::centreControls() {

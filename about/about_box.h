@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
 
 class QLabel;
 class QPushButton;
@@ -9,7 +10,8 @@ class QPushButton;
 namespace quorvik {
 
 // The about box: the program's logo, name, version and one-line description.
-// Modeless, at most one per main window (see showOver); closing destroys it.
+// Modeless, at most one (see showOver); closing destroys it. It centres over
+// the main window whenever it becomes active.
 class AboutBox : public QDialog {
     Q_OBJECT
 
@@ -19,9 +21,9 @@ public:
 
     explicit AboutBox(QWidget *mainWindow);
 
-    // Shows the about box over `mainWindow`, creating it on first use; an open
-    // box is brought forward instead of opening a second one.
-    static AboutBox *showOver(QWidget *mainWindow);
+    // Shows the about box in `box` over `mainWindow`, creating it when none
+    // is open; an open box is brought forward instead of opening a second one.
+    static AboutBox *showOver(QPointer<AboutBox> &box, QWidget *mainWindow);
 
     QLabel *logo() const { return m_logo; }
     QPushButton *okButton() const { return m_okButton; }
@@ -33,8 +35,6 @@ protected:
 
 private:
     void createControls();
-    void becameActive();
-    void centreOverMainWindow();
     void centreControls();
 
     QLabel *m_logo = nullptr;

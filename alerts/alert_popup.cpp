@@ -2,6 +2,8 @@
 
 #include "core/units.h"
 #include "core/visible_text.h"
+#include "ui/once_window.h"
+#include "ui/twips_rect.h"
 
 #include <QCloseEvent>
 #include <QFont>
@@ -10,19 +12,12 @@
 #include <QPalette>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
-
-#include <cmath>
 
 namespace quorvik {
 
 namespace {
-
-QRect twipsRect(int left, int top, int width, int height) {
-    return {toPixels(left), toPixels(top), toPixels(width), toPixels(height)};
-}
 
 constexpr int kClientWidth = 5115;
 constexpr int kClientHeight = 3540;
@@ -60,6 +55,7 @@ AlertPopup::AlertPopup(QWidget *parent)
     textFont.setBold(true);
     setFont(textFont);
     createControls();
+    centreWhenActive(this, nullptr); // over the screen
 }
 
 void AlertPopup::createControls() {
@@ -81,7 +77,7 @@ void AlertPopup::createControls() {
         caption->setGeometry(twipsRect(120, kRowTop + kRowStep * i, 1080, 252));
         caption->setText(QString::fromLatin1(kCaptions[i]));
 
-        QLabel *value = plainLabel(QStringLiteral("m_fieldLabels%1").arg(i), this);
+        QLabel *value = plainLabel(QStringLiteral("popmeld_%1").arg(i), this);
         value->setGeometry(twipsRect(1200, kRowTop + kRowStep * i, 3375, 255));
         value->setFrameStyle(QFrame::Box | QFrame::Plain);
         value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -122,7 +118,7 @@ bool AlertPopup::event(QEvent *event) {
 }
 
 // A window manager may not activate a new window; the first show counts as
-// becoming active, so the popup is centred and blinks in any case.
+// becoming active, so the popup blinks in any case.
 void AlertPopup::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     if (!event->spontaneous())
@@ -147,20 +143,8 @@ void AlertPopup::closeEvent(QCloseEvent *event) {
 }
 
 void AlertPopup::becameActive() {
-    centreOnScreen();
     m_blinkTimer->setInterval(kBlinkIntervalMs);
     m_blinkTimer->start();
-}
-
-void AlertPopup::centreOnScreen() {
-    const QScreen *target = screen();
-    if (!target)
-        return;
-    const QRect area = target->geometry();
-    const QSize outer = frameGeometry().size();
-    const double left = area.x() + (area.width() - outer.width()) / 2.0;
-    const double top = area.y() + (area.height() - outer.height()) / 2.0;
-    move(static_cast<int>(std::lround(left)), static_cast<int>(std::lround(top)));
 }
 
 void AlertPopup::toggleLevelName() {
@@ -180,14 +164,11 @@ AlertPopups::~AlertPopups() {
 }
 
 void AlertPopups::show(const QString &levelName, const QStringList &fields) {
-    if (!m_popup) {
-        m_popup = new AlertPopup;
-        QObject::connect(m_popup, &AlertPopup::closed, m_popup, [this] { m_popup.clear(); });
-    }
-    m_popup->setEventTexts(levelName, fields);
-    m_popup->show();
-    m_popup->raise();
-    m_popup->activateWindow();
+    showOnce(m_popup, [] { return new AlertPopup; })->setEventTexts(levelName, fields);
+}
+
+AlertPopup *AlertPopups::current() const {
+    return isOpen(m_popup) ? m_popup.data() : nullptr;
 }
 
 void AlertPopups::closeAll() {

@@ -47,7 +47,6 @@ protected:
 private:
     void createControls();
     void becameActive();
-    void centreOnScreen();
     void toggleLevelName();
     void confirm();
 
@@ -81,7 +80,7 @@ public:
     void closeAll() override;
 
     // The open popup, or nullptr when none is open.
-    AlertPopup *current() const { return m_popup.data(); }
+    AlertPopup *current() const;
 
 private:
     QPointer<AlertPopup> m_popup;

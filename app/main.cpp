@@ -177,12 +177,14 @@ int main(int argc, char *argv[]) {
     if (window.load() == quorvik::MainWindow::LoadResult::Refused)
         return 0;
     watchQuitSignals(window);
+    QPointer<quorvik::AboutBox> about;
     QObject::connect(&window, &quorvik::MainWindow::aboutRequested, &window,
-                     [&window] { quorvik::AboutBox::showOver(&window); });
+                     [&] { quorvik::AboutBox::showOver(about, &window); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager &) { window.quitFromSystem(); });
+    QPointer<quorvik::SendMessageDialog> sendMessage;
     QObject::connect(&window, &quorvik::MainWindow::sendMessageRequested, &window,
-                     [&window] { quorvik::SendMessageDialog::showFor(&window); });
+                     [&] { quorvik::SendMessageDialog::showFor(sendMessage, &window); });
     std::unique_ptr<quorvik::Forwarder> forwarder;
     if (!config.historyMode)
         forwarder = startForwarding(window, config.profilePath, boxes);

@@ -1,5 +1,7 @@
 #include "core/date_time.h"
 
+#include "core/text_rules.h"
+
 #include <cstdio>
 
 namespace quorvik {
@@ -48,18 +50,6 @@ bool takeChar(std::string_view &text, char c) {
         return false;
     text.remove_prefix(1);
     return true;
-}
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 // "hh:mm[:ss]", the whole text.
@@ -157,7 +147,7 @@ LocalDateTime partsOf(DateTime value) {
 std::optional<DateTime> readDateTime(std::string_view text) {
     if (const auto logDate = readLogDate(text))
         return *logDate;
-    text = trimmed(text);
+    text = trimBlanks(text);
     if (const auto time = readTime(text))
         return DateTime{*time};
     const auto days = takeDate(text);
@@ -165,9 +155,9 @@ std::optional<DateTime> readDateTime(std::string_view text) {
         return std::nullopt;
     std::int64_t time = 0;
     if (!text.empty()) {
-        if (!isBlank(text.front()))
+        if (kBlanks.find(text.front()) == std::string_view::npos)
             return std::nullopt;
-        const auto read = readTime(trimmed(text));
+        const auto read = readTime(trimBlanks(text));
         if (!read)
             return std::nullopt;
         time = *read;

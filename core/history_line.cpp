@@ -2,6 +2,7 @@
 
 #include "core/event_record.h"
 #include "core/log_file.h"
+#include "core/text_rules.h"
 
 #include <cstdint>
 #include <cstring>
@@ -10,11 +11,11 @@ namespace quorvik {
 
 namespace {
 
-// ASCII letters in lower case, by table: the search's inner loop.
+// foldAscii by table: the search's inner loop.
 constexpr std::array<unsigned char, 256> kFolded = [] {
     std::array<unsigned char, 256> table{};
     for (int c = 0; c < 256; ++c)
-        table[std::size_t(c)] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        table[std::size_t(c)] = static_cast<unsigned char>(foldAscii(static_cast<char>(c)));
     return table;
 }();
 

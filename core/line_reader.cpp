@@ -1,5 +1,7 @@
 #include "core/line_reader.h"
 
+#include "core/text_rules.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -28,12 +30,12 @@ bool LineReader::open(const std::string &path) {
     m_consumed = m_size = 0;
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (m_fd < 0) {
-        m_error = std::strerror(errno);
+        m_error = errorText(errno);
         return false;
     }
     struct stat info {};
     if (::fstat(m_fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        m_error = std::strerror(S_ISDIR(info.st_mode) ? EISDIR : errno);
+        m_error = errorText(S_ISDIR(info.st_mode) ? EISDIR : errno);
         close();
         return false;
     }
@@ -67,7 +69,7 @@ bool LineReader::fill() {
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            m_error = std::strerror(errno);
+            m_error = errorText(errno);
         m_eof = true;
         return false;
     }

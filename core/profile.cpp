@@ -38,10 +38,6 @@ std::optional<std::string_view> keyName(std::string_view line) {
     return trimBlanks(line.substr(0, *at));
 }
 
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string_view toLineBreak(std::string_view text) {
     return text.substr(0, text.find_first_of("\r\n"));
 }
@@ -58,7 +54,7 @@ std::string_view unquote(std::string_view value) {
 std::size_t Profile::NameHash::operator()(std::string_view name) const {
     std::size_t hash = 1469598103934665603ull;
     for (const char c : name)
-        hash = (hash ^ static_cast<unsigned char>(lower(c))) * 1099511628211ull;
+        hash = (hash ^ static_cast<unsigned char>(foldAscii(c))) * 1099511628211ull;
     return hash;
 }
 
@@ -66,7 +62,7 @@ bool Profile::NameEqual::operator()(std::string_view a, std::string_view b) cons
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
+        if (foldAscii(a[i]) != foldAscii(b[i]))
             return false;
     return true;
 }

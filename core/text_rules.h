@@ -21,12 +21,17 @@ inline std::string_view trimBlanks(std::string_view text) {
     return text.substr(0, text.find_last_not_of(kBlanks) + 1);
 }
 
-// `text` with A-Z as a-z; other bytes unchanged.
+// `c` folded for comparisons that ignore letter case: A-Z as a-z, other
+// bytes unchanged.
+constexpr char foldAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// `text` folded by foldAscii.
 inline std::string lowerAscii(std::string_view text) {
     std::string result(text);
     for (char &c : result)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        c = foldAscii(c);
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include "main_window/main_window.h"
 #include "tables/event_row.h"
+#include "ui/once_window.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -59,10 +60,7 @@ void HistoryBrowser::startUp() {
 }
 
 void HistoryBrowser::showSearchDialog() {
-    SearchDialog *dialog = searchDialog();
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
+    bringForward(searchDialog());
 }
 
 QString HistoryBrowser::logFile() const {

@@ -1,5 +1,7 @@
 #include "intake/datagram_receiver.h"
 
+#include "core/text_rules.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -56,7 +58,7 @@ std::string bindFailureReason(int error) {
     case EADDRINUSE:
         return "the port is in use by another program";
     default:
-        return std::strerror(error);
+        return errorText(error);
     }
 }
 
@@ -136,7 +138,7 @@ int bindSocket(std::uint16_t port, std::string &error) {
         length = sizeof v4;
     }
     if (fd < 0) {
-        error = std::strerror(errno);
+        error = errorText(errno);
         return -1;
     }
     if (::bind(fd, reinterpret_cast<sockaddr *>(&any), length) != 0) {
@@ -185,7 +187,7 @@ std::string DatagramReceiver::start() {
                                           : reinterpret_cast<sockaddr_in &>(bound).sin_port);
     m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_wake < 0) {
-        error = std::strerror(errno);
+        error = errorText(errno);
         ::close(m_socket);
         m_socket = -1;
         return error;

@@ -1,7 +1,8 @@
 #include "main_window/column_sizer.h"
 
-#include "tables/event_grid.h"
+#include "core/units.h"
 #include "main_window/main_layout.h"
+#include "tables/event_grid.h"
 
 #include <QFontMetrics>
 #include <QFontMetricsF>

@@ -25,11 +25,6 @@ QRect besides(const QRect &left, QRect button) {
 
 } // namespace
 
-QRect twipsRect(double left, double top, double width, double height) {
-    return QRect(toPixels(left), toPixels(top), std::max(1, toPixels(width)),
-                 std::max(1, toPixels(height)));
-}
-
 MainLayout layOutMainWindow(const LayoutInput &in) {
     using namespace design;
     const float outerWidth = float(toTwips(in.outer.width()));

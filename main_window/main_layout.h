@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/twips_rect.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -32,9 +34,6 @@ inline constexpr int kButtonTop = 135, kButtonHeight = 330;
 inline constexpr int kHistoryButtonTop = 150, kTallButtonHeight = 350; // History and Exit
 inline constexpr int kLostLabelGap = 120; // between History and the lost count
 } // namespace design
-
-// A rectangle given in twips, in pixels; sizes are at least one pixel.
-QRect twipsRect(double left, double top, double width, double height);
 
 // What the layout of the main window depends on.
 struct LayoutInput {

@@ -1,5 +1,6 @@
 #include "main_window/main_window_ui.h"
 
+#include "core/units.h"
 #include "tables/event_grid.h"
 
 #include <QAction>

@@ -2,9 +2,10 @@
 
 #include "core/level.h"
 #include "core/outgoing_message.h"
+#include "ui/once_window.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHostInfo>
@@ -45,6 +46,7 @@ SendMessageDialog::SendMessageDialog(QWidget *mainWindow) : QDialog(mainWindow) 
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     createControls();
+    centreWhenActive(this, mainWindow);
     m_socket = new QUdpSocket(this);
     m_socket->setObjectName(QStringLiteral("Winsock1"));
 }
@@ -54,18 +56,9 @@ SendMessageDialog::~SendMessageDialog() {
         QHostInfo::abortHostLookup(m_lookupId);
 }
 
-SendMessageDialog *SendMessageDialog::showFor(QWidget *mainWindow) {
-    SendMessageDialog *dialog = nullptr;
-    // A dialog that was closed waits only for its deletion: it doesn't count.
-    for (auto *child : mainWindow->findChildren<SendMessageDialog *>(Qt::FindDirectChildrenOnly))
-        if (!child->m_closed)
-            dialog = child;
-    if (!dialog)
-        dialog = new SendMessageDialog(mainWindow);
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
-    return dialog;
+SendMessageDialog *SendMessageDialog::showFor(QPointer<SendMessageDialog> &dialog,
+                                              QWidget *mainWindow) {
+    return showOnce(dialog, [mainWindow] { return new SendMessageDialog(mainWindow); });
 }
 
 void SendMessageDialog::createControls() {
@@ -133,26 +126,9 @@ void SendMessageDialog::createControls() {
 // Each activation empties the error line and centres the dialog; the chosen
 // level stays, so a glance at the main window doesn't change what is sent.
 bool SendMessageDialog::event(QEvent *event) {
-    if (event->type() == QEvent::WindowActivate) {
+    if (event->type() == QEvent::WindowActivate)
         m_errorLine->clear();
-        centreOverMainWindow();
-    }
     return QDialog::event(event);
-}
-
-void SendMessageDialog::closeEvent(QCloseEvent *event) {
-    QDialog::closeEvent(event);
-    m_closed = event->isAccepted();
-}
-
-void SendMessageDialog::centreOverMainWindow() {
-    const QWidget *mainWindow = parentWidget();
-    if (!mainWindow)
-        return;
-    const QRect over = mainWindow->frameGeometry();
-    const QSize size = frameGeometry().size();
-    move(over.left() + (over.width() - size.width()) / 2,
-         over.top() + (over.height() - size.height()) / 2);
 }
 
 void SendMessageDialog::clearEntries() {

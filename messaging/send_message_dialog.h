@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QPointer>
 
 #include <array>
 
@@ -31,13 +32,13 @@ public:
     enum Field { Destination, Application, Object, Message, FieldCount };
 
     // The dialog is a window of its own over `mainWindow`: it centres itself
-    // over it whenever it becomes active and goes when it closes.
+    // over it whenever it becomes active.
     explicit SendMessageDialog(QWidget *mainWindow);
     ~SendMessageDialog() override;
 
-    // Shows the dialog of `mainWindow`, creating it when none is open, and
-    // brings it forward.
-    static SendMessageDialog *showFor(QWidget *mainWindow);
+    // Shows the dialog in `dialog`, creating it over `mainWindow` when none
+    // is open, and brings it forward; it goes when it closes.
+    static SendMessageDialog *showFor(QPointer<SendMessageDialog> &dialog, QWidget *mainWindow);
 
     QComboBox *levelList() const { return m_levelList; }
     QLineEdit *field(Field which) const { return m_fields[which]; }
@@ -50,11 +51,9 @@ public:
 
 protected:
     bool event(QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createControls();
-    void centreOverMainWindow();
     void send();
     void clearEntries();
     void hostResolved(const QHostInfo &info);
@@ -69,7 +68,6 @@ private:
     QUdpSocket *m_socket = nullptr;
     QByteArray m_datagram; // composed at Send, sent once the destination is known
     int m_lookupId = -1;
-    bool m_closed = false;
 };
 
 } // namespace quorvik

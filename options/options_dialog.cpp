@@ -4,6 +4,7 @@
 #include "core/log_file.h"
 #include "core/profile.h"
 #include "ui/colour.h"
+#include "ui/once_window.h"
 #include "ui/profile_store.h"
 
 #include <QCheckBox>
@@ -87,6 +88,7 @@ OptionsDialog::OptionsDialog(OptionsConfig config)
     setWindowTitle(QStringLiteral("Quorvik Optionen"));
     setModal(false);
     setFixedSize(toPixels(6150), toPixels(4920));
+    centreWhenActive(this, m_config.mainWindow);
 
     m_tabs = place(new QTabWidget(this), 120, 240, 5892, 4092);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
@@ -116,14 +118,7 @@ OptionsDialog::OptionsDialog(OptionsConfig config)
 }
 
 OptionsDialog *OptionsDialog::open(QPointer<OptionsDialog> &dialog, const OptionsConfig &config) {
-    if (!dialog) {
-        dialog = new OptionsDialog(config);
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
-    return dialog;
+    return showOnce(dialog, [&config] { return new OptionsDialog(config); });
 }
 
 QWidget *OptionsDialog::createGlobalTab() {
@@ -369,21 +364,6 @@ void OptionsDialog::saveGeneralSettings(Settings &settings, SettingsChanges &cha
         settings.notify = m_notify->isChecked();
         changes.notify = settings.notify;
     }
-}
-
-void OptionsDialog::centreOverMainWindow() {
-    if (!m_config.mainWindow)
-        return;
-    const QRect main = m_config.mainWindow->frameGeometry();
-    const QRect own = frameGeometry();
-    move(int(main.left() + (main.width() - own.width()) / 2.0),
-         int(main.top() + (main.height() - own.height()) / 2.0));
-}
-
-bool OptionsDialog::event(QEvent *event) {
-    if (event->type() == QEvent::WindowActivate)
-        centreOverMainWindow();
-    return QDialog::event(event);
 }
 
 bool OptionsDialog::eventFilter(QObject *watched, QEvent *event) {

@@ -61,7 +61,6 @@ public:
     void apply();
 
 protected:
-    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -70,7 +69,6 @@ private:
     QWidget *createColoursTab();
     void fill();
     void clearMarks();
-    void centreOverMainWindow();
     void showSound(int level, const QString &path);
     void showColour(int level, Colour colour);
     void chooseSound(int level);

@@ -426,7 +426,6 @@ NetSnmpDecoder::~NetSnmpDecoder() {
 }
 
 void NetSnmpDecoder::loadMibs(const std::string &ownMibDirectory) {
-    const auto start = std::chrono::steady_clock::now();
     // The system's snmp.conf may switch MIB loading off; this program
     // decides itself. Broken or missing modules are no news for an operator.
     netsnmp_register_loghandler(NETSNMP_LOGHANDLER_NONE, LOG_DEBUG);
@@ -444,14 +443,7 @@ void NetSnmpDecoder::loadMibs(const std::string &ownMibDirectory) {
     netsnmp_set_mib_directory(directories.c_str());
     netsnmp_init_mib();
     read_all_mibs();
-    m_loadTime = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start);
     m_loaded.count_down();
-}
-
-std::chrono::milliseconds NetSnmpDecoder::mibLoadTime() {
-    m_loaded.wait();
-    return m_loadTime;
 }
 
 std::string NetSnmpDecoder::describe(std::string_view datagram) {

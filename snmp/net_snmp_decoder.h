@@ -2,7 +2,6 @@
 
 #include "snmp/trap_decoder.h"
 
-#include <chrono>
 #include <latch>
 #include <mutex>
 #include <string>
@@ -37,9 +36,6 @@ public:
     std::string describe(std::string_view datagram) override;
     std::optional<std::string> informResponse(std::string_view datagram) override;
 
-    // How long loading the MIBs took; waits for it.
-    std::chrono::milliseconds mibLoadTime();
-
 private:
     void loadMibs(const std::string &ownMibDirectory);
 
@@ -47,7 +43,6 @@ private:
 
     std::latch m_loaded{1};
     std::mutex m_mutex; // net-snmp's parser and printer are not thread-safe
-    std::chrono::milliseconds m_loadTime{0};
     // Descriptions of v2c traps and informs by their repeat key (the
     // datagram but for request id and sysUpTime); emptied when full.
     std::unordered_map<std::string, std::string> m_descriptions;

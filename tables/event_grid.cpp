@@ -1,5 +1,7 @@
 #include "tables/event_grid.h"
 
+#include "core/units.h"
+
 #include <QHeaderView>
 #include <QMouseEvent>
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/units.h"
 #include "tables/event_table.h"
 
 #include <QTableView>
@@ -24,10 +23,6 @@ public:
     void setColWidth(int column, int twips);
     int rowHeightTwips() const { return m_rowHeight; }
     void setRowHeightTwips(int twips);
-
-    // Size and position in twips, as the layout computes them.
-    int widthTwips() const { return toTwips(width()); }
-    int heightTwips() const { return toTwips(height()); }
 
     // The grid row (header = 0) at `y` pixels from the table's top edge, or -1
     // below the last row.

@@ -28,7 +28,6 @@ public:
 
     explicit EventTable(Kind kind, QObject *parent = nullptr);
 
-    Kind kind() const { return m_kind; }
     // The column that holds the message: 4 in a level table, 5 in the full list.
     int messageColumn() const { return m_kind == Kind::FullList ? 5 : 4; }
 

@@ -1,6 +1,7 @@
 #include "ui/profile_store.h"
 
 #include "core/text_file.h"
+#include "core/text_rules.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <QStandardPaths>
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 
@@ -28,7 +28,7 @@ QString lockFailure(const QLockFile &lock, const QString &lockPath) {
         return QStringLiteral("the file is locked by another program");
     const QByteArray folder = QFile::encodeName(QFileInfo(lockPath).absolutePath());
     const QString reason = ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) != 0
-                               ? QString::fromLocal8Bit(std::strerror(errno))
+                               ? QString::fromLocal8Bit(errorText(errno).c_str())
                                : QStringLiteral("unknown error");
     return QStringLiteral("cannot create the lock file %1: %2").arg(lockPath, reason);
 }

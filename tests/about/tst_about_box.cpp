@@ -38,7 +38,7 @@ private slots:
     void cleanup() { m_main.reset(); }
 
     void showsWhatProgramThisIs() {
-        AboutBox *box = AboutBox::showOver(m_main.get());
+        AboutBox *box = AboutBox::showOver(m_box, m_main.get());
         QCOMPARE(box->objectName(), QStringLiteral("frmAbout"));
         QCOMPARE(box->windowTitle(), QStringLiteral("Quorvik"));
         QVERIFY(!box->isModal());
@@ -58,15 +58,15 @@ private slots:
     }
 
     void openedTwiceIsOneWindowBroughtForward() {
-        AboutBox *first = AboutBox::showOver(m_main.get());
+        AboutBox *first = AboutBox::showOver(m_box, m_main.get());
         first->lower();
-        AboutBox *second = AboutBox::showOver(m_main.get());
+        AboutBox *second = AboutBox::showOver(m_box, m_main.get());
         QCOMPARE(second, first);
         QCOMPARE(openBoxes(), 1);
     }
 
     void centresOverTheMainWindowWhenActive() {
-        AboutBox *box = AboutBox::showOver(m_main.get());
+        AboutBox *box = AboutBox::showOver(m_box, m_main.get());
         QTRY_COMPARE(QApplication::activeWindow(), box);
         m_main->move(300, 250);
         m_main->activateWindow();
@@ -89,7 +89,7 @@ private slots:
     }
     void okEnterAndEscapeClose() {
         QFETCH(int, how);
-        QPointer<AboutBox> box = AboutBox::showOver(m_main.get());
+        QPointer<AboutBox> box = AboutBox::showOver(m_box, m_main.get());
         QTRY_COMPARE(QApplication::activeWindow(), box.data());
         QCOMPARE(QApplication::focusWidget(), box->okButton());
         if (how == 0)
@@ -99,17 +99,18 @@ private slots:
         QVERIFY(isGone(box));
         QVERIFY(m_main->isVisible());
         // A fresh box opens after the old one has gone.
-        QVERIFY(AboutBox::showOver(m_main.get())->isVisible());
+        QVERIFY(AboutBox::showOver(m_box, m_main.get())->isVisible());
     }
 
     void closesWithTheMainWindow() {
-        QPointer<AboutBox> box = AboutBox::showOver(m_main.get());
+        QPointer<AboutBox> box = AboutBox::showOver(m_box, m_main.get());
         m_main->close();
         QVERIFY(isGone(box));
     }
 
 private:
     std::unique_ptr<QWidget> m_main;
+    QPointer<AboutBox> m_box;
 };
 
 QTEST_MAIN(AboutBoxTest)

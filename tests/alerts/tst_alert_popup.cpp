@@ -107,7 +107,7 @@ void AlertPopupTest::designControls() {
         auto *caption = popup.findChild<QLabel *>(QString("Label2_%1").arg(i));
         QVERIFY(caption);
         QCOMPARE(caption->text(), captions[i]);
-        QCOMPARE(popup.fieldLabel(i)->objectName(), QString("m_fieldLabels%1").arg(i));
+        QCOMPARE(popup.fieldLabel(i)->objectName(), QString("popmeld_%1").arg(i));
         QCOMPARE(popup.fieldLabel(i)->frameShape(), QFrame::Box);
         QVERIFY(popup.fieldLabel(i)->text().isEmpty());
     }

@@ -32,7 +32,8 @@ private slots:
 
         QWidget mainWindow;
         mainWindow.show();
-        QPointer<SendMessageDialog> dialog = SendMessageDialog::showFor(&mainWindow);
+        QPointer<SendMessageDialog> dialog;
+        SendMessageDialog::showFor(dialog, &mainWindow);
         QTest::keyClicks(dialog->field(SendMessageDialog::Destination), "127.0.0.1");
         QTest::keyClicks(dialog->field(SendMessageDialog::Message), "hello from the dialog");
         const QByteArray before = env.log();

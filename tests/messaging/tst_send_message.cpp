@@ -53,7 +53,7 @@ class SendMessageTest : public QObject {
     QPointer<SendMessageDialog> m_dialog;
 
     SendMessageDialog *open() {
-        m_dialog = SendMessageDialog::showFor(&m_mainWindow);
+        m_dialog = SendMessageDialog::showFor(m_dialog, &m_mainWindow);
         if (!becomesActive(m_dialog))
             qWarning("the send dialog did not become active");
         return m_dialog;
