@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStringList>
 #include <QSvgRenderer>
 
 namespace quorvik {
@@ -69,7 +70,8 @@ void AboutBox::createControls() {
     m_title = textLabel("lblTitle", QStringLiteral("Quorvik"), 1200, this);
     m_title->setFont(titleFont);
     m_title->adjustSize();
-    m_version = textLabel("lblVersion", QStringLiteral("Version 1.01.02"), 1800, this);
+    m_version =
+        textLabel("lblVersion", versionCaption(QStringLiteral(QUORVIK_VERSION)), 1800, this);
     m_description =
         textLabel("lblDescription", QStringLiteral("SNMP - Listener for Linux"), 2040, this);
     QPalette black = palette();
@@ -127,6 +129,15 @@ void AboutBox::centreControls() {
           static_cast<QWidget *>(m_version), static_cast<QWidget *>(m_description),
           static_cast<QWidget *>(m_okButton)})
         control->move((outerWidth - control->width()) / 2, control->y());
+}
+
+QString versionCaption(const QString &version) {
+    const QStringList parts = version.split(QLatin1Char('.'));
+    QString caption = QStringLiteral("Version ") + parts.value(0);
+    for (int i = 1; i < 3; ++i)
+        caption += QLatin1Char('.') +
+                   parts.value(i, QStringLiteral("0")).rightJustified(2, QLatin1Char('0'));
+    return caption;
 }
 
 QIcon applicationIcon() {

@@ -44,6 +44,10 @@ private:
     QPushButton *m_okButton = nullptr;
 };
 
+// The about box's caption of the build's version: "1.1.2" is shown as
+// "Version 1.01.02", minor and patch in two digits.
+QString versionCaption(const QString &version);
+
 // The program's icon (the same artwork as the installed one), for every window.
 QIcon applicationIcon();
 

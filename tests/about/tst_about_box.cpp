@@ -7,6 +7,7 @@
 #include <QTest>
 
 using quorvik::AboutBox;
+using quorvik::versionCaption;
 
 namespace {
 
@@ -47,7 +48,7 @@ private slots:
         QCOMPARE(title->font().pointSize(), 18);
         QVERIFY(title->font().bold());
         QCOMPARE(box->findChild<QLabel *>(QStringLiteral("lblVersion"))->text(),
-                 QStringLiteral("Version 1.01.02"));
+                 versionCaption(QStringLiteral(QUORVIK_VERSION)));
         QCOMPARE(box->findChild<QLabel *>(QStringLiteral("lblDescription"))->text(),
                  QStringLiteral("SNMP - Listener for Linux"));
         const QPixmap logo = box->logo()->pixmap();
@@ -55,6 +56,22 @@ private slots:
         // The artwork really drew: the logo is not left transparent.
         QVERIFY(logo.toImage().pixelColor(30, 31).alpha() > 0);
         QVERIFY(!quorvik::applicationIcon().pixmap(48, 48).isNull());
+    }
+
+    void versionCaptionOfTheBuildsVersion_data() {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("this build") << QStringLiteral("1.1.2") << QStringLiteral("Version 1.01.02");
+        QTest::newRow("two-digit minor")
+            << QStringLiteral("2.10.0") << QStringLiteral("Version 2.10.00");
+        QTest::newRow("two-digit patch")
+            << QStringLiteral("3.0.15") << QStringLiteral("Version 3.00.15");
+        QTest::newRow("no patch") << QStringLiteral("4.2") << QStringLiteral("Version 4.02.00");
+    }
+    void versionCaptionOfTheBuildsVersion() {
+        QFETCH(QString, version);
+        QFETCH(QString, caption);
+        QCOMPARE(versionCaption(version), caption);
     }
 
     void openedTwiceIsOneWindowBroughtForward() {
