@@ -76,11 +76,28 @@ std::string zoneOffset(const LocalDateTime &local) {
     return text;
 }
 
+// Appends `bytes` as UTF-8 (see toUtf8), with `"`, `\` and `]` escaped
+// when `escape` is set; UTF-8 text, the usual case, is copied as it is.
+void appendUtf8(std::string &out, std::string_view bytes, bool escape) {
+    const bool utf8 = isUtf8(bytes);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (escape && (c == '"' || c == '\\' || c == ']'))
+            out += '\\';
+        if (utf8 || byte < 0x80) {
+            out += c;
+        } else {
+            out += char(0xC0 | (byte >> 6));
+            out += char(0x80 | (byte & 0x3F));
+        }
+    }
+}
+
 void appendParam(std::string &out, std::string_view name, std::string_view value) {
     out += ' ';
     out += name;
     out += "=\"";
-    out += escapeParamValue(toUtf8(value));
+    appendUtf8(out, value, true);
     out += '"';
 }
 
@@ -104,34 +121,28 @@ int syslogSeverity(const Level &level) {
 }
 
 std::string toUtf8(std::string_view bytes) {
-    if (isUtf8(bytes))
-        return std::string(bytes);
     std::string out;
-    out.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else {
-            out += char(0xC0 | (byte >> 6));
-            out += char(0x80 | (byte & 0x3F));
-        }
-    }
+    out.reserve(bytes.size());
+    appendUtf8(out, bytes, false);
     return out;
 }
 
 std::string escapeParamValue(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
-    for (const char c : utf8) {
-        if (c == '"' || c == '\\' || c == ']')
-            out += '\\';
-        out += c;
-    }
+    appendUtf8(out, utf8, true);
     return out;
 }
 
-std::string SyslogFormatter::timestamp(std::string_view eventDate) {
+const std::string &SyslogFormatter::timestamp(std::string_view eventDate) {
+    if (eventDate == m_lastDate) // a burst shares its second
+        return m_lastStamp;
+    m_lastDate = eventDate;
+    m_lastStamp = readTimestamp(eventDate);
+    return m_lastStamp;
+}
+
+std::string SyslogFormatter::readTimestamp(std::string_view eventDate) {
     const std::optional<DateTime> when = readDateTime(eventDate);
     if (!when || when->seconds < 86400) // a time alone names no day
         return "-";
@@ -169,7 +180,7 @@ std::string SyslogFormatter::format(const LoggedEvent &event, int facility) {
     out += ']';
     if (!record.message.empty()) {
         out += ' ';
-        out += toUtf8(record.message);
+        appendUtf8(out, record.message, false);
     }
     return out;
 }

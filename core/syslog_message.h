@@ -35,8 +35,9 @@ class SyslogFormatter {
 public:
     // "2026-12-07T20:41:05+01:00" for an event date "07.12.2026 20:41:05" in
     // the local zone; "-" (the nil value: the collector's time is used) for a
-    // date text that is not "dd.mm.yy[yy] [hh:mm[:ss]]".
-    std::string timestamp(std::string_view eventDate);
+    // date text that is not "dd.mm.yy[yy] [hh:mm[:ss]]". Valid until the
+    // next call.
+    const std::string &timestamp(std::string_view eventDate);
 
     // <PRI>1 TIMESTAMP HOSTNAME quorvik - MSGID [quorvik@32473 level host
     // application object sender] MSG, with `facility` (0..23) in the PRI,
@@ -46,7 +47,10 @@ public:
     std::string format(const LoggedEvent &event, int facility);
 
 private:
-    std::int64_t m_minute = -1; // local minutes since 1970 of m_offset
+    std::string readTimestamp(std::string_view eventDate);
+
+    std::string m_lastDate, m_lastStamp; // the last date read, and what it gave
+    std::int64_t m_minute = -1;          // local minutes since 1970 of m_offset
     std::string m_offset = "Z";
 };
 

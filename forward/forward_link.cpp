@@ -189,12 +189,17 @@ void ForwardLink::retryLater() {
     m_retryMs = std::min(m_retryMs * 2, m_limits.lastRetryMs);
 }
 
+// Hands the socket what it may hold, many messages to a write.
 void ForwardLink::flushStream() {
-    while (m_handed < m_queue.size() && m_socket->bytesToWrite() < kSocketBuffer) {
-        const std::string &message = m_queue[m_handed];
-        m_socket->write(message.data(), qint64(message.size()));
-        ++m_handed;
+    qint64 room = kSocketBuffer - m_socket->bytesToWrite();
+    std::string chunk;
+    while (m_handed < m_queue.size() && room > 0) {
+        const std::string &message = m_queue[m_handed++];
+        chunk += message;
+        room -= qint64(message.size());
     }
+    if (!chunk.empty())
+        m_socket->write(chunk.data(), qint64(chunk.size()));
 }
 
 void ForwardLink::onBytesWritten(qint64 bytes) {
