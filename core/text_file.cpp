@@ -69,10 +69,17 @@ std::string followLinks(const std::string &path) {
 
 // Why the user may not write the existing file, or empty. Its folder may
 // still allow a rename to replace it, but the file's own permissions say no.
+// Root may write any file, so for root a file that nobody may write (mode
+// 0444, say) is protected too, as the system grants root execution only of
+// a file with an execute bit.
 std::string writeProtection(const std::string &path) {
-    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 || errno == ENOENT)
-        return {};
-    return errorText(errno);
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+        return errno == ENOENT ? std::string() : errorText(errno);
+    struct stat info {};
+    if (::geteuid() == 0 && ::stat(path.c_str(), &info) == 0 &&
+        (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return errorText(EACCES);
+    return {};
 }
 
 // Gives the new file the owner and group of the one it replaces. Where the

@@ -38,7 +38,9 @@ std::optional<QString> QtFileDialogs::openFile(QWidget *parent, const QString &t
 
 std::optional<QString> QtFileDialogs::saveFile(QWidget *parent, const QString &title,
                                                const QString &preset, const QString &filters) {
-    const QString name = QFileDialog::getSaveFileName(parent, title, preset, filters);
+    // The chosen file is appended to, never replaced: no question about it.
+    const QString name = QFileDialog::getSaveFileName(parent, title, preset, filters, nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
     return name.isEmpty() ? std::nullopt : std::optional<QString>(name);
 }
 

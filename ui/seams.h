@@ -50,6 +50,8 @@ public:
     // filters: "Logfiles (*.log);;All files (*)" style.
     virtual std::optional<QString> openFile(QWidget *parent, const QString &title,
                                             const QString &preset, const QString &filters) = 0;
+    // A file to write into, new or existing; an existing one is chosen
+    // without a question (the caller adds to it, it never replaces it).
     virtual std::optional<QString> saveFile(QWidget *parent, const QString &title,
                                             const QString &preset, const QString &filters) = 0;
     virtual std::optional<QColor> chooseColour(QWidget *parent, const QColor &initial) = 0;

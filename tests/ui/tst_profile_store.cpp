@@ -1,5 +1,5 @@
-#include "ui/profile_store.h"
 #include "tests/unprivileged.h"
+#include "ui/profile_store.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,6 +14,7 @@ class TestProfileStore : public QObject {
 
 private slots:
     void lockInReadOnlyFolderSaysWhy();
+    void readOnlyFileNeverReplaced();
 };
 
 void TestProfileStore::lockInReadOnlyFolderSaysWhy() {
@@ -28,6 +29,23 @@ void TestProfileStore::lockInReadOnlyFolderSaysWhy() {
     QCOMPARE(
         error,
         QStringLiteral("cannot create the lock file %1.lock: Permission denied").arg(store.path()));
+}
+
+// Mode 0444 is kept by whoever runs the program, root included.
+void TestProfileStore::readOnlyFileNeverReplaced() {
+    QTemporaryDir dir;
+    ProfileStore store(dir.filePath(QStringLiteral("quorvik.cfg")));
+    QFile file(store.path());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Global]\r\nKept=1\r\n");
+    file.close();
+    QVERIFY(::chmod(QFile::encodeName(store.path()).constData(), 0444) == 0);
+    QCOMPARE(store.update([](std::string content) { return content + "Added=1\r\n"; }),
+             QStringLiteral("Permission denied"));
+    QCOMPARE(store.content(), std::string("[Global]\r\nKept=1\r\n"));
+    struct stat info {};
+    QVERIFY(::stat(QFile::encodeName(store.path()).constData(), &info) == 0);
+    QCOMPARE(info.st_mode & 07777, mode_t(0444));
 }
 
 QTEST_GUILESS_MAIN(TestProfileStore)
