@@ -7,6 +7,7 @@
 #include "ui/once_window.h"
 #include "ui/profile_store.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -28,6 +29,8 @@ const QString kNoSound = QStringLiteral("no sound");
 // The tab strip's own coordinates include its row of tabs; a page begins
 // below it.
 constexpr int kTabRowTwips = 360;
+constexpr int kLeftColumn = 120, kLeftColumnWidth = 2970;
+constexpr int kRightColumn = 3180, kRightColumnWidth = 2592;
 
 QString levelName(int index) {
     const std::string_view name = levelByIndex(index).name;
@@ -89,6 +92,11 @@ OptionsDialog::OptionsDialog(OptionsConfig config)
     setModal(false);
     setFixedSize(toPixels(6150), toPixels(4920));
     centreWhenActive(this, m_config.mainWindow);
+    // The design sizes assume the main window's small font: the system sans
+    // at 8.25 point (a window doesn't inherit its owner's font).
+    QFont designFont = QApplication::font();
+    designFont.setPointSizeF(8.25);
+    setFont(designFont);
 
     m_tabs = place(new QTabWidget(this), 120, 240, 5892, 4092);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
@@ -122,9 +130,12 @@ OptionsDialog *OptionsDialog::open(QPointer<OptionsDialog> &dialog, const Option
 }
 
 QWidget *OptionsDialog::createGlobalTab() {
-    auto *page = new QWidget;
+    auto *page = new QWidget(this); // in the dialog's font from the start
 
-    QGroupBox *startView = frame(page, "Frame1", QStringLiteral("Start with"), 240, 480, 2412, 972);
+    // Two columns: the left one as wide as its longest caption needs in the
+    // design font, the right one the rest.
+    QGroupBox *startView = frame(page, "Frame1", QStringLiteral("Start with"), kLeftColumn, 480,
+                                 kLeftColumnWidth, 972);
     const std::array<QString, 2> views{QStringLiteral("Tabbed List"), QStringLiteral("Full List")};
     for (int i = 0; i < 2; ++i) {
         m_startViewButtons[std::size_t(i)] =
@@ -132,8 +143,8 @@ QWidget *OptionsDialog::createGlobalTab() {
         m_startViewButtons[std::size_t(i)]->setObjectName(indexedName("startschirm", i));
     }
 
-    QGroupBox *popupLevels =
-        frame(page, "Frame2", QStringLiteral("show window immediately on"), 240, 1440, 2412, 2532);
+    QGroupBox *popupLevels = frame(page, "Frame2", QStringLiteral("show window immediately on"),
+                                   kLeftColumn, 1440, kLeftColumnWidth, 2532);
     for (int i = 0; i < int(m_popupLevelButtons.size()); ++i) {
         const QString caption = i == 0 ? QStringLiteral("never") : levelName(i - 1);
         auto *option = place(new QRadioButton(caption, popupLevels), 240, 360 + 240 * i);
@@ -142,29 +153,34 @@ QWidget *OptionsDialog::createGlobalTab() {
         m_popupLevelButtons[std::size_t(i)] = option;
     }
 
-    QGroupBox *history = frame(page, "History", QStringLiteral("History"), 2760, 480, 3012, 972);
-    m_logFileLabel = place(new QLabel(QStringLiteral("vexnor.log"), history), 120, 240, 2724, 372);
+    QGroupBox *history = frame(page, "History", QStringLiteral("History"), kRightColumn, 480,
+                               kRightColumnWidth, 972);
+    m_logFileLabel = place(new QLabel(QStringLiteral("vexnor.log"), history), 120, 240,
+                           kRightColumnWidth - 240, 372);
     m_logFileLabel->setObjectName(QStringLiteral("namHistory"));
     QPushButton *select =
         button(history, QStringLiteral("Command1"), QStringLiteral("Select"), 120, 600, 732, 312);
     connect(select, &QPushButton::clicked, this, &OptionsDialog::chooseLogFile);
 
-    QGroupBox *rowsAndTab = frame(page, "Frame3", QString(), 2760, 1440, 3012, 2532);
+    QGroupBox *rowsAndTab =
+        frame(page, "Frame3", QString(), kRightColumn, 1440, kRightColumnWidth, 2532);
+    // Each control under its caption, so that both read whole in the narrow
+    // column whatever the font.
     label(rowsAndTab, QStringLiteral("Max. Lines per Tab"), 120, 240);
-    m_rowLimit = place(new QLineEdit(QStringLiteral("1000"), rowsAndTab), 1560, 240, 852, 288);
+    m_rowLimit = place(new QLineEdit(QStringLiteral("1000"), rowsAndTab), 120, 540, 852, 288);
     m_rowLimit->setObjectName(QStringLiteral("mAnzZeilen"));
-    label(rowsAndTab, QStringLiteral("Start with Tab"), 120, 840);
-    m_startTab = place(new QComboBox(rowsAndTab), 1560, 840, 1332);
+    label(rowsAndTab, QStringLiteral("Start with Tab"), 120, 1020);
+    m_startTab = place(new QComboBox(rowsAndTab), 120, 1320, 1332);
     m_startTab->setObjectName(QStringLiteral("Combo1"));
     for (int i = 0; i < kLevelCount; ++i)
         m_startTab->addItem(levelName(i));
-    m_notify = place(new QCheckBox(QStringLiteral("Desktop notifications"), rowsAndTab), 120, 1800);
+    m_notify = place(new QCheckBox(QStringLiteral("Desktop notifications"), rowsAndTab), 120, 1920);
     m_notify->setObjectName(QStringLiteral("chkNotify"));
     return page;
 }
 
 QWidget *OptionsDialog::createSoundsTab() {
-    auto *page = new QWidget;
+    auto *page = new QWidget(this); // in the dialog's font from the start
     const int headerTop = 720 - kTabRowTwips;
     label(page, QStringLiteral("Level"), 240, headerTop);
     label(page, QStringLiteral("Sound"), 1560, headerTop);
@@ -196,7 +212,7 @@ QWidget *OptionsDialog::createSoundsTab() {
 }
 
 QWidget *OptionsDialog::createColoursTab() {
-    auto *page = new QWidget;
+    auto *page = new QWidget(this); // in the dialog's font from the start
     const int headerTop = 720 - kTabRowTwips;
     label(page, QStringLiteral("Level"), 1560, headerTop);
     label(page, QStringLiteral("Color"), 3480, headerTop);

@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -133,6 +134,7 @@ class TestOptionsDialog : public QObject {
 
 private slots:
     void fillsFromSettings();
+    void captionsReadWholeAtDesignSize();
     void oneDialogThatClosesOnEscape();
     void popupLevelNeverAndOk();
     void coloursApplyTwiceAndUnchosenColours();
@@ -180,6 +182,59 @@ void TestOptionsDialog::fillsFromSettings() {
     QVERIFY(g.control<QRadioButton>(QStringLiteral("maximi_7"))->isChecked());
     QCOMPARE(g.control(QStringLiteral("Picture1_3"))->palette().color(QPalette::Window),
              toQColor(defaultLevelColours()[3]));
+}
+
+// Every label, button text and frame caption of every tab fits its control
+// and is covered by no neighbour. QUORVIK_SCREENSHOT=folder keeps a picture
+// of each tab (options_<tab>.png).
+void TestOptionsDialog::captionsReadWholeAtDesignSize() {
+    DialogFixture f;
+    f.open();
+    QVERIFY(QTest::qWaitForWindowExposed(f.dialog));
+    auto *tabs = f.control<QTabWidget>(QStringLiteral("SSTab1"));
+    QStringList cut;
+    for (int t = 0; t < tabs->count(); ++t) {
+        tabs->setCurrentIndex(t);
+        QCoreApplication::processEvents();
+        for (QWidget *w : tabs->widget(t)->findChildren<QWidget *>()) {
+            // The log file's and the sounds' names are values, not captions.
+            if (!w->isVisible() || w->objectName() == QStringLiteral("namHistory") ||
+                w->objectName().startsWith(QStringLiteral("soundname")))
+                continue;
+            const QFontMetrics metrics(w->font());
+            QString text;
+            int needed = 0;
+            if (auto *box = qobject_cast<QGroupBox *>(w)) {
+                text = box->title();
+                needed = box->minimumSizeHint().width();
+            } else if (auto *label = qobject_cast<QLabel *>(w)) {
+                text = label->text();
+                needed = metrics.horizontalAdvance(text);
+            } else if (qobject_cast<QPushButton *>(w)) {
+                text = static_cast<QAbstractButton *>(w)->text();
+                needed = metrics.horizontalAdvance(text) + 4;
+            } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+                text = button->text();
+                needed = button->sizeHint().width();
+            }
+            if (text.isEmpty())
+                continue;
+            if (needed > w->width())
+                cut << QStringLiteral("%1 (%2 of %3 px)").arg(text).arg(w->width()).arg(needed);
+            // A control to the right that starts before the text ends covers it.
+            const int middle = w->geometry().center().y();
+            for (QWidget *other :
+                 w->parentWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+                if (other != w && other->isVisible() && other->x() > w->x() &&
+                    other->x() < w->x() + needed && other->geometry().top() <= middle &&
+                    other->geometry().bottom() >= middle)
+                    cut << QStringLiteral("%1 (under %2)").arg(text, other->objectName());
+        }
+        if (qEnvironmentVariableIsSet("QUORVIK_SCREENSHOT"))
+            QVERIFY(f.dialog->grab().save(qEnvironmentVariable("QUORVIK_SCREENSHOT") +
+                                          QStringLiteral("/options_%1.png").arg(tabs->tabText(t))));
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
 }
 
 void TestOptionsDialog::oneDialogThatClosesOnEscape() {
