@@ -22,6 +22,11 @@ class MultimediaSoundPlayer::Pool {
 public:
     QSoundEffect *effectFor(const QString &path);
     int size() const { return static_cast<int>(m_entries.size()); }
+    bool anyPlaying() const {
+        return std::any_of(m_entries.begin(), m_entries.end(), [](const Entry &entry) {
+            return entry.effect && entry.effect->isPlaying();
+        });
+    }
 
 private:
     struct Entry {
@@ -93,6 +98,10 @@ void MultimediaSoundPlayer::play(const QString &path) {
 
 int MultimediaSoundPlayer::effectCount() const {
     return m_pool->size();
+}
+
+bool MultimediaSoundPlayer::isPlaying() const {
+    return m_pool->anyPlaying();
 }
 
 void playSoundFile(SoundPlayer &player, const QString &path) {

@@ -33,6 +33,8 @@ public:
 
     // Number of sound effects currently kept.
     int effectCount() const;
+    // Whether one of them is playing now.
+    bool isPlaying() const;
 
 private:
     class Pool;
