@@ -6,6 +6,7 @@
 #include "alerts/sound.h"
 #include "core/forward_target.h"
 #include "core/profile.h"
+#include "core/snmp_users.h"
 #include "forward/forwarder.h"
 #include "history/history_browser.h"
 #include "main_window/main_window.h"
@@ -13,6 +14,7 @@
 #include "options/options_dialog.h"
 #include "snmp/inform_repeats.h"
 #include "snmp/net_snmp_decoder.h"
+#include "ui/profile_store.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,6 +28,7 @@
 #include <csignal>
 #include <memory>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -128,6 +131,30 @@ std::string ownMibDirectory() {
     return QFile::encodeName(QDir::cleanPath(dir)).toStdString();
 }
 
+// The SNMPv3 users of the configuration into the decoder. Returns what the
+// operator should know: users skipped, and passwords that others can read.
+QString configureSnmpUsers(quorvik::TrapDecoder &decoder, const QString &profilePath) {
+    const quorvik::ProfileStore store(profilePath);
+    const quorvik::Profile profile = quorvik::Profile::parse(store.content());
+    const quorvik::SnmpUsers users = quorvik::snmpUsersFromProfile(profile);
+    std::vector<quorvik::UsmUser> usm;
+    for (const quorvik::SnmpUser &user : users.users)
+        usm.push_back(
+            {user.name, user.auth, user.authPassword, user.priv, user.privPassword, user.engineId});
+    decoder.setUsers(usm);
+    QStringList notes;
+    for (const std::string &problem : users.problems)
+        notes << QString::fromStdString(problem);
+    struct stat status {};
+    if (profile.hasSection(quorvik::kSnmpSection) &&
+        ::stat(QFile::encodeName(profilePath).constData(), &status) == 0 &&
+        (status.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        notes << QStringLiteral("Warning: %1 holds SNMPv3 passwords and other users may read "
+                                "it (chmod 600 %1)")
+                     .arg(profilePath);
+    return notes.join(QStringLiteral("; "));
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -173,9 +200,17 @@ int main(int argc, char *argv[]) {
     }
     config.notifier = notifier.get();
 
+    QString notice;
+    if (trapDecoder)
+        notice = configureSnmpUsers(*trapDecoder, config.profilePath);
+
     quorvik::MainWindow window(config);
     if (window.load() == quorvik::MainWindow::LoadResult::Refused)
         return 0;
+    if (!notice.isEmpty()) {
+        window.showNotice(notice);
+        qWarning("%s", qPrintable(notice));
+    }
     watchQuitSignals(window);
     QPointer<quorvik::AboutBox> about;
     QObject::connect(&window, &quorvik::MainWindow::aboutRequested, &window,

@@ -138,6 +138,10 @@ std::string Profile::value(std::string_view section, std::string_view key,
     return std::string(value.substr(0, limit));
 }
 
+bool Profile::hasSection(std::string_view section) const {
+    return m_sections.contains(section);
+}
+
 bool Profile::contains(std::string_view section, std::string_view key) const {
     return findKey(section, key) != nullptr;
 }

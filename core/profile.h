@@ -31,6 +31,7 @@ public:
     std::string value(std::string_view section, std::string_view key,
                       std::string_view defaultValue = {}, std::size_t bufferSize = 256) const;
     bool contains(std::string_view section, std::string_view key) const;
+    bool hasSection(std::string_view section) const;
 
     // Sets `key` in `section` to `value` (each cut at its first line break).
     // An existing value is replaced in place, a new key goes after the last

@@ -136,7 +136,8 @@ std::optional<std::string> readTextFile(const std::string &path, std::string *er
     return content;
 }
 
-FileResult writeFileAtomically(const std::string &linkOrPath, const std::string &content) {
+FileResult writeFileAtomically(const std::string &linkOrPath, const std::string &content,
+                               bool ownerOnly) {
     const std::string path = followLinks(linkOrPath);
     if (path.empty())
         return {errorText(ELOOP)};
@@ -147,7 +148,7 @@ FileResult writeFileAtomically(const std::string &linkOrPath, const std::string 
     std::string temp = folder + "/." + name + ".XXXXXX";
     std::vector<char> pattern(temp.begin(), temp.end());
     pattern.push_back('\0');
-    const mode_t mode = modeFor(path);
+    const mode_t mode = ownerOnly ? S_IRUSR | S_IWUSR : modeFor(path);
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0)
         return {errorText(errno)};
@@ -165,13 +166,15 @@ FileResult writeFileAtomically(const std::string &linkOrPath, const std::string 
 }
 
 FileResult updateTextFile(const std::string &path,
-                          const std::function<std::string(const std::string &)> &change) {
+                          const std::function<std::string(const std::string &)> &change,
+                          const std::function<bool(const std::string &)> &ownerOnly) {
     std::string error;
     const std::optional<std::string> content = readTextFile(path, &error);
     std::error_code unused;
     if (!content && std::filesystem::exists(path, unused))
         return {error};
-    return writeFileAtomically(path, change(content.value_or(std::string())));
+    const std::string changed = change(content.value_or(std::string()));
+    return writeFileAtomically(path, changed, ownerOnly && ownerOnly(changed));
 }
 
 } // namespace quorvik

@@ -22,13 +22,15 @@ std::optional<std::string> readTextFile(const std::string &path, std::string *er
 // old or the new content, never a mix. A symbolic link is written through
 // to its target, in the target's folder; the file keeps its mode and, where
 // the system allows, its owner. A file the user may not write is not
-// replaced ("Permission denied").
-FileResult writeFileAtomically(const std::string &path, const std::string &content);
+// replaced ("Permission denied"). `ownerOnly` gives it mode 0600 instead.
+FileResult writeFileAtomically(const std::string &path, const std::string &content,
+                               bool ownerOnly = false);
 
 // Reads the file (a missing file counts as empty), applies `change` and
-// writes the result atomically. A file that exists but can't be read is
-// left alone.
+// writes the result atomically, with mode 0600 when `ownerOnly` says so of
+// the new content. A file that exists but can't be read is left alone.
 FileResult updateTextFile(const std::string &path,
-                          const std::function<std::string(const std::string &)> &change);
+                          const std::function<std::string(const std::string &)> &change,
+                          const std::function<bool(const std::string &)> &ownerOnly = {});
 
 } // namespace quorvik

@@ -18,6 +18,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <chrono>
+
 namespace quorvik {
 
 namespace {
@@ -207,13 +209,38 @@ void MainWindow::takeHistoryRows(const std::vector<EventRow> &rows) {
 void MainWindow::takeEvent(std::string_view text, std::string_view sender,
                            const LocalDateTime &now) {
     EventRecord record = parseEventMessage(text, sender, now);
-    if (record.message.empty() && m_config.trapDecoder &&
-        text.find(kSysDescrMarker) == std::string_view::npos)
-        record.message = m_config.trapDecoder->describe(text);
+    if (m_config.trapDecoder &&
+        (isSnmpV3(text) ||
+         (record.message.empty() && text.find(kSysDescrMarker) == std::string_view::npos))) {
+        Decoded decoded = m_config.trapDecoder->decode(text);
+        if (decoded.silent)
+            return;
+        if (!decoded.rejection.empty() && !noteRejection(record, sender, decoded.rejection))
+            return;
+        if (decoded.rejection.empty())
+            record.message = std::move(decoded.text);
+    }
     takeRecord(record);
     if (!m_config.historyMode &&
         isSignalConnected(QMetaMethod::fromSignal(&MainWindow::eventsLogged)))
         m_forwardBatch.push_back({std::move(record), std::string(sender)});
+}
+
+// Counts a refused SNMPv3 message; the first of its sender and reason within
+// a minute also becomes a row, from the sender's address.
+bool MainWindow::noteRejection(EventRecord &record, std::string_view sender,
+                               const std::string &reason) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                             std::chrono::steady_clock::now().time_since_epoch())
+                             .count();
+    m_rejectionsChanged = true;
+    if (!m_rejections.note(sender, reason, std::int64_t(seconds)))
+        return false;
+    record.processor = std::string(sender);
+    record.application.clear();
+    record.object.clear();
+    record.message = "SNMPv3 message rejected: " + reason;
+    return true;
 }
 
 void MainWindow::takeRecord(const EventRecord &record) {
@@ -295,6 +322,8 @@ void MainWindow::finishBatch() {
 
 void MainWindow::showLost() {
     m_ui.showLost(m_receiver->lost() - std::min(m_receiver->lost(), m_lostCleared));
+    if (std::exchange(m_rejectionsChanged, false))
+        m_ui.showRejected(m_rejections.count(), m_rejections.latestReasons());
 }
 
 void MainWindow::showNotForwarded(std::uint64_t count, const QString &targets) {
@@ -350,6 +379,11 @@ void MainWindow::flushShownTable() {
         m_ui.levelGrids[std::size_t(m_ui.tabStrip->currentIndex())]->table()->flushChanges();
 }
 
+void MainWindow::showNotice(const QString &text) {
+    m_messageLineTag = text;
+    setMessageLine(text);
+}
+
 void MainWindow::setMessageLine(const QString &text) {
     if (m_ui.messageLine->text() != text)
         m_ui.messageLine->setText(text);
@@ -387,6 +421,8 @@ void MainWindow::clearAllTables() {
 void MainWindow::clearAllTablesQuietly() {
     refreshViews();
     m_lostCleared = m_receiver->lost();
+    m_rejections.clearCount();
+    m_rejectionsChanged = true;
     showLost();
     m_messageLineTag.clear();
     setMessageLine(QString());

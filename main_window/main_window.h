@@ -5,6 +5,7 @@
 #include "alerts/sound.h"
 #include "core/local_time.h"
 #include "core/log_writer.h"
+#include "core/rejection_ledger.h"
 #include "core/settings.h"
 #include "core/syslog_message.h"
 #include "core/text_file.h"
@@ -70,6 +71,9 @@ public:
     // The one road by which an event enters the window, dated now when it
     // carries no date; a batch of one.
     void processMessage(std::string_view text, const QString &senderAddress = {});
+    // Says something about the start-up in the message line (until the
+    // first event takes its place).
+    void showNotice(const QString &text);
     // A history load's rows, oldest first: into the tables as that road
     // would leave them, in one go per table; nothing is logged, alerted or
     // played. The columns grow at fitColumnsToRows().
@@ -107,6 +111,8 @@ public:
     // "12 not forwarded" beside it, with each target's state as tool tip.
     QLabel *notForwardedLabel() const { return m_ui.notForwardedLabel; }
     void showNotForwarded(std::uint64_t count, const QString &targets);
+    // "12 rejected" beside it: SNMPv3 messages refused; hidden while none are.
+    QLabel *rejectedLabel() const { return m_ui.rejectedLabel; }
     Receiver *receiver() const { return m_receiver; }
 
     // Lays the window out for its current size.
@@ -141,6 +147,7 @@ private:
     void bindSocket();
     void takeDatagrams(const std::vector<Datagram> &batch);
     void takeEvent(std::string_view text, std::string_view sender, const LocalDateTime &now);
+    bool noteRejection(EventRecord &record, std::string_view sender, const std::string &reason);
     void takeRecord(const EventRecord &record);
     void alert(const EventRow &row);
     bool isAway() const;
@@ -182,6 +189,8 @@ private:
     std::vector<LoggedEvent> m_forwardBatch; // its events, while forwarding is wired
     LocalTimeCache m_localTime;
     std::uint64_t m_lostCleared = 0; // the receiver's count at the last Delete
+    RejectionLedger m_rejections;    // refused SNMPv3 messages
+    bool m_rejectionsChanged = false;
 
     MainWindowUi m_ui;
     std::unique_ptr<ColumnSizer> m_sizer;

@@ -122,6 +122,11 @@ void MainWindowUi::createButtons() {
     notForwardedLabel->setObjectName(QStringLiteral("notForwardedCount"));
     notForwardedLabel->setStyleSheet(lostLabel->styleSheet());
     notForwardedLabel->hide();
+    rejectedLabel = new QLabel(toolbar);
+    rejectedLabel->setObjectName(QStringLiteral("rejectedCount"));
+    rejectedLabel->setStyleSheet(lostLabel->styleSheet());
+    rejectedLabel->setTextFormat(Qt::PlainText);
+    rejectedLabel->hide();
 }
 
 void MainWindowUi::createTables(QWidget *client) {
@@ -268,12 +273,35 @@ void MainWindowUi::showNotForwarded(std::uint64_t count, const QString &targets)
         targets);
     if (count == 0) {
         notForwardedLabel->hide();
+        lineUpCounts();
         return;
     }
     notForwardedLabel->setText(withThousands(count) + QStringLiteral(" not forwarded"));
     notForwardedLabel->adjustSize();
-    lineUpCounts();
     notForwardedLabel->show();
+    lineUpCounts();
+}
+
+void MainWindowUi::showRejected(std::uint64_t rejected,
+                                const std::list<std::pair<std::string, std::string>> &reasons) {
+    if (rejected == 0) {
+        rejectedLabel->hide();
+        return;
+    }
+    const QString text = withThousands(rejected) + QStringLiteral(" rejected");
+    if (rejectedLabel->text() != text) {
+        rejectedLabel->setText(text);
+        rejectedLabel->adjustSize();
+    }
+    QString tip = QStringLiteral("SNMPv3 messages refused by the security settings (users under "
+                                 "Options, SNMPv3). The latest reason of each sender:");
+    for (const auto &[sender, reason] : reasons)
+        tip += QLatin1Char('\n') + QString::fromStdString(sender) + QStringLiteral(": ") +
+               QString::fromStdString(reason);
+    tip += QStringLiteral("\nDelete clears the count.");
+    rejectedLabel->setToolTip(tip);
+    rejectedLabel->show();
+    lineUpCounts();
 }
 
 // The counts side by side from the lost count's place, the hidden ones left out.
@@ -282,6 +310,9 @@ void MainWindowUi::lineUpCounts() {
     if (!lostLabel->isHidden())
         at.rx() += lostLabel->width() + toPixels(120);
     notForwardedLabel->move(at);
+    if (!notForwardedLabel->isHidden())
+        at.rx() += notForwardedLabel->width() + toPixels(120);
+    rejectedLabel->move(at);
 }
 
 } // namespace quorvik

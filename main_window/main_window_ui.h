@@ -5,6 +5,9 @@
 
 #include <array>
 #include <cstdint>
+#include <list>
+#include <string>
+#include <utility>
 
 class QAction;
 class QLabel;
@@ -43,6 +46,10 @@ struct MainWindowUi {
     void showLost(std::uint64_t lost);
     // "12 not forwarded" after it, hidden while nothing is dropped.
     void showNotForwarded(std::uint64_t count, const QString &targets);
+    // "12 rejected" beside it, hidden while none are; its tool tip names the
+    // latest reason of each sender.
+    void showRejected(std::uint64_t rejected,
+                      const std::list<std::pair<std::string, std::string>> &reasons);
 
     QWidget *toolbar = nullptr;
     QPushButton *viewButton = nullptr, *clearButton = nullptr, *sendButton = nullptr,
@@ -54,6 +61,7 @@ struct MainWindowUi {
     QLabel *messageLine = nullptr;
     QLabel *lostLabel = nullptr;
     QLabel *notForwardedLabel = nullptr;
+    QLabel *rejectedLabel = nullptr;
     QAction *optionsAction = nullptr, *quitAction = nullptr, *fullListAction = nullptr,
             *tabbedListAction = nullptr, *aboutAction = nullptr;
 

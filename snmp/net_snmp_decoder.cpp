@@ -1,5 +1,8 @@
 #include "snmp/net_snmp_decoder.h"
 
+#include "snmp/ber.h"
+#include "snmp/usm_users.h"
+
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
@@ -11,6 +14,7 @@ namespace quorvik {
 
 namespace {
 
+constexpr oid kSysDescr[] = {1, 3, 6, 1, 2, 1, 1, 1, 0};
 constexpr oid kSysUpTime[] = {1, 3, 6, 1, 2, 1, 1, 3, 0};
 constexpr oid kSnmpTrapOid[] = {1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
 constexpr oid kSnmpTraps[] = {1, 3, 6, 1, 6, 3, 1, 1, 5};
@@ -328,52 +332,14 @@ bool mayBeSnmp(std::string_view datagram) {
            static_cast<u_char>(datagram[0]) == (ASN_SEQUENCE | ASN_CONSTRUCTOR);
 }
 
-// Walks the BER headers of a datagram without net-snmp, so without the
-// decoder's lock.
-class BerWalk {
-public:
-    explicit BerWalk(std::string_view datagram) : m_data(datagram) {}
-
-    // Reads the header here, which must have this tag, and steps into its
-    // content or over it; `content` is where the content lies.
-    bool header(unsigned char tag, bool into, std::string_view *content = nullptr) {
-        if (m_data.size() - m_at < 2 || static_cast<unsigned char>(m_data[m_at]) != tag)
-            return false;
-        std::size_t length = static_cast<unsigned char>(m_data[m_at + 1]);
-        m_at += 2;
-        if (length & 0x80) {
-            const std::size_t digits = length & 0x7F;
-            if (digits == 0 || digits > 4 || m_data.size() - m_at < digits)
-                return false;
-            length = 0;
-            for (std::size_t i = 0; i < digits; ++i)
-                length = length << 8 | static_cast<unsigned char>(m_data[m_at++]);
-        }
-        if (length > m_data.size() - m_at)
-            return false;
-        if (content != nullptr)
-            *content = m_data.substr(m_at, length);
-        if (!into)
-            m_at += length;
-        return true;
-    }
-    // The tag of the next header, 0 at the end.
-    unsigned char nextTag() const {
-        return m_at < m_data.size() ? static_cast<unsigned char>(m_data[m_at]) : 0;
-    }
-
-private:
-    std::string_view m_data;
-    std::size_t m_at = 0;
-};
-
+using ber::Walk;
 constexpr unsigned char kSequence = ASN_SEQUENCE | ASN_CONSTRUCTOR;
 
 // The PDU tag of a community-based message (sequence, version, community
 // before it); 0 when the datagram is not shaped like one. The receiver
 // thread asks this of every datagram, and only informs go on.
 unsigned char communityPduTag(std::string_view datagram) {
-    BerWalk walk(datagram);
+    Walk walk(datagram);
     if (!walk.header(kSequence, true) || !walk.header(ASN_INTEGER, false) ||
         !walk.header(ASN_OCTET_STR, false))
         return 0;
@@ -389,7 +355,7 @@ unsigned char communityPduTag(std::string_view datagram) {
 std::optional<std::string> repeatKey(std::string_view datagram) {
     static constexpr std::string_view kUpTimeName("\x2B\x06\x01\x02\x01\x01\x03\x00", 8);
     static constexpr std::string_view kTrapOidName("\x2B\x06\x01\x06\x03\x01\x01\x04\x01\x00", 10);
-    BerWalk walk(datagram);
+    Walk walk(datagram);
     std::string_view version, requestId, name, upTime, trapName;
     if (!walk.header(kSequence, true) || !walk.header(ASN_INTEGER, false, &version) ||
         version != std::string_view("\x01", 1) || !walk.header(ASN_OCTET_STR, false))
@@ -416,13 +382,61 @@ std::optional<std::string> repeatKey(std::string_view datagram) {
     return key;
 }
 
+constexpr std::int64_t kUserBasedSecurity = 3;
+
+Decoded described(std::string text) {
+    return Decoded{std::move(text), {}, false};
+}
+
+Decoded refusedFor(std::string reason) {
+    return Decoded{{}, std::move(reason), false};
+}
+
+// Why net-snmp's security model refused a message it was handed.
+std::string rejection(int error, const V3Header &header) {
+    std::string user = "user \"";
+    appendClean(user, header.userName);
+    user += '"';
+    switch (error) {
+    case SNMPERR_USM_AUTHENTICATIONFAILURE:
+        return "wrong digest for " + user;
+    case SNMPERR_USM_NOTINTIMEWINDOW:
+        return "outside the time window for " + user;
+    case SNMPERR_USM_UNKNOWNSECURITYNAME:
+        return "unknown " + user;
+    case SNMPERR_USM_UNSUPPORTEDSECURITYLEVEL:
+        return "security level not allowed for " + user;
+    case SNMPERR_USM_UNKNOWNENGINEID:
+        return "unknown engine for " + user;
+    default:
+        // A digest that matched leaves only the decryption to fail.
+        return header.encrypted() ? "decryption failed for " + user
+                                  : "unreadable message from " + user;
+    }
+}
+
 } // namespace
 
 NetSnmpDecoder::NetSnmpDecoder(std::string ownMibDirectory)
-    : m_loader([this, dir = std::move(ownMibDirectory)] { loadMibs(dir); }) {}
+    : m_users(std::make_unique<UsmUsers>()),
+      m_loader([this, dir = std::move(ownMibDirectory)] { loadMibs(dir); }) {}
 
 NetSnmpDecoder::~NetSnmpDecoder() {
     m_loader.join();
+}
+
+void NetSnmpDecoder::setUsers(const std::vector<UsmUser> &users) {
+    const std::lock_guard lock(m_mutex);
+    m_pendingUsers = users;
+}
+
+// Users handed in take effect here, once net-snmp is set up; their master
+// keys are derived once.
+void NetSnmpDecoder::takePendingUsers() {
+    if (m_pendingUsers) {
+        m_users->set(*m_pendingUsers);
+        m_pendingUsers.reset();
+    }
 }
 
 void NetSnmpDecoder::loadMibs(const std::string &ownMibDirectory) {
@@ -441,12 +455,22 @@ void NetSnmpDecoder::loadMibs(const std::string &ownMibDirectory) {
     if (!ownMibDirectory.empty())
         directories = ownMibDirectory + ':' + directories;
     netsnmp_set_mib_directory(directories.c_str());
-    netsnmp_init_mib();
+    // The library with its user-based security model; nothing it keeps
+    // between runs is read or written.
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
+    init_snmp("quorvik");
     read_all_mibs();
+    m_session = std::make_unique<netsnmp_session>();
+    snmp_sess_init(m_session.get());
+    m_session->version = SNMP_VERSION_3;
+    // Traps come from their own authoritative engine; requests that expect
+    // an answer (informs) name this one.
+    m_session->isAuthoritative = SNMP_SESS_UNKNOWNAUTH;
     m_loaded.count_down();
 }
 
-std::string NetSnmpDecoder::describe(std::string_view datagram) {
+Decoded NetSnmpDecoder::decode(std::string_view datagram) {
     if (!mayBeSnmp(datagram))
         return {};
     m_loaded.wait();
@@ -456,14 +480,14 @@ std::string NetSnmpDecoder::describe(std::string_view datagram) {
     std::optional<std::string> repeat = repeatKey(datagram);
     if (repeat)
         if (const auto known = m_descriptions.find(*repeat); known != m_descriptions.end())
-            return known->second;
+            return described(known->second);
     std::vector<u_char> data(datagram.begin(), datagram.end());
     std::size_t messageLength = 0;
     switch (versionOf(data.data(), data.size(), messageLength)) {
     case Version::None:
         return {};
     case Version::V3:
-        return "SNMPv3 message, not decoded";
+        return decodeV3(datagram, data.data(), messageLength);
     case Version::Community:
         break;
     }
@@ -476,7 +500,32 @@ std::string NetSnmpDecoder::describe(std::string_view datagram) {
             m_descriptions.clear();
         m_descriptions.emplace(std::move(*repeat), description);
     }
-    return description;
+    return described(std::move(description));
+}
+
+Decoded NetSnmpDecoder::decodeV3(std::string_view datagram, u_char *data,
+                                 std::size_t messageLength) {
+    const std::optional<V3Header> header = readV3Header(datagram.substr(0, messageLength));
+    if (!header)
+        return {};
+    if (header->securityModel != kUserBasedSecurity)
+        return described("SNMPv3 message, not decoded");
+    takePendingUsers();
+    if (!header->authenticated() && header->userName.empty())
+        return Decoded{{}, {}, true}; // engine discovery
+    if (std::string refused = m_users->admit(*header); !refused.empty())
+        return refusedFor(std::move(refused));
+    PduPointer pdu(snmp_pdu_create(0));
+    std::size_t length = messageLength;
+    const int result = snmpv3_parse(pdu.get(), data, &length, nullptr, m_session.get());
+    if (result != SNMPERR_SUCCESS)
+        return refusedFor(rejection(result, *header));
+    // As for a community-based message, a sysDescr.0 text is the message.
+    for (const netsnmp_variable_list *var = pdu->variables; var; var = var->next_variable)
+        if (isOid(*var, kSysDescr) && var->type == ASN_OCTET_STR)
+            return described(
+                std::string(reinterpret_cast<const char *>(var->val.string), var->val_len));
+    return described(describePdu(*pdu));
 }
 
 std::optional<std::string> NetSnmpDecoder::informResponse(std::string_view datagram) {

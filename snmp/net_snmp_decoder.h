@@ -2,13 +2,20 @@
 
 #include "snmp/trap_decoder.h"
 
+#include <cstddef>
 #include <latch>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
 
+struct snmp_session;
+
 namespace quorvik {
+
+class UsmUsers;
 
 // The decoder over net-snmp's library. net-snmp keeps its MIB tree and its
 // options per process, so a program makes one of these, at start-up.
@@ -19,7 +26,10 @@ namespace quorvik {
 //     IF-MIB::linkDown ifIndex.2=2 ifAdminStatus.2=up ifOperStatus.2=down
 //   SNMPv1 trap: <trap> enterprise=<oid> generic=<n>|specific=<n> agent=<address> <binding>...
 //     where <trap> is the SNMPv2 name of a generic trap, or <enterprise>.0.<specific>
-//   other PDUs: SNMP GetRequest <binding>...;  SNMPv3: "SNMPv3 message, not decoded"
+//   other PDUs: SNMP GetRequest <binding>...
+// SNMPv3 messages of the configured users are described as v2c ones; one
+// the security model refuses is a rejection with its reason; one of another
+// security model: "SNMPv3 message, not decoded".
 // A binding is <object>.<index>=<value>. Object identifiers are named by the
 // loaded MIBs where one names the object (the rest is its index), else shown
 // in numbers; sysUpTime.0 and snmpTrapOID.0 of a notification are left out.
@@ -33,11 +43,14 @@ public:
     explicit NetSnmpDecoder(std::string ownMibDirectory);
     ~NetSnmpDecoder() override;
 
-    std::string describe(std::string_view datagram) override;
+    Decoded decode(std::string_view datagram) override;
     std::optional<std::string> informResponse(std::string_view datagram) override;
+    void setUsers(const std::vector<UsmUser> &users) override;
 
 private:
     void loadMibs(const std::string &ownMibDirectory);
+    void takePendingUsers();
+    Decoded decodeV3(std::string_view datagram, unsigned char *data, std::size_t messageLength);
 
     static constexpr std::size_t kKeptDescriptions = 1024;
 
@@ -46,6 +59,9 @@ private:
     // Descriptions of v2c traps and informs by their repeat key (the
     // datagram but for request id and sysUpTime); emptied when full.
     std::unordered_map<std::string, std::string> m_descriptions;
+    std::unique_ptr<UsmUsers> m_users;
+    std::optional<std::vector<UsmUser>> m_pendingUsers; // passwords, until taken
+    std::unique_ptr<snmp_session> m_session; // of this receiver, as net-snmp reads with it
     std::thread m_loader;
 };
 

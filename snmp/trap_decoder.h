@@ -1,10 +1,43 @@
 #pragma once
 
+#include "snmp/ber.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvik {
+
+// An SNMPv3 user of the user-based security model. Protocols by their names
+// ("none", "MD5", "SHA", "SHA-224", "SHA-256", "SHA-384", "SHA-512"; "none",
+// "DES", "AES", "AES-192", "AES-256"); `engineId` holds the bytes of the one
+// engine the user is accepted from, empty for every engine.
+struct UsmUser {
+    std::string name;
+    std::string auth = "none";
+    std::string authPassword;
+    std::string priv = "none";
+    std::string privPassword;
+    std::string engineId;
+};
+
+// What a datagram is. An SNMPv3 message that the security model refuses has
+// no text but the reason (`unknown user "bob"`); an engine discovery, which
+// the responder answers, is silent: it makes no event.
+struct Decoded {
+    std::string text;
+    std::string rejection;
+    bool silent = false;
+};
+
+// An SNMPv3 message by its start: the version field says 3. Its texts and
+// tags are the security model's to vouch for, so it always goes to a decoder.
+inline bool isSnmpV3(std::string_view datagram) {
+    ber::Walk walk(datagram);
+    std::int64_t version = 0;
+    return walk.header(ber::kSequence, true) && walk.integer(version) && version == 3;
+}
 
 // Reads binary SNMP datagrams for the intake. Both calls may come from any
 // thread, also at the same time.
@@ -15,11 +48,15 @@ public:
     // One line that names what the datagram is: a trap or inform with its
     // bindings, or the kind of another SNMP message. Empty when the datagram
     // is no SNMP message that parses.
-    virtual std::string describe(std::string_view datagram) = 0;
+    std::string describe(std::string_view datagram) { return decode(datagram).text; }
+    virtual Decoded decode(std::string_view datagram) = 0;
 
     // The Response that acknowledges a well-formed SNMPv2c InformRequest;
     // nothing for every other datagram.
     virtual std::optional<std::string> informResponse(std::string_view datagram) = 0;
+
+    // The SNMPv3 users whose messages are decoded, instead of the ones before.
+    virtual void setUsers(const std::vector<UsmUser> &users) = 0;
 };
 
 } // namespace quorvik

@@ -1,5 +1,7 @@
 #include "ui/profile_store.h"
 
+#include "core/profile.h"
+#include "core/snmp_users.h"
 #include "core/text_file.h"
 #include "core/text_rules.h"
 
@@ -50,8 +52,10 @@ QString ProfileStore::update(const std::function<std::string(std::string)> &chan
     lock.setStaleLockTime(10000);
     if (!lock.tryLock(5000))
         return lockFailure(lock, lockPath);
-    const FileResult result =
-        updateTextFile(m_path.toStdString(), [&](const std::string &old) { return change(old); });
+    // SNMPv3 passwords are for the owner's eyes only.
+    const FileResult result = updateTextFile(
+        m_path.toStdString(), [&](const std::string &old) { return change(old); },
+        [](const std::string &text) { return Profile::parse(text).hasSection(kSnmpSection); });
     return QString::fromLocal8Bit(result.error);
 }
 

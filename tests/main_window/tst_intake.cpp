@@ -6,7 +6,9 @@
 #include "alerts/alert_popup.h"
 #include "core/level.h"
 
+#include <QLabel>
 #include <QNetworkDatagram>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QUdpSocket>
 
@@ -35,7 +37,32 @@ private slots:
     void historyModeWritesNoLogAndOpensNoPopup();
     void popupAndSoundFollowLevel();
     void socketDrainsEveryDatagram();
+    void rejectionsCountedShownAndCleared();
 };
+
+namespace {
+
+// Refuses every SNMPv3 message of "bob", stays silent on an engine
+// discovery (no user name), names everything else.
+class RefusingDecoder : public TrapDecoder {
+public:
+    Decoded decode(std::string_view datagram) override {
+        if (datagram.find("bob") != std::string_view::npos)
+            return Decoded{{}, "unknown user \"bob\"", false};
+        if (datagram.find("discover") != std::string_view::npos)
+            return Decoded{{}, {}, true};
+        return Decoded{"IF-MIB::linkDown", {}, false};
+    }
+    std::optional<std::string> informResponse(std::string_view) override { return {}; }
+    void setUsers(const std::vector<UsmUser> &) override {}
+};
+
+// The start of an SNMPv3 message (version 3), then `tail`.
+QByteArray v3(const QByteArray &tail) {
+    return QByteArray("\x30\x30\x02\x01\x03", 5) + tail;
+}
+
+} // namespace
 
 void IntakeTest::rowLimitCutsBeforeInsert_data() {
     QTest::addColumn<int>("rowsBefore");
@@ -344,6 +371,41 @@ void IntakeTest::socketDrainsEveryDatagram() {
                              QHostAddress::LocalHost, port);
     QTRY_COMPARE(form.levelGrid(0)->table()->cellText(1, 4), QStringLiteral(" after 9"));
     QCOMPARE(form.levelGrid(0)->table()->cellText(10, 4), QStringLiteral(" after 0"));
+}
+
+// Refused messages are counted beside the lost count, the latest reason
+// per sender in the tool tip; one row per sender and reason a minute; a
+// discovery makes none. Delete clears the count.
+void IntakeTest::rejectionsCountedShownAndCleared() {
+    FormFixture f;
+    RefusingDecoder decoder;
+    MainWindowConfig c = f.windowConfig(f.dir.filePath(QStringLiteral("own.lock")));
+    c.udpPort = 0;
+    c.trapDecoder = &decoder;
+    f.form = std::make_unique<MainWindow>(c);
+    f.start();
+    QLabel *rejected = f.form->rejectedLabel();
+    QVERIFY(rejected->isHidden());
+    for (int i = 0; i < 3; ++i)
+        f.send(v3("bob"), QStringLiteral("192.0.2.7"));
+    f.send(v3("bob"), QStringLiteral("192.0.2.8"));
+    f.send(v3("discover"), QStringLiteral("192.0.2.9"));
+    f.send(v3("alice"), QStringLiteral("192.0.2.9"));
+    f.settle();
+    QVERIFY(rejected->isVisible());
+    QCOMPARE(rejected->text(), QStringLiteral("4 rejected"));
+    QCOMPARE(rejected->styleSheet(), f.form->lostLabel()->styleSheet());
+    QVERIFY(rejected->toolTip().contains(QStringLiteral("192.0.2.7: unknown user \"bob\"")));
+    QVERIFY(rejected->toolTip().contains(QStringLiteral("192.0.2.8: unknown user \"bob\"")));
+    QCOMPARE(f.form->fullList()->table()->cellText(1, 5), QStringLiteral(" IF-MIB::linkDown"));
+    QCOMPARE(f.form->fullList()->table()->cellText(2, 5),
+             QStringLiteral(" SNMPv3 message rejected: unknown user \"bob\""));
+    QCOMPARE(f.form->fullList()->table()->cellText(2, 2), QStringLiteral("192.0.2.8"));
+    QCOMPARE(f.form->fullList()->table()->cellText(3, 2), QStringLiteral("192.0.2.7"));
+    QCOMPARE(f.form->fullList()->table()->cellText(4, 5), QString());
+
+    QTest::mouseClick(f.form->findChild<QPushButton *>(QStringLiteral("tabclear")), Qt::LeftButton);
+    QVERIFY(rejected->isHidden());
 }
 
 QTEST_MAIN(IntakeTest)

@@ -150,11 +150,16 @@ void TestTrapDecoder::describes_data() {
     row("GetRequest",
         v2(0xA0, bindings({binding(objectId({1, 3, 6, 1, 2, 1, 1, 5, 0}), tlv(0x05, ""))})),
         "SNMP GetRequest sysName.0=NULL");
-    row("SNMPv3",
+    row("SNMPv3 of another security model",
+        tlv(0x30, integer(3) +
+                      tlv(0x30, integer(1) + integer(65507) + octets("\x04") + integer(4)) +
+                      octets("") + tlv(0x30, octets("") + octets("") + tlv(0xA0, ""))),
+        "SNMPv3 message, not decoded");
+    row("SNMPv3 without its security parameters",
         tlv(0x30, integer(3) +
                       tlv(0x30, integer(1) + integer(65507) + octets("\x04") + integer(3)) +
                       octets("") + tlv(0x30, octets("") + octets("") + tlv(0xA0, ""))),
-        "SNMPv3 message, not decoded");
+        "");
 }
 
 void TestTrapDecoder::describes() {

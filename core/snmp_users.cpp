@@ -1,0 +1,148 @@
+#include "snmp_users.h"
+
+#include <array>
+#include <cctype>
+
+namespace quorvik {
+
+namespace {
+
+constexpr std::array<std::string_view, 7> kAuthProtocols = {
+    "none", "MD5", "SHA", "SHA-224", "SHA-256", "SHA-384", "SHA-512"};
+constexpr std::array<std::string_view, 5> kPrivProtocols = {"none", "DES", "AES", "AES-192",
+                                                            "AES-256"};
+constexpr std::size_t kMaxNameLength = 32; // an SnmpAdminString of USM
+
+bool sameLetters(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// The canonical name of a protocol text in any letter case; an empty text
+// means none.
+template <std::size_t N>
+std::optional<std::string> canonical(std::string_view text,
+                                     const std::array<std::string_view, N> &names) {
+    if (text.empty())
+        return std::string(names[0]);
+    for (std::string_view name : names)
+        if (sameLetters(text, name))
+            return std::string(name);
+    return std::nullopt;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    const int lower = std::tolower(static_cast<unsigned char>(c));
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+}
+
+std::string key(std::string_view name, int number) {
+    return std::string(name) + std::to_string(number);
+}
+
+} // namespace
+
+std::optional<std::string> engineIdFromHex(std::string_view text) {
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
+    if (text.size() % 2 != 0 || text.size() < 10 || text.size() > 64)
+        return std::nullopt;
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const int high = hexDigit(text[i]), low = hexDigit(text[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes += static_cast<char>(high << 4 | low);
+    }
+    return bytes;
+}
+
+std::string hexText(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
+    }
+    return text;
+}
+
+SnmpUserCheck checkSnmpUser(const SnmpUserFields &fields) {
+    const int number = fields.number;
+    const auto fail = [&](std::string_view name, std::string_view reason) {
+        return SnmpUserCheck{std::nullopt, key(name, number) + ' ' + std::string(reason)};
+    };
+    SnmpUser user;
+    user.name = fields.name;
+    if (user.name.empty())
+        return fail("User", "is empty");
+    if (user.name.size() > kMaxNameLength)
+        return fail("User", "is longer than 32 characters");
+    const std::optional<std::string> auth = canonical(fields.auth, kAuthProtocols);
+    if (!auth)
+        return fail("Auth", "names no known protocol (none, MD5, SHA, SHA-224, SHA-256, SHA-384, "
+                            "SHA-512)");
+    const std::optional<std::string> priv = canonical(fields.priv, kPrivProtocols);
+    if (!priv)
+        return fail("Priv", "names no known protocol (none, DES, AES, AES-192, AES-256)");
+    user.auth = *auth;
+    user.priv = *priv;
+    if (user.auth != "none") {
+        if (fields.authPassword.size() < kMinPasswordLength)
+            return fail("AuthPass", "is shorter than 8 characters");
+        user.authPassword = fields.authPassword;
+    }
+    if (user.priv != "none") {
+        if (user.auth == "none")
+            return fail("Priv",
+                        "needs authentication, but Auth" + std::to_string(number) + " is none");
+        if (fields.privPassword.size() < kMinPasswordLength)
+            return fail("PrivPass", "is shorter than 8 characters");
+        user.privPassword = fields.privPassword;
+    }
+    if (!fields.engine.empty()) {
+        const std::optional<std::string> engine = engineIdFromHex(fields.engine);
+        if (!engine)
+            return fail("Engine", "is no engine ID (5 to 32 bytes in hex)");
+        user.engineId = *engine;
+    }
+    return SnmpUserCheck{std::move(user), {}};
+}
+
+std::vector<SnmpUserFields> snmpUserFieldsFromProfile(const Profile &profile) {
+    std::vector<SnmpUserFields> entries;
+    constexpr std::size_t kLength = 1024; // passwords may be long
+    for (int n = 1; n <= kMaxSnmpUsers; ++n) {
+        if (!profile.contains(kSnmpSection, key("User", n)))
+            continue;
+        const auto value = [&](std::string_view name) {
+            return profile.value(kSnmpSection, key(name, n), {}, kLength);
+        };
+        entries.push_back({n, value("User"), value("Auth"), value("AuthPass"), value("Priv"),
+                           value("PrivPass"), value("Engine")});
+    }
+    return entries;
+}
+
+SnmpUsers snmpUsersFromProfile(const Profile &profile) {
+    SnmpUsers result;
+    for (const SnmpUserFields &fields : snmpUserFieldsFromProfile(profile)) {
+        SnmpUserCheck check = checkSnmpUser(fields);
+        if (check.user)
+            result.users.push_back(std::move(*check.user));
+        else
+            result.problems.push_back("SNMPv3 user " + std::to_string(fields.number) +
+                                      " skipped: " + check.problem);
+    }
+    return result;
+}
+
+} // namespace quorvik

@@ -1,0 +1,217 @@
+// SNMPv3 traps from net-snmp's snmptrap into the real program: users of the
+// configuration without an engine ID learn each sender's engine, a user with
+// one refuses the others, and every refused message is a rejection row at
+// most once a minute per sender and reason.
+#include "quorvik_process.h"
+
+#include <QtTest>
+
+namespace {
+
+const QStringList kAuths = {"MD5", "SHA", "SHA-224", "SHA-256", "SHA-384", "SHA-512"};
+const QStringList kPrivs = {"none", "DES", "AES", "AES-256"};
+const QString kAuthPass = QStringLiteral("auth-secret-1");
+const QString kPrivPass = QStringLiteral("priv-secret-1");
+const QString kFixedEngine = QStringLiteral("0x80001F8880C0FFEE0001");
+
+QString userName(const QString &auth, const QString &priv) {
+    return auth + QLatin1Char('-') + priv;
+}
+
+// One [SNMPv3] entry, number n.
+QByteArray userEntry(int n, const QString &name, const QString &auth, const QString &priv,
+                     const QString &engine = {}) {
+    const QByteArray k = QByteArray::number(n);
+    QByteArray entry = "User" + k + "=" + name.toUtf8() + "\r\nAuth" + k + "=" +
+                       auth.toLower().toUtf8() + "\r\nAuthPass" + k + "=" + kAuthPass.toUtf8() +
+                       "\r\nPriv" + k + "=" + priv.toUtf8() + "\r\nPrivPass" + k + "=" +
+                       kPrivPass.toUtf8() + "\r\n";
+    if (!engine.isEmpty())
+        entry += "Engine" + k + "=" + engine.toUtf8() + "\r\n";
+    return entry;
+}
+
+QByteArray usersSection() {
+    QByteArray section = "[SNMPv3]\r\n";
+    int n = 1;
+    for (const QString &auth : kAuths)
+        for (const QString &priv : kPrivs)
+            section += userEntry(n++, userName(auth, priv), auth, priv);
+    section +=
+        userEntry(n++, QStringLiteral("plain"), QStringLiteral("none"), QStringLiteral("none"));
+    section += userEntry(n++, QStringLiteral("fixed"), QStringLiteral("SHA-256"),
+                         QStringLiteral("AES"), kFixedEngine);
+    section +=
+        userEntry(n++, QStringLiteral("short"), QStringLiteral("SHA"), QStringLiteral("none"))
+            .replace(kAuthPass.toUtf8(), "1234567");
+    return section;
+}
+
+// snmptrap's arguments for a linkDown trap of `user` from engine `engine`.
+QStringList v3Trap(const QString &user, const QString &auth, const QString &priv,
+                   const QString &engine, const QString &authPass = kAuthPass,
+                   const QString &privPass = kPrivPass) {
+    QStringList arguments = {QStringLiteral("-v"), QStringLiteral("3"),
+                             QStringLiteral("-u"), user,
+                             QStringLiteral("-e"), engine};
+    if (auth == QLatin1String("none"))
+        arguments << QStringLiteral("-l") << QStringLiteral("noAuthNoPriv");
+    else if (priv == QLatin1String("none"))
+        arguments << QStringLiteral("-l") << QStringLiteral("authNoPriv") << QStringLiteral("-a")
+                  << auth << QStringLiteral("-A") << authPass;
+    else
+        arguments << QStringLiteral("-l") << QStringLiteral("authPriv") << QStringLiteral("-a")
+                  << auth << QStringLiteral("-A") << authPass << QStringLiteral("-x") << priv
+                  << QStringLiteral("-X") << privPass;
+    return arguments + QStringList{QStringLiteral("127.0.0.1:162"),
+                                   QString(),
+                                   QStringLiteral("1.3.6.1.6.3.1.1.5.3"),
+                                   QStringLiteral("1.3.6.1.2.1.2.2.1.1.2"),
+                                   QStringLiteral("i"),
+                                   QStringLiteral("2"),
+                                   QStringLiteral("1.3.6.1.2.1.2.2.1.7.2"),
+                                   QStringLiteral("i"),
+                                   QStringLiteral("1"),
+                                   QStringLiteral("1.3.6.1.2.1.2.2.1.8.2"),
+                                   QStringLiteral("i"),
+                                   QStringLiteral("2")};
+}
+
+const QByteArray kLinkDown = "Trap;{DATE};127.0.0.1;;;IF-MIB::linkDown ifIndex.2=2 "
+                             "ifAdminStatus.2=up ifOperStatus.2=down\r\n";
+
+QByteArray rejected(const QByteArray &reason) {
+    return "Trap;{DATE};127.0.0.1;;;SNMPv3 message rejected: " + reason + "\r\n";
+}
+
+} // namespace
+
+class Snmpv3Test : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<e2e::QuorvikEnv> m_env;
+    QProcess *m_live = nullptr;
+
+    // Sends with snmptrap and, after a marker note, expects exactly the
+    // `expected` lines between.
+    void expectLines(const QList<QStringList> &sends, const QList<QByteArray> &expected) {
+        const QByteArray before = m_env->log();
+        const QDateTime from = QDateTime::currentDateTime();
+        for (const QStringList &arguments : sends) {
+            const QString sent = m_env->snmptrap(arguments);
+            QVERIFY2(sent.isEmpty(), qPrintable(sent));
+        }
+        static int marker = 0;
+        const QByteArray note = "mark " + QByteArray::number(++marker);
+        QVERIFY2(m_env->logsNote(note), qPrintable(e2e::QuorvikEnv::describe(m_live)));
+        const QByteArray now = m_env->log();
+        QVERIFY(now.startsWith(before));
+        QList<QByteArray> lines = now.mid(before.size()).split('\n');
+        lines.removeLast(); // after the last line end
+        lines.removeLast(); // the marker
+        QCOMPARE(lines.size(), expected.size());
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QString diff = e2e::compareLogLine(lines[i] + '\n', expected[i], from,
+                                                     QDateTime::currentDateTime());
+            QVERIFY2(diff.isEmpty(), qPrintable(diff));
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        E2E_REQUIRE_TRAP_PORT();
+        E2E_REQUIRE_FREE_TRAP_PORT();
+        m_env = std::make_unique<e2e::QuorvikEnv>();
+        QVERIFY(m_env->isValid());
+        QVERIFY(m_env->writeConfig("\r\n" + usersSection()));
+        ::chmod(QFile::encodeName(m_env->configPath()).constData(), 0644);
+        const QString error = m_env->startLive(&m_live);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+
+    void cleanupTestCase() { m_env.reset(); }
+
+    // A configuration with passwords that others may read is pointed out;
+    // the unusable entry is skipped, naming its key and never a password.
+    void startUpNotices() {
+        QVERIFY(e2e::waitFor([&] { return m_live->peek(1 << 16).contains("other users may read"); },
+                             10000));
+        const QByteArray output = m_live->peek(1 << 16);
+        QVERIFY2(output.contains("AuthPass" +
+                                 QByteArray::number(kAuths.size() * kPrivs.size() + 3) +
+                                 " is shorter than 8 characters"),
+                 output.constData());
+        QVERIFY(!output.contains(kAuthPass.toUtf8()) && !output.contains("1234567"));
+    }
+
+    void protocols_data() {
+        QTest::addColumn<QString>("auth");
+        QTest::addColumn<QString>("priv");
+        for (const QString &auth : kAuths)
+            for (const QString &priv : kPrivs)
+                QTest::newRow(qPrintable(userName(auth, priv))) << auth << priv;
+        QTest::newRow("noAuthNoPriv") << QStringLiteral("none") << QStringLiteral("none");
+    }
+
+    void protocols() {
+        QFETCH(QString, auth);
+        QFETCH(QString, priv);
+        const QString user =
+            auth == QLatin1String("none") ? QStringLiteral("plain") : userName(auth, priv);
+        expectLines({v3Trap(user, auth, priv, QStringLiteral("0x80001F8880AA000001"))},
+                    {kLinkDown});
+    }
+
+    // One user without an engine ID, two devices; the user with one refuses
+    // a third.
+    void enginesLearnedOrFixed() {
+        const QString user = userName(QStringLiteral("SHA-256"), QStringLiteral("AES"));
+        const QString sha = QStringLiteral("SHA-256"), aes = QStringLiteral("AES");
+        expectLines(
+            {v3Trap(user, sha, aes, QStringLiteral("0x80001F8880BB000001")),
+             v3Trap(user, sha, aes, QStringLiteral("0x80001F8880BB000002")),
+             v3Trap(QStringLiteral("fixed"), sha, aes, kFixedEngine),
+             v3Trap(QStringLiteral("fixed"), sha, aes, QStringLiteral("0x80001F8880BB000003"))},
+            {kLinkDown, kLinkDown, kLinkDown,
+             rejected("engine 0x80001F8880BB000003 not accepted for user \"fixed\"")});
+    }
+
+    void rejections() {
+        const QString user = userName(QStringLiteral("SHA"), QStringLiteral("AES"));
+        const QString sha = QStringLiteral("SHA"), aes = QStringLiteral("AES");
+        const QString engine = QStringLiteral("0x80001F8880CC000001");
+        const QString wrong = QStringLiteral("wrong-password");
+        expectLines({v3Trap(user, sha, aes, engine, wrong),
+                     v3Trap(user, sha, aes, engine, kAuthPass, wrong),
+                     v3Trap(QStringLiteral("bob"), sha, aes, engine),
+                     v3Trap(user, sha, QStringLiteral("none"), engine)},
+                    {rejected("wrong digest for user \"SHA-AES\""),
+                     rejected("decryption failed for user \"SHA-AES\""),
+                     rejected("unknown user \"bob\""),
+                     rejected("security level authNoPriv not allowed for user \"SHA-AES\"")});
+    }
+
+    // The same sender and reason again within the minute: counted, no row.
+    void oneRowPerMinute() {
+        const QStringList bob =
+            v3Trap(QStringLiteral("bob"), QStringLiteral("SHA"), QStringLiteral("AES"),
+                   QStringLiteral("0x80001F8880CC000001"));
+        const QStringList eve =
+            v3Trap(QStringLiteral("eve"), QStringLiteral("SHA"), QStringLiteral("AES"),
+                   QStringLiteral("0x80001F8880CC000001"));
+        expectLines({bob, bob, eve, bob, eve}, {rejected("unknown user \"eve\"")});
+    }
+
+    // Any write of a configuration with users makes it the owner's alone.
+    void writesMakeItPrivate() {
+        ::kill(pid_t(m_live->processId()), SIGTERM);
+        QVERIFY(m_live->waitForFinished(10000));
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(m_env->configPath()).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 0777, 0600u);
+    }
+};
+
+E2E_TEST_MAIN(Snmpv3Test)
+#include "tst_snmpv3.moc"
