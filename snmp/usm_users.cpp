@@ -77,6 +77,13 @@ const oid *authOid(const UsmUser &user, std::size_t &length) {
     return sc_get_auth_oid(usm_lookup_auth_type(user.auth.c_str()), &length);
 }
 
+// Takes an entry out of net-snmp's user table and frees it. (The library's
+// remove returns the table's new head, not the entry.)
+void dropEntry(usmUser *entry) {
+    usm_remove_user(entry);
+    usm_free_user(entry);
+}
+
 } // namespace
 
 std::optional<V3Header> readV3Header(std::string_view datagram) {
@@ -108,9 +115,9 @@ UsmUsers::~UsmUsers() {
 
 void UsmUsers::clear() {
     for (usmUser *entry : m_fixed)
-        usm_free_user(usm_remove_user(entry));
+        dropEntry(entry);
     for (auto &[key, learned] : m_learned)
-        usm_free_user(usm_remove_user(learned.entry));
+        dropEntry(learned.entry);
     m_fixed.clear();
     m_learned.clear();
     m_recent.clear();
@@ -169,7 +176,7 @@ void UsmUsers::learn(const Configured &user, std::string_view engineId) {
         const auto oldest = m_learned.find(m_recent.back());
         usmUser *entry = oldest->second.entry;
         free_enginetime(entry->engineID, entry->engineIDLen);
-        usm_free_user(usm_remove_user(entry));
+        dropEntry(entry);
         m_learned.erase(oldest);
         m_recent.pop_back();
     }
