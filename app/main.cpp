@@ -131,17 +131,21 @@ std::string ownMibDirectory() {
     return QFile::encodeName(QDir::cleanPath(dir)).toStdString();
 }
 
+std::vector<quorvik::UsmUser> usmUsers(const std::vector<quorvik::SnmpUser> &users) {
+    std::vector<quorvik::UsmUser> usm;
+    for (const quorvik::SnmpUser &user : users)
+        usm.push_back(
+            {user.name, user.auth, user.authPassword, user.priv, user.privPassword, user.engineId});
+    return usm;
+}
+
 // The SNMPv3 users of the configuration into the decoder. Returns what the
 // operator should know: users skipped, and passwords that others can read.
-QString configureSnmpUsers(quorvik::TrapDecoder &decoder, const QString &profilePath) {
+QStringList configureSnmpUsers(quorvik::TrapDecoder &decoder, const QString &profilePath) {
     const quorvik::ProfileStore store(profilePath);
     const quorvik::Profile profile = quorvik::Profile::parse(store.content());
     const quorvik::SnmpUsers users = quorvik::snmpUsersFromProfile(profile);
-    std::vector<quorvik::UsmUser> usm;
-    for (const quorvik::SnmpUser &user : users.users)
-        usm.push_back(
-            {user.name, user.auth, user.authPassword, user.priv, user.privPassword, user.engineId});
-    decoder.setUsers(usm);
+    decoder.setUsers(usmUsers(users.users));
     QStringList notes;
     for (const std::string &problem : users.problems)
         notes << QString::fromStdString(problem);
@@ -152,7 +156,30 @@ QString configureSnmpUsers(quorvik::TrapDecoder &decoder, const QString &profile
         notes << QStringLiteral("Warning: %1 holds SNMPv3 passwords and other users may read "
                                 "it (chmod 600 %1)")
                      .arg(profilePath);
-    return notes.join(QStringLiteral("; "));
+    return notes;
+}
+
+// The live copy's own SNMP engine for the informs it answers, its boot
+// count raised and stored; once, where users are configured (`started`
+// says whether it is). Returns an error text for the operator.
+QString startSnmpEngine(quorvik::NetSnmpDecoder &decoder, const QString &profilePath,
+                        bool &started) {
+    quorvik::ProfileStore store(profilePath);
+    if (started ||
+        quorvik::snmpUserFieldsFromProfile(quorvik::Profile::parse(store.content())).empty())
+        return {};
+    started = true;
+    quorvik::SnmpEngine engine;
+    const QString error = store.update([&engine](std::string text) {
+        quorvik::Profile profile = quorvik::Profile::parse(text);
+        engine = quorvik::startSnmpEngine(profile);
+        return profile.text();
+    });
+    decoder.setEngine(engine.engineId, engine.boots);
+    if (error.isEmpty())
+        return {};
+    return QStringLiteral("Cannot save the SNMPv3 engine's boot count in %1: %2")
+        .arg(profilePath, error);
 }
 
 } // namespace
@@ -200,14 +227,19 @@ int main(int argc, char *argv[]) {
     }
     config.notifier = notifier.get();
 
-    QString notice;
+    QStringList notices;
     if (trapDecoder)
-        notice = configureSnmpUsers(*trapDecoder, config.profilePath);
+        notices = configureSnmpUsers(*trapDecoder, config.profilePath);
 
     quorvik::MainWindow window(config);
     if (window.load() == quorvik::MainWindow::LoadResult::Refused)
         return 0;
-    if (!notice.isEmpty()) {
+    bool engineStarted = false;
+    if (trapDecoder)
+        if (const QString error = startSnmpEngine(*trapDecoder, config.profilePath, engineStarted);
+            !error.isEmpty())
+            notices << error;
+    if (const QString notice = notices.join(QStringLiteral("; ")); !notice.isEmpty()) {
         window.showNotice(notice);
         qWarning("%s", qPrintable(notice));
     }
@@ -240,6 +272,15 @@ int main(int argc, char *argv[]) {
         [f](const quorvik::ForwardTarget &target, std::function<void(const QString &)> done) {
             if (f)
                 f->test(target, std::move(done));
+        },
+        [&, decoder = trapDecoder.get()](const std::vector<quorvik::SnmpUser> &users) {
+            if (!decoder)
+                return;
+            decoder->setUsers(usmUsers(users));
+            // The first users added while running: the engine for their informs.
+            const QString error = startSnmpEngine(*decoder, config.profilePath, engineStarted);
+            if (!error.isEmpty())
+                boxes.report(&window, QStringLiteral("Quorvik"), error, QMessageBox::Warning);
         }};
     QObject::connect(&window, &quorvik::MainWindow::optionsRequested, &window,
                      [&] { quorvik::OptionsDialog::open(options, optionsConfig); });

@@ -138,6 +138,21 @@ std::string Profile::value(std::string_view section, std::string_view key,
     return std::string(value.substr(0, limit));
 }
 
+void Profile::removeKey(std::string_view section, std::string_view key) {
+    const auto found = m_sections.find(section);
+    if (found == m_sections.end())
+        return;
+    Section &entry = found->second;
+    const auto line = entry.keys.find(key);
+    if (line == entry.keys.end())
+        return;
+    const Lines::iterator at = line->second;
+    entry.keys.erase(line); // its name points into the line
+    if (entry.lastLine == at)
+        entry.lastLine = std::prev(at); // the section's line at least
+    m_lines.erase(at);
+}
+
 bool Profile::hasSection(std::string_view section) const {
     return m_sections.contains(section);
 }

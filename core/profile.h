@@ -38,6 +38,8 @@ public:
     // line of the section's first occurrence, a new section to the end. New
     // lines end as the file's first line does (CR LF for a new file).
     void setValue(std::string_view section, std::string_view key, std::string_view value);
+    // Takes the line of `key` out of `section`; nothing when there is none.
+    void removeKey(std::string_view section, std::string_view key);
 
     // The whole text. A last line without its line end gets one (a lone CR
     // in a CR LF file only its LF), so that a key appended later stays whole.

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cctype>
+#include <climits>
+#include <random>
 
 namespace quorvik {
 
@@ -132,6 +134,25 @@ std::vector<SnmpUserFields> snmpUserFieldsFromProfile(const Profile &profile) {
     return entries;
 }
 
+void writeSnmpUsers(Profile &profile, const std::vector<SnmpUserFields> &users) {
+    static constexpr std::array<std::string_view, 6> kKeys = {"User", "Auth",     "AuthPass",
+                                                              "Priv", "PrivPass", "Engine"};
+    for (int n = 1; n <= kMaxSnmpUsers; ++n)
+        for (std::string_view name : kKeys)
+            profile.removeKey(kSnmpSection, key(name, n));
+    int n = 0;
+    for (const SnmpUserFields &user : users) {
+        if (++n > kMaxSnmpUsers)
+            break;
+        const std::array<const std::string *, 6> values = {&user.name,         &user.auth,
+                                                           &user.authPassword, &user.priv,
+                                                           &user.privPassword, &user.engine};
+        for (std::size_t i = 0; i < kKeys.size(); ++i)
+            if (i == 0 || !values[i]->empty())
+                profile.setValue(kSnmpSection, key(kKeys[i], n), *values[i]);
+    }
+}
+
 SnmpUsers snmpUsersFromProfile(const Profile &profile) {
     SnmpUsers result;
     for (const SnmpUserFields &fields : snmpUserFieldsFromProfile(profile)) {
@@ -143,6 +164,30 @@ SnmpUsers snmpUsersFromProfile(const Profile &profile) {
                                       " skipped: " + check.problem);
     }
     return result;
+}
+
+SnmpEngine startSnmpEngine(Profile &profile) {
+    SnmpEngine engine;
+    const std::optional<std::string> stored =
+        engineIdFromHex(profile.value(kSnmpSection, "EngineID"));
+    if (stored) {
+        engine.engineId = *stored;
+        const std::string boots = profile.value(kSnmpSection, "EngineBoots");
+        char *end = nullptr;
+        const long before = std::strtol(boots.c_str(), &end, 10);
+        if (end != boots.c_str() && *end == '\0' && before >= 1 && before < INT_MAX)
+            engine.boots = before + 1;
+        else if (before == INT_MAX)
+            engine.boots = INT_MAX; // the last value: the engine stays there
+    } else {
+        engine.engineId = std::string("\x80\x00\x1F\x88\x05", 5);
+        std::random_device random;
+        for (int i = 0; i < 8; ++i)
+            engine.engineId += static_cast<char>(random() & 0xFF);
+    }
+    profile.setValue(kSnmpSection, "EngineID", "0x" + hexText(engine.engineId));
+    profile.setValue(kSnmpSection, "EngineBoots", std::to_string(engine.boots));
+    return engine;
 }
 
 } // namespace quorvik

@@ -58,11 +58,27 @@ std::string hexText(std::string_view bytes);
 // order, as typed.
 std::vector<SnmpUserFields> snmpUserFieldsFromProfile(const Profile &profile);
 
+// Replaces the user entries of the section by `users`, numbered from 1 in
+// their order (their own numbers are not used).
+void writeSnmpUsers(Profile &profile, const std::vector<SnmpUserFields> &users);
+
 // The usable users, and a message for each entry skipped.
 struct SnmpUsers {
     std::vector<SnmpUser> users;
     std::vector<std::string> problems;
 };
 SnmpUsers snmpUsersFromProfile(const Profile &profile);
+
+// The live copy's own SNMP engine, authoritative for the informs it is
+// sent: [SNMPv3] EngineID (hex; generated once in the format of RFC 3411:
+// net-snmp's enterprise number, format 5, 8 random octets) and EngineBoots,
+// raised at every start.
+struct SnmpEngine {
+    std::string engineId;
+    long boots = 1;
+};
+// Raises EngineBoots in `profile` and returns the engine; a missing or
+// unusable EngineID is generated, and its boots start at 1.
+SnmpEngine startSnmpEngine(Profile &profile);
 
 } // namespace quorvik

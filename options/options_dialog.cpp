@@ -3,6 +3,7 @@
 #include "alerts/sound.h"
 #include "core/log_file.h"
 #include "core/profile.h"
+#include "options/snmp_users_page.h"
 #include "ui/colour.h"
 #include "ui/once_window.h"
 #include "ui/profile_store.h"
@@ -103,6 +104,8 @@ OptionsDialog::OptionsDialog(OptionsConfig config)
     m_tabs->addTab(createGlobalTab(), QStringLiteral("Global"));
     m_tabs->addTab(createSoundsTab(), QStringLiteral("Sounds"));
     m_tabs->addTab(createColoursTab(), QStringLiteral("Colors"));
+    m_snmpUsers = new SnmpUsersPage;
+    m_tabs->addTab(m_snmpUsers, QStringLiteral("SNMPv3"));
     m_forward = new ForwardTab(m_config.testForwardTarget);
     m_forward->setObjectName(QStringLiteral("tabForward"));
     m_tabs->addTab(m_forward, QStringLiteral("Forward"));
@@ -114,8 +117,8 @@ OptionsDialog::OptionsDialog(OptionsConfig config)
     QPushButton *applyButton =
         button(this, QStringLiteral("cmdApply"), QStringLiteral("Apply"), 4920, 4440, 1095, 375);
     connect(ok, &QPushButton::clicked, this, [this] {
-        apply();
-        accept();
+        if (apply())
+            accept();
     });
     // Escape and the close box reject as Cancel does.
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -254,12 +257,14 @@ void OptionsDialog::fill() {
     const std::string iniGrid = profile.value("Global", "IniGrid", "0");
     m_startViewButtons[iniGrid == "0" ? 0 : 1]->setChecked(true);
     m_forward->setTargets(forwardTargetsFromProfile(profile).targets);
+    m_snmpUsers->fill(snmpUserFieldsFromProfile(profile));
     clearMarks();
 }
 
 void OptionsDialog::clearMarks() {
     m_coloursChanged = m_popupLevelChanged = m_soundsChanged = m_logFileChanged = false;
     m_forward->clearMark();
+    m_snmpUsers->clearMark();
 }
 
 void OptionsDialog::showSound(int level, const QString &path) {
@@ -308,8 +313,20 @@ void OptionsDialog::chooseLogFile() {
 
 // The five save steps: the marked groups and the general settings are put
 // in force together, then written to the file in one update. Failures are
-// reported together; the settings stay in force all the same.
-void OptionsDialog::apply() {
+// reported together; the settings stay in force all the same. SNMPv3
+// entries that can't be used are reported first, and nothing is applied.
+bool OptionsDialog::apply() {
+    std::optional<std::vector<SnmpUserFields>> users;
+    if (m_snmpUsers->changed()) {
+        if (const QStringList problems = m_snmpUsers->problems(); !problems.isEmpty()) {
+            m_tabs->setCurrentWidget(m_snmpUsers);
+            m_config.boxes->report(this, windowTitle(), problems.join(QLatin1Char('\n')),
+                                   QMessageBox::Warning);
+            return false;
+        }
+        users = m_snmpUsers->users();
+        m_snmpUsers->clearMark();
+    }
     Settings settings = m_config.currentSettings();
     SettingsChanges changes;
     QStringList failures;
@@ -350,18 +367,27 @@ void OptionsDialog::apply() {
     }
 
     ProfileStore profile(m_config.profilePath);
-    const QString error = profile.update([&changes, &targets](const std::string &old) {
+    const QString error = profile.update([&changes, &targets, &users](const std::string &old) {
         Profile content = Profile::parse(old);
         writeSettings(content, changes);
         if (targets)
             writeForwardTargets(content, *targets);
+        if (users)
+            writeSnmpUsers(content, *users);
         return content.text();
     });
     if (!error.isEmpty())
         failures << QStringLiteral("Cannot save the settings in %1: %2").arg(profile.path(), error);
+    if (users && m_config.applySnmpUsers) {
+        std::vector<SnmpUser> usable;
+        for (const SnmpUserFields &user : *users)
+            usable.push_back(*checkSnmpUser(user).user);
+        m_config.applySnmpUsers(usable);
+    }
     if (!failures.isEmpty())
         m_config.boxes->report(this, windowTitle(), failures.join(QLatin1Char('\n')),
                                QMessageBox::Warning);
+    return true;
 }
 
 void OptionsDialog::saveGeneralSettings(Settings &settings, SettingsChanges &changes) {

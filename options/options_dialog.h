@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/settings.h"
+#include "core/snmp_users.h"
 #include "options/forward_tab.h"
 #include "ui/seams.h"
 
@@ -20,6 +21,7 @@ class QTabWidget;
 
 namespace quorvik {
 
+class SnmpUsersPage;
 class SoundPlayer;
 
 // What the options dialog works with. The settings in force belong to the
@@ -36,6 +38,8 @@ struct OptionsConfig {
     // The forward targets put in force; their Test.
     std::function<void(const std::vector<ForwardTarget> &)> applyForwardTargets;
     ForwardTester testForwardTarget;
+    // The usable SNMPv3 users put in force after Apply wrote them.
+    std::function<void(const std::vector<SnmpUser> &)> applySnmpUsers;
 };
 
 // frmOptions: colours, sounds, popup threshold, row limit, start view, start
@@ -58,7 +62,8 @@ public:
     bool soundsChanged() const { return m_soundsChanged; }
     bool logFileChanged() const { return m_logFileChanged; }
 
-    void apply();
+    // False when nothing was applied: an SNMPv3 entry can't be used.
+    bool apply();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -93,6 +98,7 @@ private:
     QLabel *m_logFileLabel = nullptr;
     QLineEdit *m_rowLimit = nullptr;
     QComboBox *m_startTab = nullptr;
+    SnmpUsersPage *m_snmpUsers = nullptr;
     QCheckBox *m_notify = nullptr;
     std::array<QLabel *, kLevelCount> m_soundLabels{};
     std::array<QLabel *, kLevelCount> m_colourSwatches{};

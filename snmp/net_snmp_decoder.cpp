@@ -433,10 +433,32 @@ void NetSnmpDecoder::setUsers(const std::vector<UsmUser> &users) {
 // Users handed in take effect here, once net-snmp is set up; their master
 // keys are derived once.
 void NetSnmpDecoder::takePendingUsers() {
+    if (m_pendingEngine) {
+        const auto &[engineId, boots] = *m_pendingEngine;
+        const auto *id = reinterpret_cast<const u_char *>(engineId.data());
+        set_exact_engineID(id, engineId.size());
+        // The library takes the boot count as its configuration stores it:
+        // the one before this start.
+        std::string before = std::to_string(boots - 1);
+        engineBoots_conf("engineBoots", before.data());
+        if (snmpv3_local_snmpEngineBoots() != u_long(boots)) {
+            std::string now = std::to_string(boots);
+            engineBoots_conf("engineBoots", now.data());
+        }
+        set_enginetime(id, u_int(engineId.size()), u_int(snmpv3_local_snmpEngineBoots()),
+                       u_int(snmpv3_local_snmpEngineTime()), TRUE);
+        m_users->setOwnEngine(engineId);
+        m_pendingEngine.reset();
+    }
     if (m_pendingUsers) {
         m_users->set(*m_pendingUsers);
         m_pendingUsers.reset();
     }
+}
+
+void NetSnmpDecoder::setEngine(const std::string &engineId, long boots) {
+    const std::lock_guard lock(m_mutex);
+    m_pendingEngine.emplace(engineId, boots);
 }
 
 void NetSnmpDecoder::loadMibs(const std::string &ownMibDirectory) {
@@ -518,6 +540,11 @@ Decoded NetSnmpDecoder::decodeV3(std::string_view datagram, u_char *data,
     PduPointer pdu(snmp_pdu_create(0));
     std::size_t length = messageLength;
     const int result = snmpv3_parse(pdu.get(), data, &length, nullptr, m_session.get());
+    // A sender that doesn't know this engine's clock yet asks with zero
+    // boots and time; the Report tells it.
+    if (result == SNMPERR_USM_NOTINTIMEWINDOW && header->engineBoots == 0 &&
+        header->engineTime == 0)
+        return Decoded{{}, {}, true};
     if (result != SNMPERR_SUCCESS)
         return refusedFor(rejection(result, *header));
     // As for a community-based message, a sysDescr.0 text is the message.
@@ -529,6 +556,8 @@ Decoded NetSnmpDecoder::decodeV3(std::string_view datagram, u_char *data,
 }
 
 std::optional<std::string> NetSnmpDecoder::informResponse(std::string_view datagram) {
+    if (isSnmpV3(datagram))
+        return v3Answer(datagram);
     if (communityPduTag(datagram) != SNMP_MSG_INFORM)
         return std::nullopt;
     m_loaded.wait();
@@ -548,6 +577,53 @@ std::optional<std::string> NetSnmpDecoder::informResponse(std::string_view datag
     std::string response(datagram.substr(0, messageLength));
     response[message->pduOffset] = static_cast<char>(SNMP_MSG_RESPONSE);
     return response;
+}
+
+// As the authoritative engine of the messages that expect an answer: the
+// Report that a discovery or a refused request asks for, or the Response to
+// an inform, protected as the inform was. Traps expect nothing and cost a
+// look at their header.
+std::optional<std::string> NetSnmpDecoder::v3Answer(std::string_view datagram) {
+    const std::optional<V3Header> header = readV3Header(datagram);
+    if (!header || !header->reportable() || header->securityModel != kUserBasedSecurity)
+        return std::nullopt;
+    m_loaded.wait();
+    const std::lock_guard lock(m_mutex);
+    takePendingUsers();
+    if (m_users->ownEngine().empty())
+        return std::nullopt;
+    // Known users get their entry for the engine named; net-snmp's own
+    // checks then find every fault a Report can name.
+    m_users->admit(*header);
+    std::vector<u_char> data(datagram.begin(), datagram.end());
+    PduPointer pdu(snmp_pdu_create(0));
+    std::size_t length = data.size();
+    const int result = snmpv3_parse(pdu.get(), data.data(), &length, nullptr, m_session.get());
+    if (result == SNMPERR_SUCCESS) {
+        if (pdu->command != SNMP_MSG_INFORM)
+            return std::nullopt;
+        pdu->command = SNMP_MSG_RESPONSE;
+        pdu->errstat = 0;
+        pdu->errindex = 0;
+    } else if (snmpv3_make_report(pdu.get(), result) != SNMPERR_SUCCESS) {
+        return std::nullopt;
+    }
+    return build(*pdu);
+}
+
+// The message net-snmp encodes for a PDU; nullopt when it can't.
+std::optional<std::string> NetSnmpDecoder::build(netsnmp_pdu &pdu) {
+    std::size_t size = 2048, offset = 0;
+    u_char *buffer = static_cast<u_char *>(std::malloc(size));
+    if (buffer == nullptr)
+        return std::nullopt;
+    // Reverse encoding: the message ends the buffer, which may grow.
+    const int result = snmp_build(&buffer, &size, &offset, m_session.get(), &pdu);
+    std::optional<std::string> message;
+    if (result == SNMPERR_SUCCESS && offset <= size)
+        message.emplace(reinterpret_cast<const char *>(buffer + size - offset), offset);
+    std::free(buffer);
+    return message;
 }
 
 } // namespace quorvik

@@ -10,7 +10,9 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 
+struct snmp_pdu;
 struct snmp_session;
 
 namespace quorvik {
@@ -46,10 +48,15 @@ public:
     Decoded decode(std::string_view datagram) override;
     std::optional<std::string> informResponse(std::string_view datagram) override;
     void setUsers(const std::vector<UsmUser> &users) override;
+    // This receiver's engine as the authoritative one of SNMPv3 informs: its
+    // ID and its boot count. Until it is set, no v3 message is answered.
+    void setEngine(const std::string &engineId, long boots);
 
 private:
     void loadMibs(const std::string &ownMibDirectory);
     void takePendingUsers();
+    std::optional<std::string> v3Answer(std::string_view datagram);
+    std::optional<std::string> build(snmp_pdu &pdu);
     Decoded decodeV3(std::string_view datagram, unsigned char *data, std::size_t messageLength);
 
     static constexpr std::size_t kKeptDescriptions = 1024;
@@ -61,6 +68,7 @@ private:
     std::unordered_map<std::string, std::string> m_descriptions;
     std::unique_ptr<UsmUsers> m_users;
     std::optional<std::vector<UsmUser>> m_pendingUsers; // passwords, until taken
+    std::optional<std::pair<std::string, long>> m_pendingEngine;
     std::unique_ptr<snmp_session> m_session; // of this receiver, as net-snmp reads with it
     std::thread m_loader;
 };

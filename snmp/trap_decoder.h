@@ -51,8 +51,9 @@ public:
     std::string describe(std::string_view datagram) { return decode(datagram).text; }
     virtual Decoded decode(std::string_view datagram) = 0;
 
-    // The Response that acknowledges a well-formed SNMPv2c InformRequest;
-    // nothing for every other datagram.
+    // The answer a datagram expects: the Response that acknowledges a
+    // well-formed SNMPv2c or SNMPv3 InformRequest, or the Report an SNMPv3
+    // discovery or refused request asks for; nothing for every other one.
     virtual std::optional<std::string> informResponse(std::string_view datagram) = 0;
 
     // The SNMPv3 users whose messages are decoded, instead of the ones before.

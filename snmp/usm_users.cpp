@@ -137,10 +137,26 @@ void UsmUsers::set(const std::vector<UsmUser> &users) {
         if (user.priv != "none" && hash != nullptr)
             configured.privMasterKey = masterKey(user.privPassword, hash, hashLength);
         const auto [at, added] = m_users.emplace(user.name, std::move(configured));
-        if (added && !user.engineId.empty())
+        if (added && !user.engineId.empty() && user.engineId != m_ownEngine)
             if (usmUser *entry = addEntry(at->second, user.engineId))
                 m_fixed.push_back(entry);
     }
+    addOwnEntries();
+}
+
+void UsmUsers::setOwnEngine(const std::string &engineId) {
+    m_ownEngine = engineId;
+    addOwnEntries();
+}
+
+void UsmUsers::addOwnEntries() {
+    if (m_ownEngine.empty())
+        return;
+    for (const auto &[name, configured] : m_users)
+        if (usm_get_user(reinterpret_cast<const u_char *>(m_ownEngine.data()), m_ownEngine.size(),
+                         name.c_str()) == nullptr)
+            if (usmUser *entry = addEntry(configured, m_ownEngine))
+                m_fixed.push_back(entry);
 }
 
 std::string UsmUsers::admit(const V3Header &header) {
@@ -152,6 +168,8 @@ std::string UsmUsers::admit(const V3Header &header) {
     if (levelOf(header) != levelOf(user))
         return std::string("security level ") + levelName(levelOf(header)) +
                " not allowed for user " + quoted(user.name);
+    if (!m_ownEngine.empty() && header.engineId == m_ownEngine)
+        return {}; // an inform to this receiver
     if (!user.engineId.empty()) {
         if (header.engineId != user.engineId)
             return "engine " + hex(header.engineId) + " not accepted for user " + quoted(user.name);

@@ -48,6 +48,10 @@ public:
     UsmUsers &operator=(const UsmUsers &) = delete;
 
     void set(const std::vector<UsmUser> &users);
+    // This receiver's own engine, the authoritative one of informs: every
+    // user has an entry for it.
+    void setOwnEngine(const std::string &engineId);
+    const std::string &ownEngine() const { return m_ownEngine; }
 
     // Why a message with this header is refused before its digest is checked
     // (unknown user, engine not accepted, security level); empty when the
@@ -68,6 +72,9 @@ private:
     usmUser *addEntry(const Configured &user, std::string_view engineId);
     void learn(const Configured &user, std::string_view engineId);
 
+    void addOwnEntries();
+
+    std::string m_ownEngine;
     std::map<std::string, Configured, std::less<>> m_users; // by name
     std::vector<usmUser *> m_fixed;                         // entries of users with Engine
     // Entries of users without Engine by user name and engine ID, and those

@@ -13,6 +13,8 @@ private slots:
     void entries_data();
     void entries();
     void usersFromProfile();
+    void usersWrittenRenumbered();
+    void engineKeptAndBootsRaised();
     void rejectionRowsOncePerMinute();
     void latestReasonPerSender();
 };
@@ -101,6 +103,40 @@ void TestSnmpUsers::usersFromProfile() {
                                  "SNMPv3 user 2 skipped: AuthPass2 is shorter than 8 characters"});
     QVERIFY(profile.hasSection("SNMPV3"));
     QVERIFY(!Profile::parse("[Global]\r\n").hasSection(kSnmpSection));
+}
+
+void TestSnmpUsers::usersWrittenRenumbered() {
+    Profile profile = Profile::parse("[SNMPv3]\r\nEngineID=0x8000000001\r\nUser1=a\r\n"
+                                     "Auth1=SHA\r\nAuthPass1=aaaaaaaa\r\nUser3=c\r\n"
+                                     "Engine3=0x8000000002\r\n[Global]\r\nMaxLines=5\r\n");
+    std::vector<SnmpUserFields> users = snmpUserFieldsFromProfile(profile);
+    QCOMPARE(users.size(), std::size_t(2));
+    QCOMPARE(users[1].number, 3);
+    users.erase(users.begin());
+    users.push_back({9, "d", "MD5", "dddddddd", "DES", "eeeeeeee", ""});
+    writeSnmpUsers(profile, users);
+    QCOMPARE(profile.text(), std::string("[SNMPv3]\r\nEngineID=0x8000000001\r\nUser1=c\r\n"
+                                         "Engine1=0x8000000002\r\nUser2=d\r\nAuth2=MD5\r\n"
+                                         "AuthPass2=dddddddd\r\nPriv2=DES\r\n"
+                                         "PrivPass2=eeeeeeee\r\n[Global]\r\nMaxLines=5\r\n"));
+}
+
+void TestSnmpUsers::engineKeptAndBootsRaised() {
+    Profile profile = Profile::parse("[SNMPv3]\r\nUser1=a\r\n");
+    const SnmpEngine first = startSnmpEngine(profile);
+    QCOMPARE(first.boots, 1L);
+    QCOMPARE(first.engineId.size(), std::size_t(13));
+    QCOMPARE(first.engineId.substr(0, 5), std::string("\x80\x00\x1F\x88\x05", 5));
+    QCOMPARE(profile.value(kSnmpSection, "EngineBoots"), std::string("1"));
+    const SnmpEngine second = startSnmpEngine(profile);
+    QCOMPARE(second.engineId, first.engineId);
+    QCOMPARE(second.boots, 2L);
+    QCOMPARE(profile.value(kSnmpSection, "EngineID"), "0x" + hexText(first.engineId));
+    // An unusable ID is made anew; an unusable count starts again at 1.
+    profile.setValue(kSnmpSection, "EngineBoots", "x");
+    QCOMPARE(startSnmpEngine(profile).boots, 1L);
+    profile.setValue(kSnmpSection, "EngineID", "0x80");
+    QVERIFY(startSnmpEngine(profile).engineId != first.engineId);
 }
 
 void TestSnmpUsers::rejectionRowsOncePerMinute() {

@@ -80,6 +80,8 @@ QStringList v3Trap(const QString &user, const QString &auth, const QString &priv
 const QByteArray kLinkDown = "Trap;{DATE};127.0.0.1;;;IF-MIB::linkDown ifIndex.2=2 "
                              "ifAdminStatus.2=up ifOperStatus.2=down\r\n";
 
+const QByteArray kColdStart = "Trap;{DATE};127.0.0.1;;;SNMPv2-MIB::coldStart\r\n";
+
 QByteArray rejected(const QByteArray &reason) {
     return "Trap;{DATE};127.0.0.1;;;SNMPv3 message rejected: " + reason + "\r\n";
 }
@@ -90,16 +92,47 @@ class Snmpv3Test : public QObject {
     Q_OBJECT
 
 private:
+    QByteArray configLine(const QByteArray &start) const {
+        for (const QByteArray &line : m_env->config().split('\n'))
+            if (line.startsWith(start))
+                return line.trimmed();
+        return {};
+    }
+    static QStringList inform() {
+        return {QStringLiteral("-v"),
+                QStringLiteral("3"),
+                QStringLiteral("-u"),
+                QStringLiteral("SHA-256-AES"),
+                QStringLiteral("-l"),
+                QStringLiteral("authPriv"),
+                QStringLiteral("-a"),
+                QStringLiteral("SHA-256"),
+                QStringLiteral("-A"),
+                kAuthPass,
+                QStringLiteral("-x"),
+                QStringLiteral("AES"),
+                QStringLiteral("-X"),
+                kPrivPass,
+                QStringLiteral("-r"),
+                QStringLiteral("0"),
+                QStringLiteral("-t"),
+                QStringLiteral("10"),
+                QStringLiteral("127.0.0.1:162"),
+                QString(),
+                QStringLiteral("1.3.6.1.6.3.1.1.5.1")};
+    }
+
     std::unique_ptr<e2e::QuorvikEnv> m_env;
     QProcess *m_live = nullptr;
 
     // Sends with snmptrap and, after a marker note, expects exactly the
     // `expected` lines between.
-    void expectLines(const QList<QStringList> &sends, const QList<QByteArray> &expected) {
+    void expectLines(const QList<QStringList> &sends, const QList<QByteArray> &expected,
+                     const QString &program = QStringLiteral("snmptrap")) {
         const QByteArray before = m_env->log();
         const QDateTime from = QDateTime::currentDateTime();
         for (const QStringList &arguments : sends) {
-            const QString sent = m_env->snmptrap(arguments);
+            const QString sent = m_env->snmptrap(arguments, program);
             QVERIFY2(sent.isEmpty(), qPrintable(sent));
         }
         static int marker = 0;
@@ -203,13 +236,40 @@ private slots:
         expectLines({bob, bob, eve, bob, eve}, {rejected("unknown user \"eve\"")});
     }
 
-    // Any write of a configuration with users makes it the owner's alone.
-    void writesMakeItPrivate() {
+    // snmpinform learns this engine, gets its Response on the first try
+    // (no retries), and the inform is one line.
+    void informAcknowledgedOnce() {
+        expectLines({inform()}, {kColdStart}, QStringLiteral("snmpinform"));
+    }
+
+    // A message for this engine with a boot count not its own is stale.
+    void staleMessageRejected() {
+        const QString engine = QString::fromLatin1(configLine("EngineID=").mid(9));
+        const QString sha = QStringLiteral("SHA-256"), aes = QStringLiteral("AES");
+        expectLines({QStringList{QStringLiteral("-Z"), QStringLiteral("7,0")} +
+                     v3Trap(QStringLiteral("SHA-256-AES"), sha, aes, engine)},
+                    {rejected("outside the time window for user \"SHA-256-AES\"")});
+    }
+
+    // Any write of a configuration with users makes it the owner's alone;
+    // the engine ID survives a restart, its boot count goes up.
+    void restartKeepsEngine() {
+        const QByteArray engineLine = configLine("EngineID=");
+        QVERIFY2(engineLine.startsWith("EngineID=0x80001F8805") && engineLine.size() == 37,
+                 engineLine.constData());
+        QCOMPARE(configLine("EngineBoots="), QByteArray("EngineBoots=1"));
         ::kill(pid_t(m_live->processId()), SIGTERM);
         QVERIFY(m_live->waitForFinished(10000));
         struct stat status {};
         QCOMPARE(::stat(QFile::encodeName(m_env->configPath()).constData(), &status), 0);
         QCOMPARE(status.st_mode & 0777, 0600u);
+
+        const QString error = m_env->startLive(&m_live);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        // The live copy stores its boot count once it holds the live lock.
+        QTRY_COMPARE_WITH_TIMEOUT(configLine("EngineBoots="), QByteArray("EngineBoots=2"), 10000);
+        QCOMPARE(configLine("EngineID="), engineLine);
+        expectLines({inform()}, {kColdStart}, QStringLiteral("snmpinform"));
     }
 };
 

@@ -15,10 +15,12 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include <climits>
 #include <deque>
+#include <sys/stat.h>
 
 using namespace quorvik;
 using namespace quorvik::testing;
@@ -88,6 +90,7 @@ public:
         c.boxes = &boxes;
         c.dialogs = &dialogs;
         c.sounds = &sounds;
+        c.applySnmpUsers = [this](const std::vector<SnmpUser> &users) { snmpUsers = users; };
         c.applyForwardTargets = [this](const std::vector<ForwardTarget> &targets) {
             forwardTargets = targets;
         };
@@ -120,6 +123,7 @@ public:
     QString profilePath; // empty: configPath()
     Settings settings;
     int applied = 0;
+    std::vector<SnmpUser> snmpUsers; // put in force by the last Apply
     ScriptedBoxes boxes;
     ScriptedDialogs dialogs;
     RecordingSounds sounds;
@@ -147,6 +151,7 @@ private slots:
     void failedWriteIsReportedOnce();
     void fileKeepsOtherKeysAndComments();
     void inForceInTheRunningMainWindow();
+    void snmpUsersAddEditRemove();
     void forwardTargetsAddEditRemoveAndTest();
 };
 
@@ -585,6 +590,65 @@ void TestOptionsDialog::forwardTargetsAddEditRemoveAndTest() {
              f.forwardTargets);
     f.open();
     QCOMPARE(f.control<QListWidget>(QStringLiteral("lstTargets"))->count(), 2);
+}
+
+// The fourth tab: users listed, a new one added with a password too short
+// (refused before anything is written), fixed, another removed; OK writes
+// the entries renumbered, mode 0600, and puts them in force.
+void TestOptionsDialog::snmpUsersAddEditRemove() {
+    const QByteArray before = "[Global]\r\nPopuplevel=4\r\n[SNMPv3]\r\nUser1=alice\r\nAuth1=sha\r\n"
+                              "AuthPass1=alice-pass\r\nPriv1=aes\r\nPrivPass1=alice-priv\r\n"
+                              "User2=bob\r\nAuth2=none\r\nEngine2=0x8000000001\r\n";
+    DialogFixture f(before);
+    f.open();
+    QVERIFY(QTest::qWaitForWindowExposed(f.dialog));
+    auto *tabs = f.control<QTabWidget>(QStringLiteral("SSTab1"));
+    QCOMPARE(tabs->tabText(3), QStringLiteral("SNMPv3"));
+    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(3).center());
+    auto *list = f.control<QListWidget>(QStringLiteral("lstUsers"));
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(1)->text(), QStringLiteral("bob"));
+    auto *name = f.control<QLineEdit>(QStringLiteral("txtUser"));
+    auto *authPass = f.control<QLineEdit>(QStringLiteral("txtAuthPass"));
+    auto *privPass = f.control<QLineEdit>(QStringLiteral("txtPrivPass"));
+    QCOMPARE(name->text(), QStringLiteral("alice"));
+    QCOMPARE(f.control<QComboBox>(QStringLiteral("cboAuth"))->currentText(), QStringLiteral("SHA"));
+    QCOMPARE(authPass->echoMode(), QLineEdit::Password);
+    QCOMPARE(privPass->echoMode(), QLineEdit::Password);
+
+    f.click(QStringLiteral("cmdAddUser"));
+    QCOMPARE(list->count(), 3);
+    QTest::keyClicks(name, QStringLiteral("carol"));
+    QTest::keyClicks(authPass, QStringLiteral("short"));
+    QTest::keyClicks(privPass, QStringLiteral("carol-priv"));
+    QCOMPARE(list->item(2)->text(), QStringLiteral("carol"));
+    f.click(QStringLiteral("cmdApply"));
+    QCOMPARE(f.boxes.reports.size(), 1);
+    QCOMPARE(f.boxes.reports[0].text,
+             QStringLiteral("SNMPv3 user 3: AuthPass3 is shorter than 8 characters"));
+    QCOMPARE(f.config(), before);
+    QVERIFY(f.snmpUsers.empty());
+
+    QTest::keyClicks(authPass, QStringLiteral("-enough"));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(1)).center());
+    QCOMPARE(name->text(), QStringLiteral("bob"));
+    f.click(QStringLiteral("cmdRemoveUser"));
+    QCOMPARE(list->count(), 2);
+    f.click(QStringLiteral("cmdOK"));
+    QCOMPARE(f.boxes.reports.size(), 1);
+    QVERIFY(!f.isOpen());
+    QCOMPARE(f.config(),
+             QByteArray("[Global]\r\nPopuplevel=4\r\nIniGrid=0\r\n[SNMPv3]\r\nUser1=alice\r\n"
+                        "Auth1=sha\r\nAuthPass1=alice-pass\r\nPriv1=aes\r\nPrivPass1=alice-priv\r\n"
+                        "User2=carol\r\nAuth2=SHA-256\r\nAuthPass2=short-enough\r\n"
+                        "Priv2=AES\r\nPrivPass2=carol-priv\r\n"));
+    struct stat status {};
+    QCOMPARE(::stat(QFile::encodeName(f.configPath()).constData(), &status), 0);
+    QCOMPARE(status.st_mode & 0777, 0600u);
+    QCOMPARE(f.snmpUsers.size(), std::size_t(2));
+    QCOMPARE(f.snmpUsers[1].name, std::string("carol"));
+    QCOMPARE(f.snmpUsers[1].auth, std::string("SHA-256"));
 }
 
 QTEST_MAIN(TestOptionsDialog)

@@ -104,6 +104,29 @@ const std::string kLinkDown =
                        binding(objectId({1, 3, 6, 1, 2, 1, 2, 2, 1, 7, 2}), integer(1)),
                        binding(objectId({1, 3, 6, 1, 2, 1, 2, 2, 1, 8, 2}), integer(2))}));
 
+// SNMPv3 messages as net-snmp's tools sent them: a linkDown trap (ifIndex.2)
+// of user "fuzz" (SHA-256 with "fuzz-auth-pass", AES with "fuzz-priv-pass")
+// from engine 80001F8880AABBCCDD, and snmpinform's engine discovery.
+const std::string
+    kV3Trap("\x30\x81\xbb\x02\x01\x03\x30\x11\x02\x04\x54\x12\xaa\xa7\x02\x03\x00\xff\xe3"
+            "\x04\x01\x03\x02\x01\x03\x04\x3f\x30\x3d\x04\x09\x80\x00\x1f\x88\x80\xaa\xbb"
+            "\xcc\xdd\x02\x01\x01\x02\x03\x03\x37\x3c\x04\x04\x66\x75\x7a\x7a\x04\x18\x38"
+            "\x71\xc9\x9b\xd0\x57\x4d\x84\x8e\x16\x4a\xee\xaa\xe3\xcb\x78\xca\x6e\x42\x17"
+            "\x45\x28\x99\xcd\x04\x08\xcc\x83\x79\xdb\x0a\x77\x2a\x4b\x04\x62\xa7\xf0\xf4"
+            "\xee\xfe\x32\xaf\x16\x7b\xf7\xe1\xe3\xa5\xbb\x8d\xc6\x78\x29\x9c\xc8\x8d\x63"
+            "\x38\x9c\xaa\x58\x19\xb6\x92\xba\xb9\xed\x0d\x2c\x17\xd3\x2c\xe7\x34\x77\x10"
+            "\x7c\x3c\x12\xec\x68\x99\x7e\xf1\x0e\x4b\x37\x39\x26\xfe\x15\x66\x52\x2a\x93"
+            "\xbb\x21\x83\x6d\x0e\x9e\xe5\x45\xab\x52\x69\x95\x1e\x02\xa6\x58\x22\x38\xf9"
+            "\x55\x2e\x66\x1f\x17\xed\x18\x42\x81\x32\x77\xd0\x35\x38\x0f\xa2\x65\x7b\x89",
+            190);
+const std::string
+    kV3Discovery("\x30\x4f\x02\x01\x03\x30\x11\x02\x04\x33\x49\x4c\x9d\x02\x03\x00\xff\xe3\x04"
+                 "\x01\x04\x02\x01\x03\x04\x10\x30\x0e\x04\x00\x02\x01\x00\x02\x01\x00\x04\x00"
+                 "\x04\x00\x04\x00\x30\x25\x04\x11\x80\x00\x1f\x88\x80\x94\x4c\x0f\x14\xda\x7a"
+                 "\x19\x6b\x00\x00\x00\x00\x04\x00\xa0\x0e\x02\x04\x5f\x7d\x1d\x78\x02\x01\x00"
+                 "\x02\x01\x00\x30\x00",
+                 81);
+
 NetSnmpDecoder &decoder() {
     static NetSnmpDecoder instance(QUORVIK_MIB_DIR);
     return instance;
@@ -126,6 +149,7 @@ private slots:
     void repeatsDescribedByWhatTheyShow();
     void malformedGivesNothing();
     void answersWellFormedInformsOnly();
+    void snmpv3ByItsUsers();
 };
 
 void TestTrapDecoder::describes_data() {
@@ -271,6 +295,36 @@ void TestTrapDecoder::answersWellFormedInformsOnly() {
          {kLinkDown, v2(0xA0, varbinds), v2(0xA6, varbinds, 5),
           message(0, 0xA6, integer(1) + integer(0) + integer(0) + varbinds)})
         QVERIFY(!decoder().informResponse(other));
+}
+
+// A trap is read with its user's keys for the sender's engine, refused with
+// wrong ones; an engine discovery makes no event and, once this receiver
+// has an engine of its own, is answered with a Report that names it.
+void TestTrapDecoder::snmpv3ByItsUsers() {
+    NetSnmpDecoder &d = decoder();
+    // Another user beside, with an engine of its own: replacing the users
+    // frees each entry once.
+    const UsmUser other{"other", "MD5", "other-pass", "none", {}, "\x80\x00\x00\x00\x01"};
+    d.setUsers({other, {"fuzz", "SHA-256", "wrong-password", "AES", "fuzz-priv-pass", {}}});
+    QCOMPARE(d.decode(kV3Trap).rejection, std::string("wrong digest for user \"fuzz\""));
+    d.setUsers({{"fuzz", "SHA-256", "fuzz-auth-pass", "AES", "wrong-password", {}}, other});
+    QCOMPARE(d.decode(kV3Trap).rejection, std::string("decryption failed for user \"fuzz\""));
+    d.setUsers({{"fuzz", "SHA-256", "fuzz-auth-pass", "AES", "fuzz-priv-pass", {}}});
+    QCOMPARE(d.decode(kV3Trap).text, std::string("IF-MIB::linkDown ifIndex.2=2"));
+    QVERIFY(!d.informResponse(kV3Trap)); // a trap expects nothing
+
+    QVERIFY(d.decode(kV3Discovery).silent);
+    QVERIFY(!d.informResponse(kV3Discovery)); // no engine of its own yet
+    const std::string engine("\x80\x00\x1F\x88\x05\x0A\x0B\x0C\x0D\x0E\x0F\x10\x11", 13);
+    d.setEngine(engine, 7);
+    const std::optional<std::string> report = d.informResponse(kV3Discovery);
+    QVERIFY(report);
+    const std::string unknownEngineIds("\x2B\x06\x01\x06\x03\x0F\x01\x01\x04\x00", 10);
+    QVERIFY(report->find(unknownEngineIds) != std::string::npos);
+    QVERIFY(report->find(engine) != std::string::npos);
+    QVERIFY(!d.informResponse(*report)); // a Report expects nothing
+    d.setUsers({});
+    QCOMPARE(d.decode(kV3Trap).rejection, std::string("unknown user \"fuzz\""));
 }
 
 QTEST_GUILESS_MAIN(TestTrapDecoder)
