@@ -2,7 +2,7 @@
 // rate or at full speed, for the intake benchmark.
 //
 //   bench_sender --port P --count N [--rate R] [--kind text|trap|linkdown]
-//                [--levels EPCAWIN] [--first K] [--max-seconds S]
+//                [--levels EPCAWIN] [--first K] [--max-seconds S] [--replay FILE]
 //
 // --rate 0 (the default) sends at full speed. Text datagrams are tagged
 // event messages whose level letters cycle through --levels; trap datagrams
@@ -12,7 +12,10 @@
 // ifAdminStatus.2, ifOperStatus.2), which a receiver must decode. Datagram i
 // carries the number --first + (i mod 65536) in its message and request id,
 // so that its length varies a little like real traffic. The target is
-// always 127.0.0.1. Prints one line: "sent=N errors=E seconds=T rate=R".
+// always 127.0.0.1. --replay sends the datagrams of FILE (each a 2-byte
+// big-endian length, then its bytes) in turn instead, e.g. SNMPv3 traps that
+// net-snmp's snmptrap encrypted. Prints one line: "sent=N errors=E
+// seconds=T rate=R".
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -44,12 +47,14 @@ struct Options {
     std::string levels = "EPCAWIN";
     long long first = 0;
     double maxSeconds = 120;
+    std::string replay;
 };
 
 [[noreturn]] void usage(const char *why) {
     std::fprintf(stderr,
                  "bench_sender: %s\nusage: bench_sender --port P --count N [--rate R] "
-                 "[--kind text|trap|linkdown] [--levels EPCAWIN] [--first K] [--max-seconds S]\n",
+                 "[--kind text|trap|linkdown] [--levels EPCAWIN] [--first K] [--max-seconds S] "
+                 "[--replay FILE]\n",
                  why);
     std::exit(2);
 }
@@ -83,6 +88,8 @@ Options parse(int argc, char **argv) {
             o.first = std::atoll(value);
         else if (key == "--max-seconds")
             o.maxSeconds = std::atof(value);
+        else if (key == "--replay")
+            o.replay = value;
         else
             usage("unknown option");
     }
@@ -253,6 +260,30 @@ Bytes datagram(const Options &o, long long sequence, long long index) {
     return taggedText(sequence, o.levels[std::size_t(index) % o.levels.size()]);
 }
 
+// The datagrams of a replay file; exits when it can't be read.
+std::vector<Bytes> readReplay(const std::string &path) {
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        std::perror(path.c_str());
+        std::exit(1);
+    }
+    std::vector<Bytes> datagrams;
+    unsigned char length[2];
+    while (std::fread(length, 1, 2, file) == 2) {
+        const std::size_t size = std::size_t(length[0]) << 8 | length[1];
+        Bytes d(size);
+        if (std::fread(d.data(), 1, d.size(), file) != d.size())
+            break;
+        datagrams.push_back(std::move(d));
+    }
+    std::fclose(file);
+    if (datagrams.empty()) {
+        std::fprintf(stderr, "bench_sender: no datagrams in %s\n", path.c_str());
+        std::exit(1);
+    }
+    return datagrams;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -275,11 +306,13 @@ int main(int argc, char **argv) {
 
     // The datagrams are built before the clock starts, so that building
     // doesn't count against the rate; the ring repeats for larger counts.
-    const long long prebuilt = std::min<long long>(o.count, 1 << 16);
     std::vector<Bytes> datagrams;
-    datagrams.reserve(std::size_t(prebuilt));
-    for (long long i = 0; i < prebuilt; ++i)
-        datagrams.push_back(datagram(o, o.first + i, i));
+    if (!o.replay.empty())
+        datagrams = readReplay(o.replay);
+    else
+        for (long long i = 0; i < std::min<long long>(o.count, 1 << 16); ++i)
+            datagrams.push_back(datagram(o, o.first + i, i));
+    const auto prebuilt = static_cast<long long>(datagrams.size());
 
     constexpr unsigned kBatch = 64;
     iovec vectors[kBatch];
