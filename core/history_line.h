@@ -1,9 +1,9 @@
 #pragma once
 
 #include "date_time.h"
+#include "text_rules.h"
 
 #include <array>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,11 +17,6 @@ struct HistoryFilter {
     DateTime to;
     std::string search;
 };
-
-// Whether `search` occurs in `line` without regard to letter case, for
-// texts with bytes beyond ASCII: their letters depend on how the window
-// decodes the bytes, which the caller knows.
-using WideSearch = std::function<bool(std::string_view line, std::string_view search)>;
 
 // The level letter a log line's first field stands for: "X" for Trap,
 // nothing for Unknown and for an empty field, else its first character.

@@ -4,6 +4,13 @@
 
 namespace quorvik {
 
+std::string withThousands(std::uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (std::ptrdiff_t at = std::ptrdiff_t(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(std::size_t(at), 1, ',');
+    return digits;
+}
+
 // strerror_r, as the receiver thread reports errors too (strerror's buffer
 // is shared); glibc's variant returns its text rather than an int.
 std::string errorText(int error) {

@@ -2,12 +2,19 @@
 
 // Small text rules shared by the parsers of the core.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace quorvik {
 
 inline constexpr std::string_view kBlanks = " \t";
+
+// Whether `search` occurs in `line` without regard to letter case, for
+// texts with bytes beyond ASCII: their letters depend on how the window
+// decodes the bytes, which the caller knows.
+using WideSearch = std::function<bool(std::string_view line, std::string_view search)>;
 
 // `text` without its leading blanks and tabs.
 inline std::string_view skipBlanks(std::string_view text) {
@@ -43,6 +50,9 @@ inline bool takeSign(std::string_view &text) {
     text.remove_prefix(1);
     return negative;
 }
+
+// 1234567 as "1,234,567", whatever the locale.
+std::string withThousands(std::uint64_t value);
 
 // The system's words for an error number ("Permission denied").
 std::string errorText(int error);

@@ -14,16 +14,6 @@
 
 namespace quorvik {
 
-namespace {
-
-// The search as the window shows the line: decoded, without regard to case.
-bool decodedContains(std::string_view line, std::string_view search) {
-    return shownText(line).contains(QString::fromLocal8Bit(search.data(), qsizetype(search.size())),
-                                    Qt::CaseInsensitive);
-}
-
-} // namespace
-
 HistoryBrowser::HistoryBrowser(MainWindow &window, HistoryConfig config, QObject *parent)
     : QObject(parent), m_window(window), m_config(std::move(config)) {
     if (!m_config.clock)
@@ -108,7 +98,7 @@ void HistoryBrowser::processHistory() {
     }
     const QByteArray search = m_state.historySearch.toLocal8Bit();
     HistoryLineFilter filter({m_state.historyFrom, m_state.historyTo, search.toStdString()},
-                             decodedContains);
+                             shownTextContains);
     if (!m_replay.start(path, std::move(filter))) {
         loadEnded(HistoryReplay::Outcome::Failed);
         return;

@@ -108,4 +108,8 @@ void EventRow::release() noexcept {
     m_data = nullptr;
 }
 
+bool shownTextContains(std::string_view text, std::string_view search) {
+    return shownText(text).contains(shownText(search), Qt::CaseInsensitive);
+}
+
 } // namespace quorvik

@@ -53,4 +53,8 @@ private:
 // where a received text becomes a QString for the screen.
 QString shownText(std::string_view bytes);
 
+// Whether `search` occurs in `text` as the operator reads both, letter case
+// ignored: the search of the filters for texts beyond ASCII (WideSearch).
+bool shownTextContains(std::string_view text, std::string_view search);
+
 } // namespace quorvik
