@@ -116,6 +116,7 @@ Settings settingsFromProfile(const Profile &profile, std::string_view defaultLog
     settings.startTab = std::clamp(intSetting(profile, "StartTab", "3"), 0, kLevelCount - 1);
     settings.startInFullList = profile.value("Global", "IniGrid", "0") != "0";
     settings.notify = profile.value("Global", "Notify", "1") != "0";
+    settings.followNewEvents = profile.value("Global", "Follow", "1") != "0";
     for (int i = 0; i < kLevelCount; ++i) {
         settings.levelSounds[i] = profile.value("Sound", levelKey('S', i), "");
         const std::string colour = profile.value("Color", levelKey('C', i), kNone);
@@ -162,6 +163,8 @@ void writeSettings(Profile &profile, const SettingsChanges &changes) {
         profile.setValue("Global", "StartTab", std::to_string(*changes.startTab));
     if (changes.notify)
         profile.setValue("Global", "Notify", *changes.notify ? "1" : "0");
+    if (changes.followNewEvents)
+        profile.setValue("Global", "Follow", *changes.followNewEvents ? "1" : "0");
 }
 
 } // namespace quorvik

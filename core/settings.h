@@ -19,6 +19,7 @@ struct Settings {
     int startTab = 3;             // tab shown at start
     bool startInFullList = false; // IniGrid other than "0"
     bool notify = true;           // Notify other than "0": desktop notifications
+    bool followNewEvents = true;  // Follow other than "0": the tab of each new event is shown
     LevelColours levelColours = defaultLevelColours();
     std::array<std::string, kLevelCount> levelSounds; // empty: no sound
 };
@@ -66,10 +67,11 @@ struct SettingsChanges {
     std::optional<bool> startInFullList;                        // Global IniGrid "1" / "0"
     std::optional<int> startTab;                                // Global StartTab
     std::optional<bool> notify;                                 // Global Notify "1" / "0"
+    std::optional<bool> followNewEvents;                        // Global Follow "1" / "0"
 };
 
 // Sets the changed keys, in the order colours, popup level, sounds, log
-// file, row limit, start view, start tab, notifications.
+// file, row limit, start view, start tab, notifications, following new events.
 void writeSettings(Profile &profile, const SettingsChanges &changes);
 
 } // namespace quorvik

@@ -31,15 +31,18 @@ MainLayout layOutMainWindow(const LayoutInput &in) {
     const float outerHeight = float(toTwips(in.outer.height()));
     const float toolbarHeight = float(toTwips(in.toolbarHeight));
     const float labelHeight = float(toTwips(in.labelHeight));
+    const float filterBarHeight = float(toTwips(in.filterBarHeight));
     MainLayout out;
 
     // The tables and the message line.
     const float tablesWidth = std::max(outerWidth - kFrameWidth, 1.0f);
-    const float tablesHeight =
-        std::max(outerHeight - toolbarHeight - kFrameHeight - labelHeight - kBottomMargin, 1.0f);
+    const float tablesHeight = std::max(outerHeight - toolbarHeight - filterBarHeight -
+                                            kFrameHeight - labelHeight - kBottomMargin,
+                                        1.0f);
     const QSize tables = pixelSize(tablesWidth, tablesHeight);
     const int left = toPixels((outerWidth - float(toTwips(tables.width()))) / 2.0f);
-    const int top = in.toolbarHeight + toPixels(kTablesGap);
+    const int top = in.toolbarHeight + in.filterBarHeight + toPixels(kTablesGap);
+    out.filterBar = QRect(left, in.toolbarHeight, tables.width(), in.filterBarHeight);
     out.tabStrip = out.fullList = QRect(QPoint(left, top), tables);
     out.listRows = rowsFor(tables.height(), in.listRowTwips);
 

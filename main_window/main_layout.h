@@ -37,10 +37,11 @@ inline constexpr int kLostLabelGap = 120; // between History and the lost count
 
 // What the layout of the main window depends on.
 struct LayoutInput {
-    QSize outer;           // the window with its frame, pixels
-    int innerWidth = 0;    // the window without its frame, pixels
-    int toolbarHeight = 0; // pixels
-    int labelHeight = 0;   // the message line's, pixels
+    QSize outer;             // the window with its frame, pixels
+    int innerWidth = 0;      // the window without its frame, pixels
+    int toolbarHeight = 0;   // pixels
+    int filterBarHeight = 0; // pixels; 0 while the filter bar is hidden
+    int labelHeight = 0;     // the message line's, pixels
     int lostLabelHeight = 0;
     QPoint pageOffset;          // a tab page's top left inside the tab strip, pixels
     int listRowTwips = 240;     // row height of the full list
@@ -54,6 +55,7 @@ struct LayoutInput {
 // Message columns' widths in twips.
 struct MainLayout {
     QRect toolbar;
+    QRect filterBar; // below the button strip, as wide as the tables
     QRect viewButton, clearButton, sendButton, historyButton, exitButton;
     QRect filterButton, logFileButton;
     QPoint lostLabel;
@@ -62,10 +64,10 @@ struct MainLayout {
     int gridMessageTwips = 0, listMessageTwips = 0;
 };
 
-// The tables fill the window but for fixed margins and never shrink below
-// one pixel; the Message columns fill the tables but never narrow below the
-// widest message; the buttons sit side by side from the tables' left edge,
-// Exit at their right edge.
+// The tables fill the window but for fixed margins (and the filter bar's
+// height while it is shown) and never shrink below one pixel; the Message columns fill the tables
+// but never narrow below the widest message; the buttons sit side by side from the tables' left
+// edge, Exit at their right edge.
 MainLayout layOutMainWindow(const LayoutInput &in);
 
 } // namespace quorvik

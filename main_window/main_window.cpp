@@ -1,5 +1,6 @@
 #include "main_window/main_window.h"
 
+#include "main_window/filter_bar.h"
 #include "main_window/window_placement.h"
 
 #include "alerts/alert_popup.h"
@@ -10,8 +11,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLockFile>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMetaMethod>
 #include <QPushButton>
@@ -82,11 +86,18 @@ void MainWindow::connectControls() {
     connect(m_receiver, &Receiver::datagramsReceived, this, &MainWindow::takeDatagrams);
     connect(m_refreshTimer, &QTimer::timeout, this, &MainWindow::refreshViews);
     for (EventGrid *grid : m_ui.levelGrids)
-        connect(grid, &EventGrid::pointerMoved, this, [this, grid](int y) { hover(grid, y); });
+        connectGrid(grid);
     EventGrid *list = m_ui.fullList;
-    connect(list, &EventGrid::pointerMoved, this, [this, list](int y) { hover(list, y); });
-    connect(list, &QAbstractItemView::doubleClicked, this, &MainWindow::deleteEntry);
-    connect(m_ui.tabStrip, &QTabWidget::currentChanged, this, [this] { flushShownTable(); });
+    connectGrid(list);
+    connect(list, &QAbstractItemView::doubleClicked, this, [this, list](const QModelIndex &index) {
+        if (index.isValid())
+            deleteEntry(list, index.row());
+    });
+    connect(m_ui.tabStrip, &QTabWidget::currentChanged, this, &MainWindow::tabShown);
+    connect(m_ui.filterBar, &FilterBar::changed, this, [this] {
+        ++m_filterVersion;
+        applyFilter();
+    });
     m_config.notifier->setHandlers(
         {[this](int level) { comeForward(level); }, [this] { close(); }});
 
@@ -107,6 +118,21 @@ void MainWindow::connectControls() {
     connect(m_ui.tabbedListAction, &QAction::triggered, this,
             [this] { setViewMode(ViewMode::TabbedView); });
     connect(m_ui.aboutAction, &QAction::triggered, this, &MainWindow::aboutRequested);
+    connect(m_ui.filterAction, &QAction::triggered, this, &MainWindow::showFilterBar);
+    connect(m_ui.copyAction, &QAction::triggered, this, [this] { copySelection(shownGrid()); });
+}
+
+void MainWindow::connectGrid(EventGrid *grid) {
+    connect(grid, &EventGrid::pointerMoved, this, [this, grid](int y) { hover(grid, y); });
+    connect(grid, &EventGrid::rowEntered, this,
+            [this, grid](int row) { showRowMessage(grid, row); });
+    connect(grid, &EventGrid::deletePressed, this, [this, grid](int row) {
+        if (!grid->eventAtViewRow(row).isNull())
+            deleteEntry(grid, row);
+    });
+    connect(grid, &EventGrid::copyPressed, this, [this, grid] { copySelection(grid); });
+    connect(grid, &QWidget::customContextMenuRequested, this,
+            [this, grid](const QPoint &position) { showRowMenu(grid, position); });
 }
 
 void MainWindow::startHistoryCopy() {
@@ -246,6 +272,7 @@ bool MainWindow::noteRejection(EventRecord &record, std::string_view sender,
 void MainWindow::takeRecord(const EventRecord &record) {
     const Level &level = *record.level;
     m_pendingTab = level.index;
+    m_newInLevel.set(std::size_t(level.index));
 
     const EventRow row(record);
     insertTop(m_ui.levelGrids[std::size_t(level.index)], row);
@@ -298,8 +325,10 @@ void MainWindow::tellAway(const EventRow &row, bool serious) {
 }
 
 void MainWindow::comeForward(int level) {
-    if (level >= 0)
-        m_pendingTab = level;
+    if (level >= 0) { // that tab, whether new events are followed or not
+        m_pendingTab = -1;
+        m_ui.tabStrip->setCurrentIndex(level);
+    }
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
@@ -363,20 +392,41 @@ void MainWindow::refreshViews() {
     if (!isVisible() || isMinimized())
         return; // nothing is painted; showing the window catches up
 
-    if (m_pendingTab >= 0)
-        m_ui.tabStrip->setCurrentIndex(std::exchange(m_pendingTab, -1));
+    // Following new events, the tab of the newest is shown; else the tabs
+    // of the levels with new events are marked until they are shown.
+    const int newest = std::exchange(m_pendingTab, -1);
+    if (m_settings.followNewEvents && newest >= 0)
+        m_ui.tabStrip->setCurrentIndex(newest);
+    if (!m_settings.followNewEvents)
+        for (int i = 0; i < kLevelCount; ++i)
+            if (m_newInLevel.test(std::size_t(i)) &&
+                (m_viewMode == ViewMode::FullList || i != m_ui.tabStrip->currentIndex()))
+                m_ui.markTab(i, true);
+    m_newInLevel.reset();
     if (std::exchange(m_messageLinePending, false))
         setMessageLine(m_messageLineTag);
     flushShownTable();
+    showFilterCount();
+}
+
+EventGrid *MainWindow::shownGrid() const {
+    return m_viewMode == ViewMode::FullList
+               ? m_ui.fullList
+               : m_ui.levelGrids[std::size_t(m_ui.tabStrip->currentIndex())];
+}
+
+// A tab the operator sees: its table catches up, gets the filter, loses its mark.
+void MainWindow::tabShown() {
+    flushShownTable();
+    applyFilter();
+    if (m_viewMode == ViewMode::TabbedView)
+        m_ui.markTab(m_ui.tabStrip->currentIndex(), false);
 }
 
 // Only the table on screen follows every refresh; the others learn of their
 // new rows in one go when they are shown.
 void MainWindow::flushShownTable() {
-    if (m_viewMode == ViewMode::FullList)
-        m_ui.fullList->table()->flushChanges();
-    else
-        m_ui.levelGrids[std::size_t(m_ui.tabStrip->currentIndex())]->table()->flushChanges();
+    shownGrid()->table()->flushChanges();
 }
 
 void MainWindow::showNotice(const QString &text) {
@@ -391,24 +441,126 @@ void MainWindow::setMessageLine(const QString &text) {
 
 void MainWindow::hover(EventGrid *grid, int y) {
     refreshViews(); // the row under the pointer is the row the view shows
-    const int row = grid->gridRowAt(y);
-    const QString message =
-        row > 0 ? grid->table()->cellText(row, grid->table()->messageColumn()) : QString();
+    showRowMessage(grid, grid->viewRowAt(y));
+}
+
+void MainWindow::showRowMessage(EventGrid *grid, int viewRow) {
+    const EventRow event = grid->eventAtViewRow(viewRow);
+    const QString message = event.isNull() ? QString() : event.cellText(EventRow::kCells - 1);
     setMessageLine(message.isEmpty() ? m_messageLineTag : message);
 }
 
-void MainWindow::deleteEntry(const QModelIndex &index) {
-    if (!index.isValid())
-        return;
+void MainWindow::deleteEntry(EventGrid *grid, int viewRow) {
+    if (viewRow >= 0)
+        deleteMarked(grid->table(), grid->markViewRow(viewRow));
+}
+
+void MainWindow::deleteMarked(EventTable *table, const EventTable::RowMark &chosen) {
     // Events may arrive while the question is open: the chosen row is found
     // again afterwards, or nothing is deleted (see EventTable::RowMark).
-    EventTable *table = m_ui.fullList->table();
-    const EventTable::RowMark chosen = table->markRow(table->gridRowForView(index.row()));
     if (!m_config.boxes->askOkCancel(this, QStringLiteral("Warning"),
                                      QStringLiteral("Really delete entry ?"),
                                      QMessageBox::Question))
         return;
     table->removeRow(table->findRow(chosen));
+    showFilterCount();
+}
+
+// The selected events as the log has them, one line each.
+void MainWindow::copySelection(EventGrid *grid) {
+    std::string text;
+    for (const EventRow &event : grid->selectedEvents()) {
+        std::string line = formatLogLine(event.record());
+        line.resize(line.size() - kLogLineEnd.size());
+        text += line;
+        text += '\n';
+    }
+    if (!text.empty())
+        QGuiApplication::clipboard()->setText(
+            QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
+}
+
+void MainWindow::showRowMenu(EventGrid *grid, const QPoint &position) {
+    const EventRow event = grid->eventAtViewRow(grid->rowAt(position.y()));
+    if (event.isNull())
+        return;
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("rowMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QStringLiteral("Copy"), this, [this, grid] { copySelection(grid); });
+    menu->addSeparator();
+    const FilterFields fields = event.filterFields();
+    const auto addFilter = [&](const QString &caption, const char *prefix, std::string_view value) {
+        QAction *action = menu->addAction(
+            caption, this, [this, prefix, word = std::string(value)] { filterBy(prefix, word); });
+        action->setEnabled(!value.empty());
+    };
+    addFilter(QStringLiteral("Filter by this host"), "host", fields[2]);
+    addFilter(QStringLiteral("Filter by this application"), "app", fields[3]);
+    addFilter(QStringLiteral("Filter by this object"), "obj", fields[4]);
+    menu->addSeparator();
+    const EventTable::RowMark chosen = grid->table()->markEvent(event);
+    menu->addAction(QStringLiteral("Delete this entry"), this,
+                    [this, grid, chosen] { deleteMarked(grid->table(), chosen); });
+    if (grid == m_ui.fullList)
+        menu->addAction(QStringLiteral("Show in its tab"), this,
+                        [this, event] { showInItsTab(event); });
+    menu->popup(grid->viewport()->mapToGlobal(position));
+}
+
+void MainWindow::showInItsTab(const EventRow &event) {
+    setViewMode(ViewMode::TabbedView);
+    m_ui.tabStrip->setCurrentIndex(event.level().index);
+    EventGrid *grid = shownGrid();
+    const int row = grid->viewRowOf(event);
+    if (row < 0)
+        return; // deleted from its table meanwhile
+    grid->selectRow(row);
+    grid->scrollTo(grid->model()->index(row, 0));
+    grid->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::filterBy(const char *prefix, std::string_view value) {
+    const std::string word = filterWord(prefix, value);
+    showFilterBar();
+    m_ui.filterBar->setQuery(QString::fromLocal8Bit(word.data(), qsizetype(word.size())));
+}
+
+void MainWindow::showFilterBar() {
+    if (m_ui.filterBar->isHidden()) {
+        m_ui.filterBar->show();
+        layoutControls();
+        showFilterCount();
+    }
+    m_ui.filterBar->focusQuery();
+}
+
+// Every row shown again, and the tables get their height back.
+void MainWindow::hideFilterBar() {
+    m_ui.filterBar->clear();
+    m_ui.filterBar->hide();
+    layoutControls();
+    shownGrid()->setFocus(Qt::OtherFocusReason);
+}
+
+// Only the table on screen follows the bar; another one gets the filter
+// when it is shown.
+void MainWindow::applyFilter() {
+    EventGrid *grid = shownGrid();
+    const std::size_t slot =
+        grid == m_ui.fullList ? kLevelCount : std::size_t(m_ui.tabStrip->currentIndex());
+    if (m_gridFilterVersion[slot] != m_filterVersion) {
+        m_gridFilterVersion[slot] = m_filterVersion;
+        grid->setFilter(m_ui.filterBar->filter(grid == m_ui.fullList));
+    }
+    showFilterCount();
+}
+
+void MainWindow::showFilterCount() {
+    if (m_ui.filterBar->isHidden())
+        return;
+    const EventGrid *grid = shownGrid();
+    m_ui.filterBar->showCount(grid->shownEvents(), grid->table()->eventCount());
 }
 
 void MainWindow::clearAllTables() {
@@ -429,12 +581,13 @@ void MainWindow::clearAllTablesQuietly() {
     m_ui.fullList->table()->clearAll();
     for (EventGrid *grid : m_ui.levelGrids)
         grid->table()->clearAll();
+    showFilterCount();
 }
 
 void MainWindow::setViewMode(ViewMode mode) {
     m_viewMode = mode;
     m_ui.showView(mode == ViewMode::FullList);
-    flushShownTable();
+    tabShown();
 }
 
 void MainWindow::hideCurrentView() {
@@ -478,6 +631,15 @@ void MainWindow::changeEvent(QEvent *event) {
         layoutControls(); // restoring a minimised window lays it out again
         refreshViews();
     }
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event) {
+    // Escape in the bar or in a table (neither takes it) ends the filter.
+    if (event->key() == Qt::Key_Escape && !m_ui.filterBar->isHidden()) {
+        hideFilterBar();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 bool MainWindow::isNormalState() const {

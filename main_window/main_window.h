@@ -22,6 +22,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <bitset>
 #include <memory>
 
 class QLockFile;
@@ -102,6 +103,9 @@ public:
 
     EventGrid *levelGrid(int index) const { return m_ui.levelGrids[std::size_t(index)]; }
     EventGrid *fullList() const { return m_ui.fullList; }
+    // The full list or the level table on screen.
+    EventGrid *shownGrid() const;
+    FilterBar *filterBar() const { return m_ui.filterBar; }
     QTabWidget *tabStrip() const { return m_ui.tabStrip; }
     QLabel *messageLine() const { return m_ui.messageLine; }
     // The saved text the hover falls back to (the label's Tag).
@@ -140,6 +144,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void connectControls();
@@ -159,8 +164,20 @@ private:
     void scheduleRefresh();
     void flushShownTable();
     void reportLogResult(const FileResult &result);
+    void connectGrid(EventGrid *grid);
     void hover(EventGrid *grid, int y);
-    void deleteEntry(const QModelIndex &index);
+    void showRowMessage(EventGrid *grid, int viewRow);
+    void deleteEntry(EventGrid *grid, int viewRow);
+    void deleteMarked(EventTable *table, const EventTable::RowMark &chosen);
+    void copySelection(EventGrid *grid);
+    void showRowMenu(EventGrid *grid, const QPoint &position);
+    void showInItsTab(const EventRow &event);
+    void showFilterBar();
+    void hideFilterBar();
+    void filterBy(const char *prefix, std::string_view value);
+    void applyFilter();
+    void showFilterCount();
+    void tabShown();
     void setMessageLine(const QString &text);
     void storeGeometry();
     bool isNormalState() const;
@@ -180,6 +197,12 @@ private:
     bool m_logFailing = false;
     QSize m_storedOuterSize; // applied again once the frame is known
     int m_pendingTab = -1;
+    std::bitset<kLevelCount> m_newInLevel; // levels with events since the last refresh
+    // The filter bar's changes, and the one each table shows (the level
+    // tables first, then the full list): a table is filtered again only when
+    // it is shown with a filter it does not have yet.
+    quint64 m_filterVersion = 0;
+    std::array<quint64, kLevelCount + 1> m_gridFilterVersion{};
     bool m_messageLinePending = false;
     QTimer *m_refreshTimer = nullptr;
     QElapsedTimer m_lastRefresh, m_lastBatch;

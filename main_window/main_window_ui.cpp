@@ -1,6 +1,8 @@
 #include "main_window/main_window_ui.h"
 
+#include "core/text_rules.h"
 #include "core/units.h"
+#include "main_window/filter_bar.h"
 #include "tables/event_grid.h"
 
 #include <QAction>
@@ -9,9 +11,12 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QPainter>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QStyleFactory>
+#include <QStyleOptionTab>
+#include <QTabBar>
 #include <QTabWidget>
 
 namespace quorvik {
@@ -22,7 +27,8 @@ const char *const kTabCaptions[kLevelCount] = {"Emergency", "Panic",       "Crit
                                                "Warning",   "Information", "Note"};
 
 // Tabs with two thirds of the style's side padding, so that the seven
-// captions read whole at the design width.
+// captions read whole at the design width; a marked tab (its data true) has
+// a bold caption, for which every tab keeps room so that none moves.
 class CompactTabStyle : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
@@ -31,6 +37,34 @@ public:
         const int value = QProxyStyle::pixelMetric(metric, option, widget);
         return metric == PM_TabBarTabHSpace ? value * 2 / 3 : value;
     }
+    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
+                           const QWidget *widget) const override {
+        QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
+        const auto *tab = qstyleoption_cast<const QStyleOptionTab *>(option);
+        if (type == CT_TabBarTab && tab && widget)
+            result.rwidth() += QFontMetrics(bold(widget->font())).horizontalAdvance(tab->text) -
+                               QFontMetrics(widget->font()).horizontalAdvance(tab->text);
+        return result;
+    }
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget) const override {
+        const auto *bar = qobject_cast<const QTabBar *>(widget);
+        if (element != CE_TabBarTabLabel || !bar ||
+            !bar->tabData(bar->tabAt(option->rect.center())).toBool()) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        painter->save();
+        painter->setFont(bold(painter->font()));
+        QProxyStyle::drawControl(element, option, painter, widget);
+        painter->restore();
+    }
+
+private:
+    static QFont bold(QFont font) {
+        font.setBold(true);
+        return font;
+    }
 };
 
 QPushButton *addButton(QWidget *toolbar, const char *name, const QString &caption,
@@ -38,6 +72,8 @@ QPushButton *addButton(QWidget *toolbar, const char *name, const QString &captio
     auto *button = new QPushButton(caption, toolbar);
     button->setObjectName(QString::fromLatin1(name));
     button->setToolTip(toolTip);
+    button->setAccessibleName(caption);
+    button->setAccessibleDescription(toolTip);
     return button;
 }
 
@@ -55,14 +91,6 @@ QMenu *addMenu(QMainWindow *window, const char *name, const QString &caption) {
     return menu;
 }
 
-// 1234567 as "1,234,567", whatever the locale.
-QString withThousands(std::uint64_t value) {
-    QString digits = QString::number(value);
-    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
-        digits.insert(at, QLatin1Char(','));
-    return digits;
-}
-
 } // namespace
 
 void MainWindowUi::setupUi(QMainWindow *window) {
@@ -78,6 +106,9 @@ void MainWindowUi::setupUi(QMainWindow *window) {
     toolbar->setObjectName(QStringLiteral("Toolbar1"));
     toolbar->setGeometry(0, 0, toPixels(design::kClientWidth), toPixels(design::kToolbarHeight));
     createButtons();
+    // Created in reading order, which is the order Tab follows.
+    filterBar = new FilterBar(client);
+    filterBar->hide();
     createTables(client);
 
     messageLine = new QLabel(client);
@@ -88,6 +119,7 @@ void MainWindowUi::setupUi(QMainWindow *window) {
     bold.setBold(true);
     messageLine->setFont(bold);
     messageLine->resize(messageLine->width(), toPixels(design::kLabelHeight));
+    messageLine->setAccessibleName(QStringLiteral("Message"));
     createMenus(window);
 }
 
@@ -145,6 +177,7 @@ void MainWindowUi::createTables(QWidget *client) {
         grid->setObjectName(QStringLiteral("MSFlexGrid1_%1").arg(i));
         grid->setGeometry(twipsRect(0, 0, kGridWidth, kGridHeight));
         grid->table()->setAutoFlush(false);
+        grid->setAccessibleName(QStringLiteral("%1 events").arg(QLatin1String(kTabCaptions[i])));
         levelGrids[std::size_t(i)] = grid;
         tabStrip->addTab(page, QString::fromLatin1(kTabCaptions[i]));
     }
@@ -152,6 +185,7 @@ void MainWindowUi::createTables(QWidget *client) {
     fullList = new EventGrid(EventTable::Kind::FullList, client);
     fullList->setObjectName(QStringLiteral("MSFlexGrid2"));
     fullList->table()->setAutoFlush(false);
+    fullList->setAccessibleName(QStringLiteral("All events"));
     fullList->setGeometry(twipsRect(kListLeft, kListTop, kListWidth, kListHeight));
 }
 
@@ -162,11 +196,16 @@ void MainWindowUi::createMenus(QMainWindow *window) {
     quitAction =
         addEntry(file, "menQuit", QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
+    QMenu *edit = addMenu(window, "menEdit", QStringLiteral("Edit"));
+    copyAction = addEntry(edit, "menCopy", QStringLiteral("Copy"), QKeySequence::Copy);
+
     QMenu *view = addMenu(window, "menView", QStringLiteral("View"));
     fullListAction = addEntry(view, "menFullList", QStringLiteral("Full List"),
                               QKeySequence(Qt::CTRL | Qt::Key_F));
     tabbedListAction = addEntry(view, "menTabList", QStringLiteral("Tabbed List"),
                                 QKeySequence(Qt::CTRL | Qt::Key_T));
+    filterAction = addEntry(view, "menFilter", QStringLiteral("Filter"),
+                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     fullListAction->setCheckable(true);
     tabbedListAction->setCheckable(true);
     tabbedListAction->setChecked(true);
@@ -201,6 +240,7 @@ void MainWindowUi::showButtonsFor(bool historyMode) {
 
 void MainWindowUi::showView(bool full) {
     fullList->setVisible(full);
+    filterBar->showLevelToggles(full);
     tabStrip->setVisible(!full);
     fullListAction->setChecked(full);
     tabbedListAction->setChecked(!full);
@@ -215,6 +255,7 @@ QWidget *MainWindowUi::view(bool full) const {
 LayoutInput MainWindowUi::layoutInput() const {
     LayoutInput in;
     in.toolbarHeight = toolbar->height();
+    in.filterBarHeight = filterBar->isHidden() ? 0 : filterBar->sizeHint().height();
     in.labelHeight = messageLine->height();
     in.lostLabelHeight = lostLabel->height();
     in.pageOffset = levelGrids[0]->parentWidget()->mapTo(tabStrip, QPoint());
@@ -236,6 +277,7 @@ void MainWindowUi::applyLayout(const MainLayout &layout) {
     exitButton->setGeometry(layout.exitButton);
     lostLabel->move(layout.lostLabel);
     lineUpCounts();
+    filterBar->setGeometry(layout.filterBar);
 
     tabStrip->setGeometry(layout.tabStrip);
     fullList->setGeometry(layout.fullList);
@@ -251,13 +293,25 @@ void MainWindowUi::applyLayout(const MainLayout &layout) {
     messageLine->setGeometry(layout.messageLine);
 }
 
+void MainWindowUi::markTab(int index, bool marked) {
+    QTabBar *bar = tabStrip->tabBar();
+    if (isTabMarked(index) == marked)
+        return;
+    bar->setTabData(index, marked);
+    bar->update(bar->tabRect(index));
+}
+
+bool MainWindowUi::isTabMarked(int index) const {
+    return tabStrip->tabBar()->tabData(index).toBool();
+}
+
 void MainWindowUi::showLost(std::uint64_t lost) {
     if (lost == 0) {
         lostLabel->hide();
         lineUpCounts();
         return;
     }
-    const QString text = withThousands(lost) + QStringLiteral(" lost");
+    const QString text = QString::fromStdString(withThousands(lost)) + QStringLiteral(" lost");
     if (lostLabel->text() != text) {
         lostLabel->setText(text);
         lostLabel->adjustSize();
@@ -276,7 +330,8 @@ void MainWindowUi::showNotForwarded(std::uint64_t count, const QString &targets)
         lineUpCounts();
         return;
     }
-    notForwardedLabel->setText(withThousands(count) + QStringLiteral(" not forwarded"));
+    notForwardedLabel->setText(QString::fromStdString(withThousands(count)) +
+                               QStringLiteral(" not forwarded"));
     notForwardedLabel->adjustSize();
     notForwardedLabel->show();
     lineUpCounts();

@@ -19,10 +19,12 @@ class QWidget;
 namespace quorvik {
 
 class EventGrid;
+class FilterBar;
 
 // The main window's controls, each with its form name as object name: the
-// button strip, the seven level tables on tabs, the full list, the message
-// line, the lost count and the menus. Behaviour is connected by the window.
+// button strip, the filter bar, the seven level tables on tabs, the full
+// list, the message line, the lost count and the menus. Tab goes through
+// them in reading order. Behaviour is connected by the window.
 struct MainWindowUi {
     // Names, titles and fills `window` ("Form1") with the controls.
     void setupUi(QMainWindow *window);
@@ -50,11 +52,15 @@ struct MainWindowUi {
     // latest reason of each sender.
     void showRejected(std::uint64_t rejected,
                       const std::list<std::pair<std::string, std::string>> &reasons);
+    // A tab whose level has events the operator has not seen: bold caption.
+    void markTab(int index, bool marked);
+    bool isTabMarked(int index) const;
 
     QWidget *toolbar = nullptr;
     QPushButton *viewButton = nullptr, *clearButton = nullptr, *sendButton = nullptr,
                 *filterButton = nullptr, *logFileButton = nullptr, *historyButton = nullptr,
                 *exitButton = nullptr;
+    FilterBar *filterBar = nullptr;
     QTabWidget *tabStrip = nullptr;
     std::array<EventGrid *, kLevelCount> levelGrids{};
     EventGrid *fullList = nullptr;
@@ -62,8 +68,9 @@ struct MainWindowUi {
     QLabel *lostLabel = nullptr;
     QLabel *notForwardedLabel = nullptr;
     QLabel *rejectedLabel = nullptr;
-    QAction *optionsAction = nullptr, *quitAction = nullptr, *fullListAction = nullptr,
-            *tabbedListAction = nullptr, *aboutAction = nullptr;
+    QAction *optionsAction = nullptr, *quitAction = nullptr, *copyAction = nullptr,
+            *fullListAction = nullptr, *tabbedListAction = nullptr, *filterAction = nullptr,
+            *aboutAction = nullptr;
 
 private:
     void createButtons();

@@ -177,7 +177,11 @@ QWidget *OptionsDialog::createGlobalTab() {
     m_startTab->setObjectName(QStringLiteral("Combo1"));
     for (int i = 0; i < kLevelCount; ++i)
         m_startTab->addItem(levelName(i));
-    m_notify = place(new QCheckBox(QStringLiteral("Desktop notifications"), rowsAndTab), 120, 1920);
+    m_follow = place(new QCheckBox(QStringLiteral("Follow new events"), rowsAndTab), 120, 1800);
+    m_follow->setObjectName(QStringLiteral("chkFollow"));
+    m_follow->setToolTip(QStringLiteral("Show the tab of each new event; otherwise the tabs of "
+                                        "levels with new events are marked in bold"));
+    m_notify = place(new QCheckBox(QStringLiteral("Desktop notifications"), rowsAndTab), 120, 2160);
     m_notify->setObjectName(QStringLiteral("chkNotify"));
     return page;
 }
@@ -253,6 +257,7 @@ void OptionsDialog::fill() {
     m_tabs->setCurrentIndex(0);
     m_startTab->setCurrentIndex(std::clamp(settings.startTab, 0, kLevelCount - 1));
     m_notify->setChecked(settings.notify);
+    m_follow->setChecked(settings.followNewEvents);
     const Profile profile = Profile::parse(ProfileStore(m_config.profilePath).content());
     const std::string iniGrid = profile.value("Global", "IniGrid", "0");
     m_startViewButtons[iniGrid == "0" ? 0 : 1]->setChecked(true);
@@ -405,6 +410,10 @@ void OptionsDialog::saveGeneralSettings(Settings &settings, SettingsChanges &cha
     if (m_notify->isChecked() != settings.notify) {
         settings.notify = m_notify->isChecked();
         changes.notify = settings.notify;
+    }
+    if (m_follow->isChecked() != settings.followNewEvents) {
+        settings.followNewEvents = m_follow->isChecked();
+        changes.followNewEvents = settings.followNewEvents;
     }
 }
 

@@ -100,6 +100,7 @@ private:
     QComboBox *m_startTab = nullptr;
     SnmpUsersPage *m_snmpUsers = nullptr;
     QCheckBox *m_notify = nullptr;
+    QCheckBox *m_follow = nullptr;
     std::array<QLabel *, kLevelCount> m_soundLabels{};
     std::array<QLabel *, kLevelCount> m_colourSwatches{};
 };

@@ -1,9 +1,13 @@
 #include "tables/event_grid.h"
 
 #include "core/units.h"
+#include "tables/filtered_table.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+
+#include <algorithm>
 
 namespace quorvik {
 
@@ -17,7 +21,9 @@ EventGrid::EventGrid(EventTable::Kind kind, QWidget *parent)
     setMouseTracking(true);
     setWordWrap(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setTabKeyNavigation(false); // Tab goes on to the next control
+    setContextMenuPolicy(Qt::CustomContextMenu);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     verticalHeader()->hide();
@@ -50,12 +56,91 @@ void EventGrid::setRowHeightTwips(int twips) {
     horizontalHeader()->setFixedHeight(pixels);
 }
 
-int EventGrid::gridRowAt(int y) const {
+int EventGrid::viewRowAt(int y) const {
     const int header = viewport()->y();
-    if (y < header)
-        return 0;
-    const int row = rowAt(y - header);
-    return row < 0 ? -1 : row + 1;
+    return y < header ? -1 : rowAt(y - header);
+}
+
+void EventGrid::showModel(QAbstractItemModel *model) {
+    // A new model gets a new selection model and fresh header sections.
+    QItemSelectionModel *old = selectionModel();
+    setModel(model);
+    delete old;
+    for (int c = 0; c < int(m_colWidths.size()); ++c)
+        setColumnWidth(c, std::max(1, toPixels(m_colWidths[std::size_t(c)])));
+}
+
+void EventGrid::setFilter(EventFilter filter) {
+    if (filter.isEmpty()) {
+        if (!m_filtered)
+            return;
+        showModel(m_table);
+        delete std::exchange(m_filtered, nullptr);
+        return;
+    }
+    if (m_filtered) {
+        m_filtered->setFilter(std::move(filter));
+        return;
+    }
+    m_filtered = new FilteredTable(m_table, this);
+    m_filtered->setFilter(std::move(filter));
+    showModel(m_filtered);
+}
+
+int EventGrid::shownEvents() const {
+    return m_filtered ? m_filtered->rowCount() : m_table->eventCount();
+}
+
+EventRow EventGrid::eventAtViewRow(int row) const {
+    if (m_filtered)
+        return m_filtered->eventAt(row);
+    return row < 0 ? EventRow() : m_table->eventAt(m_table->gridRowForView(row));
+}
+
+int EventGrid::viewRowOf(const EventRow &event) const {
+    if (m_filtered)
+        return m_filtered->rowOf(event);
+    const int row = m_table->findRow(event);
+    const int viewRow = row < 0 ? -1 : row - m_table->gridRowForView(0);
+    return viewRow >= 0 && viewRow < model()->rowCount() ? viewRow : -1;
+}
+
+EventTable::RowMark EventGrid::markViewRow(int row) const {
+    if (m_filtered)
+        return m_table->markEvent(m_filtered->eventAt(row));
+    return m_table->markRow(m_table->gridRowForView(row));
+}
+
+std::vector<EventRow> EventGrid::selectedEvents() const {
+    QModelIndexList rows = selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    std::vector<EventRow> events;
+    for (const QModelIndex &index : rows) {
+        EventRow event = eventAtViewRow(index.row());
+        if (!event.isNull())
+            events.push_back(std::move(event));
+    }
+    return events;
+}
+
+void EventGrid::keyPressEvent(QKeyEvent *event) {
+    const QModelIndex current = currentIndex();
+    if (event->matches(QKeySequence::Copy)) {
+        emit copyPressed();
+        return;
+    }
+    if (current.isValid() &&
+        (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Return ||
+         event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (event->key() == Qt::Key_Delete)
+            emit deletePressed(current.row());
+        else
+            emit rowEntered(current.row());
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 bool EventGrid::eventFilter(QObject *watched, QEvent *event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/event_filter.h"
 #include "tables/event_table.h"
 
 #include <QTableView>
@@ -8,9 +9,14 @@
 
 namespace quorvik {
 
+class FilteredTable;
+
 // The view of one EventTable, with the grid control's operations the window
 // needs: column widths and row heights in twips, row count, and the pointer
-// position for the hover. Every row is as tall as the header row.
+// position for the hover. Every row is as tall as the header row. With a
+// filter it shows only the events that pass (FilteredTable); rows are then
+// numbered as the view shows them, so "view row" below is what the operator
+// sees, with or without a filter.
 class EventGrid : public QTableView {
     Q_OBJECT
 
@@ -24,20 +30,43 @@ public:
     int rowHeightTwips() const { return m_rowHeight; }
     void setRowHeightTwips(int twips);
 
-    // The grid row (header = 0) at `y` pixels from the table's top edge, or -1
-    // below the last row.
-    int gridRowAt(int y) const;
+    // The view row at `y` pixels from the table's top edge; -1 on the header
+    // row and below the last row.
+    int viewRowAt(int y) const;
+
+    // Shows only the events that pass `filter`; an empty one shows every row.
+    void setFilter(EventFilter filter);
+    bool isFiltered() const { return m_filtered != nullptr; }
+    // The events shown (every event of the table when not filtered).
+    int shownEvents() const;
+    // The event in view row `row`; a null row for an empty or missing one.
+    EventRow eventAtViewRow(int row) const;
+    // The view row that shows `event`, or -1.
+    int viewRowOf(const EventRow &event) const;
+    // The mark of view row `row` (see EventTable::RowMark).
+    EventTable::RowMark markViewRow(int row) const;
+    // The events of the selected rows, in the order shown.
+    std::vector<EventRow> selectedEvents() const;
 
 signals:
     // The pointer moved over the table; y in pixels from its top edge.
     void pointerMoved(int y);
+    // Enter or Delete on view row `row` (the current one).
+    void rowEntered(int row);
+    void deletePressed(int row);
+    // Copy (Ctrl+C) with the table focused.
+    void copyPressed();
 
 protected:
     bool viewportEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void showModel(QAbstractItemModel *model);
+
     EventTable *m_table;
+    FilteredTable *m_filtered = nullptr;
     std::vector<int> m_colWidths;
     int m_rowHeight = 240;
 };

@@ -95,6 +95,33 @@ QString shownText(std::string_view bytes) {
     return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
 }
 
+FilterFields EventRow::filterFields() const {
+    FilterFields fields;
+    if (!m_data)
+        return fields;
+    fields[0] = level().name;
+    std::size_t begin = 0;
+    for (int c = 0; c < kCells; ++c) {
+        const std::size_t length = c < kCells - 1 ? m_data->lengths[c] : m_data->total - begin;
+        fields[std::size_t(c) + 1] = {m_data->text() + begin, length};
+        begin += length;
+    }
+    return fields;
+}
+
+EventRecord EventRow::record() const {
+    EventRecord record;
+    if (!m_data)
+        return record;
+    record.level = &level();
+    const FilterFields fields = filterFields();
+    std::string *texts[] = {&record.date, &record.processor, &record.application, &record.object,
+                            &record.message};
+    for (std::size_t c = 0; c < std::size(texts); ++c)
+        texts[c]->assign(fields[c + 1]);
+    return record;
+}
+
 void EventRow::retain() noexcept {
     if (m_data)
         ++m_data->references;

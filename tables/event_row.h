@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/event_filter.h"
 #include "core/event_record.h"
 
 #include <QString>
@@ -41,6 +42,10 @@ public:
     std::string_view bytes(int c) const;
     // Cell c as shown (shownText): the message cell with its one leading blank.
     QString cellText(int c) const;
+    // The level name and the five cells as the filter reads them.
+    FilterFields filterFields() const;
+    // The event again, with its texts as received.
+    EventRecord record() const;
 
 private:
     struct Data;

@@ -24,6 +24,8 @@ void EventTable::setRows(int rows) {
     const int current = static_cast<int>(m_slots.size());
     if (wanted < current) {
         // Dropping the oldest rows keeps a pending batch of top inserts valid.
+        for (auto slot = m_slots.begin() + wanted; slot != m_slots.end(); ++slot)
+            m_events -= slot->isNull() ? 0 : 1;
         m_slots.resize(std::size_t(wanted));
         ++m_removals;
         m_pendingTop = std::min(m_pendingTop, wanted);
@@ -39,6 +41,7 @@ void EventTable::setRows(int rows) {
 
 void EventTable::insertTop(const EventRow &row) {
     m_slots.push_front(row);
+    m_events += row.isNull() ? 0 : 1;
     ++m_pendingTop;
     ++m_inserts;
     scheduleFlush();
@@ -77,6 +80,7 @@ void EventTable::removeRow(int row) {
         return;
     flushChanges();
     ++m_removals;
+    m_events -= m_slots[std::size_t(row - 1)].isNull() ? 0 : 1;
     if (m_slots.size() == 1) {
         // The table always keeps one data row under its header.
         m_slots.front() = Slot{};
@@ -94,6 +98,7 @@ void EventTable::clearAll() {
     ++m_removals;
     for (Slot &slot : m_slots)
         slot = Slot{};
+    m_events = 0;
     if (!m_slots.empty())
         emit dataChanged(index(0, 0), index(int(m_slots.size()) - 1, columnCount() - 1));
 }
@@ -201,10 +206,13 @@ QVariant EventTable::data(const QModelIndex &index, int role) const {
     const int kept = static_cast<int>(m_slots.size()) - m_pendingTop;
     if (!index.isValid() || index.row() >= kept)
         return {};
-    const Slot &slot = m_slots[std::size_t(storage)];
+    return eventData(m_slots[std::size_t(storage)], index.column(), role);
+}
+
+QVariant EventTable::eventData(const EventRow &slot, int column, int role) const {
     switch (role) {
     case Qt::DisplayRole:
-        return slotText(slot, index.column());
+        return slotText(slot, column);
     case Qt::BackgroundRole: {
         const std::optional<Colour> colour = slotBackground(slot);
         return colour ? QVariant(QBrush(toQColor(*colour))) : QVariant();

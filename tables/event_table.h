@@ -33,6 +33,8 @@ public:
 
     // Row count, header row included.
     int rows() const { return static_cast<int>(m_slots.size()) + 1; }
+    // The filled rows: events, not the empty rows below them.
+    int eventCount() const { return m_events; }
     // New rows are empty and go to the bottom; fewer rows drop the oldest.
     // At least the header and one data row remain.
     void setRows(int rows);
@@ -65,12 +67,16 @@ public:
         quint64 removals = 0;
     };
     RowMark markRow(int row) const;
+    // The mark of one event, wherever it is.
+    RowMark markEvent(const EventRow &event) const { return {event, -1, m_inserts, m_removals}; }
     // The grid row the mark names now, or -1 when it is gone.
     int findRow(const RowMark &mark) const;
     // Row `row` (>= 1); a null row for an empty or missing one.
     EventRow eventAt(int row) const;
     // Cell text as shown; column 0 of the full list is the level name.
     QString cellText(int row, int column) const;
+    // What a view shows of `event` in `column`: its text and background.
+    QVariant eventData(const EventRow &event, int column, int role) const;
     // The full list colours each event's row with its level's colour; the
     // level tables and empty rows keep the ordinary background.
     std::optional<Colour> background(int row) const;
@@ -107,6 +113,7 @@ private:
     // Counts for RowMark: events inserted at the top; removals, trims, clears.
     quint64 m_inserts = 0;
     quint64 m_removals = 0;
+    int m_events = 0;
     QTimer m_flushTimer;
     bool m_autoFlush = true;
     LevelColours m_levelColours = defaultLevelColours();

@@ -1,0 +1,140 @@
+#include "tables/filtered_table.h"
+
+#include <algorithm>
+
+namespace quorvik {
+
+FilteredTable::FilteredTable(EventTable *source, QObject *parent)
+    : QAbstractTableModel(parent), m_source(source),
+      m_withLevel(source->kind() == EventTable::Kind::FullList) {
+    connect(source, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) { sourceInserted(first, last); });
+    connect(source, &QAbstractItemModel::rowsRemoved, this,
+            [this](const QModelIndex &, int first, int last) { sourceRemoved(first, last); });
+    connect(source, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                sourceChanged(roles);
+            });
+    connect(source, &QAbstractItemModel::modelReset, this, &FilteredTable::refilter);
+    connect(source, &QAbstractItemModel::layoutChanged, this, &FilteredTable::refilter);
+    refilter();
+}
+
+void FilteredTable::setFilter(EventFilter filter) {
+    m_filter = std::move(filter);
+    refilter();
+}
+
+bool FilteredTable::passes(const EventRow &event) const {
+    return !event.isNull() && m_filter.matches(event.level(), event.filterFields(), m_withLevel);
+}
+
+EventRow FilteredTable::sourceEvent(int row) const {
+    return m_source->eventAt(m_source->gridRowForView(row));
+}
+
+void FilteredTable::refilter() {
+    beginResetModel();
+    m_entries.clear();
+    m_base = 0;
+    m_sourceRows = m_source->rowCount();
+    for (int row = 0; row < m_sourceRows; ++row) {
+        EventRow event = sourceEvent(row);
+        if (passes(event))
+            m_entries.push_back({std::move(event), m_sourceRows - 1 - row});
+    }
+    endResetModel();
+}
+
+EventRow FilteredTable::eventAt(int row) const {
+    return row >= 0 && row < rowCount() ? m_entries[std::size_t(row)].event : EventRow();
+}
+
+int FilteredTable::rowOf(const EventRow &event) const {
+    for (std::size_t k = 0; k < m_entries.size(); ++k)
+        if (m_entries[k].event.sameAs(event))
+            return int(k);
+    return -1;
+}
+
+void FilteredTable::sourceInserted(int first, int last) {
+    const int count = last - first + 1;
+    const int oldRows = m_sourceRows;
+    m_sourceRows += count;
+    if (first == 0) {
+        // New events at the top: the places of the others stay.
+        std::vector<Entry> added;
+        for (int row = 0; row < count; ++row) {
+            EventRow event = sourceEvent(row);
+            if (passes(event))
+                added.push_back({std::move(event), m_base + m_sourceRows - 1 - row});
+        }
+        if (added.empty())
+            return;
+        beginInsertRows({}, 0, int(added.size()) - 1);
+        m_entries.insert(m_entries.begin(), added.begin(), added.end());
+        endInsertRows();
+    } else if (first == oldRows) {
+        // Rows added at the bottom (empty ones: nothing passes) lift the others.
+        m_base -= count;
+    } else {
+        refilter();
+    }
+}
+
+void FilteredTable::sourceRemoved(int first, int last) {
+    const int count = last - first + 1;
+    const qint64 low = m_sourceRows - 1 - last, high = m_sourceRows - 1 - first;
+    m_sourceRows -= count;
+    // Entries run from high places to low, so the removed ones are one block.
+    auto from = m_entries.end(), to = m_entries.end();
+    if (low == 0) {
+        // A trim at the bottom: every place above moves down at once, and
+        // the block is at the back.
+        m_base += count;
+        while (from != m_entries.begin() && placeOf(*(from - 1)) < 0)
+            --from;
+    } else {
+        from = m_entries.begin();
+        while (from != m_entries.end() && placeOf(*from) > high)
+            (from++)->fromBottom -= count;
+        to = from;
+        while (to != m_entries.end() && placeOf(*to) >= low)
+            ++to;
+    }
+    if (from == to)
+        return;
+    const int row = int(from - m_entries.begin());
+    beginRemoveRows({}, row, row + int(to - from) - 1);
+    m_entries.erase(from, to);
+    endRemoveRows();
+}
+
+void FilteredTable::sourceChanged(const QList<int> &roles) {
+    if (roles == QList<int>{Qt::BackgroundRole}) {
+        if (!m_entries.empty())
+            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), roles);
+        return;
+    }
+    refilter(); // emptied rows (a clear)
+}
+
+int FilteredTable::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : int(m_entries.size());
+}
+
+int FilteredTable::columnCount(const QModelIndex &parent) const {
+    return m_source->columnCount(parent);
+}
+
+QVariant FilteredTable::data(const QModelIndex &index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    return m_source->eventData(m_entries[std::size_t(index.row())].event, index.column(), role);
+}
+
+QVariant FilteredTable::headerData(int section, Qt::Orientation orientation, int role) const {
+    return m_source->headerData(section, orientation, role);
+}
+
+} // namespace quorvik

@@ -1,0 +1,484 @@
+// The filter bar, copy, the rows' context menu and the keyboard, on the real
+// window: keys go to the focused widget, clicks to the viewport.
+
+#include "form_fixture.h"
+
+#include "main_window/filter_bar.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+using namespace quorvik;
+using namespace quorvik::testing;
+
+namespace {
+
+QWidget *focused() {
+    return QApplication::focusWidget();
+}
+
+// The texts of column `column` in the rows the grid shows, top down.
+QStringList shownColumn(EventGrid *grid, int column) {
+    QStringList texts;
+    for (int row = 0; row < grid->model()->rowCount(); ++row)
+        texts << grid->model()->index(row, column).data().toString();
+    return texts;
+}
+
+QPoint cellCentre(EventGrid *grid, int viewRow) {
+    return grid->visualRect(grid->model()->index(viewRow, 1)).center();
+}
+
+// Five events of three hosts, in the full list.
+void sendFive(FormFixture &f) {
+    f.send("$LEVL$:W$HOST$:srv7$SOURCE$:backup$DEVC$:disk_2$MSG$:quota reached");
+    f.send("$LEVL$:E$HOST$:srv8$SOURCE$:kernel$DEVC$:cpu0$MSG$:machine check");
+    f.send("$LEVL$:N$HOST$:srv7$SOURCE$:cron$DEVC$:job$MSG$:backup started");
+    f.send("$LEVL$:A$HOST$:gw1$SOURCE$:link$DEVC$:eth0$MSG$:link down");
+    f.send("$LEVL$:N$HOST$:srv7$SOURCE$:cron$DEVC$:job$MSG$:backup done");
+    f.settle();
+}
+
+void startActive(FormFixture &f) {
+    f.start();
+    f.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+}
+
+void openBar(FormFixture &f) {
+    QTest::keyClick(f.form.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+}
+
+QMenu *openMenu(EventGrid *grid, int viewRow) {
+    const QPoint at = grid->viewport()->mapTo(grid->window(), cellCentre(grid, viewRow));
+    QTest::mouseClick(grid->window()->windowHandle(), Qt::RightButton, {}, at);
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *menu = qobject_cast<QMenu *>(widget); menu && menu->isVisible())
+            return menu;
+    return nullptr;
+}
+
+QAction *entry(QMenu *menu, const QString &text) {
+    for (QAction *action : menu->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
+} // namespace
+
+class FilterTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void typingFiltersShownRows();
+    void newEventsWhileFiltered();
+    void levelTogglesInFullList();
+    void levelTableAndTabSwitch();
+    void escapeClearsHidesAndRestoresLayout();
+    void deleteOfFilteredRowRemovesThatEvent();
+    void hoverReadsFilteredRows();
+    void copySelectedRowsAsLogLines();
+    void contextMenuOnRow();
+    void keyboardReachesEveryControl();
+    void arrowsEnterAndDeleteKey();
+    void followNewEvents_data();
+    void followNewEvents();
+};
+
+void FilterTest::typingFiltersShownRows() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    startActive(f);
+    sendFive(f);
+    FilterBar *bar = f.form->filterBar();
+    QVERIFY(bar->isHidden());
+    openBar(f);
+    QVERIFY(bar->isVisible());
+    QCOMPARE(focused()->objectName(), QStringLiteral("filterText"));
+    EventGrid *full = f.form->fullList();
+    QTest::keyClicks(focused(), "SRV7");
+    QCOMPARE(shownColumn(full, 5),
+             QStringList({" backup done", " backup started", " quota reached"}));
+    QCOMPARE(bar->countLabel()->text(), QStringLiteral("3 of 5 shown"));
+    QTest::keyClicks(focused(), " -cron");
+    QCOMPARE(shownColumn(full, 5), QStringList({" quota reached"}));
+    // A word restricted to one column.
+    bar->queryEdit()->clear();
+    QTest::keyClicks(focused(), "app:backup");
+    QCOMPARE(shownColumn(full, 5), QStringList({" quota reached"}));
+    bar->queryEdit()->clear();
+    QTest::keyClicks(focused(), "backup");
+    QCOMPARE(shownColumn(full, 5).size(), 3);
+    QTest::keyClicks(focused(), "xyz");
+    QCOMPARE(full->model()->rowCount(), 0);
+    QCOMPARE(bar->countLabel()->text(), QStringLiteral("0 of 5 shown"));
+}
+
+void FilterTest::newEventsWhileFiltered() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\nMaxLines=8\r\n"); // 7 events a table
+    startActive(f);
+    sendFive(f);
+    openBar(f);
+    QTest::keyClicks(focused(), "host:srv7");
+    EventGrid *full = f.form->fullList();
+    f.send("$LEVL$:C$HOST$:srv7$MSG$:new match");
+    f.send("$LEVL$:C$HOST$:srv9$MSG$:new other");
+    f.settle();
+    QCOMPARE(shownColumn(full, 5),
+             QStringList({" new match", " backup done", " backup started", " quota reached"}));
+    // The row limit trims the oldest events as ever: filtered rows go with them.
+    for (int k = 0; k < 4; ++k)
+        f.send("$LEVL$:C$HOST$:srv9$MSG$:filler");
+    f.settle();
+    QCOMPARE(shownColumn(full, 5), QStringList({" new match", " backup done"}));
+    QCOMPARE(f.form->filterBar()->countLabel()->text(),
+             QStringLiteral("2 of %1 shown").arg(full->table()->eventCount()));
+    // The log has every event; clearing the filter shows every row again.
+    QCOMPARE(f.readFile(f.logPath()).count("\r\n"), 1 + 11);
+    f.form->filterBar()->queryEdit()->clear();
+    QCOMPARE(full->model(), full->table());
+    QCOMPARE(shownColumn(full, 5).size(), full->table()->eventCount());
+}
+
+void FilterTest::levelTogglesInFullList() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    startActive(f);
+    sendFive(f);
+    openBar(f);
+    auto *note = f.form->findChild<QToolButton *>(QStringLiteral("filterLevel6"));
+    QVERIFY(note->isVisible());
+    QTest::mouseClick(note, Qt::LeftButton);
+    EventGrid *full = f.form->fullList();
+    QCOMPARE(shownColumn(full, 0), QStringList({"Alert", "Emergency", "Warning"}));
+    QTest::keyClicks(f.form->filterBar()->queryEdit(), "srv");
+    QCOMPARE(shownColumn(full, 0), QStringList({"Emergency", "Warning"}));
+    // The level tables have no toggles: the words alone count there.
+    f.form->setViewMode(MainWindow::ViewMode::TabbedView);
+    QVERIFY(!note->isVisible());
+    f.form->tabStrip()->setCurrentIndex(6);
+    QCOMPARE(f.form->levelGrid(6)->model()->rowCount(), 2);
+}
+
+void FilterTest::levelTableAndTabSwitch() {
+    FormFixture f;
+    startActive(f);
+    sendFive(f);
+    f.form->tabStrip()->setCurrentIndex(6);
+    openBar(f);
+    QTest::keyClicks(focused(), "done");
+    EventGrid *notes = f.form->levelGrid(6);
+    QCOMPARE(shownColumn(notes, 4), QStringList({" backup done"}));
+    QCOMPARE(f.form->filterBar()->countLabel()->text(), QStringLiteral("1 of 2 shown"));
+    // "note" is the level of every row here, but no column of this table.
+    f.form->filterBar()->setQuery(QStringLiteral("note"));
+    QCOMPARE(notes->model()->rowCount(), 0);
+    f.form->filterBar()->setQuery(QStringLiteral("level:note"));
+    QCOMPARE(notes->model()->rowCount(), 2);
+    // Another tab shows the same filter.
+    f.form->filterBar()->setQuery(QStringLiteral("link"));
+    f.form->tabStrip()->setCurrentIndex(3);
+    QCOMPARE(shownColumn(f.form->levelGrid(3), 4), QStringList({" link down"}));
+    QCOMPARE(f.form->filterBar()->countLabel()->text(), QStringLiteral("1 of 1 shown"));
+}
+
+void FilterTest::escapeClearsHidesAndRestoresLayout() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    startActive(f);
+    sendFive(f);
+    EventGrid *full = f.form->fullList();
+    const QRect tables = full->geometry(), line = f.form->messageLine()->geometry();
+    openBar(f);
+    FilterBar *bar = f.form->filterBar();
+    QCOMPARE(bar->y(), f.form->findChild<QWidget *>(QStringLiteral("Toolbar1"))->height());
+    QCOMPARE(full->y(), tables.y() + bar->height());
+    QCOMPARE(full->height(), tables.height() - bar->height());
+    QCOMPARE(f.form->messageLine()->geometry(), line);
+    QTest::keyClicks(focused(), "srv8");
+    QCOMPARE(full->model()->rowCount(), 1);
+    QTest::keyClick(focused(), Qt::Key_Escape);
+    QVERIFY(bar->isHidden());
+    QCOMPARE(bar->queryEdit()->text(), QString());
+    QCOMPARE(full->geometry(), tables);
+    QCOMPARE(shownColumn(full, 5).mid(0, 5),
+             QStringList({" backup done", " link down", " backup started", " machine check",
+                          " quota reached"}));
+    // Shown again, the bar starts empty.
+    openBar(f);
+    QCOMPARE(bar->queryEdit()->text(), QString());
+    QCOMPARE(bar->countLabel()->text(), QStringLiteral("5 of 5 shown"));
+}
+
+void FilterTest::deleteOfFilteredRowRemovesThatEvent() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    startActive(f);
+    sendFive(f);
+    openBar(f);
+    QTest::keyClicks(focused(), "backup");
+    EventGrid *full = f.form->fullList();
+    // Shown rows: backup done, backup started, quota reached; the second is
+    // row 4 of the full list.
+    const QPoint onSecond = cellCentre(full, 1);
+    f.boxes.answers = {true};
+    QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, onSecond);
+    QTest::mouseDClick(full->viewport(), Qt::LeftButton, {}, onSecond);
+    QCOMPARE(f.boxes.questions.size(), 1);
+    QCOMPARE(f.boxes.questions[0].text, QStringLiteral("Really delete entry ?"));
+    QCOMPARE(shownColumn(full, 5), QStringList({" backup done", " quota reached"}));
+    EventTable *table = full->table();
+    QCOMPARE(table->eventCount(), 4);
+    QCOMPARE(table->cellText(1, 5), QStringLiteral(" backup done"));
+    QCOMPARE(table->cellText(2, 5), QStringLiteral(" link down"));
+    QCOMPARE(table->cellText(3, 5), QStringLiteral(" machine check"));
+    QCOMPARE(table->cellText(4, 5), QStringLiteral(" quota reached"));
+    // Events arriving while the question is open: still that event goes.
+    f.boxes.whileAsking = [&] { f.send("$LEVL$:N$HOST$:srv7$MSG$:backup again"); };
+    QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, cellCentre(full, 1));
+    QTest::mouseDClick(full->viewport(), Qt::LeftButton, {}, cellCentre(full, 1));
+    f.settle();
+    QCOMPARE(shownColumn(full, 5), QStringList({" backup again", " backup done"}));
+    QCOMPARE(table->eventCount(), 4);
+    QCOMPARE(table->cellText(4, 5), QStringLiteral(" machine check"));
+}
+
+void FilterTest::hoverReadsFilteredRows() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    startActive(f);
+    sendFive(f);
+    openBar(f);
+    QTest::keyClicks(focused(), "-srv7");
+    EventGrid *full = f.form->fullList();
+    QCOMPARE(full->model()->rowCount(), 2);
+    QWidget *window = f.form.get();
+    const auto moveTo = [&](int viewRow) {
+        QTest::mouseMove(window->windowHandle(),
+                         full->viewport()->mapTo(window, cellCentre(full, viewRow)));
+    };
+    moveTo(1);
+    QCOMPARE(f.form->messageLine()->text(), QStringLiteral(" machine check"));
+    moveTo(0);
+    QCOMPARE(f.form->messageLine()->text(), QStringLiteral(" link down"));
+    // Below the shown rows: the saved text.
+    QTest::mouseMove(window->windowHandle(),
+                     full->viewport()->mapTo(window, QPoint(20, full->viewport()->height() - 3)));
+    QCOMPARE(f.form->messageLine()->text(), QStringLiteral("Actual Message: backup done"));
+}
+
+void FilterTest::copySelectedRowsAsLogLines() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    startActive(f);
+    sendFive(f);
+    EventGrid *full = f.form->fullList();
+    QClipboard *clipboard = QApplication::clipboard();
+    const auto line = [](const char *fields) {
+        return QStringLiteral("%1;07.12.2026 20:41:05;%2\n")
+            .arg(QString::fromLatin1(fields).section(QLatin1Char('|'), 0, 0),
+                 QString::fromLatin1(fields).section(QLatin1Char('|'), 1));
+    };
+    // Click, then Shift+click: the rows between, in the order shown.
+    QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, cellCentre(full, 3));
+    QTest::mouseClick(full->viewport(), Qt::LeftButton, Qt::ShiftModifier, cellCentre(full, 1));
+    QTest::keyClick(focused(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), line("Alert|gw1;link;eth0;link down") +
+                                    line("Note|srv7;cron;job;backup started") +
+                                    line("Emergency|srv8;kernel;cpu0;machine check"));
+    // Ctrl+click adds a row; Edit > Copy does the same as Ctrl+C.
+    QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, cellCentre(full, 4));
+    QTest::mouseClick(full->viewport(), Qt::LeftButton, Qt::ControlModifier, cellCentre(full, 0));
+    f.form->findChild<QAction *>(QStringLiteral("menCopy"))->trigger();
+    QCOMPARE(clipboard->text(), line("Note|srv7;cron;job;backup done") +
+                                    line("Warning|srv7;backup;disk 2;quota reached"));
+    // Ctrl+A on a filtered table: the rows shown, not the empty rows.
+    openBar(f);
+    QTest::keyClicks(focused(), "srv7 -done");
+    full->setFocus();
+    QTest::keyClick(focused(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(focused(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), line("Note|srv7;cron;job;backup started") +
+                                    line("Warning|srv7;backup;disk 2;quota reached"));
+    // In the bar, Ctrl+C copies the bar's own selected text.
+    f.form->filterBar()->focusQuery();
+    QTest::keyClick(focused(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), QStringLiteral("srv7 -done"));
+}
+
+void FilterTest::contextMenuOnRow() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    startActive(f);
+    sendFive(f);
+    EventGrid *full = f.form->fullList();
+    const auto choose = [](QMenu *menu, const QString &text) {
+        QAction *action = entry(menu, text);
+        QVERIFY2(action, qPrintable(text));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    };
+    QMenu *menu = openMenu(full, 1); // link down, from gw1
+    QVERIFY(menu);
+    QStringList texts;
+    for (QAction *action : menu->actions())
+        if (!action->isSeparator())
+            texts << action->text();
+    QCOMPARE(texts, QStringList({"Copy", "Filter by this host", "Filter by this application",
+                                 "Filter by this object", "Delete this entry", "Show in its tab"}));
+    // The right-click selected the row: Copy takes it.
+    choose(menu, QStringLiteral("Copy"));
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("Alert;07.12.2026 20:41:05;gw1;link;eth0;link down\n"));
+
+    choose(openMenu(full, 2), QStringLiteral("Filter by this application")); // backup started
+    QVERIFY(f.form->filterBar()->isVisible());
+    QCOMPARE(f.form->filterBar()->queryEdit()->text(), QStringLiteral("app:cron"));
+    QCOMPARE(shownColumn(full, 5), QStringList({" backup done", " backup started"}));
+
+    f.boxes.answers = {true};
+    choose(openMenu(full, 1), QStringLiteral("Delete this entry"));
+    QCOMPARE(f.boxes.questions.size(), 1);
+    QCOMPARE(f.boxes.questions[0].text, QStringLiteral("Really delete entry ?"));
+    QCOMPARE(shownColumn(full, 5), QStringList({" backup done"}));
+    QCOMPARE(full->table()->eventCount(), 4);
+    QCOMPARE(full->table()->findRow(f.form->levelGrid(6)->table()->eventAt(2)), -1);
+
+    choose(openMenu(full, 0), QStringLiteral("Filter by this host"));
+    QCOMPARE(f.form->filterBar()->queryEdit()->text(), QStringLiteral("host:srv7"));
+    QCOMPARE(shownColumn(full, 5), QStringList({" backup done", " quota reached"}));
+    choose(openMenu(full, 1), QStringLiteral("Show in its tab"));
+    QCOMPARE(f.form->viewMode(), MainWindow::ViewMode::TabbedView);
+    QCOMPARE(f.form->tabStrip()->currentIndex(), 4);
+    EventGrid *warnings = f.form->levelGrid(4);
+    QCOMPARE(warnings->selectedEvents().size(), std::size_t(1));
+    QCOMPARE(warnings->selectedEvents()[0].cellText(4), QStringLiteral(" quota reached"));
+
+    // A level table's menu has no "Show in its tab"; an empty row has none.
+    menu = openMenu(warnings, 0);
+    QVERIFY(menu);
+    QVERIFY(entry(menu, QStringLiteral("Copy")));
+    QVERIFY(!entry(menu, QStringLiteral("Show in its tab")));
+    menu->close();
+    QTest::keyClick(focused(), Qt::Key_Escape); // the bar goes, the empty rows come back
+    QVERIFY(!openMenu(warnings, 3));
+}
+
+void FilterTest::keyboardReachesEveryControl() {
+    FormFixture f;
+    startActive(f);
+    openBar(f);
+    auto *first = f.form->findChild<QWidget *>(QStringLiteral("viewschalt"));
+    first->setFocus(Qt::TabFocusReason);
+    QStringList order;
+    for (int k = 0; k < 12 && (k == 0 || focused() != first); ++k) {
+        order << focused()->objectName();
+        QTest::keyClick(focused(), Qt::Key_Tab);
+    }
+    QCOMPARE(order, QStringList({"viewschalt", "tabclear", "sendMsg", "btnHistory", "beenden",
+                                 "filterText", "qt_tabwidget_tabbar", "MSFlexGrid1_3"}));
+    // In the full list the level toggles follow the text.
+    f.form->setViewMode(MainWindow::ViewMode::FullList);
+    f.form->filterBar()->focusQuery();
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    QCOMPARE(focused()->objectName(), QStringLiteral("filterLevel0"));
+    for (int k = 0; k < 7; ++k)
+        QTest::keyClick(focused(), Qt::Key_Tab);
+    QCOMPARE(focused(), f.form->fullList());
+
+    // Buttons, toggles and tables have names a screen reader says.
+    QList<QWidget *> controls{f.form->filterBar()->queryEdit()};
+    for (QWidget *control : f.form->findChildren<QWidget *>())
+        if (qobject_cast<QPushButton *>(control) || qobject_cast<EventGrid *>(control) ||
+            control->objectName().startsWith(QLatin1String("filterLevel")))
+            controls << control;
+    QCOMPARE(controls.size(), 1 + 7 + 8 + 7);
+    for (QWidget *control : controls) {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+        QVERIFY2(accessible && !accessible->text(QAccessible::Name).isEmpty(),
+                 qPrintable(control->objectName()));
+    }
+    QCOMPARE(QAccessible::queryAccessibleInterface(f.form->levelGrid(0))->text(QAccessible::Name),
+             QStringLiteral("Emergency events"));
+}
+
+void FilterTest::arrowsEnterAndDeleteKey() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    startActive(f);
+    sendFive(f);
+    EventGrid *full = f.form->fullList();
+    QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, cellCentre(full, 0));
+    QTest::keyClick(focused(), Qt::Key_Down);
+    QTest::keyClick(focused(), Qt::Key_Down);
+    QCOMPARE(full->currentIndex().row(), 2);
+    QCOMPARE(full->selectedEvents().size(), std::size_t(1));
+    QTest::keyClick(focused(), Qt::Key_Return);
+    QCOMPARE(f.form->messageLine()->text(), QStringLiteral(" backup started"));
+    QTest::keyClick(focused(), Qt::Key_Up);
+    QTest::keyClick(focused(), Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(f.form->messageLine()->text(), QStringLiteral(" link down"));
+
+    f.boxes.answers = {false, true};
+    QTest::keyClick(focused(), Qt::Key_Delete);
+    QCOMPARE(f.boxes.questions.size(), 1);
+    QCOMPARE(full->table()->eventCount(), 5);
+    QTest::keyClick(focused(), Qt::Key_Delete);
+    QCOMPARE(f.boxes.questions.size(), 2);
+    QCOMPARE(f.boxes.questions[1].text, QStringLiteral("Really delete entry ?"));
+    QCOMPARE(shownColumn(full, 5).mid(0, 4),
+             QStringList({" backup done", " backup started", " machine check", " quota reached"}));
+    // On an empty row the key does nothing.
+    full->setCurrentIndex(full->model()->index(6, 0));
+    QTest::keyClick(focused(), Qt::Key_Delete);
+    QCOMPARE(f.boxes.questions.size(), 2);
+}
+
+void FilterTest::followNewEvents_data() {
+    QTest::addColumn<QByteArray>("config");
+    QTest::addColumn<bool>("follow");
+    QTest::newRow("default") << QByteArray() << true;
+    QTest::newRow("Follow=1") << QByteArray("[Global]\r\nFollow=1\r\n") << true;
+    QTest::newRow("Follow=0") << QByteArray("[Global]\r\nFollow=0\r\n") << false;
+}
+
+void FilterTest::followNewEvents() {
+    QFETCH(QByteArray, config);
+    QFETCH(bool, follow);
+    FormFixture f(config);
+    startActive(f);
+    QTabBar *tabs = f.form->tabStrip()->tabBar();
+    const auto marked = [tabs] {
+        QList<int> indexes;
+        for (int i = 0; i < tabs->count(); ++i)
+            if (tabs->tabData(i).toBool())
+                indexes << i;
+        return indexes;
+    };
+    f.send("$LEVL$:W$MSG$:first");
+    QCOMPARE(f.form->tabStrip()->currentIndex(), follow ? 4 : 3);
+    // The operator looks at the quiet Note tab while a stream goes on.
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(6).center());
+    QCOMPARE(f.form->tabStrip()->currentIndex(), 6);
+    for (int k = 0; k < 20; ++k)
+        f.send(k % 2 ? "$LEVL$:E$MSG$:stream" : "$LEVL$:N$MSG$:stream");
+    f.send("$LEVL$:C$MSG$:last");
+    QCOMPARE(f.form->tabStrip()->currentIndex(), follow ? 2 : 6);
+    if (follow) {
+        QCOMPARE(marked(), QList<int>());
+        return;
+    }
+    QCOMPARE(marked(), QList<int>({0, 2, 4}));
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    QCOMPARE(marked(), QList<int>({2, 4}));
+    // The full list shown: every level with new events is marked.
+    f.form->setViewMode(MainWindow::ViewMode::FullList);
+    f.send("$LEVL$:E$MSG$:while in the list");
+    QCOMPARE(marked(), QList<int>({0, 2, 4}));
+    f.form->setViewMode(MainWindow::ViewMode::TabbedView);
+    QCOMPARE(f.form->tabStrip()->currentIndex(), 0);
+    QCOMPARE(marked(), QList<int>({2, 4}));
+}
+
+QTEST_MAIN(FilterTest)
+#include "tst_filter.moc"
