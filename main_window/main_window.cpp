@@ -222,9 +222,12 @@ void MainWindow::takeHistoryRows(const std::vector<EventRow> &rows) {
     for (const EventRow &row : rows)
         byLevel[std::size_t(row.level().index)].push_back(row);
     const int limit = m_settings.maxLines;
-    for (int level = 0; level < kLevelCount; ++level)
+    for (int level = 0; level < kLevelCount; ++level) {
         m_ui.levelGrids[std::size_t(level)]->table()->insertTopBulk(byLevel[std::size_t(level)],
                                                                     limit);
+        if (!byLevel[std::size_t(level)].empty())
+            m_newInLevel.set(std::size_t(level));
+    }
     m_ui.fullList->table()->insertTopBulk(rows, limit);
     m_pendingTab = rows.back().level().index;
     m_messageLineTag = QStringLiteral("Actual Message:") + rows.back().cellText(4);

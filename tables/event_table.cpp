@@ -66,9 +66,13 @@ void EventTable::insertTopBulk(const std::vector<EventRow> &rows, int rowLimit) 
     }
     const std::size_t filled = std::size_t(count - 1);
     const std::size_t added = std::min(rows.size(), filled);
+    for (std::size_t k = filled - added; k < m_slots.size(); ++k)
+        m_events -= m_slots[k].isNull() ? 0 : 1;
     m_slots.resize(filled - added);
-    for (std::size_t k = rows.size() - added; k < rows.size(); ++k)
+    for (std::size_t k = rows.size() - added; k < rows.size(); ++k) {
         m_slots.push_front(rows[k]);
+        m_events += rows[k].isNull() ? 0 : 1;
+    }
     m_pendingTop = pending;
     m_inserts += rows.size();
     m_removals += trims;

@@ -87,6 +87,7 @@ void EventTableTest::bulkInsertLeavesWhatSingleInsertsLeave() {
         }
         bulk.insertTopBulk(rows, rowLimit);
         QCOMPARE(bulk.rows(), single.rows());
+        QCOMPARE(bulk.eventCount(), single.eventCount());
         for (int r = 0; r < single.rows(); ++r)
             for (int c = 0; c < single.columnCount(); ++c)
                 QCOMPARE(bulk.cellText(r, c), single.cellText(r, c));
