@@ -6,7 +6,7 @@ namespace quorvik {
 
 FilteredTable::FilteredTable(EventTable *source, QObject *parent)
     : QAbstractTableModel(parent), m_source(source),
-      m_withLevel(source->kind() == EventTable::Kind::FullList) {
+      m_withLevel(source->messageColumn() == 5) { // the full list shows the level
     connect(source, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex &, int first, int last) { sourceInserted(first, last); });
     connect(source, &QAbstractItemModel::rowsRemoved, this,
