@@ -343,7 +343,8 @@ void MainWindowUi::showRejected(std::uint64_t rejected,
         rejectedLabel->hide();
         return;
     }
-    const QString text = withThousands(rejected) + QStringLiteral(" rejected");
+    const QString text =
+        QString::fromStdString(withThousands(rejected)) + QStringLiteral(" rejected");
     if (rejectedLabel->text() != text) {
         rejectedLabel->setText(text);
         rejectedLabel->adjustSize();
