@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Quorvik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Two entry points: `make run` starts quorvik, `make test` runs the whole test suite.
 # Both install what is missing, configure and build into build/ first.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // quorvik: the event console. Starts the main window in live mode, or in
 // history mode when the whole command line is exactly "-h" or "-H".
 

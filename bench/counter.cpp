@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // bench_counter: the least a receiver can do, counting the datagrams that
 // reach a loopback UDP port; the machine's limit for the intake benchmark.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // bench_default_rcvbuf: a preload library for the intake benchmark that
 // makes a program keep the system's default UDP receive buffer. Requests to
 // change SO_RCVBUF or SO_RCVBUFFORCE succeed without doing anything; every

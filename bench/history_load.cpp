@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Helper of the history benchmark bench/history. It measures; it is not a
 // test.
 //

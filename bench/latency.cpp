@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // bench_latency: how late a lone event reaches the main window's tables.
 //
 //   bench_latency [--count N] [--rate R]

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // bench_sender: sends datagrams to a loopback UDP port, paced at a given
 // rate or at full speed, for the intake benchmark.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // Units of the window layouts and the one rounding rule for whole numbers.

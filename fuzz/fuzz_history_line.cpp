@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The history rules on any bytes: the date-time reader, the case-free
 // search and the line rebuild.
 //  - a date-time read and shown again reads back to the same value, and the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Splits any line into the six log fields: joined again with ";" they give
 // the line back, and a line formatted from fields without ";" or line breaks
 // splits into the same fields. Whatever the fields hold, a formatted event

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Checks parseEventMessage against the literal tag-by-tag rules and against
 // invariants every record keeps.
 #include "check.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Reads and writes profile text of any shape: a written key reads back,
 // every other key keeps its value, a repeated write changes nothing, and
 // the settings stay within their bounds.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Feeds whole datagrams to the net-snmp decoder: it must neither crash nor
 // leak, its description stays one bounded line, and an inform's answer is
 // the inform itself turned into a Response.

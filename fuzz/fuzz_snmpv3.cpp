@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Feeds whole SNMPv3 datagrams to the decoder with users configured (one
 // without an engine ID, one with, one without authentication) and this
 // receiver's own engine set, so that digests, decryption, the time window,

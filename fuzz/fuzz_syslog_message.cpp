@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Checks the RFC 5424 text of arbitrary events: the header's shape, UTF-8
 // throughout, and structured-data values that read back as the fields.
 #include "check.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Pelmacor: custom actions that an installation package calls when it finishes, to open the
 // product's read-me and to start the installed program. The package names the files through
 // its properties; the folder is that of an installed component's key file.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A stand-in for an installed program: appends the parameters it was started with, as one line,
 // to record_args.log beside itself, so that a test can see what the installer's actions started.
 #include <windows.h>

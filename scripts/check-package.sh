@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Quorvik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds the Debian package, runs lintian on it, and (as root) installs it for
 # real: the capability is granted, an ordinary user's quorvik started from the
 # desktop entry receives a tagged text and an SNMP trap on port 162 in a

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Quorvik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Runs every fuzz target of a fuzz build for the given number of seconds,
 # starting from a small seed corpus. Exits non-zero on any finding; the
 # failing inputs stay in <build-dir>/fuzz/artifacts.

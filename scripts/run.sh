@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Quorvik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Starts quorvik. Port 162 is below 1024: Linux lets a process bind it only as
 # root or with CAP_NET_BIND_SERVICE, so the built binary gets that capability
 # where we are allowed to give it.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Desktop notifications against a real notification server: dunst on a
 // private session bus (see with_notification_server.sh), read back with its
 // own dunstctl. The main window is real; the window is away when it is not

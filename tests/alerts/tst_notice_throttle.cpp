@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // At most one desktop notification a second, the rest summarised: events at
 // given times, the due summaries taken as the notifier's timer would.
 

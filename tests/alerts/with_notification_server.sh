@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Quorvik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Runs a test on a private session bus beside a real notification server:
 # dunst, on a private Xvfb display of its own.
 #

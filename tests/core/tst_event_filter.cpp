@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The filter bar's matching rules: a table of queries against one event.
 
 #include "core/event_filter.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "core/profile.h"
 #include "core/rejection_ledger.h"
 #include "core/snmp_users.h"

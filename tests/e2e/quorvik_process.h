@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Helpers of the end-to-end tests: start the real quorvik with a private
 // environment (configuration, data and runtime folders in a temporary
 // directory), watch which UDP ports a process holds, send datagrams, and

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // History end to end: a real live quorvik receives tagged texts and real
 // snmptrap traps and writes its log; a history window built on that file
 // shows the same events in the same tables; a real `quorvik -H` on it writes

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Real datagrams into the real program: tagged texts from a UDP socket of the
 // test and SNMP traps and informs from net-snmp's snmptrap and snmpinform
 // reach port 162, and every one becomes exactly one line of the log file,

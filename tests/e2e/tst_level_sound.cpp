@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A level's sound file is played by the real program on a real audio server
 // (PulseAudio with a null sink, private to the test), and the program keeps
 // taking events while it plays.

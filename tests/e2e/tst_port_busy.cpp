@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Port 162 held by another socket: the real program still starts and keeps
 // running (it tells the operator in a message box, unseen offscreen), and
 // logs nothing since it receives nothing.

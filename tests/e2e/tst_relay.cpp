@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The live copy forwarding what it logs to a real rsyslogd, and the relay of
 // the README's "Many desktops": a real rsyslogd with the README's
 // configuration forwards `logger` messages to two real quorvik copies, each

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A message sent from the send dialog reaches a real live quorvik: the dialog
 // runs in this test process, inside the private network namespace the copy
 // also runs in, and sends to 127.0.0.1; the copy logs the event.

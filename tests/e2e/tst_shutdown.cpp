@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Ending the real program from outside: the system's quit signals end it
 // without the quit question and store the geometry; a copy killed outright
 // leaves a stale lock that doesn't block the next live start.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One live copy at a time: a second live start is refused (it shows its
 // message box, which nobody answers offscreen) and leaves the first copy, the
 // port and the stored geometry alone.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // SNMPv3 traps from net-snmp's snmptrap into the real program: users of the
 // configuration without an engine ID learn each sender's engine, a user with
 // one refuses the others, and every refused message is a rejection row at

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Start-up of the real program: the log file it creates or keeps, history
 // mode that neither binds nor writes, and the command lines that start live.
 #include "quorvik_process.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A real rsyslogd for the tests: started as an ordinary process with its own
 // configuration and work folder, listening on one UDP, TCP or TLS port and
 // writing every message it receives to a file, one line each, with the

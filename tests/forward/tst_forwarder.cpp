@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The forwarder against a real rsyslogd over UDP, TCP and TLS: what arrives
 // in rsyslog's file, a collector restarted, one that never reads, a server
 // certificate for another host, and the Test path.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A history window on real log files: the first load, the caption, the
 // buttons, reloads, another file, failures, and a cancelled load.
 #include "../main_window/form_fixture.h"

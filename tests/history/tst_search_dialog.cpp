@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The search dialog as the operator uses it: clicks, typing, leaving a box
 // with Tab, OK.
 #include "../main_window/form_fixture.h"

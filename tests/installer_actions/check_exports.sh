@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Quorvik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Reads Pelmacor.dll's PE headers: it must export LaunchReadMe and LaunchProgram under exactly
 # those names, be named Pelmacor.dll, and import only the system's own libraries.
 # Usage: check_exports.sh OBJDUMP DLL

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The installer and shell functions the Pelmacor actions call, for builds that are not Windows.
 //
 // The actions are written against the Windows Installer and shell API. On this machine they are

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The Pelmacor actions built against the in-memory installer and shell. Run with one group name
 // (readme, program, paths, multibyte, overlong, layer); exits non-zero when a check fails.
 #include "pelmacor.h"

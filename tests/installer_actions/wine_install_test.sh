@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Quorvik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The real chain: Wine's msiexec installs the demo package silently in a fresh Wine prefix; at the
 # end of the installation the package runs Pelmacor.dll's two actions, which open the read-me and
 # start record_args.exe. The read-me's file type is registered to record_args.exe too, so both

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The receiver on real loopback sockets: batches in arrival order with the
 // sender's address, a long backlog in slices, and a bind failure in the
 // operator's words.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What the window tells its notifier: events while it is away, none while
 // the operator is at it, and coming forward when a notification or the tray
 // asks.

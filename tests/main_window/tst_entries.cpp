@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Hover, delete one entry and clear all, on the real window.
 
 #include "form_fixture.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The filter bar, copy, the rows' context menu and the keyboard, on the real
 // window: keys go to the focused widget, clicks to the viewport.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Events entering the real main window: tables, colours, message line, tabs,
 // column growth, the log file and the UDP socket.
 

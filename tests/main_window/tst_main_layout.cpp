@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window's layout as a function of its sizes: a table of window
 // sizes and the rectangles the controls get.
 

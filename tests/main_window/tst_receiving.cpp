@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The live window on a real socket: a backlog that arrives while the window
 // thread is busy, losses shown and cleared, and the log of a history copy.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The send-message dialog on real sockets: a private network namespace with
 // only loopback gives the test port 162 to itself, and a private host-name
 // namespace names the computer "desk12".

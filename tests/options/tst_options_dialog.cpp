@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The options dialog on a real configuration file, its file and colour
 // dialogs answered from a script.
 

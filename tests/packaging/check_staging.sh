@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Quorvik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installs the build into a staging folder and checks what lands there: exactly
 # the listed files, a valid desktop entry and AppStream data, and a manual page
 # that renders without a warning. Usage: check_staging.sh <build folder>

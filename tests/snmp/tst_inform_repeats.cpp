@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Retransmitted informs: a request id seen from the same sender within a
 // minute is a repeat; other senders, other ids and old ids are not.
 #include "snmp/inform_repeats.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The event table model: what the views are told must always match what the
 // table holds, however top inserts, bottom trims and other edits interleave.
 
