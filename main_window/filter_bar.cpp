@@ -59,6 +59,10 @@ FilterBar::FilterBar(QWidget *parent) : QWidget(parent) {
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("filterCount"));
     m_count->setAccessibleName(QStringLiteral("Events shown"));
+    // Room for the widest count a table can have, so that the line edit gives
+    // way and the count is never cut, whatever it grows to while shown.
+    m_count->setMinimumWidth(
+        m_count->fontMetrics().horizontalAdvance(QStringLiteral("100,000 of 100,000 shown")));
     row->addWidget(m_count);
     setFocusProxy(m_text);
 }
