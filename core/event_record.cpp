@@ -3,6 +3,8 @@
 
 #include "core/event_record.h"
 
+#include "core/ber_length.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -80,29 +82,6 @@ std::string replaceUnderscores(std::string_view value) {
     return std::string(dropLeadingBlanks(result));
 }
 
-// The BER length that starts at `at`, and the offset of the value after it;
-// nullopt when the length is malformed or doesn't fit into `text`.
-struct BerLength {
-    std::size_t valueStart;
-    std::size_t length;
-};
-
-std::optional<BerLength> readBerLength(std::string_view text, std::size_t at) {
-    const auto first = static_cast<unsigned char>(text[at]);
-    if (first < 0x80)
-        return BerLength{at + 1, first};
-    const std::size_t count = first & 0x7Fu;
-    if (count == 0 || count == 0x7F || count > text.size() - at - 1)
-        return std::nullopt;
-    std::size_t length = 0;
-    for (std::size_t i = 1; i <= count; ++i) {
-        length = length * 256 + static_cast<unsigned char>(text[at + i]);
-        if (length > text.size())
-            return std::nullopt;
-    }
-    return BerLength{at + 1 + count, length};
-}
-
 // The sysDescr string of a binary SNMP message: its BER length when that
 // fits into the datagram, else everything after the length byte.
 std::string sysDescrOf(std::string_view text) {
@@ -112,9 +91,8 @@ std::string sysDescrOf(std::string_view text) {
     const std::size_t lengthAt = marker + kSysDescrMarker.size();
     if (lengthAt >= text.size())
         return {};
-    const std::optional<BerLength> ber = readBerLength(text, lengthAt);
-    if (ber && ber->length <= text.size() - ber->valueStart)
-        return std::string(text.substr(ber->valueStart, ber->length));
+    if (const std::optional<BerLength> ber = readBerLength(text, lengthAt))
+        return std::string(text.substr(ber->contentAt, ber->length));
     return std::string(text.substr(lengthAt + 1));
 }
 

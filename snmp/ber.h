@@ -8,6 +8,8 @@
 #include <optional>
 #include <string_view>
 
+#include "core/ber_length.h"
+
 namespace quorvik::ber {
 
 constexpr unsigned char kInteger = 0x02;
@@ -15,30 +17,6 @@ constexpr unsigned char kOctetString = 0x04;
 constexpr unsigned char kObjectId = 0x06;
 constexpr unsigned char kSequence = 0x30;
 constexpr unsigned char kTimeTicks = 0x43;
-
-// A BER length at `at` (short form, or long form of 1 to 4 digits): the
-// length and where the content starts. nullopt when it is malformed or the
-// content would run past the end of `data`.
-struct Length {
-    std::size_t contentAt;
-    std::size_t length;
-};
-inline std::optional<Length> readLength(std::string_view data, std::size_t at) {
-    if (at >= data.size())
-        return std::nullopt;
-    std::size_t length = static_cast<unsigned char>(data[at++]);
-    if (length & 0x80) {
-        const std::size_t digits = length & 0x7F;
-        if (digits == 0 || digits > 4 || data.size() - at < digits)
-            return std::nullopt;
-        length = 0;
-        for (std::size_t i = 0; i < digits; ++i)
-            length = length << 8 | static_cast<unsigned char>(data[at++]);
-    }
-    if (length > data.size() - at)
-        return std::nullopt;
-    return Length{at, length};
-}
 
 // Walks the BER headers of a datagram without net-snmp, so without the
 // decoder's lock.
@@ -51,7 +29,7 @@ public:
     bool header(unsigned char tag, bool into, std::string_view *content = nullptr) {
         if (m_at >= m_data.size() || static_cast<unsigned char>(m_data[m_at]) != tag)
             return false;
-        const std::optional<Length> length = readLength(m_data, m_at + 1);
+        const std::optional<BerLength> length = readBerLength(m_data, m_at + 1);
         if (!length)
             return false;
         if (content != nullptr)

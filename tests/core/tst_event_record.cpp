@@ -146,6 +146,8 @@ void TestEventRecord::sysDescr_data() {
     QTest::newRow("short form, zero length") << trap(QByteArray(1, '\0'), later) << QByteArray();
     QTest::newRow("long form one byte") << trap("\x81\xC8", v200 + later) << v200;
     QTest::newRow("long form two bytes") << trap("\x82\x01\x2C", v300 + later) << v300;
+    QTest::newRow("long form, leading zero digits")
+        << trap(QByteArray("\x86\0\0\0\0\0\x05", 7), "hello" + later) << QByteArray("hello");
     QTest::newRow("short form overruns") << trap("\x20", "abc") << QByteArray("abc");
     QTest::newRow("long form overruns") << trap("\x82\xFF\xFF", "abc")
                                         << QByteArray("\xFF\xFF"
