@@ -246,6 +246,9 @@ int main(int argc, char *argv[]) {
         window.showNotice(notice);
         qWarning("%s", qPrintable(notice));
     }
+    // A copy started with QUORVIK_FILTER set opens with that filter.
+    if (const QString query = qEnvironmentVariable("QUORVIK_FILTER"); !query.isEmpty())
+        window.showFilter(query);
     watchQuitSignals(window);
     QPointer<quorvik::AboutBox> about;
     QObject::connect(&window, &quorvik::MainWindow::aboutRequested, &window,

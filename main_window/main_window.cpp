@@ -528,8 +528,12 @@ void MainWindow::showInItsTab(const EventRow &event) {
 
 void MainWindow::filterBy(const char *prefix, std::string_view value) {
     const std::string word = filterWord(prefix, value);
+    showFilter(QString::fromLocal8Bit(word.data(), qsizetype(word.size())));
+}
+
+void MainWindow::showFilter(const QString &query) {
     showFilterBar();
-    m_ui.filterBar->setQuery(QString::fromLocal8Bit(word.data(), qsizetype(word.size())));
+    m_ui.filterBar->setQuery(query);
 }
 
 void MainWindow::showFilterBar() {

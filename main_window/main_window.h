@@ -109,6 +109,8 @@ public:
     // The full list or the level table on screen.
     EventGrid *shownGrid() const;
     FilterBar *filterBar() const { return m_ui.filterBar; }
+    // Shows the filter bar holding `query`, as if typed.
+    void showFilter(const QString &query);
     QTabWidget *tabStrip() const { return m_ui.tabStrip; }
     QLabel *messageLine() const { return m_ui.messageLine; }
     // The saved text the hover falls back to (the label's Tag).
