@@ -65,21 +65,6 @@ std::string_view levelLetterOf(std::string_view levelName) {
     return levelName.substr(0, 1);
 }
 
-void rebuildMessage(const std::array<std::string_view, 6> &fields, std::string &message) {
-    message.clear();
-    const std::string_view letter = levelLetterOf(fields[0]);
-    if (!letter.empty()) {
-        message += kLevelTag;
-        message += letter;
-    }
-    for (std::size_t k = 0; k < kFieldTags.size(); ++k) {
-        if (fields[k + 1].empty())
-            continue;
-        message += kFieldTags[k];
-        message += fields[k + 1];
-    }
-}
-
 HistoryLineFilter::HistoryLineFilter(HistoryFilter filter, WideSearch wideSearch)
     : m_filter(std::move(filter)), m_wideSearch(std::move(wideSearch)) {
     for (const char c : m_filter.search)

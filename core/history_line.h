@@ -25,10 +25,6 @@ struct HistoryFilter {
 // nothing for Unknown and for an empty field, else its first character.
 std::string_view levelLetterOf(std::string_view levelName);
 
-// Rebuilds the tagged message of a log line's six fields: "$LEVL$:" and the
-// level letter when there is one, then each non-empty field behind its tag.
-void rebuildMessage(const std::array<std::string_view, 6> &fields, std::string &message);
-
 // What ends the message of a log line that was cut for its length.
 inline constexpr std::string_view kEllipsis = "\u2026";
 

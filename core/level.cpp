@@ -48,18 +48,6 @@ const Level &levelForLetter(std::string_view letter) {
     return kUnknown;
 }
 
-const Level *levelForName(std::string_view name) {
-    for (const Level &level : kLevels) {
-        if (level.name == name)
-            return &level;
-    }
-    if (name == kTrap.name)
-        return &kTrap;
-    if (name == kUnknown.name)
-        return &kUnknown;
-    return nullptr;
-}
-
 LevelColours defaultLevelColours() {
     return {255, 8421631, 33023, 65535, 16776960, 8454016, 14737632};
 }

@@ -3,7 +3,6 @@
 
 #include "core/log_file.h"
 
-#include "core/log_writer.h"
 #include "core/text_rules.h"
 #include "core/visible_text.h"
 
@@ -82,22 +81,8 @@ std::array<std::string_view, 6> splitLogFields(std::string_view line) {
     return fields;
 }
 
-std::array<std::string, 6> splitLogLine(std::string_view line) {
-    const std::array<std::string_view, 6> views = splitLogFields(line);
-    std::array<std::string, 6> fields;
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        fields[i] = std::string(views[i]);
-    return fields;
-}
-
 FileResult createLogFileWithHeader(const std::string &path) {
     return writeIntoEmpty(path, std::string(kLogHeader) + std::string(kLogLineEnd));
-}
-
-FileResult appendLogRecord(const std::string &path, const EventRecord &record) {
-    LogWriter writer;
-    writer.setPath(path);
-    return writer.append(formatLogLine(record));
 }
 
 } // namespace quorvik

@@ -23,19 +23,13 @@ inline constexpr std::string_view kLogLineEnd = "\r\n";
 // nothing else is quoted or escaped.
 std::string formatLogLine(const EventRecord &record);
 
-// The six fields of one log line (without its line end), split at the first
-// five ";" so that a ";" in the message survives. A line with fewer than five
-// ";" gives empty fields at the end.
-std::array<std::string, 6> splitLogLine(std::string_view line);
-// The same, as views into `line`.
+// The six fields of one log line (without its line end) as views into
+// `line`, split at the first five ";" so that a ";" in the message survives.
+// A line with fewer than five ";" gives empty fields at the end.
 std::array<std::string_view, 6> splitLogFields(std::string_view line);
 
 // Writes the header line into a new or empty file; a file with content is
 // left as it is.
 FileResult createLogFileWithHeader(const std::string &path);
-
-// Opens the file for appending, writes one line (after the header when the
-// file is missing or empty), closes it. See LogWriter for the live log.
-FileResult appendLogRecord(const std::string &path, const EventRecord &record);
 
 } // namespace quorvik

@@ -7,6 +7,7 @@
 // is one line of six fields.
 #include "check.h"
 #include "core/log_file.h"
+#include "tests/core/level_names.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -16,19 +17,19 @@ using namespace quorvik;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const std::string_view line(reinterpret_cast<const char *>(data), size);
-    const std::array<std::string, 6> fields = splitLogLine(line);
+    const std::array<std::string_view, 6> fields = splitLogFields(line);
 
     const auto separators = static_cast<std::size_t>(std::count(line.begin(), line.end(), ';'));
     const std::size_t used = std::min<std::size_t>(separators, 5) + 1;
-    std::string joined = fields[0];
+    std::string joined(fields[0]);
     for (std::size_t i = 1; i < used; ++i)
-        joined += ';' + fields[i];
+        joined.append(1, ';').append(fields[i]);
     FUZZ_CHECK(joined == line);
     for (std::size_t i = used; i < fields.size(); ++i)
         FUZZ_CHECK(fields[i].empty());
 
     EventRecord record;
-    record.level = levelForName(fields[0]);
+    record.level = testing::levelForName(fields[0]);
     if (!record.level || separators != 5)
         return 0;
     record.date = fields[1];
@@ -41,11 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string_view body = std::string_view(formatted).substr(0, formatted.size() - 2);
     FUZZ_CHECK(body.find_first_of("\r\n") == std::string_view::npos);
     if (line.find_first_of("\r\n") == std::string_view::npos)
-        FUZZ_CHECK(splitLogLine(body) == fields);
+        FUZZ_CHECK(splitLogFields(body) == fields);
 
     record.processor = line; // its ";" must not shift the columns after it
     record.message = "m";
     const std::string shifted = formatLogLine(record);
-    FUZZ_CHECK(splitLogLine(std::string_view(shifted).substr(0, shifted.size() - 2))[5] == "m");
+    FUZZ_CHECK(splitLogFields(std::string_view(shifted).substr(0, shifted.size() - 2))[5] == "m");
     return 0;
 }

@@ -3,6 +3,7 @@
 
 #include "core/forward_target.h"
 #include "core/syslog_message.h"
+#include "level_names.h"
 
 #include <QtTest>
 
@@ -61,7 +62,7 @@ void TestSyslogMessage::severities() {
     QFETCH(QString, level);
     QFETCH(int, facility);
     QFETCH(QString, pri);
-    const Level *found = levelForName(level.toStdString());
+    const Level *found = testing::levelForName(level.toStdString());
     QVERIFY(found);
     SyslogFormatter formatter;
     const std::string text =
@@ -151,8 +152,7 @@ void TestSyslogMessage::messages() {
     QFETCH(QByteArray, message);
     QFETCH(QByteArray, expected);
     SyslogFormatter formatter;
-    LoggedEvent e =
-        loggedEvent(*levelForName("Warning"), "07.12.2026 20:41:05", "", "", "disk_2", "");
+    LoggedEvent e = loggedEvent(levelByIndex(4), "07.12.2026 20:41:05", "", "", "disk_2", "");
     e.record.processor = processor.toStdString();
     e.record.application = application.toStdString();
     e.record.message = message.toStdString();

@@ -5,6 +5,7 @@
 // snmptrap traps and writes its log; a history window built on that file
 // shows the same events in the same tables; a real `quorvik -H` on it writes
 // nothing and binds no port; the History button starts a copy with "-H".
+#include "../core/level_names.h"
 #include "../main_window/form_fixture.h"
 #include "history/history_browser.h"
 #include "quorvik_process.h"
@@ -106,14 +107,14 @@ private slots:
         for (qsizetype i = 1; i < lines.size(); ++i) {
             if (lines[i].isEmpty())
                 continue;
-            const std::array<std::string, 6> f =
-                splitLogLine(std::string_view(lines[i].constData(), lines[i].size() - 1));
+            const std::array<std::string_view, 6> f =
+                splitLogFields(std::string_view(lines[i].constData(), lines[i].size() - 1));
             QStringList cells;
             for (std::size_t c = 1; c < 6; ++c)
-                cells << QString::fromLocal8Bit(f[c].c_str());
+                cells << QString::fromLocal8Bit(f[c].data(), qsizetype(f[c].size()));
             cells.last().prepend(QLatin1Char(' '));
             // An Unknown line comes back as a trap: the rebuild has no level tag for it.
-            const Level &level = f[0] == "Unknown" ? trapLevel() : *levelForName(f[0]);
+            const Level &level = f[0] == "Unknown" ? trapLevel() : *testing::levelForName(f[0]);
             expectedLevels[std::size_t(level.index)].prepend(cells.join(QLatin1Char('|')));
             expectedList.prepend(QString::fromLatin1(level.name.data(), level.name.size()) + "|" +
                                  cells.join(QLatin1Char('|')));
