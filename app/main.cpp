@@ -134,21 +134,13 @@ std::string ownMibDirectory() {
     return QFile::encodeName(QDir::cleanPath(dir)).toStdString();
 }
 
-std::vector<quorvik::UsmUser> usmUsers(const std::vector<quorvik::SnmpUser> &users) {
-    std::vector<quorvik::UsmUser> usm;
-    for (const quorvik::SnmpUser &user : users)
-        usm.push_back(
-            {user.name, user.auth, user.authPassword, user.priv, user.privPassword, user.engineId});
-    return usm;
-}
-
 // The SNMPv3 users of the configuration into the decoder. Returns what the
 // operator should know: users skipped, and passwords that others can read.
 QStringList configureSnmpUsers(quorvik::TrapDecoder &decoder, const QString &profilePath) {
     const quorvik::ProfileStore store(profilePath);
     const quorvik::Profile profile = quorvik::Profile::parse(store.content());
     const quorvik::SnmpUsers users = quorvik::snmpUsersFromProfile(profile);
-    decoder.setUsers(usmUsers(users.users));
+    decoder.setUsers(users.users);
     QStringList notes;
     for (const std::string &problem : users.problems)
         notes << QString::fromStdString(problem);
@@ -282,7 +274,7 @@ int main(int argc, char *argv[]) {
         [&, decoder = trapDecoder.get()](const std::vector<quorvik::SnmpUser> &users) {
             if (!decoder)
                 return;
-            decoder->setUsers(usmUsers(users));
+            decoder->setUsers(users);
             // The first users added while running: the engine for their informs.
             const QString error = startSnmpEngine(*decoder, config.profilePath, engineStarted);
             if (!error.isEmpty())

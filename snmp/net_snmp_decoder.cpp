@@ -428,7 +428,7 @@ NetSnmpDecoder::~NetSnmpDecoder() {
     m_loader.join();
 }
 
-void NetSnmpDecoder::setUsers(const std::vector<UsmUser> &users) {
+void NetSnmpDecoder::setUsers(const std::vector<SnmpUser> &users) {
     const std::lock_guard lock(m_mutex);
     m_pendingUsers = users;
 }

@@ -50,7 +50,7 @@ public:
 
     Decoded decode(std::string_view datagram) override;
     std::optional<std::string> informResponse(std::string_view datagram) override;
-    void setUsers(const std::vector<UsmUser> &users) override;
+    void setUsers(const std::vector<SnmpUser> &users) override;
     // This receiver's engine as the authoritative one of SNMPv3 informs: its
     // ID and its boot count. Until it is set, no v3 message is answered.
     void setEngine(const std::string &engineId, long boots);
@@ -70,7 +70,7 @@ private:
     // datagram but for request id and sysUpTime); emptied when full.
     std::unordered_map<std::string, std::string> m_descriptions;
     std::unique_ptr<UsmUsers> m_users;
-    std::optional<std::vector<UsmUser>> m_pendingUsers; // passwords, until taken
+    std::optional<std::vector<SnmpUser>> m_pendingUsers; // passwords, until taken
     std::optional<std::pair<std::string, long>> m_pendingEngine;
     std::unique_ptr<snmp_session> m_session; // of this receiver, as net-snmp reads with it
     std::thread m_loader;

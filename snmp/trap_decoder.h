@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "core/snmp_users.h"
 #include "snmp/ber.h"
 
 #include <optional>
@@ -11,19 +12,6 @@
 #include <vector>
 
 namespace quorvik {
-
-// An SNMPv3 user of the user-based security model. Protocols by their names
-// ("none", "MD5", "SHA", "SHA-224", "SHA-256", "SHA-384", "SHA-512"; "none",
-// "DES", "AES", "AES-192", "AES-256"); `engineId` holds the bytes of the one
-// engine the user is accepted from, empty for every engine.
-struct UsmUser {
-    std::string name;
-    std::string auth = "none";
-    std::string authPassword;
-    std::string priv = "none";
-    std::string privPassword;
-    std::string engineId;
-};
 
 // What a datagram is. An SNMPv3 message that the security model refuses has
 // no text but the reason (`unknown user "bob"`); an engine discovery, which
@@ -60,7 +48,7 @@ public:
     virtual std::optional<std::string> informResponse(std::string_view datagram) = 0;
 
     // The SNMPv3 users whose messages are decoded, instead of the ones before.
-    virtual void setUsers(const std::vector<UsmUser> &users) = 0;
+    virtual void setUsers(const std::vector<SnmpUser> &users) = 0;
 };
 
 } // namespace quorvik

@@ -41,7 +41,7 @@ std::string hex(std::string_view bytes) {
     return text;
 }
 
-int levelOf(const UsmUser &user) {
+int levelOf(const SnmpUser &user) {
     return user.priv != "none"   ? SNMP_SEC_LEVEL_AUTHPRIV
            : user.auth != "none" ? SNMP_SEC_LEVEL_AUTHNOPRIV
                                  : SNMP_SEC_LEVEL_NOAUTH;
@@ -76,7 +76,7 @@ std::string masterKey(const std::string &password, const oid *hash, std::size_t 
     return result;
 }
 
-const oid *authOid(const UsmUser &user, std::size_t &length) {
+const oid *authOid(const SnmpUser &user, std::size_t &length) {
     return sc_get_auth_oid(usm_lookup_auth_type(user.auth.c_str()), &length);
 }
 
@@ -127,9 +127,9 @@ void UsmUsers::clear() {
     m_users.clear();
 }
 
-void UsmUsers::set(const std::vector<UsmUser> &users) {
+void UsmUsers::set(const std::vector<SnmpUser> &users) {
     clear();
-    for (const UsmUser &user : users) {
+    for (const SnmpUser &user : users) {
         Configured configured{user, {}, {}};
         configured.user.authPassword.clear();
         configured.user.privPassword.clear();
@@ -167,7 +167,7 @@ std::string UsmUsers::admit(const V3Header &header) {
     if (found == m_users.end())
         return "unknown user " + quoted(header.userName);
     const Configured &configured = found->second;
-    const UsmUser &user = configured.user;
+    const SnmpUser &user = configured.user;
     if (levelOf(header) != levelOf(user))
         return std::string("security level ") + levelName(levelOf(header)) +
                " not allowed for user " + quoted(user.name);
@@ -211,7 +211,7 @@ void UsmUsers::learn(const Configured &user, std::string_view engineId) {
 // The user's entry for one engine, its keys localized to that engine, in
 // net-snmp's user table; nullptr when net-snmp can't make it.
 usmUser *UsmUsers::addEntry(const Configured &configured, std::string_view engineId) {
-    const UsmUser &user = configured.user;
+    const SnmpUser &user = configured.user;
     usmUser *entry = usm_create_user();
     if (entry == nullptr)
         return nullptr;

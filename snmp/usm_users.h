@@ -50,7 +50,7 @@ public:
     UsmUsers(const UsmUsers &) = delete;
     UsmUsers &operator=(const UsmUsers &) = delete;
 
-    void set(const std::vector<UsmUser> &users);
+    void set(const std::vector<SnmpUser> &users);
     // This receiver's own engine, the authoritative one of informs: every
     // user has an entry for it.
     void setOwnEngine(const std::string &engineId);
@@ -63,7 +63,7 @@ public:
 
 private:
     struct Configured {
-        UsmUser user; // without passwords
+        SnmpUser user; // without passwords
         std::string authMasterKey, privMasterKey;
     };
     struct Learned {

@@ -57,7 +57,7 @@ public:
         return Decoded{"IF-MIB::linkDown", {}, false};
     }
     std::optional<std::string> informResponse(std::string_view) override { return {}; }
-    void setUsers(const std::vector<UsmUser> &) override {}
+    void setUsers(const std::vector<SnmpUser> &) override {}
 };
 
 // The start of an SNMPv3 message (version 3), then `tail`.

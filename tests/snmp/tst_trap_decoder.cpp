@@ -307,7 +307,7 @@ void TestTrapDecoder::snmpv3ByItsUsers() {
     NetSnmpDecoder &d = decoder();
     // Another user beside, with an engine of its own: replacing the users
     // frees each entry once.
-    const UsmUser other{"other", "MD5", "other-pass", "none", {}, "\x80\x00\x00\x00\x01"};
+    const SnmpUser other{"other", "MD5", "other-pass", "none", {}, "\x80\x00\x00\x00\x01"};
     d.setUsers({other, {"fuzz", "SHA-256", "wrong-password", "AES", "fuzz-priv-pass", {}}});
     QCOMPARE(d.decode(kV3Trap).rejection, std::string("wrong digest for user \"fuzz\""));
     d.setUsers({{"fuzz", "SHA-256", "fuzz-auth-pass", "AES", "wrong-password", {}}, other});
