@@ -20,16 +20,12 @@ namespace quorvik {
 SoundPlayer::~SoundPlayer() = default;
 
 // One sound effect per path, the most recently used last. The effects are
-// children of `owner`, so they all go with the pool.
+// children of `owner`, so they all go with it.
 class MultimediaSoundPlayer::Pool {
 public:
+    explicit Pool(QObject &owner) : m_owner(owner) {}
     QSoundEffect *effectFor(const QString &path);
     int size() const { return static_cast<int>(m_entries.size()); }
-    bool anyPlaying() const {
-        return std::any_of(m_entries.begin(), m_entries.end(), [](const Entry &entry) {
-            return entry.effect && entry.effect->isPlaying();
-        });
-    }
 
 private:
     struct Entry {
@@ -40,7 +36,7 @@ private:
     QSoundEffect *create(const QString &path);
     void dropUnusable();
 
-    QObject m_owner;
+    QObject &m_owner;
     std::vector<Entry> m_entries;
 };
 
@@ -86,7 +82,7 @@ void MultimediaSoundPlayer::Pool::dropUnusable() {
     });
 }
 
-MultimediaSoundPlayer::MultimediaSoundPlayer() : m_pool(std::make_unique<Pool>()) {}
+MultimediaSoundPlayer::MultimediaSoundPlayer() : m_pool(std::make_unique<Pool>(*this)) {}
 
 MultimediaSoundPlayer::~MultimediaSoundPlayer() = default;
 
@@ -97,14 +93,6 @@ void MultimediaSoundPlayer::play(const QString &path) {
     // A new effect is still loading and plays when ready (see Pool::create).
     if (effect->status() == QSoundEffect::Ready)
         effect->play();
-}
-
-int MultimediaSoundPlayer::effectCount() const {
-    return m_pool->size();
-}
-
-bool MultimediaSoundPlayer::isPlaying() const {
-    return m_pool->anyPlaying();
 }
 
 void playSoundFile(SoundPlayer &player, const QString &path) {

@@ -5,6 +5,7 @@
 
 #include "core/level.h"
 
+#include <QObject>
 #include <QString>
 
 #include <array>
@@ -22,8 +23,9 @@ public:
 
 // Plays wave files asynchronously with Qt Multimedia, so the caller never
 // waits for a sound. A file that can't be played plays nothing and reports
-// nothing. Keeps one sound effect per path, at most kMaxEffects of them.
-class MultimediaSoundPlayer : public SoundPlayer {
+// nothing. Keeps one sound effect per path, at most kMaxEffects of them, as
+// its children.
+class MultimediaSoundPlayer : public QObject, public SoundPlayer {
 public:
     static constexpr int kMaxEffects = 8;
 
@@ -33,11 +35,6 @@ public:
     MultimediaSoundPlayer &operator=(const MultimediaSoundPlayer &) = delete;
 
     void play(const QString &path) override;
-
-    // Number of sound effects currently kept.
-    int effectCount() const;
-    // Whether one of them is playing now.
-    bool isPlaying() const;
 
 private:
     class Pool;
