@@ -110,10 +110,6 @@ void AlertPopup::setEventTexts(const QString &levelName, const QStringList &fiel
         m_fieldLabels[i]->setText(visible(fields.value(i)));
 }
 
-QLabel *AlertPopup::fieldLabel(int index) const {
-    return index >= 0 && index < kFieldCount ? m_fieldLabels[index] : nullptr;
-}
-
 bool AlertPopup::event(QEvent *event) {
     if (event->type() == QEvent::WindowActivate)
         becameActive();
@@ -168,10 +164,6 @@ AlertPopups::~AlertPopups() {
 
 void AlertPopups::show(const QString &levelName, const QStringList &fields) {
     showOnce(m_popup, [] { return new AlertPopup; })->setEventTexts(levelName, fields);
-}
-
-AlertPopup *AlertPopups::current() const {
-    return isOpen(m_popup) ? m_popup.data() : nullptr;
 }
 
 void AlertPopups::closeAll() {

@@ -32,11 +32,6 @@ public:
     // Bidirectional controls in the fields are shown by their codes.
     void setEventTexts(const QString &levelName, const QStringList &fields);
 
-    QLabel *levelLabel() const { return m_levelLabel; }
-    QLabel *fieldLabel(int index) const;
-    QPushButton *okButton() const { return m_okButton; }
-    QTimer *blinkTimer() const { return m_blinkTimer; }
-
 signals:
     // The popup was closed; it is deleted once control returns to the event loop.
     void closed();
@@ -81,9 +76,6 @@ public:
 
     void show(const QString &levelName, const QStringList &fields) override;
     void closeAll() override;
-
-    // The open popup, or nullptr when none is open.
-    AlertPopup *current() const;
 
 private:
     QPointer<AlertPopup> m_popup;

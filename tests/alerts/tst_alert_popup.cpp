@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "alerts/alert_popup.h"
+#include "tests/control.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -12,8 +13,26 @@
 #include <QTimer>
 
 using quorvik::AlertPopup;
+using quorvik::testing::control;
 
 namespace {
+
+QLabel *levelLabel(const AlertPopup *popup) {
+    return control<QLabel>(popup, QStringLiteral("warnstufe"));
+}
+QLabel *fieldLabel(const AlertPopup *popup, int index) {
+    return control<QLabel>(popup, QStringLiteral("popmeld_%1").arg(index));
+}
+QPushButton *okButton(const AlertPopup *popup) {
+    return control<QPushButton>(popup, QStringLiteral("Command1"));
+}
+QTimer *blinkTimer(const AlertPopup *popup) {
+    return control<QTimer>(popup, QStringLiteral("Timer1"));
+}
+// The popup the alerts show; nullptr while none is open.
+AlertPopup *openPopup() {
+    return quorvik::testing::shownWindow<AlertPopup>();
+}
 
 const QStringList kFirst = {"2024-01-02 03:04:05", "host1", "app1", "obj1", "first message"};
 const QStringList kSecond = {"2024-02-03 04:05:06", "host2", "app2", "obj2", "second message"};
@@ -21,7 +40,7 @@ const QStringList kSecond = {"2024-02-03 04:05:06", "host2", "app2", "obj2", "se
 QStringList shownFields(const AlertPopup &popup) {
     QStringList texts;
     for (int i = 0; i < AlertPopup::kFieldCount; ++i)
-        texts << popup.fieldLabel(i)->text();
+        texts << fieldLabel(&popup, i)->text();
     return texts;
 }
 
@@ -37,14 +56,14 @@ int openPopupCount() {
 class BlinkCounter : public QObject {
 public:
     explicit BlinkCounter(AlertPopup *popup)
-        : popup_(popup), hidden_(popup->levelLabel()->isHidden()) {
-        connect(popup->blinkTimer(), &QTimer::timeout, this, &BlinkCounter::tick);
+        : popup_(popup), hidden_(levelLabel(popup)->isHidden()) {
+        connect(blinkTimer(popup), &QTimer::timeout, this, &BlinkCounter::tick);
     }
     int changes = 0;
 
 private:
     void tick() {
-        const bool hidden = popup_->levelLabel()->isHidden();
+        const bool hidden = levelLabel(popup_)->isHidden();
         if (hidden != hidden_)
             ++changes;
         hidden_ = hidden;
@@ -80,20 +99,20 @@ private:
 };
 
 void AlertPopupTest::cleanup() {
-    QPointer<AlertPopup> popup = popups_.current();
+    QPointer<AlertPopup> popup = openPopup();
     delete popup.data();
-    QTRY_VERIFY(!popups_.current());
+    QTRY_VERIFY(!openPopup());
 }
 
 void AlertPopupTest::firstAlertCreatesPopupWithTexts() {
-    QVERIFY(!popups_.current());
+    QVERIFY(!openPopup());
     popups_.show("Critical", kFirst);
-    AlertPopup *popup = popups_.current();
+    AlertPopup *popup = openPopup();
     QVERIFY(popup);
     QVERIFY(popup->isVisible());
     QCOMPARE(popup->objectName(), QString("popup"));
     QCOMPARE(popup->windowTitle(), QString("Quorvik Event"));
-    QCOMPARE(popup->levelLabel()->text(), QString("Critical"));
+    QCOMPARE(levelLabel(popup)->text(), QString("Critical"));
     QCOMPARE(shownFields(*popup), kFirst);
     QCOMPARE(popup->windowModality(), Qt::NonModal);
 }
@@ -101,25 +120,22 @@ void AlertPopupTest::firstAlertCreatesPopupWithTexts() {
 void AlertPopupTest::designControls() {
     AlertPopup popup;
     QCOMPARE(popup.size(), QSize(341, 236));
-    QCOMPARE(popup.levelLabel()->objectName(), QString("warnstufe"));
-    QCOMPARE(popup.levelLabel()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    QCOMPARE(popup.levelLabel()->font().pointSize(), 18);
-    QCOMPARE(popup.levelLabel()->alignment(), Qt::AlignCenter);
+    QCOMPARE(levelLabel(&popup)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(levelLabel(&popup)->font().pointSize(), 18);
+    QCOMPARE(levelLabel(&popup)->alignment(), Qt::AlignCenter);
     const QStringList captions = {"Date", "Host", "Application", "Object", "Message"};
     for (int i = 0; i < AlertPopup::kFieldCount; ++i) {
         auto *caption = popup.findChild<QLabel *>(QString("Label2_%1").arg(i));
         QVERIFY(caption);
         QCOMPARE(caption->text(), captions[i]);
-        QCOMPARE(popup.fieldLabel(i)->objectName(), QString("popmeld_%1").arg(i));
-        QCOMPARE(popup.fieldLabel(i)->frameShape(), QFrame::Box);
-        QVERIFY(popup.fieldLabel(i)->text().isEmpty());
+        QCOMPARE(fieldLabel(&popup, i)->frameShape(), QFrame::Box);
+        QVERIFY(fieldLabel(&popup, i)->text().isEmpty());
     }
-    QVERIFY(popup.fieldLabel(4)->wordWrap());
-    QVERIFY(popup.fieldLabel(4)->height() > 4 * popup.fieldLabel(0)->height());
-    QVERIFY(!popup.fieldLabel(5));
-    QCOMPARE(popup.okButton()->objectName(), QString("Command1"));
-    QCOMPARE(popup.okButton()->text(), QString("OK"));
-    QCOMPARE(popup.findChild<QTimer *>("Timer1"), popup.blinkTimer());
+    QVERIFY(fieldLabel(&popup, 4)->wordWrap());
+    QVERIFY(fieldLabel(&popup, 4)->height() > 4 * fieldLabel(&popup, 0)->height());
+    QCOMPARE(okButton(&popup)->text(), QString("OK"));
+    QVERIFY(!popup.findChild<QLabel *>(QStringLiteral("popmeld_5")));
+    QVERIFY(blinkTimer(&popup));
 }
 
 void AlertPopupTest::captionsReadWhole() {
@@ -133,8 +149,8 @@ void AlertPopupTest::captionsReadWhole() {
     // QUORVIK_SCREENSHOT=folder keeps a picture of the popup to look at.
     if (qEnvironmentVariableIsSet("QUORVIK_SCREENSHOT")) {
         popups_.show("Emergency", kFirst);
-        QVERIFY(popups_.current()->grab().save(qEnvironmentVariable("QUORVIK_SCREENSHOT") +
-                                               "/popup.png"));
+        QVERIFY(
+            openPopup()->grab().save(qEnvironmentVariable("QUORVIK_SCREENSHOT") + "/popup.png"));
     }
 }
 
@@ -150,35 +166,35 @@ void AlertPopupTest::windowHasNoCloseBoxAndStaysOnTop() {
 
 void AlertPopupTest::secondAlertReusesPopupWithNewerEvent() {
     popups_.show("Emergency", kFirst);
-    AlertPopup *first = popups_.current();
+    AlertPopup *first = openPopup();
     popups_.show("Panic", kSecond);
-    QCOMPARE(popups_.current(), first);
+    QCOMPARE(openPopup(), first);
     QCOMPARE(openPopupCount(), 1);
-    QCOMPARE(first->levelLabel()->text(), QString("Panic"));
+    QCOMPARE(levelLabel(first)->text(), QString("Panic"));
     QCOMPARE(shownFields(*first), kSecond);
 }
 
 void AlertPopupTest::timerIdleBeforeActivation() {
     AlertPopup popup;
-    QCOMPARE(popup.blinkTimer()->interval(), 0);
-    QVERIFY(!popup.blinkTimer()->isActive());
+    QCOMPARE(blinkTimer(&popup)->interval(), 0);
+    QVERIFY(!blinkTimer(&popup)->isActive());
     QTest::qWait(50);
-    QVERIFY(!popup.levelLabel()->isHidden());
+    QVERIFY(!levelLabel(&popup)->isHidden());
 }
 
 void AlertPopupTest::levelNameBlinksAfterActivation() {
     popups_.show("Alert", kFirst);
-    AlertPopup *popup = popups_.current();
+    AlertPopup *popup = openPopup();
     QVERIFY(QTest::qWaitForWindowActive(popup));
-    QCOMPARE(popup->blinkTimer()->interval(), AlertPopup::kBlinkIntervalMs);
-    QVERIFY(popup->blinkTimer()->isActive());
+    QCOMPARE(blinkTimer(popup)->interval(), AlertPopup::kBlinkIntervalMs);
+    QVERIFY(blinkTimer(popup)->isActive());
     BlinkCounter counter(popup);
     QTRY_VERIFY_WITH_TIMEOUT(counter.changes >= 2, 10000);
 }
 
 void AlertPopupTest::centredOnScreenWhenActivated() {
     popups_.show("Warning", kFirst);
-    AlertPopup *popup = popups_.current();
+    AlertPopup *popup = openPopup();
     QVERIFY(QTest::qWaitForWindowActive(popup));
     const QPoint screenCentre = popup->screen()->geometry().center();
     QVERIFY((popup->frameGeometry().center() - screenCentre).manhattanLength() <= 2);
@@ -195,21 +211,21 @@ void AlertPopupTest::centredOnScreenWhenActivated() {
 
 void AlertPopupTest::okDestroysPopup() {
     popups_.show("Critical", kFirst);
-    QPointer<AlertPopup> popup = popups_.current();
+    QPointer<AlertPopup> popup = openPopup();
     QVERIFY(QTest::qWaitForWindowActive(popup));
-    QTimer *timer = popup->blinkTimer();
+    QTimer *timer = blinkTimer(popup);
     QVERIFY(timer->isActive());
-    QTest::mouseClick(popup->okButton(), Qt::LeftButton);
+    QTest::mouseClick(okButton(popup), Qt::LeftButton);
     QVERIFY(!timer->isActive());
     QCOMPARE(timer->interval(), 0);
     QTRY_VERIFY(popup.isNull());
-    QVERIFY(!popups_.current());
+    QVERIFY(!openPopup());
 }
 
 void AlertPopupTest::returnAndEnterPressOk() {
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
         popups_.show("Critical", kFirst);
-        QPointer<AlertPopup> popup = popups_.current();
+        QPointer<AlertPopup> popup = openPopup();
         QVERIFY(QTest::qWaitForWindowActive(popup));
         QWidget *focus = QApplication::focusWidget();
         QVERIFY(focus && focus->window() == popup);
@@ -220,17 +236,17 @@ void AlertPopupTest::returnAndEnterPressOk() {
 
 void AlertPopupTest::nextAlertAfterOkCreatesFreshPopup() {
     popups_.show("Emergency", kFirst);
-    QPointer<AlertPopup> old = popups_.current();
+    QPointer<AlertPopup> old = openPopup();
     QVERIFY(QTest::qWaitForWindowActive(old));
-    QTRY_VERIFY_WITH_TIMEOUT(old->levelLabel()->isHidden(), 10000);
-    QTest::mouseClick(old->okButton(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(levelLabel(old)->isHidden(), 10000);
+    QTest::mouseClick(okButton(old), Qt::LeftButton);
     QTRY_VERIFY(old.isNull());
 
     popups_.show("Note", {"only a date"});
-    AlertPopup *fresh = popups_.current();
+    AlertPopup *fresh = openPopup();
     QVERIFY(fresh);
-    QVERIFY(!fresh->levelLabel()->isHidden());
-    QCOMPARE(fresh->levelLabel()->text(), QString("Note"));
+    QVERIFY(!levelLabel(fresh)->isHidden());
+    QCOMPARE(levelLabel(fresh)->text(), QString("Note"));
     QCOMPARE(shownFields(*fresh), QStringList({"only a date", "", "", "", ""}));
     QCOMPARE(openPopupCount(), 1);
 }
@@ -240,27 +256,27 @@ void AlertPopupTest::htmlIsShownLiterally() {
     const QStringList fields = {"<i>d</i>", "<a href=\"x\">h</a>", "&amp;", "<br>",
                                 "<img src=\"x.png\"><h1>big</h1>"};
     popups_.show(level, fields);
-    AlertPopup *popup = popups_.current();
-    QCOMPARE(popup->levelLabel()->textFormat(), Qt::PlainText);
-    QCOMPARE(popup->levelLabel()->text(), level);
+    AlertPopup *popup = openPopup();
+    QCOMPARE(levelLabel(popup)->textFormat(), Qt::PlainText);
+    QCOMPARE(levelLabel(popup)->text(), level);
     for (int i = 0; i < AlertPopup::kFieldCount; ++i)
-        QCOMPARE(popup->fieldLabel(i)->textFormat(), Qt::PlainText);
+        QCOMPARE(fieldLabel(popup, i)->textFormat(), Qt::PlainText);
     QCOMPARE(shownFields(*popup), fields);
 }
 
 void AlertPopupTest::bidiControlsShownByCode() {
     popups_.show("Alert", {"d", QString::fromUtf8("h\u2067x\u2069"), "a", "o",
                            QString::fromUtf8("\u202Edesrever")});
-    const QStringList shown = shownFields(*popups_.current());
+    const QStringList shown = shownFields(*openPopup());
     QCOMPARE(shown[1], QString("h[U+2067]x[U+2069]"));
     QCOMPARE(shown[4], QString("[U+202E]desrever"));
 }
 
 void AlertPopupTest::closeAllClosesIt() {
     popups_.show("Unknown", kFirst);
-    QPointer<AlertPopup> popup = popups_.current();
+    QPointer<AlertPopup> popup = openPopup();
     popups_.closeAll();
-    QVERIFY(!popups_.current());
+    QVERIFY(!openPopup());
     QTRY_VERIFY(popup.isNull());
     popups_.closeAll();
 }

@@ -5,6 +5,7 @@
 // column growth, the log file and the UDP socket.
 
 #include "form_fixture.h"
+#include "tests/control.h"
 
 #include "alerts/alert_popup.h"
 #include "core/level.h"
@@ -315,7 +316,7 @@ void IntakeTest::historyModeWritesNoLogAndOpensNoPopup() {
     const QByteArray before = f.readFile(f.logPath());
     f.send("$LEVL$:W$MSG$:replayed");
     QCOMPARE(f.readFile(f.logPath()), before);
-    QVERIFY(!f.alerts.current());
+    QVERIFY(!shownWindow<AlertPopup>());
     QCOMPARE(f.sounds.played, QStringList{QStringLiteral("/tmp/w.wav")});
     QCOMPARE(f.form->tabStrip()->currentIndex(), 4);
 }
@@ -326,14 +327,15 @@ void IntakeTest::popupAndSoundFollowLevel() {
                   "\r\n[Sound]\r\nS3=/s/alert.wav\r\nS4=/s/warn.wav\r\nS5=\r\n");
     f.start();
     f.send("$LEVL$:W$MSG$:not due");
-    QVERIFY(!f.alerts.current());
+    QVERIFY(!shownWindow<AlertPopup>());
     f.send("$LEVL$:X$MSG$:trap");
-    QVERIFY(!f.alerts.current());
+    QVERIFY(!shownWindow<AlertPopup>());
     f.send("$LEVL$:I$MSG$:silent");
     f.send("$LEVL$:A$HOST$:h$MSG$:due");
-    QVERIFY(f.alerts.current());
-    QCOMPARE(f.alerts.current()->levelLabel()->text(), QStringLiteral("Alert"));
-    QCOMPARE(f.alerts.current()->fieldLabel(4)->text(), QStringLiteral("due"));
+    const AlertPopup *popup = shownWindow<AlertPopup>();
+    QVERIFY(popup);
+    QCOMPARE(control<QLabel>(popup, "warnstufe")->text(), QStringLiteral("Alert"));
+    QCOMPARE(control<QLabel>(popup, "popmeld_4")->text(), QStringLiteral("due"));
     QCOMPARE(f.sounds.played, (QStringList{"/s/warn.wav", "/s/warn.wav", "/s/alert.wav"}));
     f.alerts.closeAll();
 }
