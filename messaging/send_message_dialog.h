@@ -43,12 +43,6 @@ public:
     // is open, and brings it forward; it goes when it closes.
     static SendMessageDialog *showFor(QPointer<SendMessageDialog> &dialog, QWidget *mainWindow);
 
-    QComboBox *levelList() const { return m_levelList; }
-    QLineEdit *field(Field which) const { return m_fields[which]; }
-    QLabel *errorLine() const { return m_errorLine; }
-    QPushButton *sendButton() const { return m_sendButton; }
-    QPushButton *clearButton() const { return m_clearButton; }
-    QPushButton *cancelButton() const { return m_cancelButton; }
     // Whether a send waits for its destination's name to be resolved.
     bool isSending() const { return m_lookupId >= 0; }
 

@@ -5,6 +5,7 @@
 // runs in this test process, inside the private network namespace the copy
 // also runs in, and sends to 127.0.0.1; the copy logs the event.
 #include "messaging/send_message_dialog.h"
+#include "tests/control.h"
 
 #include "quorvik_process.h"
 
@@ -37,11 +38,13 @@ private slots:
         mainWindow.show();
         QPointer<SendMessageDialog> dialog;
         SendMessageDialog::showFor(dialog, &mainWindow);
-        QTest::keyClicks(dialog->field(SendMessageDialog::Destination), "127.0.0.1");
-        QTest::keyClicks(dialog->field(SendMessageDialog::Message), "hello from the dialog");
+        using quorvik::testing::control;
+        QTest::keyClicks(control<QLineEdit>(dialog, QStringLiteral("Text1_0")), "127.0.0.1");
+        QTest::keyClicks(control<QLineEdit>(dialog, QStringLiteral("Text1_3")),
+                         "hello from the dialog");
         const QByteArray before = env.log();
         const QDateTime from = QDateTime::currentDateTime();
-        QTest::mouseClick(dialog->sendButton(), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(dialog, QStringLiteral("sMsg")), Qt::LeftButton);
         QTRY_VERIFY(dialog.isNull());
 
         QTRY_COMPARE_WITH_TIMEOUT(e2e::lineCount(env.log()), e2e::lineCount(before) + 1, 10000);

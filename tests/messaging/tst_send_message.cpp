@@ -6,6 +6,7 @@
 // namespace names the computer "desk12".
 
 #include "messaging/send_message_dialog.h"
+#include "tests/control.h"
 
 #include "quorvik_process.h"
 
@@ -20,6 +21,7 @@
 #include <QPushButton>
 
 using quorvik::SendMessageDialog;
+using quorvik::testing::control;
 
 namespace {
 
@@ -61,8 +63,16 @@ class SendMessageTest : public QObject {
             qWarning("the send dialog did not become active");
         return m_dialog;
     }
+    QComboBox *levelList() const { return control<QComboBox>(m_dialog, QStringLiteral("sLevel")); }
+    QLineEdit *textBox(SendMessageDialog::Field which) const {
+        return control<QLineEdit>(m_dialog, QStringLiteral("Text1_%1").arg(int(which)));
+    }
+    QLabel *errorLine() const { return control<QLabel>(m_dialog, QStringLiteral("nError")); }
+    QPushButton *button(const char *name) const {
+        return control<QPushButton>(m_dialog, QString::fromLatin1(name));
+    }
     void type(SendMessageDialog::Field field, const QString &text) {
-        QLineEdit *box = m_dialog->field(field);
+        QLineEdit *box = textBox(field);
         box->setFocus();
         box->selectAll();
         QTest::keyClick(box, Qt::Key_Delete);
@@ -72,11 +82,11 @@ class SendMessageTest : public QObject {
             QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
     void chooseLevel(const QString &name) {
-        m_dialog->levelList()->setFocus();
-        QTest::keyClicks(m_dialog->levelList(), name);
+        levelList()->setFocus();
+        QTest::keyClicks(levelList(), name);
     }
-    void clickSend() { QTest::mouseClick(m_dialog->sendButton(), Qt::LeftButton); }
-    QString error() const { return m_dialog->errorLine()->text(); }
+    void clickSend() { QTest::mouseClick(button("sMsg"), Qt::LeftButton); }
+    QString error() const { return errorLine()->text(); }
     QWidget *focused() const { return QApplication::focusWidget(); }
 
 private slots:
@@ -145,7 +155,7 @@ private slots:
         clickSend();
         if (QHostAddress(destination).isNull()) {
             QVERIFY(m_dialog->isSending());
-            QVERIFY(!m_dialog->sendButton()->isEnabled());
+            QVERIFY(!button("sMsg")->isEnabled());
             clickSend();
         }
         QTRY_VERIFY(m_dialog.isNull());
@@ -163,29 +173,27 @@ private slots:
     void entriesAndDefaults() {
         open();
         QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Quorvik - Send a message"));
-        QCOMPARE(m_dialog->levelList()->currentText(), QStringLiteral("Information"));
-        QCOMPARE(m_dialog->levelList()->count(), 7);
+        QCOMPARE(levelList()->currentText(), QStringLiteral("Information"));
+        QCOMPARE(levelList()->count(), 7);
         clickSend();
         QCOMPARE(error(), QStringLiteral("Destination missing"));
-        QCOMPARE(focused(), m_dialog->field(SendMessageDialog::Destination));
-        QCOMPARE(m_dialog->field(SendMessageDialog::Application)->text(), QString());
+        QCOMPARE(focused(), textBox(SendMessageDialog::Destination));
+        QCOMPARE(textBox(SendMessageDialog::Application)->text(), QString());
 
         type(SendMessageDialog::Destination, QStringLiteral("127.0.0.1"));
         clickSend();
         QCOMPARE(error(), QStringLiteral("Message missing"));
-        QCOMPARE(focused(), m_dialog->field(SendMessageDialog::Message));
-        QCOMPARE(m_dialog->field(SendMessageDialog::Application)->text(),
-                 QStringLiteral("Quorvik"));
-        QCOMPARE(m_dialog->field(SendMessageDialog::Object)->text(),
-                 QStringLiteral("Private Message"));
+        QCOMPARE(focused(), textBox(SendMessageDialog::Message));
+        QCOMPARE(textBox(SendMessageDialog::Application)->text(), QStringLiteral("Quorvik"));
+        QCOMPARE(textBox(SendMessageDialog::Object)->text(), QStringLiteral("Private Message"));
         QVERIFY(!m_receiver.hasPendingDatagrams());
 
         chooseLevel(QStringLiteral("Alert"));
-        QCOMPARE(m_dialog->levelList()->currentText(), QStringLiteral("Alert"));
-        QTest::mouseClick(m_dialog->clearButton(), Qt::LeftButton);
-        QCOMPARE(m_dialog->levelList()->currentText(), QStringLiteral("Information"));
+        QCOMPARE(levelList()->currentText(), QStringLiteral("Alert"));
+        QTest::mouseClick(button("mClear"), Qt::LeftButton);
+        QCOMPARE(levelList()->currentText(), QStringLiteral("Information"));
         for (int i = 0; i < SendMessageDialog::FieldCount; ++i)
-            QCOMPARE(m_dialog->field(SendMessageDialog::Field(i))->text(), QString());
+            QCOMPARE(textBox(SendMessageDialog::Field(i))->text(), QString());
         QCOMPARE(error(), QStringLiteral("Message missing"));
     }
 
@@ -198,7 +206,7 @@ private slots:
         clickSend();
         QTRY_VERIFY_WITH_TIMEOUT(!m_dialog->isSending(), 30000);
         QCOMPARE(error(), QStringLiteral("Winsock-Error: message not sent"));
-        QCOMPARE(focused(), m_dialog->field(SendMessageDialog::Destination));
+        QCOMPARE(focused(), textBox(SendMessageDialog::Destination));
         QVERIFY(m_dialog->isVisible());
 
         QUdpSocket holder;
@@ -206,8 +214,8 @@ private slots:
         type(SendMessageDialog::Destination, QStringLiteral("127.0.0.1"));
         clickSend();
         QCOMPARE(error(), QStringLiteral("Winsock-Error: message not sent"));
-        QVERIFY(!m_dialog->errorLine()->toolTip().isEmpty());
-        QCOMPARE(m_dialog->field(SendMessageDialog::Message)->text(), QStringLiteral("retry"));
+        QVERIFY(!errorLine()->toolTip().isEmpty());
+        QCOMPARE(textBox(SendMessageDialog::Message)->text(), QStringLiteral("retry"));
         QVERIFY(!m_receiver.hasPendingDatagrams());
 
         holder.close();
@@ -248,7 +256,7 @@ private slots:
         type(SendMessageDialog::Field(field), text);
         clickSend();
         QTEST(error(), "refusal");
-        QCOMPARE(focused(), m_dialog->field(SendMessageDialog::Field(field)));
+        QCOMPARE(focused(), textBox(SendMessageDialog::Field(field)));
         QVERIFY(m_dialog->isVisible());
         type(SendMessageDialog::Field(field), QStringLiteral("fixed"));
         clickSend();
@@ -267,7 +275,7 @@ private slots:
             QByteArray("trapo$LEVL$:I$HOST$:$SOURCE$:Quorvik$DEVC$:Private Message$MSG$:").size() +
             QHostInfo::localHostName().toLocal8Bit().size();
         const qsizetype fits = 65507 - frame;
-        QLineEdit *box = m_dialog->field(SendMessageDialog::Message);
+        QLineEdit *box = textBox(SendMessageDialog::Message);
         const auto paste = [&](qsizetype size) {
             QApplication::clipboard()->setText(QString(size, QLatin1Char('m')));
             box->setFocus();
@@ -303,17 +311,17 @@ private slots:
         QVERIFY(becomesActive(&m_mainWindow));
         m_mainWindow.move(300, 200);
         QCOMPARE(open(), first);
-        QCOMPARE(m_dialog->levelList()->currentText(), QStringLiteral("Emergency"));
+        QCOMPARE(levelList()->currentText(), QStringLiteral("Emergency"));
         QCOMPARE(error(), QString());
         const QPoint offset =
             m_dialog->frameGeometry().center() - m_mainWindow.frameGeometry().center();
         QVERIFY2(offset.manhattanLength() <= 2, "the dialog is not centred on the main window");
 
-        QTest::mouseClick(m_dialog->cancelButton(), Qt::LeftButton);
+        QTest::mouseClick(button("mCancel"), Qt::LeftButton);
         QTRY_VERIFY(m_dialog.isNull());
         QVERIFY(!m_receiver.hasPendingDatagrams());
         QVERIFY(open());
-        QCOMPARE(m_dialog->levelList()->currentText(), QStringLiteral("Information"));
+        QCOMPARE(levelList()->currentText(), QStringLiteral("Information"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTRY_VERIFY(m_dialog.isNull());
     }
