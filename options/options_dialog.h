@@ -59,12 +59,6 @@ public:
     // brings it forward as it is. It is destroyed when it closes.
     static OptionsDialog *open(QPointer<OptionsDialog> &dialog, const OptionsConfig &config);
 
-    // The four change marks.
-    bool coloursChanged() const { return m_coloursChanged; }
-    bool popupLevelChanged() const { return m_popupLevelChanged; }
-    bool soundsChanged() const { return m_soundsChanged; }
-    bool logFileChanged() const { return m_logFileChanged; }
-
     // False when nothing was applied: an SNMPv3 entry can't be used.
     bool apply();
 

@@ -5,6 +5,7 @@
 // with Tab, OK.
 #include "../main_window/form_fixture.h"
 #include "history/search_dialog.h"
+#include "tests/control.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -24,10 +25,7 @@ class TestSearchDialog : public QObject {
     std::unique_ptr<SearchDialog> m_dialog;
 
     template <class T> T *child(const char *name) {
-        T *widget = m_dialog->findChild<T *>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
+        return testing::control<T>(m_dialog.get(), QString::fromLatin1(name));
     }
     QString shown(DateTime value) { return QString::fromStdString(showDateTime(value)); }
     QString range() { return shown(m_state.historyFrom) + " .. " + shown(m_state.historyTo); }
