@@ -3,13 +3,19 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 
 # Runs a test on a private session bus beside a real notification server:
-# dunst, on a private Xvfb display of its own.
+# dunst, on a private Xvfb display of its own. With --tray, a real system tray
+# (trayer) runs on that display too, and the test runs there, not offscreen.
 #
-#   with_notification_server.sh <dunstrc> <test> [arguments...]
+#   with_notification_server.sh [--tray] <dunstrc> <test> [arguments...]
 set -euo pipefail
 
 if [ -z "${QUORVIK_PRIVATE_BUS:-}" ]; then
     exec env QUORVIK_PRIVATE_BUS=1 dbus-run-session -- "$0" "$@"
+fi
+tray=0
+if [ "$1" = --tray ]; then
+    tray=1
+    shift
 fi
 config=$1
 shift
@@ -28,8 +34,9 @@ pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 
+display=":$(cat "$work/display")"
 # dunst draws on that display; the test itself stays offscreen.
-DISPLAY=":$(cat "$work/display")" dunst -config "$config" >"$work/dunst.log" 2>&1 &
+DISPLAY=$display dunst -config "$config" >"$work/dunst.log" 2>&1 &
 pids+=($!)
 owner() {
     dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
@@ -38,5 +45,12 @@ owner() {
 }
 for _ in $(seq 100); do owner && break; sleep 0.1; done
 owner || { echo "dunst did not take the notification service:" >&2; cat "$work/dunst.log" >&2; exit 1; }
+
+if [ "$tray" = 1 ]; then
+    DISPLAY=$display trayer --edge top --align right --widthtype pixel --width 200 \
+        --height 40 >"$work/trayer.log" 2>&1 &
+    pids+=($!)
+    export DISPLAY=$display QT_QPA_PLATFORM=xcb
+fi
 
 "$@"
