@@ -194,8 +194,8 @@ int main(int argc, char **argv) {
     quorvik::EventTable *fullList = window.fullList()->table();
 
     // Runs after the window's own slot: the batch is in the tables.
-    QObject::connect(window.receiver(), &quorvik::Receiver::datagramsReceived, &window,
-                     [&](const std::vector<quorvik::Datagram> &batch) {
+    QObject::connect(window.findChild<quorvik::Receiver *>(), &quorvik::Receiver::datagramsReceived,
+                     &window, [&](const std::vector<quorvik::Datagram> &batch) {
                          const std::int64_t now = nowNs();
                          for (const quorvik::Datagram &d : batch) {
                              int n = 0;

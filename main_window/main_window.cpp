@@ -69,8 +69,6 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
     useDefault<AlertPopups>(m_config.alerts, m_ownAlerts);
     useDefault<QtProcessStarter>(m_config.processes, m_ownProcesses);
     useDefault<NoNotifier>(m_config.notifier, m_ownNotifier);
-    if (!m_config.clock)
-        m_config.clock = systemLocalTime;
     m_ui.setupUi(this);
     m_sizer = std::make_unique<ColumnSizer>(m_ui.levelGrids, m_ui.fullList);
     m_receiver = new Receiver(m_config.receiver, this);
@@ -211,11 +209,6 @@ void MainWindow::insertTop(EventGrid *grid, const EventRow &row) {
     if (table->rows() > m_settings.maxLines)
         table->setRows(m_settings.maxLines - 1);
     table->insertTop(row);
-}
-
-void MainWindow::processMessage(std::string_view text, const QString &senderAddress) {
-    takeEvent(text, senderAddress.toStdString(), m_config.clock());
-    finishBatch();
 }
 
 void MainWindow::takeHistoryRows(const std::vector<EventRow> &rows) {

@@ -48,7 +48,6 @@ struct MainWindowConfig {
     // only); empty: none.
     EventNotifier *notifier = nullptr;
     ProcessStarter *processes = nullptr;
-    Clock clock;              // empty: the system clock
     ReceiverOptions receiver; // buffer, queue, read-time clock, responder
     // Names SNMP messages that carry no sysDescr; none: they get an empty
     // text. (Informs are answered through the receiver's responder.)
@@ -72,9 +71,6 @@ public:
     // operator has been told and the window must not be shown.
     LoadResult load();
 
-    // The one road by which an event enters the window, dated now when it
-    // carries no date; a batch of one.
-    void processMessage(std::string_view text, const QString &senderAddress = {});
     // Says something about the start-up in the message line (until the
     // first event takes its place).
     void showNotice(const QString &text);
@@ -92,14 +88,12 @@ public:
     void clearAllTablesQuietly();
 
     void setViewMode(ViewMode mode);
-    ViewMode viewMode() const { return m_viewMode; }
     void hideCurrentView();
     void showCurrentView();
 
     // A quit request from the system (signal, end of session): no question.
     void quitFromSystem();
 
-    bool historyMode() const { return m_config.historyMode; }
     const Settings &settings() const { return m_settings; }
     void setSettings(const Settings &settings);
     int messageColumnWidth() const { return m_sizer->messageColumnWidth(); }
@@ -113,8 +107,6 @@ public:
     void showFilter(const QString &query);
     QTabWidget *tabStrip() const { return m_ui.tabStrip; }
     QLabel *messageLine() const { return m_ui.messageLine; }
-    // The saved text the hover falls back to (the label's Tag).
-    const QString &messageLineTag() const { return m_messageLineTag; }
     // "1,234 lost" in the button strip; hidden while nothing is lost.
     QLabel *lostLabel() const { return m_ui.lostLabel; }
     // "12 not forwarded" beside it, with each target's state as tool tip.
@@ -122,7 +114,6 @@ public:
     void showNotForwarded(std::uint64_t count, const QString &targets);
     // "12 rejected" beside it: SNMPv3 messages refused; hidden while none are.
     QLabel *rejectedLabel() const { return m_ui.rejectedLabel; }
-    Receiver *receiver() const { return m_receiver; }
 
     // Lays the window out for its current size.
     void layoutControls();

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ctime>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -77,8 +78,8 @@ public:
         form = std::make_unique<MainWindow>(c);
     }
 
-    // A window on this fixture's files, boxes, sounds and popups, dated by a
-    // fixed clock, receiving on port 162 unless told otherwise.
+    // A window on this fixture's files, boxes, sounds and popups, receiving
+    // on port 162 unless told otherwise.
     MainWindowConfig windowConfig(const QString &lockPath) {
         MainWindowConfig c;
         c.profilePath = configPath();
@@ -87,7 +88,6 @@ public:
         c.boxes = &boxes;
         c.sounds = &sounds;
         c.alerts = &alerts;
-        c.clock = [] { return LocalDateTime{2026, 12, 7, 20, 41, 5}; };
         return c;
     }
     ~FormFixture() { form.reset(); }
@@ -111,10 +111,23 @@ public:
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
+    // One datagram into the window as the receiver hands a batch on,
+    // received at 07.12.2026 20:41:05 local time.
     void send(const QByteArray &text, const QString &sender = QStringLiteral("10.0.0.9")) {
-        form->processMessage(std::string_view(text.constData(), std::size_t(text.size())), sender);
+        std::tm received{};
+        received.tm_year = 2026 - 1900;
+        received.tm_mon = 11;
+        received.tm_mday = 7;
+        received.tm_hour = 20;
+        received.tm_min = 41;
+        received.tm_sec = 5;
+        received.tm_isdst = -1;
+        const std::vector<Datagram> batch{
+            {text.toStdString(), sender.toStdString(), std::int64_t(std::mktime(&received))}};
+        emit receiver()->datagramsReceived(batch);
         form->refreshViews();
     }
+    Receiver *receiver() const { return form->findChild<Receiver *>(); }
     // Lets the views catch up with the tables.
     void settle() {
         form->refreshViews();

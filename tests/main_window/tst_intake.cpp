@@ -143,10 +143,8 @@ void IntakeTest::messageLineShowsNewestMessage() {
     FormFixture f;
     f.start();
     QCOMPARE(f.form->messageLine()->text(), QStringLiteral(" "));
-    QCOMPARE(f.form->messageLineTag(), QStringLiteral(" "));
     f.send("$LEVL$:I$MSG$:disk full");
     QCOMPARE(f.form->messageLine()->text(), QStringLiteral("Actual Message: disk full"));
-    QCOMPARE(f.form->messageLineTag(), QStringLiteral("Actual Message: disk full"));
     // A sender can't reorder what is read; the log keeps the bytes.
     f.send("$LEVL$:I$MSG$:\u202Edesrever");
     QCOMPARE(f.form->messageLine()->text(), QStringLiteral("Actual Message: [U+202E]desrever"));
@@ -162,7 +160,7 @@ void IntakeTest::tabFollowsEveryMessage() {
         f.send("$LEVL$:" + letters.mid(k, 1) + "$MSG$:m");
         QCOMPARE(f.form->tabStrip()->currentIndex(), expected[k]);
     }
-    QCOMPARE(f.form->viewMode(), MainWindow::ViewMode::FullList); // switching tabs keeps the view
+    QVERIFY(f.form->fullList()->isVisible()); // switching tabs keeps the view
 }
 
 void IntakeTest::hiddenTablesCatchUpWhenShown() {

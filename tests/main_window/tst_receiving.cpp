@@ -35,20 +35,20 @@ struct LiveWindow {
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
+    Receiver *receiver() const { return form->findChild<Receiver *>(); }
     void send(const QByteArray &text) {
         QCOMPARE(sender.writeDatagram(text, QHostAddress::LocalHost, port), text.size());
     }
     // Sends without letting the window thread run; in chunks that the
     // receiver thread reads before the next, so none is dropped.
     void sendWhileBusy(int first, int count) {
-        const std::uint64_t before = form->receiver()->readCount();
+        const std::uint64_t before = receiver()->readCount();
         for (int n = 1; n <= count; ++n) {
             send("$LEVL$:N$MSG$:" + QByteArray::number(first + n - 1));
             if (n % 500 != 0 && n != count)
                 continue;
             QDeadlineTimer patience(60'000);
-            while (form->receiver()->readCount() < before + std::uint64_t(n) &&
-                   !patience.hasExpired())
+            while (receiver()->readCount() < before + std::uint64_t(n) && !patience.hasExpired())
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
     }
@@ -86,7 +86,7 @@ void ReceivingTest::backlogWhileBusyArrivesInOrder() {
     // The test holds the window thread: nothing is taken while they arrive.
     const int count = 100'000;
     live.sendWhileBusy(0, count);
-    QCOMPARE(live.form->receiver()->readCount(), std::uint64_t(count));
+    QCOMPARE(live.receiver()->readCount(), std::uint64_t(count));
     now = 1'800'000'100;
     QTRY_COMPARE_WITH_TIMEOUT(logLines(f).size(), count + 1, 120'000);
     const QList<QByteArray> lines = logLines(f);
@@ -113,8 +113,8 @@ void ReceivingTest::lossesShownAndCleared() {
     const int sent = 20'000;
     for (int n = 0; n < sent; ++n)
         live.send("$LEVL$:I$MSG$:" + QByteArray::number(n));
-    QTRY_COMPARE_WITH_TIMEOUT(logLines(f).size() - 1 + qsizetype(live.form->receiver()->lost()),
-                              sent, 60'000);
+    QTRY_COMPARE_WITH_TIMEOUT(logLines(f).size() - 1 + qsizetype(live.receiver()->lost()), sent,
+                              60'000);
     const qsizetype lost = sent - (logLines(f).size() - 1);
     QVERIFY(lost >= sent - 1'000 - 64);
     QLabel *label = live.form->lostLabel();
