@@ -201,9 +201,10 @@ private slots:
         m_history->replay().batchSize = 1;
         QSignalSpy done(m_history.get(), &HistoryBrowser::loadFinished);
         m_history->reload();
-        QTRY_VERIFY(m_history->progressStrip() && m_history->progressStrip()->isVisible());
+        const auto strip = [this] { return window().findChild<QWidget *>("historyProgress"); };
+        QTRY_VERIFY(strip() && strip()->isVisible());
         QVERIFY(!window().tabStrip()->isVisible()); // hidden while it loads
-        QTest::mouseClick(m_history->progressStrip()->findChild<QPushButton *>("historyCancel"),
+        QTest::mouseClick(control<QPushButton>(strip(), QStringLiteral("historyCancel")),
                           Qt::LeftButton);
         QCOMPARE(done.count(), 1);
         QCOMPARE(done.at(0).at(0).value<HistoryReplay::Outcome>(),
@@ -211,7 +212,7 @@ private slots:
         const int kept = int(rows(window().levelGrid(6)).size());
         QVERIFY2(kept > 0 && kept < 1000, qPrintable(QString::number(kept)));
         QVERIFY(window().tabStrip()->isVisible());
-        QVERIFY(!m_history->progressStrip()->isVisible());
+        QVERIFY(!strip()->isVisible());
     }
 };
 

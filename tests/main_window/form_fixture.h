@@ -8,6 +8,7 @@
 
 #include "alerts/sound.h"
 #include "main_window/main_window.h"
+#include "tests/control.h"
 
 #include <QFile>
 #include <QTemporaryDir>
