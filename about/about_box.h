@@ -28,9 +28,6 @@ public:
     // is open; an open box is brought forward instead of opening a second one.
     static AboutBox *showOver(QPointer<AboutBox> &box, QWidget *mainWindow);
 
-    QLabel *logo() const { return m_logo; }
-    QPushButton *okButton() const { return m_okButton; }
-
 protected:
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "about/about_box.h"
+#include "tests/control.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -11,6 +12,7 @@
 
 using quorvik::AboutBox;
 using quorvik::versionCaption;
+using quorvik::testing::control;
 
 namespace {
 
@@ -54,7 +56,7 @@ private slots:
                  versionCaption(QStringLiteral(QUORVIK_VERSION)));
         QCOMPARE(box->findChild<QLabel *>(QStringLiteral("lblDescription"))->text(),
                  QStringLiteral("SNMP - Listener for Linux"));
-        const QPixmap logo = box->logo()->pixmap();
+        const QPixmap logo = control<QLabel>(box, QStringLiteral("picIcon"))->pixmap();
         QCOMPARE(logo.deviceIndependentSize().toSize(), AboutBox::kLogoSize);
         // The artwork really drew: the logo is not left transparent.
         QVERIFY(logo.toImage().pixelColor(30, 31).alpha() > 0);
@@ -97,7 +99,7 @@ private slots:
         const QRect own = box->frameGeometry();
         QVERIFY(qAbs(own.center().x() - outer.center().x()) <= 1);
         QVERIFY(qAbs(own.center().y() - outer.center().y()) <= 1);
-        const QPushButton *ok = box->okButton();
+        const QPushButton *ok = control<QPushButton>(box, QStringLiteral("cmdOK"));
         QCOMPARE(ok->x(), (own.width() - ok->width()) / 2);
     }
 
@@ -111,9 +113,9 @@ private slots:
         QFETCH(int, how);
         QPointer<AboutBox> box = AboutBox::showOver(m_box, m_main.get());
         QTRY_COMPARE(QApplication::activeWindow(), box.data());
-        QCOMPARE(QApplication::focusWidget(), box->okButton());
+        QCOMPARE(QApplication::focusWidget(), control<QPushButton>(box, QStringLiteral("cmdOK")));
         if (how == 0)
-            QTest::mouseClick(box->okButton(), Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>(box, QStringLiteral("cmdOK")), Qt::LeftButton);
         else
             QTest::keyClick(QApplication::focusWidget(), Qt::Key(how));
         QVERIFY(isGone(box));
