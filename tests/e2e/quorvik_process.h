@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -358,6 +359,22 @@ private:
 // Number of complete lines (CR LF) in `bytes`.
 inline qsizetype lineCount(const QByteArray &bytes) {
     return bytes.count("\r\n");
+}
+
+// A fresh environment in `env` with `moreGlobal` in its configuration and a
+// live copy started in it (into `live`); `beforeStart` may change its files
+// first. The reason when that failed, else empty.
+inline QString startFreshLive(std::unique_ptr<QuorvikEnv> &env, QProcess **live,
+                              const QByteArray &moreGlobal = {},
+                              const std::function<void(const QuorvikEnv &)> &beforeStart = {}) {
+    env = std::make_unique<QuorvikEnv>();
+    if (!env->isValid())
+        return QStringLiteral("no temporary folder for the environment");
+    if (!env->writeConfig(moreGlobal))
+        return QStringLiteral("cannot write ") + env->configPath();
+    if (beforeStart)
+        beforeStart(*env);
+    return env->startLive(live);
 }
 
 } // namespace e2e

@@ -17,6 +17,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <functional>
+#include <memory>
+
 #include "core/line_reader.h"
 #include "core/log_file.h"
 
@@ -57,6 +60,32 @@ QStringList rowsOf(EventTable *table) {
     return rows;
 }
 
+// A history copy's window on a log file.
+struct HistoryWindow {
+    explicit HistoryWindow(const QString &logPath)
+        : fixture("[Global]\r\nLogfile=" + QFile::encodeName(logPath) + "\r\n", true) {
+        fixture.start();
+        history = std::make_unique<HistoryBrowser>(*fixture.form,
+                                                   HistoryConfig{&fixture.boxes, nullptr, {}, 300});
+    }
+    // Waits for the load that `start` begins (by default the copy's first
+    // one), then lets the views catch up.
+    bool load(const std::function<void()> &start = {}) {
+        QSignalSpy done(history.get(), &HistoryBrowser::loadFinished);
+        if (start)
+            start();
+        else
+            history->startUp();
+        if (!done.wait(15000))
+            return false;
+        fixture.settle();
+        return true;
+    }
+
+    testing::FormFixture fixture;
+    std::unique_ptr<HistoryBrowser> history;
+};
+
 } // namespace
 
 class HistoryTest : public QObject {
@@ -69,10 +98,8 @@ private slots:
     void initTestCase() {
         E2E_REQUIRE_TRAP_PORT();
         E2E_REQUIRE_FREE_TRAP_PORT();
-        m_env = std::make_unique<e2e::QuorvikEnv>();
-        QVERIFY(m_env->writeConfig());
         QProcess *live = nullptr;
-        const QString error = m_env->startLive(&live);
+        const QString error = e2e::startFreshLive(m_env, &live);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         for (const QByteArray &text : kTexts)
             QCOMPARE(e2e::sendDatagram(text), text.size());
@@ -92,14 +119,9 @@ private slots:
     // The history window on the file the live copy wrote: every logged event
     // in its level's table and in the full list, as the log line says.
     void historyWindowShowsTheLoggedEvents() {
-        testing::FormFixture fixture(
-            "[Global]\r\nLogfile=" + QFile::encodeName(m_env->logPath()) + "\r\n", true);
-        fixture.start();
-        HistoryBrowser history(*fixture.form, {&fixture.boxes, nullptr, {}, 300});
-        QSignalSpy done(&history, &HistoryBrowser::loadFinished);
-        history.startUp();
-        QVERIFY(done.wait(15000));
-        fixture.settle();
+        HistoryWindow window(m_env->logPath());
+        QVERIFY(window.load());
+        testing::FormFixture &fixture = window.fixture;
 
         QStringList expectedList;
         std::array<QStringList, kLevelCount> expectedLevels;
@@ -113,7 +135,7 @@ private slots:
             for (std::size_t c = 1; c < 6; ++c)
                 cells << QString::fromLocal8Bit(f[c].data(), qsizetype(f[c].size()));
             cells.last().prepend(QLatin1Char(' '));
-            // An Unknown line comes back as a trap: the rebuild has no level tag for it.
+            // An Unknown line comes back as a trap, as the intake reads an untagged message.
             const Level &level = f[0] == "Unknown" ? trapLevel() : *testing::levelForName(f[0]);
             expectedLevels[std::size_t(level.index)].prepend(cells.join(QLatin1Char('|')));
             expectedList.prepend(QString::fromLatin1(level.name.data(), level.name.size()) + "|" +
@@ -138,14 +160,9 @@ private slots:
             lines[9].constData());
         QVERIFY2(lines[10].startsWith("Warning;") && lines[10].endsWith(";a[U+003B]b;s;o;m\r"),
                  lines[10].constData());
-        testing::FormFixture fixture(
-            "[Global]\r\nLogfile=" + QFile::encodeName(m_env->logPath()) + "\r\n", true);
-        fixture.start();
-        HistoryBrowser history(*fixture.form, {&fixture.boxes, nullptr, {}, 300});
-        QSignalSpy done(&history, &HistoryBrowser::loadFinished);
-        history.startUp();
-        QVERIFY(done.wait(15000));
-        fixture.settle();
+        HistoryWindow window(m_env->logPath());
+        QVERIFY(window.load());
+        testing::FormFixture &fixture = window.fixture;
         const QStringList rows = rowsOf(fixture.form->fullList()->table());
         QCOMPARE(rows.size(), kEvents);
         QVERIFY2(rows[3].startsWith("Note|") &&
@@ -170,13 +187,10 @@ private slots:
         log.close();
         m_log = m_env->log();
 
-        testing::FormFixture fixture(
-            "[Global]\r\nLogfile=" + QFile::encodeName(m_env->logPath()) + "\r\n", true);
-        fixture.start();
-        HistoryBrowser history(*fixture.form, {&fixture.boxes, nullptr, {}, 300});
-        QSignalSpy done(&history, &HistoryBrowser::loadFinished);
-        history.startUp();
-        QVERIFY(done.wait(15000));
+        HistoryWindow window(m_env->logPath());
+        QVERIFY(window.load());
+        testing::FormFixture &fixture = window.fixture;
+        HistoryBrowser &history = *window.history;
         history.showSearchDialog();
         SearchDialog *dialog = history.searchDialog();
         QVERIFY(QTest::qWaitForWindowActive(dialog));
@@ -186,9 +200,9 @@ private slots:
         QTest::mouseClick(from, Qt::LeftButton);
         QTest::keyClicks(from, "00:00:00");
         QTest::keyClick(from, Qt::Key_Tab);
-        QTest::mouseClick(dialog->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
-        QVERIFY(done.wait(15000));
-        fixture.settle();
+        QVERIFY(window.load([dialog] {
+            QTest::mouseClick(dialog->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+        }));
 
         EventTable *list = fixture.form->fullList()->table();
         const QStringList rows = rowsOf(list);

@@ -158,11 +158,10 @@ private slots:
     void initTestCase() {
         E2E_REQUIRE_TRAP_PORT();
         E2E_REQUIRE_FREE_TRAP_PORT();
-        m_env = std::make_unique<e2e::QuorvikEnv>();
-        QVERIFY(m_env->isValid());
-        QVERIFY(m_env->writeConfig("\r\n" + usersSection()));
-        ::chmod(QFile::encodeName(m_env->configPath()).constData(), 0644);
-        const QString error = m_env->startLive(&m_live);
+        const QString error = e2e::startFreshLive(
+            m_env, &m_live, "\r\n" + usersSection(), [](const e2e::QuorvikEnv &env) {
+                ::chmod(QFile::encodeName(env.configPath()).constData(), 0644);
+            });
         QVERIFY2(error.isEmpty(), qPrintable(error));
     }
 
