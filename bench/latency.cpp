@@ -19,6 +19,7 @@
 
 #include "alerts/sound.h"
 #include "main_window/main_window.h"
+#include "options.h"
 
 #include <QApplication>
 #include <QFile>
@@ -55,18 +56,15 @@ struct Options {
 
 Options parse(int argc, char **argv) {
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view key = argv[i];
-        if (i + 1 >= argc)
-            usage("missing value");
-        const char *value = argv[++i];
+    takeOptions(argc, argv, usage, [&o](std::string_view key, const char *value) {
         if (key == "--count")
             o.count = std::atoi(value);
         else if (key == "--rate")
             o.rate = std::atof(value);
         else
-            usage("unknown option");
-    }
+            return false;
+        return true;
+    });
     if (o.count <= 0 || o.rate <= 0)
         usage("bad arguments");
     return o;

@@ -20,6 +20,8 @@
 // net-snmp's snmptrap encrypted. Prints one line: "sent=N errors=E
 // seconds=T rate=R".
 
+#include "options.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/prctl.h>
@@ -62,30 +64,28 @@ struct Options {
     std::exit(2);
 }
 
+Kind kindNamed(std::string_view kind) {
+    if (kind == "text")
+        return Kind::Text;
+    if (kind == "trap")
+        return Kind::Trap;
+    if (kind == "linkdown")
+        return Kind::LinkDown;
+    usage("unknown kind");
+}
+
 Options parse(int argc, char **argv) {
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view key = argv[i];
-        if (i + 1 >= argc)
-            usage("missing value");
-        const char *value = argv[++i];
+    takeOptions(argc, argv, usage, [&o](std::string_view key, const char *value) {
         if (key == "--port")
             o.port = std::atoi(value);
         else if (key == "--count")
             o.count = std::atoll(value);
         else if (key == "--rate")
             o.rate = std::atof(value);
-        else if (key == "--kind") {
-            const std::string_view kind = value;
-            if (kind == "text")
-                o.kind = Kind::Text;
-            else if (kind == "trap")
-                o.kind = Kind::Trap;
-            else if (kind == "linkdown")
-                o.kind = Kind::LinkDown;
-            else
-                usage("unknown kind");
-        } else if (key == "--levels")
+        else if (key == "--kind")
+            o.kind = kindNamed(value);
+        else if (key == "--levels")
             o.levels = value;
         else if (key == "--first")
             o.first = std::atoll(value);
@@ -94,8 +94,9 @@ Options parse(int argc, char **argv) {
         else if (key == "--replay")
             o.replay = value;
         else
-            usage("unknown option");
-    }
+            return false;
+        return true;
+    });
     if (o.port <= 0 || o.port > 65535 || o.count <= 0 || o.rate < 0 || o.levels.empty() ||
         o.maxSeconds <= 0)
         usage("bad arguments");
