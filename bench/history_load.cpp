@@ -148,8 +148,10 @@ int load(int argc, char *argv[], const QString &path, const QString &search) {
         const qint64 ms = clock.elapsed();
         turn.stop();
         int rows = 0;
-        for (int r = 1; r < window.fullList()->table()->rows(); ++r)
-            rows += !window.fullList()->table()->cellText(r, 0).isEmpty();
+        const quorvik::EventTable *list =
+            window.findChild<quorvik::EventGrid *>(QStringLiteral("MSFlexGrid2"))->table();
+        for (int r = 1; r < list->rows(); ++r)
+            rows += !list->cellText(r, 0).isEmpty();
         std::printf("load_ms %lld longest_stretch_ms %lld rows %d vmhwm_kib %ld\n", ms, longest,
                     rows, vmHwmKiB());
         app.quit();

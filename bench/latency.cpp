@@ -189,7 +189,8 @@ int main(int argc, char **argv) {
     std::vector<double> modelMs, viewMs;
     std::vector<int> unseen; // taken, the table on screen not told yet
     int lastTaken = -1, notInModel = 0;
-    quorvik::EventTable *fullList = window.fullList()->table();
+    quorvik::EventTable *fullList =
+        window.findChild<quorvik::EventGrid *>(QStringLiteral("MSFlexGrid2"))->table();
 
     // Runs after the window's own slot: the batch is in the tables.
     QObject::connect(window.findChild<quorvik::Receiver *>(), &quorvik::Receiver::datagramsReceived,
@@ -221,8 +222,10 @@ int main(int argc, char **argv) {
         unseen.clear();
     };
     for (int i = 0; i < quorvik::kLevelCount; ++i)
-        QObject::connect(window.levelGrid(i)->table(), &QAbstractItemModel::rowsInserted, &window,
-                         viewed);
+        QObject::connect(
+            window.findChild<quorvik::EventGrid *>(QStringLiteral("MSFlexGrid1_%1").arg(i))
+                ->table(),
+            &QAbstractItemModel::rowsInserted, &window, viewed);
     QObject::connect(fullList, &QAbstractItemModel::rowsInserted, &window, viewed);
 
     std::atomic<bool> stop = false;

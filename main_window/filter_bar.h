@@ -37,9 +37,6 @@ public:
     void clear();
     void focusQuery();
 
-    QLineEdit *queryEdit() const { return m_text; }
-    QLabel *countLabel() const { return m_count; }
-
 signals:
     // The query or a level toggle changed.
     void changed();

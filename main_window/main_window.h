@@ -98,22 +98,13 @@ public:
     void setSettings(const Settings &settings);
     int messageColumnWidth() const { return m_sizer->messageColumnWidth(); }
 
-    EventGrid *levelGrid(int index) const { return m_ui.levelGrids[std::size_t(index)]; }
-    EventGrid *fullList() const { return m_ui.fullList; }
-    // The full list or the level table on screen.
-    EventGrid *shownGrid() const;
-    FilterBar *filterBar() const { return m_ui.filterBar; }
+    // The message line; a history load's progress strip takes its place.
+    QLabel *messageLine() const { return m_ui.messageLine; }
     // Shows the filter bar holding `query`, as if typed.
     void showFilter(const QString &query);
-    QTabWidget *tabStrip() const { return m_ui.tabStrip; }
-    QLabel *messageLine() const { return m_ui.messageLine; }
-    // "1,234 lost" in the button strip; hidden while nothing is lost.
-    QLabel *lostLabel() const { return m_ui.lostLabel; }
-    // "12 not forwarded" beside it, with each target's state as tool tip.
-    QLabel *notForwardedLabel() const { return m_ui.notForwardedLabel; }
+    // "12 not forwarded" beside the lost count, with each target's state as
+    // tool tip.
     void showNotForwarded(std::uint64_t count, const QString &targets);
-    // "12 rejected" beside it: SNMPv3 messages refused; hidden while none are.
-    QLabel *rejectedLabel() const { return m_ui.rejectedLabel; }
 
     // Lays the window out for its current size.
     void layoutControls();
@@ -160,6 +151,8 @@ private:
     void scheduleRefresh();
     void flushShownTable();
     void reportLogResult(const FileResult &result);
+    // The full list or the level table on screen.
+    EventGrid *shownGrid() const;
     void connectGrid(EventGrid *grid);
     void hover(EventGrid *grid, int y);
     void showRowMessage(EventGrid *grid, int viewRow);

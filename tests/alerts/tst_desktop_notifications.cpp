@@ -118,7 +118,7 @@ void TestDesktopNotifications::onlyWhileAwayAndActivationShowsItsTab() {
     // Its default action, as a click on it does.
     dunstctl({QStringLiteral("action"), QStringLiteral("0")});
     QTRY_VERIFY(!f.form->isMinimized() && f.form->isActiveWindow());
-    QCOMPARE(f.form->tabStrip()->currentIndex(), 1);
+    QCOMPARE(tabStripOf(*f.form)->currentIndex(), 1);
 
     QString icon;
     const QStringList got = f.news();

@@ -142,9 +142,10 @@ private slots:
                                  cells.join(QLatin1Char('|')));
         }
         QCOMPARE(expectedList.size(), kEvents);
-        QCOMPARE(rowsOf(fixture.form->fullList()->table()), expectedList);
+        QCOMPARE(rowsOf(testing::fullListOf(*fixture.form)->table()), expectedList);
         for (int i = 0; i < kLevelCount; ++i)
-            QCOMPARE(rowsOf(fixture.form->levelGrid(i)->table()), expectedLevels[std::size_t(i)]);
+            QCOMPARE(rowsOf(testing::levelGridOf(*fixture.form, i)->table()),
+                     expectedLevels[std::size_t(i)]);
         QCOMPARE(m_env->log(), m_log);
     }
 
@@ -163,7 +164,7 @@ private slots:
         HistoryWindow window(m_env->logPath());
         QVERIFY(window.load());
         testing::FormFixture &fixture = window.fixture;
-        const QStringList rows = rowsOf(fixture.form->fullList()->table());
+        const QStringList rows = rowsOf(testing::fullListOf(*fixture.form)->table());
         QCOMPARE(rows.size(), kEvents);
         QVERIFY2(rows[3].startsWith("Note|") &&
                      rows[3].endsWith("|intruder||| harmless note[U+000D][U+000A]Emergency;"
@@ -204,7 +205,7 @@ private slots:
             QTest::mouseClick(dialog->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
         }));
 
-        EventTable *list = fixture.form->fullList()->table();
+        EventTable *list = testing::fullListOf(*fixture.form)->table();
         const QStringList rows = rowsOf(list);
         QCOMPARE(rows.size(), kEvents + 3);
         QCOMPARE(rows[0], QStringLiteral("Note|09.12.2026 13:00:01|after||| last"));

@@ -102,13 +102,13 @@ private slots:
                  "History mode: Filter = from   06.12.2026   to   07.12.2026 23:59:59   "
                  "Logfile = " +
                      m_fixture->logPath());
-        QCOMPARE(rows(window().levelGrid(4)),
+        QCOMPARE(rows(levelGridOf(window(), 4)),
                  QStringList({"h3: cold start", "h2: text", "h1: space low; 80 %"}));
-        QCOMPARE(rows(window().levelGrid(0)), QStringList({"h4: Disk Full"}));
-        QCOMPARE(rows(window().fullList()).size(), 4);
-        QCOMPARE(window().fullList()->table()->cellText(2, 0), QString("Trap")); // was Unknown
-        QCOMPARE(window().tabStrip()->currentIndex(), 0); // the last replayed level
-        QVERIFY(window().tabStrip()->isVisible());
+        QCOMPARE(rows(levelGridOf(window(), 0)), QStringList({"h4: Disk Full"}));
+        QCOMPARE(rows(fullListOf(window())).size(), 4);
+        QCOMPARE(fullListOf(window())->table()->cellText(2, 0), QString("Trap")); // was Unknown
+        QCOMPARE(tabStripOf(window())->currentIndex(), 0); // the last replayed level
+        QVERIFY(tabStripOf(window())->isVisible());
         QCOMPARE(m_fixture->readFile(m_fixture->logPath()), kLog); // nothing written
         QVERIFY(m_fixture->boxes.reports.isEmpty());
         for (const char *shown : {"btnFilter", "btnSelLog", "viewschalt", "beenden"})
@@ -130,7 +130,7 @@ private slots:
         QTest::mouseClick(dialog->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
         QVERIFY(finishes());
         QVERIFY(m_fixture->boxes.questions.isEmpty());
-        QCOMPARE(rows(window().fullList()), QStringList({"h4: Disk Full", "h1: space low; 80 %"}));
+        QCOMPARE(rows(fullListOf(window())), QStringList({"h4: Disk Full", "h1: space low; 80 %"}));
         QCOMPARE(window().windowTitle(),
                  "History mode: Filter = from  01.02.1900  to  31.12.2100 23:59:59 DISK  "
                  "Logfile = " +
@@ -151,12 +151,12 @@ private slots:
                                                "Logfiles (*.log);;All files (*)"}));
         QVERIFY(!m_history->isLoading());
         QCOMPARE(window().windowTitle(), title);
-        QCOMPARE(rows(window().fullList()).size(), 4);
+        QCOMPARE(rows(fullListOf(window())).size(), 4);
 
         m_files.answer = other;
         QTest::mouseClick(button("btnSelLog"), Qt::LeftButton);
         QVERIFY(finishes());
-        QCOMPARE(rows(window().fullList()), QStringList({"o: x"}));
+        QCOMPARE(rows(fullListOf(window())), QStringList({"o: x"}));
         QVERIFY(window().windowTitle().endsWith("Logfile = " + other));
         QCOMPARE(window().settings().logFile, other.toStdString());
         QVERIFY(!m_fixture->readFile(m_fixture->configPath()).contains("other.log"));
@@ -172,7 +172,7 @@ private slots:
         QCOMPARE(m_fixture->boxes.reports[0].text,
                  "Cannot read the log file " + folder + ": Is a directory");
         QVERIFY(window().isVisible());
-        QVERIFY(window().tabStrip()->isVisible());
+        QVERIFY(tabStripOf(window())->isVisible());
     }
 
     void missingFileEndsTheCopy() {
@@ -203,15 +203,15 @@ private slots:
         m_history->reload();
         const auto strip = [this] { return window().findChild<QWidget *>("historyProgress"); };
         QTRY_VERIFY(strip() && strip()->isVisible());
-        QVERIFY(!window().tabStrip()->isVisible()); // hidden while it loads
+        QVERIFY(!tabStripOf(window())->isVisible()); // hidden while it loads
         QTest::mouseClick(control<QPushButton>(strip(), QStringLiteral("historyCancel")),
                           Qt::LeftButton);
         QCOMPARE(done.count(), 1);
         QCOMPARE(done.at(0).at(0).value<HistoryReplay::Outcome>(),
                  HistoryReplay::Outcome::Cancelled);
-        const int kept = int(rows(window().levelGrid(6)).size());
+        const int kept = int(rows(levelGridOf(window(), 6)).size());
         QVERIFY2(kept > 0 && kept < 1000, qPrintable(QString::number(kept)));
-        QVERIFY(window().tabStrip()->isVisible());
+        QVERIFY(tabStripOf(window())->isVisible());
         QVERIFY(!strip()->isVisible());
     }
 };

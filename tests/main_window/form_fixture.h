@@ -7,10 +7,14 @@
 // that answer from a script instead of waiting for the operator.
 
 #include "alerts/sound.h"
+#include "main_window/filter_bar.h"
 #include "main_window/main_window.h"
 #include "tests/control.h"
 
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +24,30 @@
 #include <memory>
 
 namespace quorvik::testing {
+
+// The main window's controls, by their form names.
+inline EventGrid *levelGridOf(const QMainWindow &form, int level) {
+    return control<EventGrid>(form.centralWidget(), QStringLiteral("MSFlexGrid1_%1").arg(level));
+}
+inline EventGrid *fullListOf(const QMainWindow &form) {
+    return control<EventGrid>(form.centralWidget(), QStringLiteral("MSFlexGrid2"));
+}
+inline QTabWidget *tabStripOf(const QMainWindow &form) {
+    return control<QTabWidget>(form.centralWidget(), QStringLiteral("SSTab1"));
+}
+inline FilterBar *filterBarOf(const QMainWindow &form) {
+    return control<FilterBar>(form.centralWidget(), QStringLiteral("filterBar"));
+}
+// lostCount, notForwardedCount, rejectedCount.
+inline QLabel *labelOf(const QMainWindow &form, const char *name) {
+    return control<QLabel>(form.centralWidget(), QString::fromLatin1(name));
+}
+inline QLineEdit *queryEditOf(const FilterBar *bar) {
+    return control<QLineEdit>(bar, QStringLiteral("filterText"));
+}
+inline QLabel *countLabelOf(const FilterBar *bar) {
+    return control<QLabel>(bar, QStringLiteral("filterCount"));
+}
 
 struct BoxCall {
     QString title;
@@ -133,8 +161,8 @@ public:
     void settle() {
         form->refreshViews();
         for (int i = 0; i < 7; ++i)
-            form->levelGrid(i)->table()->flushChanges();
-        form->fullList()->table()->flushChanges();
+            levelGridOf(*form, i)->table()->flushChanges();
+        fullListOf(*form)->table()->flushChanges();
         QCoreApplication::processEvents();
     }
 

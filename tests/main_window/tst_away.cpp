@@ -117,8 +117,8 @@ void TestAway::notificationBringsTheWindowForwardOnItsTab() {
     QCOMPARE(f.notifier.notices.size(), 1);
     f.notifier.handlers.showWindow(f.notifier.notices.first().level);
     QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
-    QCOMPARE(f.form->tabStrip()->currentIndex(), 1);
-    QCOMPARE(f.form->levelGrid(1)->table()->cellText(1, 4), QStringLiteral(" panic"));
+    QCOMPARE(tabStripOf(*f.form)->currentIndex(), 1);
+    QCOMPARE(levelGridOf(*f.form, 1)->table()->cellText(1, 4), QStringLiteral(" panic"));
 }
 
 void TestAway::trayExitAsksTheQuitQuestion() {

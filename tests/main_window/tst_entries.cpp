@@ -45,7 +45,7 @@ private slots:
 void EntriesTest::hoverShowsRowMessage() {
     FormFixture f("[Global]\r\nIniGrid=1\r\n");
     f.start();
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     QLabel *line = f.form->messageLine();
     movePointer(full, 2); // header before any message
     QCOMPARE(line->text(), QStringLiteral(" "));
@@ -63,8 +63,8 @@ void EntriesTest::hoverShowsRowMessage() {
     QCOMPARE(line->text(), QStringLiteral("Actual Message: newer"));
     // The level tables hover the same way.
     f.form->setViewMode(MainWindow::ViewMode::TabbedView);
-    f.form->tabStrip()->setCurrentIndex(4);
-    EventGrid *warning = f.form->levelGrid(4);
+    tabStripOf(*f.form)->setCurrentIndex(4);
+    EventGrid *warning = levelGridOf(*f.form, 4);
     movePointer(warning, rowMiddle(warning, 0));
     QCOMPARE(line->text(), QStringLiteral(" older"));
     QCOMPARE(line->textFormat(), Qt::PlainText);
@@ -76,7 +76,7 @@ void EntriesTest::hoverAfterScrollingReadsRowUnderPointer() {
     for (int k = 0; k < 60; ++k)
         f.send("$LEVL$:N$MSG$:m" + QByteArray::number(k));
     f.settle();
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     full->scrollTo(full->table()->index(40, 0), QAbstractItemView::PositionAtTop);
     QCoreApplication::processEvents();
     const int topRow = full->rowAt(0);
@@ -95,7 +95,7 @@ void EntriesTest::deleteEntryAsksFirst() {
     f.send("$LEVL$:A$MSG$:first");
     f.send("$LEVL$:A$MSG$:second");
     f.settle();
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     const int rows = full->table()->rows();
     const QByteArray log = f.readFile(f.logPath());
     const QPoint onSecondRow = full->visualRect(full->table()->index(1, 5)).center();
@@ -118,7 +118,7 @@ void EntriesTest::deleteEntryAsksFirst() {
     QCOMPARE(full->table()->cellText(1, 5), QStringLiteral(" second"));
     QCOMPARE(full->table()->cellText(2, 5), QString()); // the empty rows moved up
     // The event stays in its level table and in the log; the message line keeps its text.
-    QCOMPARE(f.form->levelGrid(3)->table()->cellText(2, 4), QStringLiteral(" first"));
+    QCOMPARE(levelGridOf(*f.form, 3)->table()->cellText(2, 4), QStringLiteral(" first"));
     QCOMPARE(f.readFile(f.logPath()), log);
     movePointer(full, 2); // off the rows: the newest event's message
     QCOMPARE(f.form->messageLine()->text(), QStringLiteral("Actual Message: second"));
@@ -129,7 +129,7 @@ void EntriesTest::deleteFindsEntryAfterNewEvents() {
     f.start();
     f.send("$LEVL$:A$MSG$:keep");
     f.send("$LEVL$:A$MSG$:target");
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     f.boxes.whileAsking = [&] {
         // Events arriving while the question is open push the entry down.
         f.send("$LEVL$:N$MSG$:late 1");
@@ -149,7 +149,7 @@ void EntriesTest::deleteOfEmptyRowSparesNewEvents() {
     f.start();
     f.send("$LEVL$:N$MSG$:note");
     f.settle();
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     const int rows = full->table()->rows();
     const auto doubleClickRow = [&](int viewRow) {
         const QPoint at = full->visualRect(full->table()->index(viewRow, 5)).center();
@@ -178,7 +178,7 @@ void EntriesTest::deleteOfEmptyRowSparesNewEvents() {
 void EntriesTest::deletingLastDataRowKeepsOneRow() {
     FormFixture f("[Global]\r\nIniGrid=1\r\n");
     f.start();
-    EventTable *full = f.form->fullList()->table();
+    EventTable *full = fullListOf(*f.form)->table();
     full->setRows(2);
     f.send("$LEVL$:A$MSG$:only");
     f.send("$LEVL$:A$MSG$:newest"); // the limit isn't reached: two data rows
@@ -197,7 +197,7 @@ void EntriesTest::clearAllAsksUnlessQuiet() {
     f.settle();
     QList<int> rows;
     for (int i = 0; i < 7; ++i)
-        rows << f.form->levelGrid(i)->table()->rows();
+        rows << levelGridOf(*f.form, i)->table()->rows();
     const int widthBefore = f.form->messageColumnWidth();
     const QByteArray log = f.readFile(f.logPath());
     auto *clear = f.form->findChild<QPushButton *>(QStringLiteral("tabclear"));
@@ -206,19 +206,19 @@ void EntriesTest::clearAllAsksUnlessQuiet() {
     QTest::mouseClick(clear, Qt::LeftButton);
     QCOMPARE(f.boxes.questions.size(), 1);
     QCOMPARE(f.boxes.questions[0].text, QStringLiteral("Really delete all messages ?"));
-    QVERIFY(!f.form->levelGrid(1)->table()->eventAt(1).isNull());
+    QVERIFY(!levelGridOf(*f.form, 1)->table()->eventAt(1).isNull());
 
     f.boxes.answers = {true};
     QTest::mouseClick(clear, Qt::LeftButton);
-    QVERIFY(f.form->levelGrid(1)->table()->eventAt(1).isNull());
-    QVERIFY(f.form->fullList()->table()->eventAt(1).isNull());
-    QCOMPARE(f.form->fullList()->table()->background(1), std::nullopt);
-    QCOMPARE(f.form->fullList()->table()->cellText(0, 0), QStringLiteral("Level"));
+    QVERIFY(levelGridOf(*f.form, 1)->table()->eventAt(1).isNull());
+    QVERIFY(fullListOf(*f.form)->table()->eventAt(1).isNull());
+    QCOMPARE(fullListOf(*f.form)->table()->background(1), std::nullopt);
+    QCOMPARE(fullListOf(*f.form)->table()->cellText(0, 0), QStringLiteral("Level"));
     QCOMPARE(f.form->messageLine()->text(), QString());
-    movePointer(f.form->levelGrid(f.form->tabStrip()->currentIndex()), 2);
+    movePointer(levelGridOf(*f.form, tabStripOf(*f.form)->currentIndex()), 2);
     QCOMPARE(f.form->messageLine()->text(), QString()); // no newest message to fall back to
     for (int i = 0; i < 7; ++i)
-        QCOMPARE(f.form->levelGrid(i)->table()->rows(), rows[i]);
+        QCOMPARE(levelGridOf(*f.form, i)->table()->rows(), rows[i]);
     QCOMPARE(f.form->messageColumnWidth(), widthBefore);
     QCOMPARE(f.readFile(f.logPath()), log);
 
@@ -226,7 +226,7 @@ void EntriesTest::clearAllAsksUnlessQuiet() {
     f.send("$LEVL$:P$MSG$:again");
     f.form->clearAllTablesQuietly();
     QCOMPARE(f.boxes.questions.size(), 2);
-    QVERIFY(f.form->levelGrid(1)->table()->eventAt(1).isNull());
+    QVERIFY(levelGridOf(*f.form, 1)->table()->eventAt(1).isNull());
     f.boxes.answers = {false};
     f.form->clearAllTables();
     QCOMPARE(f.boxes.questions.size(), 3); // asks again

@@ -101,28 +101,28 @@ void FilterTest::typingFiltersShownRows() {
     FormFixture f("[Global]\r\nIniGrid=1\r\n");
     startActive(f);
     sendFive(f);
-    FilterBar *bar = f.form->filterBar();
+    FilterBar *bar = filterBarOf(*f.form);
     QVERIFY(bar->isHidden());
     openBar(f);
     QVERIFY(bar->isVisible());
     QCOMPARE(focused()->objectName(), QStringLiteral("filterText"));
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     QTest::keyClicks(focused(), "SRV7");
     QCOMPARE(shownColumn(full, 5),
              QStringList({" backup done", " backup started", " quota reached"}));
-    QCOMPARE(bar->countLabel()->text(), QStringLiteral("3 of 5 shown"));
+    QCOMPARE(countLabelOf(bar)->text(), QStringLiteral("3 of 5 shown"));
     QTest::keyClicks(focused(), " -cron");
     QCOMPARE(shownColumn(full, 5), QStringList({" quota reached"}));
     // A word restricted to one column.
-    bar->queryEdit()->clear();
+    queryEditOf(bar)->clear();
     QTest::keyClicks(focused(), "app:backup");
     QCOMPARE(shownColumn(full, 5), QStringList({" quota reached"}));
-    bar->queryEdit()->clear();
+    queryEditOf(bar)->clear();
     QTest::keyClicks(focused(), "backup");
     QCOMPARE(shownColumn(full, 5).size(), 3);
     QTest::keyClicks(focused(), "xyz");
     QCOMPARE(full->model()->rowCount(), 0);
-    QCOMPARE(bar->countLabel()->text(), QStringLiteral("0 of 5 shown"));
+    QCOMPARE(countLabelOf(bar)->text(), QStringLiteral("0 of 5 shown"));
 }
 
 void FilterTest::newEventsWhileFiltered() {
@@ -131,7 +131,7 @@ void FilterTest::newEventsWhileFiltered() {
     sendFive(f);
     openBar(f);
     QTest::keyClicks(focused(), "host:srv7");
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     f.send("$LEVL$:C$HOST$:srv7$MSG$:new match");
     f.send("$LEVL$:C$HOST$:srv9$MSG$:new other");
     f.settle();
@@ -142,11 +142,11 @@ void FilterTest::newEventsWhileFiltered() {
         f.send("$LEVL$:C$HOST$:srv9$MSG$:filler");
     f.settle();
     QCOMPARE(shownColumn(full, 5), QStringList({" new match", " backup done"}));
-    QCOMPARE(f.form->filterBar()->countLabel()->text(),
+    QCOMPARE(countLabelOf(filterBarOf(*f.form))->text(),
              QStringLiteral("2 of %1 shown").arg(full->table()->eventCount()));
     // The log has every event; clearing the filter shows every row again.
     QCOMPARE(f.readFile(f.logPath()).count("\r\n"), 1 + 11);
-    f.form->filterBar()->queryEdit()->clear();
+    queryEditOf(filterBarOf(*f.form))->clear();
     QCOMPARE(full->model(), full->table());
     QCOMPARE(shownColumn(full, 5).size(), full->table()->eventCount());
 }
@@ -159,47 +159,47 @@ void FilterTest::levelTogglesInFullList() {
     auto *note = f.form->findChild<QToolButton *>(QStringLiteral("filterLevel6"));
     QVERIFY(note->isVisible());
     QTest::mouseClick(note, Qt::LeftButton);
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     QCOMPARE(shownColumn(full, 0), QStringList({"Alert", "Emergency", "Warning"}));
-    QTest::keyClicks(f.form->filterBar()->queryEdit(), "srv");
+    QTest::keyClicks(queryEditOf(filterBarOf(*f.form)), "srv");
     QCOMPARE(shownColumn(full, 0), QStringList({"Emergency", "Warning"}));
     // The level tables have no toggles: the words alone count there.
     f.form->setViewMode(MainWindow::ViewMode::TabbedView);
     QVERIFY(!note->isVisible());
-    f.form->tabStrip()->setCurrentIndex(6);
-    QCOMPARE(f.form->levelGrid(6)->model()->rowCount(), 2);
+    tabStripOf(*f.form)->setCurrentIndex(6);
+    QCOMPARE(levelGridOf(*f.form, 6)->model()->rowCount(), 2);
 }
 
 void FilterTest::levelTableAndTabSwitch() {
     FormFixture f;
     startActive(f);
     sendFive(f);
-    f.form->tabStrip()->setCurrentIndex(6);
+    tabStripOf(*f.form)->setCurrentIndex(6);
     openBar(f);
     QTest::keyClicks(focused(), "done");
-    EventGrid *notes = f.form->levelGrid(6);
+    EventGrid *notes = levelGridOf(*f.form, 6);
     QCOMPARE(shownColumn(notes, 4), QStringList({" backup done"}));
-    QCOMPARE(f.form->filterBar()->countLabel()->text(), QStringLiteral("1 of 2 shown"));
+    QCOMPARE(countLabelOf(filterBarOf(*f.form))->text(), QStringLiteral("1 of 2 shown"));
     // "note" is the level of every row here, but no column of this table.
-    f.form->filterBar()->setQuery(QStringLiteral("note"));
+    filterBarOf(*f.form)->setQuery(QStringLiteral("note"));
     QCOMPARE(notes->model()->rowCount(), 0);
-    f.form->filterBar()->setQuery(QStringLiteral("level:note"));
+    filterBarOf(*f.form)->setQuery(QStringLiteral("level:note"));
     QCOMPARE(notes->model()->rowCount(), 2);
     // Another tab shows the same filter.
-    f.form->filterBar()->setQuery(QStringLiteral("link"));
-    f.form->tabStrip()->setCurrentIndex(3);
-    QCOMPARE(shownColumn(f.form->levelGrid(3), 4), QStringList({" link down"}));
-    QCOMPARE(f.form->filterBar()->countLabel()->text(), QStringLiteral("1 of 1 shown"));
+    filterBarOf(*f.form)->setQuery(QStringLiteral("link"));
+    tabStripOf(*f.form)->setCurrentIndex(3);
+    QCOMPARE(shownColumn(levelGridOf(*f.form, 3), 4), QStringList({" link down"}));
+    QCOMPARE(countLabelOf(filterBarOf(*f.form))->text(), QStringLiteral("1 of 1 shown"));
 }
 
 void FilterTest::escapeClearsHidesAndRestoresLayout() {
     FormFixture f("[Global]\r\nIniGrid=1\r\n");
     startActive(f);
     sendFive(f);
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     const QRect tables = full->geometry(), line = f.form->messageLine()->geometry();
     openBar(f);
-    FilterBar *bar = f.form->filterBar();
+    FilterBar *bar = filterBarOf(*f.form);
     QCOMPARE(bar->y(), f.form->findChild<QWidget *>(QStringLiteral("Toolbar1"))->height());
     QCOMPARE(full->y(), tables.y() + bar->height());
     QCOMPARE(full->height(), tables.height() - bar->height());
@@ -208,15 +208,15 @@ void FilterTest::escapeClearsHidesAndRestoresLayout() {
     QCOMPARE(full->model()->rowCount(), 1);
     QTest::keyClick(focused(), Qt::Key_Escape);
     QVERIFY(bar->isHidden());
-    QCOMPARE(bar->queryEdit()->text(), QString());
+    QCOMPARE(queryEditOf(bar)->text(), QString());
     QCOMPARE(full->geometry(), tables);
     QCOMPARE(shownColumn(full, 5).mid(0, 5),
              QStringList({" backup done", " link down", " backup started", " machine check",
                           " quota reached"}));
     // Shown again, the bar starts empty.
     openBar(f);
-    QCOMPARE(bar->queryEdit()->text(), QString());
-    QCOMPARE(bar->countLabel()->text(), QStringLiteral("5 of 5 shown"));
+    QCOMPARE(queryEditOf(bar)->text(), QString());
+    QCOMPARE(countLabelOf(bar)->text(), QStringLiteral("5 of 5 shown"));
 }
 
 void FilterTest::deleteOfFilteredRowRemovesThatEvent() {
@@ -225,7 +225,7 @@ void FilterTest::deleteOfFilteredRowRemovesThatEvent() {
     sendFive(f);
     openBar(f);
     QTest::keyClicks(focused(), "backup");
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     // Shown rows: backup done, backup started, quota reached; the second is
     // row 4 of the full list.
     const QPoint onSecond = cellCentre(full, 1);
@@ -257,7 +257,7 @@ void FilterTest::hoverReadsFilteredRows() {
     sendFive(f);
     openBar(f);
     QTest::keyClicks(focused(), "-srv7");
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     QCOMPARE(full->model()->rowCount(), 2);
     QWidget *window = f.form.get();
     const auto moveTo = [&](int viewRow) {
@@ -278,7 +278,7 @@ void FilterTest::copySelectedRowsAsLogLines() {
     FormFixture f("[Global]\r\nIniGrid=1\r\n");
     startActive(f);
     sendFive(f);
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     QClipboard *clipboard = QApplication::clipboard();
     const auto line = [](const char *fields) {
         return QStringLiteral("%1;07.12.2026 20:41:05;%2\n")
@@ -307,7 +307,7 @@ void FilterTest::copySelectedRowsAsLogLines() {
     QCOMPARE(clipboard->text(), line("Note|srv7;cron;job;backup started") +
                                     line("Warning|srv7;backup;disk 2;quota reached"));
     // In the bar, Ctrl+C copies the bar's own selected text.
-    f.form->filterBar()->focusQuery();
+    filterBarOf(*f.form)->focusQuery();
     QTest::keyClick(focused(), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(clipboard->text(), QStringLiteral("srv7 -done"));
 }
@@ -316,7 +316,7 @@ void FilterTest::contextMenuOnRow() {
     FormFixture f("[Global]\r\nIniGrid=1\r\n");
     startActive(f);
     sendFive(f);
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     const auto choose = [](QMenu *menu, const QString &text) {
         QAction *action = entry(menu, text);
         QVERIFY2(action, qPrintable(text));
@@ -336,8 +336,8 @@ void FilterTest::contextMenuOnRow() {
              QStringLiteral("Alert;07.12.2026 20:41:05;gw1;link;eth0;link down\n"));
 
     choose(openMenu(full, 2), QStringLiteral("Filter by this application")); // backup started
-    QVERIFY(f.form->filterBar()->isVisible());
-    QCOMPARE(f.form->filterBar()->queryEdit()->text(), QStringLiteral("app:cron"));
+    QVERIFY(filterBarOf(*f.form)->isVisible());
+    QCOMPARE(queryEditOf(filterBarOf(*f.form))->text(), QStringLiteral("app:cron"));
     QCOMPARE(shownColumn(full, 5), QStringList({" backup done", " backup started"}));
 
     f.boxes.answers = {true};
@@ -346,15 +346,15 @@ void FilterTest::contextMenuOnRow() {
     QCOMPARE(f.boxes.questions[0].text, QStringLiteral("Really delete entry ?"));
     QCOMPARE(shownColumn(full, 5), QStringList({" backup done"}));
     QCOMPARE(full->table()->eventCount(), 4);
-    QCOMPARE(full->table()->findRow(f.form->levelGrid(6)->table()->eventAt(2)), -1);
+    QCOMPARE(full->table()->findRow(levelGridOf(*f.form, 6)->table()->eventAt(2)), -1);
 
     choose(openMenu(full, 0), QStringLiteral("Filter by this host"));
-    QCOMPARE(f.form->filterBar()->queryEdit()->text(), QStringLiteral("host:srv7"));
+    QCOMPARE(queryEditOf(filterBarOf(*f.form))->text(), QStringLiteral("host:srv7"));
     QCOMPARE(shownColumn(full, 5), QStringList({" backup done", " quota reached"}));
     choose(openMenu(full, 1), QStringLiteral("Show in its tab"));
-    QVERIFY(f.form->tabStrip()->isVisible() && !f.form->fullList()->isVisible());
-    QCOMPARE(f.form->tabStrip()->currentIndex(), 4);
-    EventGrid *warnings = f.form->levelGrid(4);
+    QVERIFY(tabStripOf(*f.form)->isVisible() && !fullListOf(*f.form)->isVisible());
+    QCOMPARE(tabStripOf(*f.form)->currentIndex(), 4);
+    EventGrid *warnings = levelGridOf(*f.form, 4);
     QCOMPARE(warnings->selectedEvents().size(), std::size_t(1));
     QCOMPARE(warnings->selectedEvents()[0].cellText(4), QStringLiteral(" quota reached"));
 
@@ -383,15 +383,15 @@ void FilterTest::keyboardReachesEveryControl() {
                                  "filterText", "qt_tabwidget_tabbar", "MSFlexGrid1_3"}));
     // In the full list the level toggles follow the text.
     f.form->setViewMode(MainWindow::ViewMode::FullList);
-    f.form->filterBar()->focusQuery();
+    filterBarOf(*f.form)->focusQuery();
     QTest::keyClick(focused(), Qt::Key_Tab);
     QCOMPARE(focused()->objectName(), QStringLiteral("filterLevel0"));
     for (int k = 0; k < 7; ++k)
         QTest::keyClick(focused(), Qt::Key_Tab);
-    QCOMPARE(focused(), f.form->fullList());
+    QCOMPARE(focused(), fullListOf(*f.form));
 
     // Buttons, toggles and tables have names a screen reader says.
-    QList<QWidget *> controls{f.form->filterBar()->queryEdit()};
+    QList<QWidget *> controls{queryEditOf(filterBarOf(*f.form))};
     for (QWidget *control : f.form->findChildren<QWidget *>())
         if (qobject_cast<QPushButton *>(control) || qobject_cast<EventGrid *>(control) ||
             control->objectName().startsWith(QLatin1String("filterLevel")))
@@ -402,15 +402,16 @@ void FilterTest::keyboardReachesEveryControl() {
         QVERIFY2(accessible && !accessible->text(QAccessible::Name).isEmpty(),
                  qPrintable(control->objectName()));
     }
-    QCOMPARE(QAccessible::queryAccessibleInterface(f.form->levelGrid(0))->text(QAccessible::Name),
-             QStringLiteral("Emergency events"));
+    QCOMPARE(
+        QAccessible::queryAccessibleInterface(levelGridOf(*f.form, 0))->text(QAccessible::Name),
+        QStringLiteral("Emergency events"));
 }
 
 void FilterTest::arrowsEnterAndDeleteKey() {
     FormFixture f("[Global]\r\nIniGrid=1\r\n");
     startActive(f);
     sendFive(f);
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, cellCentre(full, 0));
     QTest::keyClick(focused(), Qt::Key_Down);
     QTest::keyClick(focused(), Qt::Key_Down);
@@ -450,7 +451,7 @@ void FilterTest::followNewEvents() {
     QFETCH(bool, follow);
     FormFixture f(config);
     startActive(f);
-    QTabBar *tabs = f.form->tabStrip()->tabBar();
+    QTabBar *tabs = tabStripOf(*f.form)->tabBar();
     const auto marked = [tabs] {
         QList<int> indexes;
         for (int i = 0; i < tabs->count(); ++i)
@@ -459,14 +460,14 @@ void FilterTest::followNewEvents() {
         return indexes;
     };
     f.send("$LEVL$:W$MSG$:first");
-    QCOMPARE(f.form->tabStrip()->currentIndex(), follow ? 4 : 3);
+    QCOMPARE(tabStripOf(*f.form)->currentIndex(), follow ? 4 : 3);
     // The operator looks at the quiet Note tab while a stream goes on.
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(6).center());
-    QCOMPARE(f.form->tabStrip()->currentIndex(), 6);
+    QCOMPARE(tabStripOf(*f.form)->currentIndex(), 6);
     for (int k = 0; k < 20; ++k)
         f.send(k % 2 ? "$LEVL$:E$MSG$:stream" : "$LEVL$:N$MSG$:stream");
     f.send("$LEVL$:C$MSG$:last");
-    QCOMPARE(f.form->tabStrip()->currentIndex(), follow ? 2 : 6);
+    QCOMPARE(tabStripOf(*f.form)->currentIndex(), follow ? 2 : 6);
     if (follow) {
         QCOMPARE(marked(), QList<int>());
         return;
@@ -479,7 +480,7 @@ void FilterTest::followNewEvents() {
     f.send("$LEVL$:E$MSG$:while in the list");
     QCOMPARE(marked(), QList<int>({0, 2, 4}));
     f.form->setViewMode(MainWindow::ViewMode::TabbedView);
-    QCOMPARE(f.form->tabStrip()->currentIndex(), 0);
+    QCOMPARE(tabStripOf(*f.form)->currentIndex(), 0);
     QCOMPARE(marked(), QList<int>({2, 4}));
 }
 

@@ -81,8 +81,8 @@ void IntakeTest::rowLimitCutsBeforeInsert() {
     QFETCH(int, rowsAfter);
     FormFixture f("[Global]\r\nMaxLines=1000\r\n");
     f.start();
-    EventTable *level = f.form->levelGrid(4)->table();
-    EventTable *full = f.form->fullList()->table();
+    EventTable *level = levelGridOf(*f.form, 4)->table();
+    EventTable *full = fullListOf(*f.form)->table();
     level->setRows(rowsBefore);
     full->setRows(rowsBefore);
     f.send("$LEVL$:W$MSG$:newest");
@@ -114,12 +114,12 @@ void IntakeTest::trapAndUnknownLandInWarningTable() {
     FormFixture f;
     f.start();
     f.send(text);
-    QCOMPARE(f.form->levelGrid(4)->table()->cellText(1, 4), message);
-    QCOMPARE(f.form->fullList()->table()->cellText(1, 0), name);
-    QCOMPARE(f.form->fullList()->table()->background(1), std::optional<Colour>(16776960));
+    QCOMPARE(levelGridOf(*f.form, 4)->table()->cellText(1, 4), message);
+    QCOMPARE(fullListOf(*f.form)->table()->cellText(1, 0), name);
+    QCOMPARE(fullListOf(*f.form)->table()->background(1), std::optional<Colour>(16776960));
     for (int i = 0; i < 7; ++i)
         if (i != 4)
-            QVERIFY(f.form->levelGrid(i)->table()->eventAt(1).isNull());
+            QVERIFY(levelGridOf(*f.form, i)->table()->eventAt(1).isNull());
 }
 
 void IntakeTest::fullListRowsTakeConfiguredColours() {
@@ -128,12 +128,12 @@ void IntakeTest::fullListRowsTakeConfiguredColours() {
     f.send("$LEVL$:E$MSG$:a");
     f.send("$LEVL$:A$MSG$:b");
     f.send("$LEVL$:N$MSG$:c");
-    EventTable *full = f.form->fullList()->table();
+    EventTable *full = fullListOf(*f.form)->table();
     QCOMPARE(full->background(3), std::optional<Colour>(0xFF00));   // configured
     QCOMPARE(full->background(2), std::optional<Colour>(65535));    // *none: built-in
     QCOMPARE(full->background(1), std::optional<Colour>(14737632)); // not a number: built-in
     // Level tables keep the ordinary background.
-    QCOMPARE(f.form->levelGrid(0)->table()->background(1), std::nullopt);
+    QCOMPARE(levelGridOf(*f.form, 0)->table()->background(1), std::nullopt);
     f.settle();
     const QVariant brush = full->data(full->index(0, 2), Qt::BackgroundRole);
     QCOMPARE(brush.value<QBrush>().color(), QColor(0xE0, 0xE0, 0xE0));
@@ -158,9 +158,9 @@ void IntakeTest::tabFollowsEveryMessage() {
     const int expected[] = {0, 1, 2, 3, 4, 5, 6, 4, 4};
     for (int k = 0; k < letters.size(); ++k) {
         f.send("$LEVL$:" + letters.mid(k, 1) + "$MSG$:m");
-        QCOMPARE(f.form->tabStrip()->currentIndex(), expected[k]);
+        QCOMPARE(tabStripOf(*f.form)->currentIndex(), expected[k]);
     }
-    QVERIFY(f.form->fullList()->isVisible()); // switching tabs keeps the view
+    QVERIFY(fullListOf(*f.form)->isVisible()); // switching tabs keeps the view
 }
 
 void IntakeTest::hiddenTablesCatchUpWhenShown() {
@@ -173,19 +173,19 @@ void IntakeTest::hiddenTablesCatchUpWhenShown() {
         return table->rowCount() == table->rows() - 1 &&
                table->data(table->index(row, table->messageColumn()), Qt::DisplayRole) == text;
     };
-    QVERIFY(shows(f.form->levelGrid(6)->table(), 0, QStringLiteral(" last")));
-    f.form->tabStrip()->setCurrentIndex(0);
-    QVERIFY(shows(f.form->levelGrid(0)->table(), 0, QStringLiteral(" e29")));
-    QVERIFY(shows(f.form->levelGrid(0)->table(), 29, QStringLiteral(" e0")));
+    QVERIFY(shows(levelGridOf(*f.form, 6)->table(), 0, QStringLiteral(" last")));
+    tabStripOf(*f.form)->setCurrentIndex(0);
+    QVERIFY(shows(levelGridOf(*f.form, 0)->table(), 0, QStringLiteral(" e29")));
+    QVERIFY(shows(levelGridOf(*f.form, 0)->table(), 29, QStringLiteral(" e0")));
     f.form->setViewMode(MainWindow::ViewMode::FullList);
-    QVERIFY(shows(f.form->fullList()->table(), 0, QStringLiteral(" last")));
+    QVERIFY(shows(fullListOf(*f.form)->table(), 0, QStringLiteral(" last")));
 }
 
 void IntakeTest::columnsGrowAndMessageWidthKeepsLargest() {
     FormFixture f;
     f.start();
-    EventGrid *level = f.form->levelGrid(5);
-    EventGrid *full = f.form->fullList();
+    EventGrid *level = levelGridOf(*f.form, 5);
+    EventGrid *full = fullListOf(*f.form);
     const int applicationBefore = level->colWidth(2);
     const int messageBefore = f.form->messageColumnWidth();
     f.send("$LEVL$:I$SOURCE$:" + QByteArray(80, 'a') + "$MSG$:" + QByteArray(300, 'm'));
@@ -210,9 +210,10 @@ void IntakeTest::emptyProcessorShowsSender() {
     FormFixture f;
     f.start();
     f.send("$LEVL$:C$HOST$:   $MSG$:x", QStringLiteral("192.0.2.7"));
-    QCOMPARE(f.form->levelGrid(2)->table()->cellText(1, 1), QStringLiteral("192.0.2.7"));
-    QCOMPARE(f.form->fullList()->table()->cellText(1, 2), QStringLiteral("192.0.2.7"));
-    QCOMPARE(f.form->levelGrid(2)->table()->cellText(1, 0), QStringLiteral("07.12.2026 20:41:05"));
+    QCOMPARE(levelGridOf(*f.form, 2)->table()->cellText(1, 1), QStringLiteral("192.0.2.7"));
+    QCOMPARE(fullListOf(*f.form)->table()->cellText(1, 2), QStringLiteral("192.0.2.7"));
+    QCOMPARE(levelGridOf(*f.form, 2)->table()->cellText(1, 0),
+             QStringLiteral("07.12.2026 20:41:05"));
 }
 
 void IntakeTest::receivedHtmlIsShownLiterally() {
@@ -271,14 +272,14 @@ void IntakeTest::loggedEventsHandedOnAfterTheLog() {
 void IntakeTest::notForwardedCountBesideTheLostCount() {
     FormFixture f;
     f.start();
-    QLabel *label = f.form->notForwardedLabel();
+    QLabel *label = labelOf(*f.form, "notForwardedCount");
     QVERIFY(label->isHidden());
     f.form->showNotForwarded(1234, QStringLiteral("tcp://logs:514: Connection refused"));
     QVERIFY(label->isVisible());
     QCOMPARE(label->text(), QStringLiteral("1,234 not forwarded"));
     QVERIFY(label->toolTip().contains(QStringLiteral("tcp://logs:514: Connection refused")));
-    QCOMPARE(label->pos(), f.form->lostLabel()->pos()); // the lost count is hidden
-    QCOMPARE(label->styleSheet(), f.form->lostLabel()->styleSheet());
+    QCOMPARE(label->pos(), labelOf(*f.form, "lostCount")->pos()); // the lost count is hidden
+    QCOMPARE(label->styleSheet(), labelOf(*f.form, "lostCount")->styleSheet());
     f.form->showNotForwarded(0, QString());
     QVERIFY(label->isHidden());
 }
@@ -293,7 +294,7 @@ void IntakeTest::logFailureReportedOncePerRunOfFailures() {
     f.send("$LEVL$:W$MSG$:1");
     f.send("$LEVL$:W$MSG$:2");
     QCOMPARE(f.boxes.reports.size(), 1);
-    QCOMPARE(f.form->levelGrid(4)->table()->cellText(1, 4), QStringLiteral(" 2")); // kept
+    QCOMPARE(levelGridOf(*f.form, 4)->table()->cellText(1, 4), QStringLiteral(" 2")); // kept
     // A success, then a new failure: reported again.
     Settings s = f.form->settings();
     s.logFile = f.logPath().toStdString();
@@ -316,7 +317,7 @@ void IntakeTest::historyModeWritesNoLogAndOpensNoPopup() {
     QCOMPARE(f.readFile(f.logPath()), before);
     QVERIFY(!shownWindow<AlertPopup>());
     QCOMPARE(f.sounds.played, QStringList{QStringLiteral("/tmp/w.wav")});
-    QCOMPARE(f.form->tabStrip()->currentIndex(), 4);
+    QCOMPARE(tabStripOf(*f.form)->currentIndex(), 4);
 }
 
 void IntakeTest::popupAndSoundFollowLevel() {
@@ -358,9 +359,9 @@ void IntakeTest::socketDrainsEveryDatagram() {
         sender.writeDatagram("$LEVL$:N$MSG$:" + QByteArray::number(k), QHostAddress::LocalHost,
                              port);
     sender.writeDatagram(QByteArray("\x30\x00trap", 6), QHostAddress::LocalHost, port);
-    QTRY_COMPARE(form.fullList()->table()->cellText(1, 0), QStringLiteral("Trap"));
-    QCOMPARE(form.levelGrid(6)->table()->cellText(1, 4), QStringLiteral(" 199"));
-    QCOMPARE(form.fullList()->table()->cellText(1, 2), QStringLiteral("127.0.0.1"));
+    QTRY_COMPARE(fullListOf(form)->table()->cellText(1, 0), QStringLiteral("Trap"));
+    QCOMPARE(levelGridOf(form, 6)->table()->cellText(1, 4), QStringLiteral(" 199"));
+    QCOMPARE(fullListOf(form)->table()->cellText(1, 2), QStringLiteral("127.0.0.1"));
     QCOMPARE(f.readFile(f.logPath()).count("\r\n"), count + 2); // header + every datagram
 
     // A backlog far longer than one batch, then quiet: what comes after the
@@ -372,8 +373,8 @@ void IntakeTest::socketDrainsEveryDatagram() {
     for (int k = 0; k < 10; ++k)
         sender.writeDatagram("$LEVL$:E$MSG$:after " + QByteArray::number(k),
                              QHostAddress::LocalHost, port);
-    QTRY_COMPARE(form.levelGrid(0)->table()->cellText(1, 4), QStringLiteral(" after 9"));
-    QCOMPARE(form.levelGrid(0)->table()->cellText(10, 4), QStringLiteral(" after 0"));
+    QTRY_COMPARE(levelGridOf(form, 0)->table()->cellText(1, 4), QStringLiteral(" after 9"));
+    QCOMPARE(levelGridOf(form, 0)->table()->cellText(10, 4), QStringLiteral(" after 0"));
 }
 
 // Refused messages are counted beside the lost count, the latest reason
@@ -387,7 +388,7 @@ void IntakeTest::rejectionsCountedShownAndCleared() {
     c.trapDecoder = &decoder;
     f.form = std::make_unique<MainWindow>(c);
     f.start();
-    QLabel *rejected = f.form->rejectedLabel();
+    QLabel *rejected = labelOf(*f.form, "rejectedCount");
     QVERIFY(rejected->isHidden());
     for (int i = 0; i < 3; ++i)
         f.send(v3("bob"), QStringLiteral("192.0.2.7"));
@@ -397,15 +398,15 @@ void IntakeTest::rejectionsCountedShownAndCleared() {
     f.settle();
     QVERIFY(rejected->isVisible());
     QCOMPARE(rejected->text(), QStringLiteral("4 rejected"));
-    QCOMPARE(rejected->styleSheet(), f.form->lostLabel()->styleSheet());
+    QCOMPARE(rejected->styleSheet(), labelOf(*f.form, "lostCount")->styleSheet());
     QVERIFY(rejected->toolTip().contains(QStringLiteral("192.0.2.7: unknown user \"bob\"")));
     QVERIFY(rejected->toolTip().contains(QStringLiteral("192.0.2.8: unknown user \"bob\"")));
-    QCOMPARE(f.form->fullList()->table()->cellText(1, 5), QStringLiteral(" IF-MIB::linkDown"));
-    QCOMPARE(f.form->fullList()->table()->cellText(2, 5),
+    QCOMPARE(fullListOf(*f.form)->table()->cellText(1, 5), QStringLiteral(" IF-MIB::linkDown"));
+    QCOMPARE(fullListOf(*f.form)->table()->cellText(2, 5),
              QStringLiteral(" SNMPv3 message rejected: unknown user \"bob\""));
-    QCOMPARE(f.form->fullList()->table()->cellText(2, 2), QStringLiteral("192.0.2.8"));
-    QCOMPARE(f.form->fullList()->table()->cellText(3, 2), QStringLiteral("192.0.2.7"));
-    QCOMPARE(f.form->fullList()->table()->cellText(4, 5), QString());
+    QCOMPARE(fullListOf(*f.form)->table()->cellText(2, 2), QStringLiteral("192.0.2.8"));
+    QCOMPARE(fullListOf(*f.form)->table()->cellText(3, 2), QStringLiteral("192.0.2.7"));
+    QCOMPARE(fullListOf(*f.form)->table()->cellText(4, 5), QString());
 
     QTest::mouseClick(f.form->findChild<QPushButton *>(QStringLiteral("tabclear")), Qt::LeftButton);
     QVERIFY(rejected->isHidden());

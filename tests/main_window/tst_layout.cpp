@@ -66,33 +66,33 @@ void LayoutTest::layoutFollowsWindowSize() {
     const QRect frame = f.form->frameGeometry();
     const double W = toTwips(frame.width()), H = toTwips(frame.height());
     const double A = W - 600, B = H - 525 - 900 - 432 - 200;
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     QCOMPARE(full->width(), toPixels(A));
     QCOMPARE(full->height(), toPixels(B));
-    QCOMPARE(f.form->tabStrip()->size(), full->size());
-    QCOMPARE(f.form->tabStrip()->x(), toPixels((W - toTwips(toPixels(A))) / 2));
-    QCOMPARE(full->pos(), f.form->tabStrip()->pos());
-    QCOMPARE(f.form->tabStrip()->y(), toPixels(525) + toPixels(150));
+    QCOMPARE(tabStripOf(*f.form)->size(), full->size());
+    QCOMPARE(tabStripOf(*f.form)->x(), toPixels((W - toTwips(toPixels(A))) / 2));
+    QCOMPARE(full->pos(), tabStripOf(*f.form)->pos());
+    QCOMPARE(tabStripOf(*f.form)->y(), toPixels(525) + toPixels(150));
     for (int i = 0; i < 7; ++i) {
-        QCOMPARE(f.form->levelGrid(i)->width(), toPixels(A - 400));
-        QCOMPARE(f.form->levelGrid(i)->height(), toPixels(B - 700));
+        QCOMPARE(levelGridOf(*f.form, i)->width(), toPixels(A - 400));
+        QCOMPARE(levelGridOf(*f.form, i)->height(), toPixels(B - 700));
     }
     QCOMPARE(f.form->messageLine()->y(), full->y() + full->height() + toPixels(150));
     QCOMPARE(f.form->messageLine()->width(), toPixels(A));
     // Buttons: right-aligned Exit, the others side by side from the left.
     QPushButton *view = button(*f.form, "viewschalt");
-    QCOMPARE(view->x(), f.form->tabStrip()->x());
+    QCOMPARE(view->x(), tabStripOf(*f.form)->x());
     QCOMPARE(button(*f.form, "tabclear")->x(), view->x() + view->width());
     QCOMPARE(button(*f.form, "btnFilter")->x(), view->x() + view->width());
     QCOMPARE(button(*f.form, "beenden")->geometry().right(),
-             f.form->tabStrip()->geometry().right());
+             tabStripOf(*f.form)->geometry().right());
     // A wide window widens the Message columns to fill the table.
     int others = 0;
     for (int c = 0; c < 5; ++c)
         others += full->colWidth(c);
     const int M = int(A - 400) - others - 100;
-    QCOMPARE(f.form->levelGrid(0)->colWidth(4), std::max(M, f.form->messageColumnWidth()));
-    QCOMPARE(full->colWidth(5), f.form->levelGrid(0)->colWidth(4) + 200);
+    QCOMPARE(levelGridOf(*f.form, 0)->colWidth(4), std::max(M, f.form->messageColumnWidth()));
+    QCOMPARE(full->colWidth(5), levelGridOf(*f.form, 0)->colWidth(4) + 200);
 }
 
 void LayoutTest::tinyWindowGivesSizesOfOne() {
@@ -100,39 +100,39 @@ void LayoutTest::tinyWindowGivesSizesOfOne() {
     f.start();
     f.form->resize(1, 1);
     f.form->layoutControls();
-    QCOMPARE(f.form->fullList()->height(), 1);
-    QCOMPARE(f.form->levelGrid(3)->height(), 1);
-    QVERIFY(f.form->fullList()->width() >= 1);
-    QVERIFY(f.form->levelGrid(0)->colWidth(4) >= f.form->messageColumnWidth());
+    QCOMPARE(fullListOf(*f.form)->height(), 1);
+    QCOMPARE(levelGridOf(*f.form, 3)->height(), 1);
+    QVERIFY(fullListOf(*f.form)->width() >= 1);
+    QVERIFY(levelGridOf(*f.form, 0)->colWidth(4) >= f.form->messageColumnWidth());
 }
 
 void LayoutTest::minimisedWindowKeepsControls() {
     FormFixture f;
     f.start();
-    const QRect before = f.form->fullList()->geometry();
+    const QRect before = fullListOf(*f.form)->geometry();
     f.form->setWindowState(Qt::WindowMinimized);
     f.form->resize(900, 700);
     f.form->layoutControls();
-    QCOMPARE(f.form->fullList()->geometry(), before);
+    QCOMPARE(fullListOf(*f.form)->geometry(), before);
     f.form->setWindowState(Qt::WindowNoState);
     f.form->layoutControls();
-    QVERIFY(f.form->fullList()->geometry() != before);
+    QVERIFY(fullListOf(*f.form)->geometry() != before);
 }
 
 void LayoutTest::tallerAddsRowsSmallerRemovesNone() {
     FormFixture f;
     f.start();
-    const int before = f.form->levelGrid(2)->table()->rows();
+    const int before = levelGridOf(*f.form, 2)->table()->rows();
     f.form->resize(600, 1000);
     f.form->layoutControls();
-    const int taller = f.form->levelGrid(2)->table()->rows();
+    const int taller = levelGridOf(*f.form, 2)->table()->rows();
     QVERIFY(taller > before);
     for (int i = 0; i < 7; ++i)
-        QCOMPARE(f.form->levelGrid(i)->table()->rows(), taller);
-    QVERIFY(f.form->fullList()->table()->rows() > before);
+        QCOMPARE(levelGridOf(*f.form, i)->table()->rows(), taller);
+    QVERIFY(fullListOf(*f.form)->table()->rows() > before);
     f.form->resize(600, 300);
     f.form->layoutControls();
-    QCOMPARE(f.form->levelGrid(2)->table()->rows(), taller);
+    QCOMPARE(levelGridOf(*f.form, 2)->table()->rows(), taller);
 }
 
 void LayoutTest::viewSwitchingKeepsIndicatorsInStep() {
@@ -141,8 +141,8 @@ void LayoutTest::viewSwitchingKeepsIndicatorsInStep() {
     MainWindow &form = *f.form;
     auto check = [&](MainWindow::ViewMode mode) {
         const bool full = mode == MainWindow::ViewMode::FullList;
-        QCOMPARE(form.fullList()->isVisible(), full);
-        QCOMPARE(form.tabStrip()->isVisible(), !full);
+        QCOMPARE(fullListOf(form)->isVisible(), full);
+        QCOMPARE(tabStripOf(form)->isVisible(), !full);
         QCOMPARE(action(form, "menFullList")->isChecked(), full);
         QCOMPARE(action(form, "menTabList")->isChecked(), !full);
         QCOMPARE(button(form, "viewschalt")->toolTip(),
@@ -164,12 +164,12 @@ void LayoutTest::viewSwitchingKeepsIndicatorsInStep() {
     QCOMPARE(action(form, "menTabList")->shortcut(), QKeySequence(QStringLiteral("Ctrl+T")));
 
     form.hideCurrentView();
-    QVERIFY(!form.tabStrip()->isVisible());
-    QVERIFY(!form.fullList()->isVisible());
+    QVERIFY(!tabStripOf(form)->isVisible());
+    QVERIFY(!fullListOf(form)->isVisible());
     QVERIFY(action(form, "menTabList")->isChecked());
     form.showCurrentView();
-    QVERIFY(form.tabStrip()->isVisible());
-    QVERIFY(!form.fullList()->isVisible());
+    QVERIFY(tabStripOf(form)->isVisible());
+    QVERIFY(!fullListOf(form)->isVisible());
 }
 
 void LayoutTest::startViewAndTabFromConfiguration_data() {
@@ -191,9 +191,9 @@ void LayoutTest::startViewAndTabFromConfiguration() {
     QFETCH(int, tab);
     FormFixture f("[Global]\r\n" + config);
     f.start();
-    QCOMPARE(f.form->fullList()->isVisible(), fullList);
+    QCOMPARE(fullListOf(*f.form)->isVisible(), fullList);
     QCOMPARE(action(*f.form, "menFullList")->isChecked(), fullList);
-    QCOMPARE(f.form->tabStrip()->currentIndex(), tab);
+    QCOMPARE(tabStripOf(*f.form)->currentIndex(), tab);
 }
 
 void LayoutTest::buttonsFollowMode_data() {
@@ -217,16 +217,16 @@ void LayoutTest::buttonsFollowMode() {
 void LayoutTest::tablesStartWithHeadersAndRows() {
     FormFixture f;
     f.start();
-    EventTable *level = f.form->levelGrid(0)->table();
-    EventTable *full = f.form->fullList()->table();
+    EventTable *level = levelGridOf(*f.form, 0)->table();
+    EventTable *full = fullListOf(*f.form)->table();
     QCOMPARE(level->columnCount(), 5);
     QCOMPARE(full->columnCount(), 6);
     QCOMPARE(level->cellText(0, 4), QStringLiteral("Message"));
     QCOMPARE(full->cellText(0, 0), QStringLiteral("Level"));
     QVERIFY(level->rows() > 2);
     QVERIFY(full->rows() > 2);
-    QCOMPARE(f.form->tabStrip()->count(), 7);
-    QCOMPARE(f.form->tabStrip()->tabText(5), QStringLiteral("Information"));
+    QCOMPARE(tabStripOf(*f.form)->count(), 7);
+    QCOMPARE(tabStripOf(*f.form)->tabText(5), QStringLiteral("Information"));
     QVERIFY(QFile::exists(f.logPath()));
     QCOMPARE(f.readFile(f.logPath()),
              QByteArray("Level;Date;Processor;Application;Object;Message\r\n"));
@@ -236,11 +236,11 @@ void LayoutTest::captionsReadWholeAtDesignSize() {
     FormFixture f;
     f.start();
     // A tab bar elides only when the tabs' whole captions don't fit.
-    QTabBar *tabs = f.form->tabStrip()->tabBar();
+    QTabBar *tabs = tabStripOf(*f.form)->tabBar();
     QVERIFY2(tabs->sizeHint().width() <= tabs->width(),
              qPrintable(QString("%1 > %2").arg(tabs->sizeHint().width()).arg(tabs->width())));
     // A cell elides when its text and the style's margins are wider than it.
-    EventGrid *full = f.form->fullList();
+    EventGrid *full = fullListOf(*f.form);
     const int margins = 2 * (full->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
     for (const char *name : {"Emergency", "Panic", "Critical", "Alert", "Warning", "Information",
                              "Note", "Trap", "Unknown"})
@@ -367,7 +367,7 @@ void LayoutTest::secondLiveCopyIsRefused() {
     QCOMPARE(second.readFile(second.configPath()), configBefore); // no geometry written
     // The first copy is unaffected.
     first.send("$LEVL$:W$MSG$:still here");
-    QCOMPARE(first.form->levelGrid(4)->table()->cellText(1, 4), QStringLiteral(" still here"));
+    QCOMPARE(levelGridOf(*first.form, 4)->table()->cellText(1, 4), QStringLiteral(" still here"));
     // Once the first copy has ended, a live start succeeds again.
     first.form.reset();
     FormFixture third({}, false, first.dir.filePath(QStringLiteral("live.lock")));

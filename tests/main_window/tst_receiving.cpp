@@ -93,13 +93,13 @@ void ReceivingTest::backlogWhileBusyArrivesInOrder() {
     for (int n = 0; n < count; ++n)
         if (lines[n + 1] != "Note;15.01.2027 08:00:00;127.0.0.1;;;" + QByteArray::number(n) + '\r')
             QFAIL(qPrintable(QStringLiteral("line %1: %2").arg(n + 1).arg(lines[n + 1])));
-    QCOMPARE(live.form->fullList()->table()->cellText(1, 5), QStringLiteral(" 99999"));
+    QCOMPARE(fullListOf(*live.form)->table()->cellText(1, 5), QStringLiteral(" 99999"));
 
     live.send("$LEVL$:E$MSG$:after");
-    QTRY_COMPARE(live.form->levelGrid(0)->table()->cellText(1, 4), QStringLiteral(" after"));
-    QCOMPARE(live.form->levelGrid(0)->table()->cellText(1, 0),
+    QTRY_COMPARE(levelGridOf(*live.form, 0)->table()->cellText(1, 4), QStringLiteral(" after"));
+    QCOMPARE(levelGridOf(*live.form, 0)->table()->cellText(1, 0),
              QStringLiteral("15.01.2027 08:01:40"));
-    QVERIFY(live.form->lostLabel()->isHidden());
+    QVERIFY(labelOf(*live.form, "lostCount")->isHidden());
 }
 
 // A small buffer and a small queue while the window thread is held: what is
@@ -117,7 +117,7 @@ void ReceivingTest::lossesShownAndCleared() {
                               60'000);
     const qsizetype lost = sent - (logLines(f).size() - 1);
     QVERIFY(lost >= sent - 1'000 - 64);
-    QLabel *label = live.form->lostLabel();
+    QLabel *label = labelOf(*live.form, "lostCount");
     QVERIFY(label->isVisible());
     QCOMPARE(label->text(), QString::number(lost).insert(
                                 qsizetype(QString::number(lost).size() - 3), QLatin1Char(',')) +

@@ -515,7 +515,7 @@ void TestOptionsDialog::inForceInTheRunningMainWindow() {
     QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
 
     // Each row takes its own level's new colour.
-    EventTable *fullList = f.form->fullList()->table();
+    EventTable *fullList = fullListOf(*f.form)->table();
     QCOMPARE(fullList->background(1), std::optional<Colour>(0xFF0000)); // panic
     QCOMPARE(fullList->background(2), std::optional<Colour>(255));      // emergency
     f.send("$LEVL$:W$MSG$:next");
