@@ -48,11 +48,11 @@ public:
     // Loads the log file into the tables (the caption shows filter and file).
     void processHistory();
     void cancelLoad();
-    bool isLoading() const { return m_replay.isRunning(); }
 
     // The dialog, created with the default range when it doesn't exist.
     SearchDialog *searchDialog();
-    // The tests make its slices small, so a load can be cancelled midway.
+    // The tests make its slices small (to cancel a load midway) and ask
+    // whether it runs.
     HistoryReplay &replay() { return m_replay; }
 
 signals:

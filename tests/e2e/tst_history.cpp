@@ -193,7 +193,8 @@ private slots:
         testing::FormFixture &fixture = window.fixture;
         HistoryBrowser &history = *window.history;
         history.showSearchDialog();
-        SearchDialog *dialog = history.searchDialog();
+        SearchDialog *dialog = testing::shownWindow<SearchDialog>();
+        QVERIFY(dialog);
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         testing::clickBox(dialog->allMessagesBox());
         // The bare time as lower bound: every line, dated or not.

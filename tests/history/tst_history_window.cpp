@@ -69,7 +69,7 @@ class TestHistoryWindow : public QObject {
     }
     bool finishes(HistoryReplay::Outcome expected = HistoryReplay::Outcome::Completed) {
         QSignalSpy done(m_history.get(), &HistoryBrowser::loadFinished);
-        if (!m_history->isLoading() && done.isEmpty())
+        if (!m_history->replay().isRunning() && done.isEmpty())
             return false;
         return done.wait(10000) &&
                done.takeFirst().at(0).value<HistoryReplay::Outcome>() == expected;
@@ -120,8 +120,8 @@ private slots:
     void okReloadsWithTheSearchWithoutAQuestion() {
         startHistory(kLog);
         QTest::mouseClick(button("btnFilter"), Qt::LeftButton);
-        SearchDialog *dialog = m_history->searchDialog();
-        QVERIFY(dialog->isVisible());
+        SearchDialog *dialog = shownWindow<SearchDialog>();
+        QVERIFY(dialog);
         QVERIFY(!dialog->parentWidget());
         clickBox(dialog->allMessagesBox());
         auto *search = dialog->findChild<QLineEdit *>("searchString");
@@ -149,7 +149,7 @@ private slots:
         QTest::mouseClick(button("btnSelLog"), Qt::LeftButton); // cancelled: nothing changes
         QCOMPARE(m_files.presets, QStringList({QDir(m_fixture->dir.path()).filePath("quorvik.log"),
                                                "Logfiles (*.log);;All files (*)"}));
-        QVERIFY(!m_history->isLoading());
+        QVERIFY(!m_history->replay().isRunning());
         QCOMPARE(window().windowTitle(), title);
         QCOMPARE(rows(fullListOf(window())).size(), 4);
 
