@@ -96,6 +96,8 @@ public:
 
     const Settings &settings() const { return m_settings; }
     void setSettings(const Settings &settings);
+    // The least width the layout gives the Message columns (what they grew to);
+    // the tests compare the tables against it.
     int messageColumnWidth() const { return m_sizer->messageColumnWidth(); }
 
     // The message line; a history load's progress strip takes its place.
