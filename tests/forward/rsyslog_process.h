@@ -28,7 +28,8 @@ class Rsyslog {
 public:
     enum class Input { Udp, Tcp, Tls };
 
-    explicit Rsyslog(const QString &dir) : m_dir(dir) {}
+    // Works in `dir`, made when missing.
+    explicit Rsyslog(const QString &dir) : m_dir(dir) { QDir().mkpath(dir); }
     ~Rsyslog() { stop(); }
     Rsyslog(const Rsyslog &) = delete;
     Rsyslog &operator=(const Rsyslog &) = delete;

@@ -126,7 +126,6 @@ void TestForwarder::fieldsReachRsyslog() {
     QFETCH(bool, clientCertificate);
     const auto kind = Rsyslog::Input(input);
     const QString dir = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
-    QDir().mkpath(dir);
     Rsyslog rsyslog(dir);
     if (kind == Rsyslog::Input::Tls)
         QCOMPARE(rsyslog.makeCertificate(QStringLiteral("server"), QStringLiteral("localhost")),
@@ -205,7 +204,6 @@ void TestForwarder::fieldsReachRsyslog() {
 
 void TestForwarder::restartedCollectorGetsTheQueueInOrder() {
     const QString dir = m_dir.filePath(QStringLiteral("restart"));
-    QDir().mkpath(dir);
     Rsyslog rsyslog(dir);
     const quint16 port = freePort(SOCK_STREAM);
     QCOMPARE(rsyslog.start(Rsyslog::Input::Tcp, port), QString());
@@ -283,7 +281,6 @@ void TestForwarder::silentCollectorCostsOnlyItsQueue() {
 
 void TestForwarder::wrongServerCertificateIsRefused() {
     const QString dir = m_dir.filePath(QStringLiteral("wrong"));
-    QDir().mkpath(dir);
     Rsyslog rsyslog(dir);
     QCOMPARE(rsyslog.makeCertificate(QStringLiteral("other"), QStringLiteral("other.example")),
              QString());
@@ -307,7 +304,6 @@ void TestForwarder::wrongServerCertificateIsRefused() {
 
 void TestForwarder::testSendsOneInformationEvent() {
     const QString dir = m_dir.filePath(QStringLiteral("test"));
-    QDir().mkpath(dir);
     Rsyslog rsyslog(dir);
     const quint16 port = freePort(SOCK_STREAM);
     QCOMPARE(rsyslog.start(Rsyslog::Input::Tcp, port), QString());
