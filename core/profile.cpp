@@ -184,6 +184,13 @@ void Profile::setValue(std::string_view section, std::string_view key, std::stri
     section = toLineBreak(section);
     key = toLineBreak(key);
     value = toLineBreak(value);
+    // The reader takes off surrounding blanks and one pair of enclosing
+    // quotes: a value that would lose either is written in double quotes.
+    std::string quoted;
+    if (unquote(trimBlanks(value)) != value) {
+        quoted = '"' + std::string(value) + '"';
+        value = quoted;
+    }
     auto found = m_sections.find(section);
     if (found != m_sections.end()) {
         const auto keyLine = found->second.keys.find(key);

@@ -36,7 +36,9 @@ public:
     bool contains(std::string_view section, std::string_view key) const;
     bool hasSection(std::string_view section) const;
 
-    // Sets `key` in `section` to `value` (each cut at its first line break).
+    // Sets `key` in `section` to `value` (each cut at its first line break);
+    // a value with surrounding blanks or enclosing quotes of its own is
+    // written in double quotes, so that it reads back as it was.
     // An existing value is replaced in place, a new key goes after the last
     // line of the section's first occurrence, a new section to the end. New
     // lines end as the file's first line does (CR LF for a new file).

@@ -161,6 +161,12 @@ void TestProfile::write_data() {
     QTest::newRow("new section in a CR-only file")
         << QByteArray("[H]\rB=2\r") << QByteArray("Global") << QByteArray("WinTop")
         << QByteArray("5") << QByteArray("[H]\rB=2\r[Global]\rWinTop=5\r");
+    QTest::newRow("surrounding blanks kept in quotes")
+        << QByteArray("[G]\r\nK=1\r\n") << QByteArray("G") << QByteArray("K")
+        << QByteArray(" pass word\t") << QByteArray("[G]\r\nK=\" pass word\t\"\r\n");
+    QTest::newRow("enclosing quotes kept in quotes")
+        << QByteArray() << QByteArray("G") << QByteArray("K") << QByteArray("'secret'")
+        << QByteArray("[G]\r\nK=\"'secret'\"\r\n");
     QTest::newRow("line break in value is dropped")
         << QByteArray() << QByteArray("G") << QByteArray("K") << QByteArray("a\r\nX=1")
         << QByteArray("[G]\r\nK=a\r\n");
