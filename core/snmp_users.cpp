@@ -122,6 +122,22 @@ SnmpUserCheck checkSnmpUser(const SnmpUserFields &fields) {
     return SnmpUserCheck{std::move(user), {}};
 }
 
+std::vector<SnmpUserCheck> checkSnmpUsers(const std::vector<SnmpUserFields> &entries) {
+    std::vector<SnmpUserCheck> checks;
+    checks.reserve(entries.size());
+    for (const SnmpUserFields &fields : entries) {
+        SnmpUserCheck check = checkSnmpUser(fields);
+        for (std::size_t i = 0; check.user && i < checks.size(); ++i)
+            if (entries[i].name == fields.name) {
+                check.problem = key("User", fields.number) + " repeats \"" + fields.name +
+                                "\", the name of user " + std::to_string(entries[i].number);
+                check.user.reset();
+            }
+        checks.push_back(std::move(check));
+    }
+    return checks;
+}
+
 std::vector<SnmpUserFields> snmpUserFieldsFromProfile(const Profile &profile) {
     std::vector<SnmpUserFields> entries;
     constexpr std::size_t kLength = 1024; // passwords may be long
@@ -158,13 +174,14 @@ void writeSnmpUsers(Profile &profile, const std::vector<SnmpUserFields> &users) 
 
 SnmpUsers snmpUsersFromProfile(const Profile &profile) {
     SnmpUsers result;
-    for (const SnmpUserFields &fields : snmpUserFieldsFromProfile(profile)) {
-        SnmpUserCheck check = checkSnmpUser(fields);
-        if (check.user)
-            result.users.push_back(std::move(*check.user));
+    const std::vector<SnmpUserFields> entries = snmpUserFieldsFromProfile(profile);
+    std::vector<SnmpUserCheck> checks = checkSnmpUsers(entries);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (checks[i].user)
+            result.users.push_back(std::move(*checks[i].user));
         else
-            result.problems.push_back("SNMPv3 user " + std::to_string(fields.number) +
-                                      " skipped: " + check.problem);
+            result.problems.push_back("SNMPv3 user " + std::to_string(entries[i].number) +
+                                      " skipped: " + checks[i].problem);
     }
     return result;
 }

@@ -50,6 +50,10 @@ struct SnmpUserCheck {
     std::string problem;
 };
 SnmpUserCheck checkSnmpUser(const SnmpUserFields &fields);
+// Each entry checked as above, in order; a message names its user alone, so
+// an entry with the name of an earlier one is refused too ("User3 repeats
+// \"monitor\", the name of user 1").
+std::vector<SnmpUserCheck> checkSnmpUsers(const std::vector<SnmpUserFields> &entries);
 
 // The engine ID bytes of a hex text ("0x8000..." or "8000..."), 5 to 32
 // bytes as engine IDs are; nullopt for anything else.

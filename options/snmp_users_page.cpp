@@ -128,11 +128,13 @@ std::vector<SnmpUserFields> SnmpUsersPage::users() const {
 
 QStringList SnmpUsersPage::problems() const {
     QStringList found;
-    for (const SnmpUserFields &user : users())
-        if (const SnmpUserCheck check = checkSnmpUser(user); !check.user)
+    const std::vector<SnmpUserFields> entries = users();
+    const std::vector<SnmpUserCheck> checks = checkSnmpUsers(entries);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!checks[i].user)
             found << QStringLiteral("SNMPv3 user %1: %2")
-                         .arg(user.number)
-                         .arg(QString::fromStdString(check.problem));
+                         .arg(entries[i].number)
+                         .arg(QString::fromStdString(checks[i].problem));
     return found;
 }
 

@@ -96,14 +96,17 @@ void TestSnmpUsers::usersFromProfile() {
                                            "AuthPass1=alice-pass\r\nPriv1=AES\r\n"
                                            "PrivPass1=alice-priv\r\n"
                                            "User2=bob\r\nAuth2=SHA\r\nAuthPass2=short\r\n"
-                                           "User4=carol\r\n");
+                                           "User4=carol\r\nUser5=alice\r\n");
     const SnmpUsers users = snmpUsersFromProfile(profile);
     QCOMPARE(users.users.size(), std::size_t(2));
     QCOMPARE(users.users[0].name, std::string("alice"));
     QCOMPARE(users.users[0].privPassword, std::string("alice-priv"));
     QCOMPARE(users.users[1].name, std::string("carol"));
-    QCOMPARE(users.problems, std::vector<std::string>{
-                                 "SNMPv3 user 2 skipped: AuthPass2 is shorter than 8 characters"});
+    // A second entry of one name could never be used: the first one holds it.
+    QCOMPARE(users.problems,
+             (std::vector<std::string>{
+                 "SNMPv3 user 2 skipped: AuthPass2 is shorter than 8 characters",
+                 "SNMPv3 user 5 skipped: User5 repeats \"alice\", the name of user 1"}));
     QVERIFY(profile.hasSection("SNMPV3"));
     QVERIFY(!Profile::parse("[Global]\r\n").hasSection(kSnmpSection));
 }

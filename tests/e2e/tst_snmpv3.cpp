@@ -47,6 +47,7 @@ QByteArray usersSection() {
     section +=
         userEntry(n++, QStringLiteral("short"), QStringLiteral("SHA"), QStringLiteral("none"))
             .replace(kAuthPass.toUtf8(), "1234567");
+    section += userEntry(n++, QStringLiteral("plain"), QStringLiteral("MD5"), QStringLiteral("none"));
     return section;
 }
 
@@ -168,7 +169,8 @@ private slots:
     void cleanupTestCase() { m_env.reset(); }
 
     // A configuration with passwords that others may read is pointed out;
-    // the unusable entry is skipped, naming its key and never a password.
+    // the unusable entries are skipped, naming their keys and never a
+    // password: a short password, a name that an earlier entry has.
     void startUpNotices() {
         QVERIFY(e2e::waitFor([&] { return m_live->peek(1 << 16).contains("other users may read"); },
                              10000));
@@ -176,6 +178,11 @@ private slots:
         QVERIFY2(output.contains("AuthPass" +
                                  QByteArray::number(kAuths.size() * kPrivs.size() + 3) +
                                  " is shorter than 8 characters"),
+                 output.constData());
+        const QByteArray last = QByteArray::number(kAuths.size() * kPrivs.size() + 4);
+        QVERIFY2(output.contains("SNMPv3 user " + last + " skipped: User" + last +
+                                 " repeats \"plain\", the name of user " +
+                                 QByteArray::number(kAuths.size() * kPrivs.size() + 1)),
                  output.constData());
         QVERIFY(!output.contains(kAuthPass.toUtf8()) && !output.contains("1234567"));
     }

@@ -5,6 +5,8 @@
 // dialogs answered from a script.
 
 #include "core/forward_target.h"
+#include "core/profile.h"
+#include "core/snmp_users.h"
 #include "options/options_dialog.h"
 #include "tests/control.h"
 #include "ui/colour.h"
@@ -160,6 +162,7 @@ private slots:
     void fileKeepsOtherKeysAndComments();
     void inForceInTheRunningMainWindow();
     void snmpUsersAddEditRemove();
+    void snmpUserNameOnceAndPasswordWhole();
     void forwardTargetsAddEditRemoveAndTest();
 };
 
@@ -657,6 +660,43 @@ void TestOptionsDialog::snmpUsersAddEditRemove() {
     QCOMPARE(f.snmpUsers.size(), std::size_t(2));
     QCOMPARE(f.snmpUsers[1].name, std::string("carol"));
     QCOMPARE(f.snmpUsers[1].auth, std::string("SHA-256"));
+}
+
+// A name that an earlier entry has is refused, saying which; a password
+// with blanks around it is written so that it reads back whole.
+void TestOptionsDialog::snmpUserNameOnceAndPasswordWhole() {
+    const QByteArray before = "[SNMPv3]\r\nUser1=alice\r\nAuth1=none\r\n";
+    DialogFixture f(before);
+    f.open();
+    QVERIFY(QTest::qWaitForWindowExposed(f.dialog));
+    auto *tabs = f.control<QTabWidget>(QStringLiteral("SSTab1"));
+    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(3).center());
+    auto *name = f.control<QLineEdit>(QStringLiteral("txtUser"));
+    f.click(QStringLiteral("cmdAddUser"));
+    QTest::keyClicks(name, QStringLiteral("alice"));
+    QTest::keyClicks(f.control<QLineEdit>(QStringLiteral("txtAuthPass")),
+                     QStringLiteral(" blank around "));
+    QTest::keyClicks(f.control<QLineEdit>(QStringLiteral("txtPrivPass")),
+                     QStringLiteral("\"quoted\""));
+    f.click(QStringLiteral("cmdApply"));
+    QCOMPARE(f.boxes.reports.size(), 1);
+    QCOMPARE(f.boxes.reports[0].text,
+             QStringLiteral("SNMPv3 user 2: User2 repeats \"alice\", the name of user 1"));
+    QCOMPARE(f.config(), before);
+    QVERIFY(f.snmpUsers.empty());
+
+    QTest::keyClicks(name, QStringLiteral("-2"));
+    f.click(QStringLiteral("cmdOK"));
+    QCOMPARE(f.boxes.reports.size(), 1);
+    QVERIFY(!f.isOpen());
+    const SnmpUsers stored = snmpUsersFromProfile(Profile::parse(f.config().toStdString()));
+    QCOMPARE(stored.problems, std::vector<std::string>());
+    QCOMPARE(stored.users.size(), std::size_t(2));
+    QCOMPARE(stored.users[1].name, std::string("alice-2"));
+    QCOMPARE(stored.users[1].authPassword, std::string(" blank around "));
+    QCOMPARE(stored.users[1].privPassword, std::string("\"quoted\""));
+    QCOMPARE(f.snmpUsers.size(), std::size_t(2));
+    QCOMPARE(f.snmpUsers[1].authPassword, stored.users[1].authPassword);
 }
 
 QTEST_MAIN(TestOptionsDialog)
