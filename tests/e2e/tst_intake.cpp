@@ -320,6 +320,37 @@ private slots:
                  lines[0].constData());
     }
 
+    // Two devices behind one address, or a sender that started its count
+    // again: another inform with a request id seen before is answered and
+    // shown; only the same inform again from the same sender is a repeat.
+    void sameRequestIdOtherInformShown() {
+        // linkDown and linkUp of ifIndex.2, both with request id 1000.
+        const QByteArray prefix = QByteArray::fromHex(
+            "305202010104067075626c6963a645020203e80201000201003039300d06082b0601020101030043"
+            "01643017060a2b06010603010104010006092b06010603010105");
+        const QByteArray suffix = QByteArray::fromHex("300f060a2b060102010202010102020102");
+        const QByteArray linkDown = prefix + '\x03' + suffix, linkUp = prefix + '\x04' + suffix;
+        QUdpSocket first, second;
+        QVERIFY(first.bind(QHostAddress::LocalHost, 40001));
+        QVERIFY(second.bind(QHostAddress::LocalHost, 40002));
+        const QByteArray before = m_env->log();
+        for (const auto &[socket, inform] : {std::pair{&first, linkDown}, std::pair{&second, linkUp},
+                                             std::pair{&first, linkDown}}) {
+            QCOMPARE(socket->writeDatagram(inform, QHostAddress::LocalHost, e2e::kTrapPort),
+                     inform.size());
+            QVERIFY2(e2e::waitFor([&] { return socket->hasPendingDatagrams(); }, 10000),
+                     "no Response to the inform");
+            QCOMPARE(socket->receiveDatagram().data().at(13), '\xA2'); // a Response
+        }
+        QVERIFY(m_env->logsNote("after the same request ids"));
+        const QList<QByteArray> lines = m_env->log().mid(before.size()).split('\n');
+        QCOMPARE(lines.size(), 4);
+        QVERIFY2(lines[0].endsWith(";127.0.0.1;;;IF-MIB::linkDown ifIndex.2=2\r"),
+                 lines[0].constData());
+        QVERIFY2(lines[1].endsWith(";127.0.0.1;;;IF-MIB::linkUp ifIndex.2=2\r"),
+                 lines[1].constData());
+    }
+
     void snmpTraps() {
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, expected);

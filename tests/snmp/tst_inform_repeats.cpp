@@ -1,8 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The Quorvik developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Retransmitted informs: a request id seen from the same sender within a
-// minute is a repeat; other senders, other ids and old ids are not.
+// Retransmitted informs: the same inform (request id and content) from the
+// same sender within a minute is a repeat; other senders, other ids, other
+// informs with a known id and old ones are not.
 #include "snmp/inform_repeats.h"
 
 #include <QtTest>
@@ -12,12 +13,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// An SNMPv2c InformRequest with `id` (its bindings left empty).
-std::string inform(std::int32_t id) {
+// An SNMPv2c InformRequest with `id` and `bindings` (none by default).
+std::string inform(std::int32_t id, const std::string &bindings = std::string("\x30\x00", 2)) {
     std::string pdu = "\x02\x04";
     for (int shift = 24; shift >= 0; shift -= 8)
         pdu += char((std::uint32_t(id) >> shift) & 0xFF);
-    pdu += std::string("\x02\x01\x00\x02\x01\x00\x30\x00", 8);
+    pdu += std::string("\x02\x01\x00\x02\x01\x00", 6) + bindings;
     const std::string body =
         std::string("\x02\x01\x01\x04\x06public\xA6", 12) + char(pdu.size()) + pdu;
     return "\x30" + std::string(1, char(body.size())) + body;
@@ -44,6 +45,10 @@ private slots:
         QVERIFY(repeats.repeated("10.0.0.1", inform(5), start + 2s));
         QVERIFY(!repeats.repeated("10.0.0.2", inform(5), start + 2s)); // another sender
         QVERIFY(!repeats.repeated("10.0.0.1", inform(6), start + 2s)); // another id
+        // Another inform with that id (the sender counts anew): no repeat.
+        const std::string other = inform(5, std::string("\x30\x06\x30\x04\x06\x02\x2B\x06", 8));
+        QVERIFY(!repeats.repeated("10.0.0.1", other, start + 2s));
+        QVERIFY(repeats.repeated("10.0.0.1", other, start + 3s));
         QVERIFY(!repeats.repeated("10.0.0.1", "not SNMP", start + 2s));
         QVERIFY(!repeats.repeated("10.0.0.1", "not SNMP", start + 2s));
         // Forgotten after a minute or so.
