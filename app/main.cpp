@@ -9,7 +9,9 @@
 #include "alerts/sound.h"
 #include "core/forward_target.h"
 #include "core/profile.h"
+#include "core/settings.h"
 #include "core/snmp_users.h"
+#include "core/text_file.h"
 #include "forward/forwarder.h"
 #include "history/history_browser.h"
 #include "main_window/main_window.h"
@@ -90,6 +92,8 @@ QString notificationIcon() {
     return QStringLiteral("org.quorvik.Quorvik");
 }
 
+const QString kNotForwardedAtQuit = QStringLiteral("Not yet forwarded, lost when Quorvik quits: ");
+
 // The live copy forwards what it logs to the targets of [Forward]; a target
 // that can't be read is named to the operator and left out.
 std::unique_ptr<quorvik::Forwarder> startForwarding(quorvik::MainWindow &window,
@@ -99,8 +103,11 @@ std::unique_ptr<quorvik::Forwarder> startForwarding(quorvik::MainWindow &window,
     quorvik::Forwarder *f = forwarder.get();
     QObject::connect(&window, &quorvik::MainWindow::eventsLogged, f, &quorvik::Forwarder::take,
                      Qt::DirectConnection);
-    QObject::connect(f, &quorvik::Forwarder::statusChanged, &window,
-                     [&window, f] { window.showNotForwarded(f->notForwarded(), f->statusText()); });
+    QObject::connect(f, &quorvik::Forwarder::statusChanged, &window, [&window, f] {
+        window.showNotForwarded(f->notForwarded(), f->failingText(), f->statusText());
+        const QString waiting = f->waitingText();
+        window.setQuitWarning(waiting.isEmpty() ? QString() : kNotForwardedAtQuit + waiting);
+    });
     const quorvik::ForwardTargets targets = quorvik::forwardTargetsFromProfile(
         quorvik::Profile::parse(quorvik::ProfileStore(profilePath).content()));
     f->setTargets(targets.targets);
@@ -132,6 +139,27 @@ std::string ownMibDirectory() {
     if (!QFileInfo(dir).isDir())
         dir = programDir + QStringLiteral("/../share/quorvik/mibs");
     return QFile::encodeName(QDir::cleanPath(dir)).toStdString();
+}
+
+// What start-up says of the configuration: a file that can't be read, and
+// each value that can't be, with what is used instead.
+QStringList configurationNotices(const QString &profilePath) {
+    std::string error;
+    const std::optional<std::string> text =
+        quorvik::readTextFile(QFile::encodeName(profilePath).toStdString(), &error);
+    if (!text) {
+        if (!QFileInfo::exists(profilePath))
+            return {};
+        return {QStringLiteral("Cannot read %1: %2; the built-in settings are used")
+                    .arg(profilePath, QString::fromLocal8Bit(error.c_str()))};
+    }
+    QStringList named;
+    for (const std::string &problem : quorvik::unreadableSettings(quorvik::Profile::parse(*text)))
+        named << QString::fromUtf8(problem.c_str());
+    if (named.isEmpty())
+        return {};
+    return {QStringLiteral("Values in %1 that can't be read: %2")
+                .arg(profilePath, named.join(QStringLiteral("; ")))};
 }
 
 // The SNMPv3 users of the configuration into the decoder. Returns what the
@@ -171,10 +199,13 @@ QString startSnmpEngine(quorvik::NetSnmpDecoder &decoder, const QString &profile
         return profile.text();
     });
     decoder.setEngine(engine.engineId, engine.boots);
-    if (error.isEmpty())
-        return {};
-    return QStringLiteral("Cannot save the SNMPv3 engine's boot count in %1: %2")
-        .arg(profilePath, error);
+    QStringList notes;
+    if (!engine.problem.empty())
+        notes << QString::fromUtf8(engine.problem.c_str());
+    if (!error.isEmpty())
+        notes << QStringLiteral("Cannot save the SNMPv3 engine's boot count in %1: %2")
+                     .arg(profilePath, error);
+    return notes.join(QStringLiteral("; "));
 }
 
 } // namespace
@@ -222,9 +253,9 @@ int main(int argc, char *argv[]) {
     }
     config.notifier = notifier.get();
 
-    QStringList notices;
+    QStringList notices = configurationNotices(config.profilePath);
     if (trapDecoder)
-        notices = configureSnmpUsers(*trapDecoder, config.profilePath);
+        notices << configureSnmpUsers(*trapDecoder, config.profilePath);
 
     quorvik::MainWindow window(config);
     if (window.load() == quorvik::MainWindow::LoadResult::Refused)
@@ -292,5 +323,14 @@ int main(int argc, char *argv[]) {
             window, quorvik::HistoryConfig{&boxes, &fileDialogs, {}, 300});
         QTimer::singleShot(0, history.get(), &quorvik::HistoryBrowser::startUp);
     }
-    return app.exec();
+    const int code = app.exec();
+    // Quitting waits at most 2 s for the forward queues; what is still
+    // queued then is lost, and said so on standard error.
+    if (forwarder) {
+        forwarder->stop();
+        if (const QString waiting = forwarder->waitingText(); !waiting.isEmpty())
+            qWarning("%s",
+                     qPrintable(QStringLiteral("quorvik quit; not forwarded, lost: ") + waiting));
+    }
+    return code;
 }

@@ -5,8 +5,10 @@
 
 #include "core/text_rules.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <set>
 
 namespace quorvik {
 
@@ -99,65 +101,129 @@ std::string facilityName(int facility) {
                : std::to_string(facility);
 }
 
+namespace {
+
+constexpr std::array<std::string_view, 6> kKeyNames = {"Target", "Level", "Facility",
+                                                       "CA",     "Cert",  "Key"};
+
+// The numbers of the file's Target keys, in order.
+std::vector<std::size_t> targetNumbers(const Profile &profile) {
+    std::vector<std::size_t> numbers;
+    for (const std::string &name : profile.keys(kSection)) {
+        if (name.size() <= 6 || lowerAscii(std::string_view(name).substr(0, 6)) != "target")
+            continue;
+        const std::string_view digits = std::string_view(name).substr(6);
+        // Only a number as the program writes it: "Target02" is not Target2.
+        if (digits.front() == '0')
+            continue;
+        if (const std::optional<int> n = wholeNumber(digits, 1, 999'999'999))
+            numbers.push_back(std::size_t(*n));
+    }
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+ForwardEntry readEntry(const Profile &profile, std::size_t n) {
+    const auto value = [&](std::string_view name) {
+        return std::string(trimBlanks(profile.value(kSection, key(name, n), {}, 4096)));
+    };
+    ForwardEntry entry;
+    entry.number = n;
+    entry.text = value("Target");
+    std::optional<ForwardTarget> target = parseTargetUrl(entry.text);
+    if (!target) {
+        entry.problem =
+            key("Target", n) + ": \"" + entry.text + "\" is not udp://, tcp:// or tls://host:port";
+        return entry;
+    }
+    const std::string level = value("Level");
+    const std::optional<int> levelNumber = level.empty() ? 0 : wholeNumber(level, 0, 7);
+    if (!levelNumber) {
+        entry.problem = key("Level", n) + ": \"" + level + "\" is not a level from 0 to 7";
+        return entry;
+    }
+    const std::string facility = value("Facility");
+    const std::optional<int> facilityNumber =
+        facility.empty() ? kLocal0Facility : parseFacility(facility);
+    if (!facilityNumber) {
+        entry.problem = key("Facility", n) + ": \"" + facility +
+                        "\" is not a syslog facility (0 to 23, local0 ...)";
+        return entry;
+    }
+    target->level = *levelNumber;
+    target->facility = *facilityNumber;
+    target->caFile = value("CA");
+    target->certFile = value("Cert");
+    target->keyFile = value("Key");
+    entry.target = std::move(target);
+    return entry;
+}
+
+} // namespace
+
+std::vector<ForwardEntry> forwardEntriesFromProfile(const Profile &profile) {
+    std::vector<ForwardEntry> entries;
+    for (const std::size_t n : targetNumbers(profile))
+        if (!trimBlanks(profile.value(kSection, key("Target", n), {}, 4096)).empty())
+            entries.push_back(readEntry(profile, n));
+    return entries;
+}
+
 ForwardTargets forwardTargetsFromProfile(const Profile &profile) {
     ForwardTargets result;
-    for (std::size_t n = 1; profile.contains(kSection, key("Target", n)); ++n) {
-        const auto value = [&](std::string_view name) {
-            return std::string(trimBlanks(profile.value(kSection, key(name, n), {}, 4096)));
-        };
-        const std::string url = value("Target");
-        if (url.empty())
-            continue;
-        std::optional<ForwardTarget> target = parseTargetUrl(url);
-        if (!target) {
-            result.problems.push_back(key("Target", n) + ": \"" + url +
-                                      "\" is not udp://, tcp:// or tls://host:port");
-            continue;
-        }
-        const std::string level = value("Level");
-        const std::optional<int> levelNumber = level.empty() ? 0 : wholeNumber(level, 0, 7);
-        if (!levelNumber) {
-            result.problems.push_back(key("Level", n) + ": \"" + level +
-                                      "\" is not a level from 0 to 7");
-            continue;
-        }
-        const std::string facility = value("Facility");
-        const std::optional<int> facilityNumber =
-            facility.empty() ? kLocal0Facility : parseFacility(facility);
-        if (!facilityNumber) {
-            result.problems.push_back(key("Facility", n) + ": \"" + facility +
-                                      "\" is not a syslog facility (0 to 23, local0 ...)");
-            continue;
-        }
-        target->level = *levelNumber;
-        target->facility = *facilityNumber;
-        target->caFile = value("CA");
-        target->certFile = value("Cert");
-        target->keyFile = value("Key");
-        result.targets.push_back(std::move(*target));
+    for (ForwardEntry &entry : forwardEntriesFromProfile(profile)) {
+        if (entry.target)
+            result.targets.push_back(std::move(*entry.target));
+        else
+            result.problems.push_back(std::move(entry.problem));
     }
     return result;
 }
 
-void writeForwardTargets(Profile &profile, const std::vector<ForwardTarget> &targets) {
-    std::size_t slots = 0;
-    while (profile.contains(kSection, key("Target", slots + 1)))
-        ++slots;
-    for (std::size_t n = 1; n <= std::max(slots, targets.size()); ++n) {
-        const ForwardTarget *target = n <= targets.size() ? &targets[n - 1] : nullptr;
-        const bool tls = target && target->transport == ForwardTarget::Transport::Tls;
+void writeForwardEntries(Profile &profile, const std::vector<ForwardEntry> &entries) {
+    std::set<std::size_t> kept;
+    for (const ForwardEntry &entry : entries)
+        if (!entry.target && entry.number > 0)
+            kept.insert(entry.number);
+    std::set<std::size_t> used = kept;
+    std::size_t n = 0;
+    for (const ForwardEntry &entry : entries) {
+        if (!entry.target)
+            continue;
+        do
+            ++n;
+        while (kept.contains(n));
+        used.insert(n);
+        const ForwardTarget &target = *entry.target;
+        const bool tls = target.transport == ForwardTarget::Transport::Tls;
         const auto set = [&](std::string_view name, const std::string &text) {
             if (!text.empty() || profile.contains(kSection, key(name, n)))
                 profile.setValue(kSection, key(name, n), text);
         };
-        profile.setValue(kSection, key("Target", n), target ? target->url() : std::string());
-        set("Level", target && target->level != 0 ? std::to_string(target->level) : "");
-        set("Facility",
-            target && target->facility != kLocal0Facility ? facilityName(target->facility) : "");
-        set("CA", tls ? target->caFile : "");
-        set("Cert", tls ? target->certFile : "");
-        set("Key", tls ? target->keyFile : "");
+        profile.setValue(kSection, key("Target", n), target.url());
+        set("Level", target.level != 0 ? std::to_string(target.level) : "");
+        set("Facility", target.facility != kLocal0Facility ? facilityName(target.facility) : "");
+        set("CA", tls ? target.caFile : "");
+        set("Cert", tls ? target.certFile : "");
+        set("Key", tls ? target.keyFile : "");
     }
+    for (const std::size_t old : targetNumbers(profile)) {
+        if (used.contains(old))
+            continue;
+        for (const std::string_view name : kKeyNames)
+            if (name == "Target" || profile.contains(kSection, key(name, old)))
+                profile.setValue(kSection, key(name, old), "");
+    }
+}
+
+void writeForwardTargets(Profile &profile, const std::vector<ForwardTarget> &targets) {
+    std::vector<ForwardEntry> entries;
+    for (ForwardEntry &entry : forwardEntriesFromProfile(profile))
+        if (!entry.target)
+            entries.push_back(std::move(entry));
+    for (const ForwardTarget &target : targets)
+        entries.push_back({0, target, {}, target.url()});
+    writeForwardEntries(profile, entries);
 }
 
 } // namespace quorvik

@@ -48,18 +48,37 @@ std::optional<int> parseFacility(std::string_view text);
 // "local0" for 16 and so on.
 std::string facilityName(int facility);
 
+// One numbered target of the file: its target, or why its keys can't be
+// read. A line that can't be read belongs to the person who wrote it: it
+// is shown as it is and never written over.
+struct ForwardEntry {
+    std::size_t number = 0;              // the N of its keys; 0 for a new one
+    std::optional<ForwardTarget> target; // nullopt while its keys can't be read
+    std::string problem;                 // then why, naming the key: "Level2: ..."
+    std::string text;                    // the TargetN value as written
+
+    bool operator==(const ForwardEntry &) const = default;
+};
+
+// Every TargetN of [Forward], in the order of N, gaps in the numbering
+// included; an empty one is no target.
+std::vector<ForwardEntry> forwardEntriesFromProfile(const Profile &profile);
+
 struct ForwardTargets {
     std::vector<ForwardTarget> targets;
     // One text per target skipped, naming its key: "Target2: ..." .
     std::vector<std::string> problems;
 };
 
-// Target1, Target2, ... up to the first number without a Target key; an
-// empty one is no target. A target whose keys can't be read is skipped.
+// The targets of the file; one whose keys can't be read is skipped and
+// named among the problems.
 ForwardTargets forwardTargetsFromProfile(const Profile &profile);
 
-// Writes `targets` as Target1, Target2, ...; the keys of numbers no longer
-// used are emptied.
+// Writes the readable entries as Target1, Target2, ... in their order,
+// around the numbers of the unreadable ones, whose lines stay as they are;
+// the keys of the numbers no longer used are emptied.
+void writeForwardEntries(Profile &profile, const std::vector<ForwardEntry> &entries);
+// Writes `targets` so; the targets of the file that can't be read stay.
 void writeForwardTargets(Profile &profile, const std::vector<ForwardTarget> &targets);
 
 } // namespace quorvik

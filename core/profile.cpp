@@ -13,6 +13,7 @@ namespace quorvik {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n", kLf = "\n", kCr = "\r";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // The name of a section line "[name]", or nullopt for any other line.
 std::optional<std::string_view> sectionName(std::string_view line) {
@@ -88,7 +89,11 @@ Profile &Profile::operator=(const Profile &other) {
 Profile Profile::parse(std::string_view text) {
     Profile profile;
     profile.m_source = std::make_unique<std::string>(text);
-    const std::string_view source = *profile.m_source;
+    std::string_view source = *profile.m_source;
+    if (source.starts_with(kByteOrderMark)) {
+        profile.m_byteOrderMark = true;
+        source.remove_prefix(kByteOrderMark.size());
+    }
     bool endSeen = false;
     Section *current = nullptr;
     bool firstOccurrence = false;
@@ -160,6 +165,14 @@ bool Profile::hasSection(std::string_view section) const {
     return m_sections.contains(section);
 }
 
+std::vector<std::string> Profile::keys(std::string_view section) const {
+    std::vector<std::string> names;
+    if (const auto found = m_sections.find(section); found != m_sections.end())
+        for (const auto &[name, line] : found->second.keys)
+            names.emplace_back(name);
+    return names;
+}
+
 bool Profile::contains(std::string_view section, std::string_view key) const {
     return findKey(section, key) != nullptr;
 }
@@ -220,7 +233,7 @@ void Profile::setValue(std::string_view section, std::string_view key, std::stri
 }
 
 std::string Profile::rawText() const {
-    std::string result;
+    std::string result(m_byteOrderMark ? kByteOrderMark : std::string_view());
     for (const Line &line : m_lines) {
         result += line.text;
         result += line.end;

@@ -10,13 +10,15 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace quorvik {
 
 // INI profile text, as the configuration file holds it, parsed once. Section
 // and key names match without regard to letter case; values lose surrounding
 // blanks and one pair of enclosing quotes. CR LF, LF and lone CR all end a
-// line. Lines nobody changes are rendered back byte for byte.
+// line. A UTF-8 byte order mark at the start is no part of the first line
+// and is kept. Lines nobody changes are rendered back byte for byte.
 class Profile {
 public:
     Profile();
@@ -34,6 +36,9 @@ public:
     std::string value(std::string_view section, std::string_view key,
                       std::string_view defaultValue = {}, std::size_t bufferSize = 256) const;
     bool contains(std::string_view section, std::string_view key) const;
+    // The names of the keys in `section`, each once as first written, in no
+    // particular order.
+    std::vector<std::string> keys(std::string_view section) const;
     bool hasSection(std::string_view section) const;
 
     // Sets `key` in `section` to `value` (each cut at its first line break);
@@ -80,6 +85,7 @@ private:
     Lines m_lines;
     ByName<Section> m_sections; // names point into the lines
     std::string_view m_lineEnd = "\r\n";
+    bool m_byteOrderMark = false;
 };
 
 } // namespace quorvik

@@ -68,6 +68,48 @@ int intSetting(const Profile &profile, std::string_view key, std::string_view fa
     return roundHalfEven(leadingNumber(profile.value("Global", key, fallback, bufferSize)));
 }
 
+// Whether `text` starts with a number, as leadingNumber reads one.
+bool holdsNumber(std::string_view text) {
+    text = skipBlanks(text);
+    takeSign(text);
+    bool hasDigit = false;
+    decimalLength(text, hasDigit);
+    return hasDigit;
+}
+
+std::string quoted(std::string_view text) {
+    return '"' + std::string(text) + '"';
+}
+
+// A whole number of [Global] within low..high: `fallback` when the key is
+// missing or holds no number, a number outside the range bounded to it;
+// either is named in `problems`.
+int boundedSetting(const Profile &profile, std::string_view key, int fallback, int low, int high,
+                   std::vector<std::string> *problems, std::size_t bufferSize = 256) {
+    if (!profile.contains("Global", key))
+        return fallback;
+    const std::string text = profile.value("Global", key, {}, bufferSize);
+    if (!holdsNumber(text)) {
+        if (problems)
+            problems->push_back(std::string(key) + ": " + quoted(text) + " is not a number; " +
+                                std::to_string(fallback) + " is used");
+        return fallback;
+    }
+    const int value = roundHalfEven(leadingNumber(text));
+    const int bounded = std::clamp(value, low, high);
+    if (bounded != value && problems)
+        problems->push_back(
+            std::string(key) + ": " + quoted(text) + " is " +
+            (value < low ? "below " + std::to_string(low) : "above " + std::to_string(high)) +
+            "; " + std::to_string(bounded) + " is used");
+    return bounded;
+}
+
+// A colour text the program reads as no colour of its own: none written.
+bool namesNoColour(std::string_view text) {
+    return text == kNone || trimBlanks(text).empty();
+}
+
 std::string levelKey(char prefix, int index) {
     return std::string(1, prefix) + static_cast<char>('0' + index);
 }
@@ -109,34 +151,60 @@ int rowLimitFromText(std::string_view text) {
     return std::max(2, roundHalfEven(leadingNumber(text)));
 }
 
-Settings settingsFromProfile(const Profile &profile, std::string_view defaultLogFile) {
+Settings settingsFromProfile(const Profile &profile, std::string_view defaultLogFile,
+                             std::vector<std::string> *problems) {
     Settings settings;
-    settings.popupLevel = intSetting(profile, "Popuplevel", "4", 10);
+    // Any level index is below 8 and above: all of them open the popup.
+    settings.popupLevel =
+        boundedSetting(profile, "Popuplevel", settings.popupLevel, 0, INT_MAX, problems, 10);
     settings.logFile = profile.value("Global", "Logfile", defaultLogFile);
     if (settings.logFile.empty()) // an empty value names no file: use the default
         settings.logFile = std::string(defaultLogFile);
-    settings.maxLines = rowLimitFromText(profile.value("Global", "MaxLines", "1000"));
-    settings.startTab = std::clamp(intSetting(profile, "StartTab", "3"), 0, kLevelCount - 1);
+    settings.maxLines =
+        boundedSetting(profile, "MaxLines", settings.maxLines, 2, INT_MAX, problems);
+    settings.startTab =
+        boundedSetting(profile, "StartTab", settings.startTab, 0, kLevelCount - 1, problems);
     settings.startInFullList = profile.value("Global", "IniGrid", "0") != "0";
     settings.notify = profile.value("Global", "Notify", "1") != "0";
     settings.followNewEvents = profile.value("Global", "Follow", "1") != "0";
     for (int i = 0; i < kLevelCount; ++i) {
         settings.levelSounds[i] = profile.value("Sound", levelKey('S', i), "");
         const std::string colour = profile.value("Color", levelKey('C', i), kNone);
-        if (colour == kNone)
+        if (namesNoColour(colour))
             continue;
         if (const std::optional<Colour> value = parseColour(colour))
             settings.levelColours[i] = *value;
+        else if (problems)
+            problems->push_back(levelKey('C', i) + ": " + quoted(colour) +
+                                " is not a colour number; the built-in colour is used");
     }
     return settings;
 }
 
-WindowGeometry geometryFromProfile(const Profile &profile, const WindowGeometry &current) {
-    const auto read = [&profile](std::string_view key, long fallback) -> long {
-        return intSetting(profile, key, std::to_string(fallback));
+WindowGeometry geometryFromProfile(const Profile &profile, const WindowGeometry &current,
+                                   std::vector<std::string> *problems) {
+    const auto read = [&](std::string_view key, long fallback, bool size) -> long {
+        if (!profile.contains("Global", key))
+            return fallback;
+        const std::string text = profile.value("Global", key);
+        const long value = holdsNumber(text) ? intSetting(profile, key, {}) : 0;
+        if (holdsNumber(text) && (!size || value > 0))
+            return value;
+        if (problems)
+            problems->push_back(std::string(key) + ": " + quoted(text) + " is " +
+                                (holdsNumber(text) ? "not above 0" : "not a number") +
+                                "; the window's own " + (size ? "size" : "place") + " is used");
+        return fallback;
     };
-    return {read("WinTop", current.top), read("WinLeft", current.left),
-            read("WinHeight", current.height), read("WinWidth", current.width)};
+    return {read("WinTop", current.top, false), read("WinLeft", current.left, false),
+            read("WinHeight", current.height, true), read("WinWidth", current.width, true)};
+}
+
+std::vector<std::string> unreadableSettings(const Profile &profile) {
+    std::vector<std::string> problems;
+    settingsFromProfile(profile, {}, &problems);
+    geometryFromProfile(profile, {}, &problems);
+    return problems;
 }
 
 void writeGeometry(Profile &profile, const WindowGeometry &geometry) {
@@ -147,10 +215,17 @@ void writeGeometry(Profile &profile, const WindowGeometry &geometry) {
 }
 
 void writeSettings(Profile &profile, const SettingsChanges &changes) {
-    if (changes.colours)
-        for (int i = 0; i < kLevelCount; ++i)
-            profile.setValue("Color", levelKey('C', i),
-                             std::to_string((*changes.colours)[std::size_t(i)]));
+    if (changes.colours) {
+        const LevelColours builtIn = defaultLevelColours();
+        for (int i = 0; i < kLevelCount; ++i) {
+            const std::string key = levelKey('C', i);
+            const Colour colour = (*changes.colours)[std::size_t(i)];
+            const std::string stored = profile.value("Color", key, kNone);
+            if (colour == builtIn[std::size_t(i)] && !namesNoColour(stored) && !parseColour(stored))
+                continue;
+            profile.setValue("Color", key, std::to_string(colour));
+        }
+    }
     if (changes.popupLevel)
         profile.setValue("Global", "Popuplevel", std::to_string(*changes.popupLevel));
     if (changes.sounds)

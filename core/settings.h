@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvik {
 
@@ -48,13 +49,24 @@ std::optional<Colour> parseColour(std::string_view text);
 // at least 2 (a table keeps its header and one row), at most INT_MAX.
 int rowLimitFromText(std::string_view text);
 
-// All settings from the configuration file. Values the program
-// can't use are bounded: MaxLines below 2 counts as 2, StartTab is bounded to
-// 0..6, a colour that isn't a number keeps its built-in value.
-Settings settingsFromProfile(const Profile &profile, std::string_view defaultLogFile);
+// All settings from the configuration file. Values the program can't use
+// are bounded: MaxLines below 2 counts as 2, StartTab is bounded to 0..6, a
+// negative Popuplevel counts as 0. A number key whose text holds no number
+// keeps its default, a colour that isn't a number its built-in value. Each
+// such value is named in `problems`, when given: its key, its text and what
+// is used instead ("MaxLines: \"abc\" is not a number; 1000 is used").
+Settings settingsFromProfile(const Profile &profile, std::string_view defaultLogFile,
+                             std::vector<std::string> *problems = nullptr);
 
-// The stored geometry, each key defaulting to the matching value of `current`.
-WindowGeometry geometryFromProfile(const Profile &profile, const WindowGeometry &current);
+// The stored geometry, each key defaulting to the matching value of
+// `current`; so does a key whose text is not a number, and a height or
+// width that is not above 0. Each such key is named in `problems`.
+WindowGeometry geometryFromProfile(const Profile &profile, const WindowGeometry &current,
+                                   std::vector<std::string> *problems = nullptr);
+
+// Each value of the file the program can't read, with what it uses
+// instead: the settings', then the geometry's.
+std::vector<std::string> unreadableSettings(const Profile &profile);
 
 // Sets WinTop, WinLeft, WinHeight and WinWidth to `geometry`.
 void writeGeometry(Profile &profile, const WindowGeometry &geometry);
@@ -75,6 +87,9 @@ struct SettingsChanges {
 
 // Sets the changed keys, in the order colours, popup level, sounds, log
 // file, row limit, start view, start tab, notifications, following new events.
+// A colour whose stored text can't be read keeps it while the colour given
+// for it is the built-in one: the program never writes what it used in
+// place of a value over the text the user wrote.
 void writeSettings(Profile &profile, const SettingsChanges &changes);
 
 } // namespace quorvik

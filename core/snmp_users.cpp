@@ -54,7 +54,11 @@ std::string key(std::string_view name, int number) {
 
 } // namespace
 
-std::optional<std::string> engineIdFromHex(std::string_view text) {
+std::optional<std::string> engineIdFromHex(std::string_view written) {
+    // Blanks between the digits group them, as engine IDs are often written.
+    std::string digits(written);
+    std::erase_if(digits, [](char c) { return c == ' ' || c == '\t'; });
+    std::string_view text = digits;
     if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
         text.remove_prefix(2);
     if (text.size() % 2 != 0 || text.size() < 10 || text.size() > 64)
@@ -188,8 +192,8 @@ SnmpUsers snmpUsersFromProfile(const Profile &profile) {
 
 SnmpEngine startSnmpEngine(Profile &profile) {
     SnmpEngine engine;
-    const std::optional<std::string> stored =
-        engineIdFromHex(profile.value(kSnmpSection, "EngineID"));
+    const std::string written = profile.value(kSnmpSection, "EngineID");
+    const std::optional<std::string> stored = engineIdFromHex(written);
     if (stored) {
         engine.engineId = *stored;
         const std::string boots = profile.value(kSnmpSection, "EngineBoots");
@@ -204,8 +208,16 @@ SnmpEngine startSnmpEngine(Profile &profile) {
         std::random_device random;
         for (int i = 0; i < 8; ++i)
             engine.engineId += static_cast<char>(random() & 0xFF);
+        if (!written.empty()) {
+            engine.problem = "EngineID: \"" + written +
+                             "\" is no engine ID (5 to 32 bytes in hex); this run uses 0x" +
+                             hexText(engine.engineId) +
+                             ", and devices that know the engine by its old ID get no answer "
+                             "to their informs until it is mended";
+            return engine;
+        }
+        profile.setValue(kSnmpSection, "EngineID", "0x" + hexText(engine.engineId));
     }
-    profile.setValue(kSnmpSection, "EngineID", "0x" + hexText(engine.engineId));
     profile.setValue(kSnmpSection, "EngineBoots", std::to_string(engine.boots));
     return engine;
 }

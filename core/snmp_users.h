@@ -55,8 +55,9 @@ SnmpUserCheck checkSnmpUser(const SnmpUserFields &fields);
 // \"monitor\", the name of user 1").
 std::vector<SnmpUserCheck> checkSnmpUsers(const std::vector<SnmpUserFields> &entries);
 
-// The engine ID bytes of a hex text ("0x8000..." or "8000..."), 5 to 32
-// bytes as engine IDs are; nullopt for anything else.
+// The engine ID bytes of a hex text ("0x8000..." or "8000...", blanks
+// between the digits allowed), 5 to 32 bytes as engine IDs are; nullopt for
+// anything else.
 std::optional<std::string> engineIdFromHex(std::string_view text);
 // Bytes as upper-case hex without 0x.
 std::string hexText(std::string_view bytes);
@@ -83,9 +84,14 @@ SnmpUsers snmpUsersFromProfile(const Profile &profile);
 struct SnmpEngine {
     std::string engineId;
     long boots = 1;
+    // An EngineID the program can't read, what it uses instead: empty
+    // while there is none.
+    std::string problem;
 };
-// Raises EngineBoots in `profile` and returns the engine; a missing or
-// unusable EngineID is generated, and its boots start at 1.
+// Raises EngineBoots in `profile` and returns the engine; a missing EngineID
+// is generated and stored, its boots start at 1. One that can't be read
+// stays in the file as written: this run uses a generated one and says so
+// in `problem`.
 SnmpEngine startSnmpEngine(Profile &profile);
 
 } // namespace quorvik

@@ -12,6 +12,12 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <cerrno>
+#include <cstring>
+#include <linux/errqueue.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 namespace quorvik {
 
 namespace {
@@ -19,6 +25,48 @@ namespace {
 // What the socket may hold beyond the system's buffer: enough to keep the
 // connection busy, little enough that a silent collector costs little.
 constexpr qint64 kSocketBuffer = 256 * 1024;
+// A refusal of a datagram comes back as an ICMP message within a round trip.
+constexpr int kRefusalCheckMs = 250;
+
+// Keeps the ICMP errors of a connected UDP socket in its error queue, one
+// for each datagram refused. Qt reads the socket's pending error without a
+// word, so the queue is the only place they can still be counted.
+void keepIcmpErrors(qintptr fd, bool ipv6) {
+    const int on = 1;
+    if (ipv6)
+        ::setsockopt(int(fd), IPPROTO_IPV6, IPV6_RECVERR, &on, sizeof on);
+    ::setsockopt(int(fd), IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+}
+
+// Takes the ICMP errors out of the socket's error queue: how many there
+// were, and the last one's errno in `error`.
+std::uint64_t takeIcmpErrors(qintptr fd, int &error) {
+    std::uint64_t count = 0;
+    for (;;) {
+        char data[512];
+        char control[512];
+        iovec io{data, sizeof data};
+        msghdr message{};
+        message.msg_iov = &io;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        if (::recvmsg(int(fd), &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0)
+            return count;
+        for (cmsghdr *c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+            if (!((c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR) ||
+                  (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_RECVERR)))
+                continue;
+            sock_extended_err extended{};
+            std::memcpy(&extended, CMSG_DATA(c), sizeof extended);
+            if (extended.ee_origin == SO_EE_ORIGIN_ICMP ||
+                extended.ee_origin == SO_EE_ORIGIN_ICMP6) {
+                ++count;
+                error = int(extended.ee_errno);
+            }
+        }
+    }
+}
 
 QString fromUtf8(const std::string &text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -68,6 +116,10 @@ ForwardLink::ForwardLink(ForwardTarget target, Limits limits, QObject *parent)
     m_retry = new QTimer(this);
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, &ForwardLink::connectNow);
+    m_refusalCheck = new QTimer(this);
+    m_refusalCheck->setSingleShot(true);
+    m_refusalCheck->setInterval(kRefusalCheckMs);
+    connect(m_refusalCheck, &QTimer::timeout, this, [this] { checkRefusals(true); });
 }
 
 ForwardLink::~ForwardLink() = default;
@@ -94,6 +146,10 @@ void ForwardLink::take(const LoggedEvent &event) {
 
 bool ForwardLink::drained() const {
     return m_queue.empty() && (!m_socket || m_socket->bytesToWrite() == 0);
+}
+
+bool ForwardLink::waitingToRetry() const {
+    return !m_ready && m_retry->isActive();
 }
 
 void ForwardLink::flush() {
@@ -165,8 +221,18 @@ void ForwardLink::connectNow() {
 void ForwardLink::onConnected() {
     m_ready = true;
     m_retryMs = m_limits.firstRetryMs;
-    if (streaming()) // a collector that closes the connection is dead until it is back
+    if (streaming()) {
+        // A collector that closes the connection is dead until it is back.
         connect(m_socket, &QAbstractSocket::disconnected, this, &ForwardLink::onError);
+        // The connection (TLS: its handshake) proves the collector works again.
+        if (!m_lastError.isEmpty()) {
+            m_lastError.clear();
+            emit changed();
+        }
+    } else {
+        keepIcmpErrors(m_socket->socketDescriptor(),
+                       m_socket->peerAddress().protocol() == QAbstractSocket::IPv6Protocol);
+    }
     flush();
 }
 
@@ -229,26 +295,60 @@ void ForwardLink::onBytesWritten(qint64 bytes) {
 }
 
 void ForwardLink::flushDatagrams() {
+    checkRefusals(false); // of the datagrams before these
+    if (!m_socket)
+        return;
     auto *socket = static_cast<QUdpSocket *>(m_socket);
     const std::uint64_t before = m_sent;
+    bool refusedBefore = false;
     while (!m_queue.empty()) {
         const std::string &message = m_queue.front();
         if (socket->write(message.data(), qint64(message.size())) < 0) {
+            // The system tells of an earlier datagram's refusal by failing
+            // this write (Qt gives no reason); the refusal is in the error
+            // queue, and this datagram goes out on the next try.
+            if (!std::exchange(refusedBefore, true) && checkRefusals(false) > 0)
+                continue;
             if (socket->error() == QAbstractSocket::TemporaryError)
                 m_retry->start(10); // the system's buffer is full for a moment
             else
-                onError(); // nobody listens there now: again after a while
+                onError(); // no way there now: again after a while
             break;
         }
+        refusedBefore = false;
         m_queuedBytes -= message.size();
         m_queue.pop_front();
         ++m_sent;
     }
     if (m_sent != before) {
-        if (m_socket)
-            m_lastError.clear();
+        // Whether they are refused shows only later; until then an error
+        // stays.
+        m_writtenSinceCheck = true;
+        m_refusalCheck->start();
         emit changed();
     }
+}
+
+// UDP: counts the datagrams the collector's system refused. A refusal is the
+// target's error until datagrams go out without one.
+std::uint64_t ForwardLink::checkRefusals(bool mayClear) {
+    if (!m_socket || streaming() || !m_ready)
+        return 0;
+    int error = 0;
+    const std::uint64_t refused = takeIcmpErrors(m_socket->socketDescriptor(), error);
+    const bool written = mayClear && std::exchange(m_writtenSinceCheck, false);
+    if (refused > 0) {
+        m_refused += refused;
+        m_lastError = QString::fromLocal8Bit(std::strerror(error));
+        if (!m_lastError.isEmpty())
+            m_lastError[0] = m_lastError[0].toUpper();
+        emit failed(m_lastError);
+        emit changed();
+    } else if (written && !m_lastError.isEmpty()) {
+        m_lastError.clear();
+        emit changed();
+    }
+    return refused;
 }
 
 } // namespace quorvik

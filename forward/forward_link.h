@@ -45,9 +45,14 @@ public:
     void flush();
     // Nothing queued and nothing left in the socket.
     bool drained() const;
+    // Waiting to try a failed connection again: nothing will go out before.
+    bool waitingToRetry() const;
 
     std::uint64_t sent() const { return m_sent; }
     std::uint64_t notForwarded() const { return m_dropped; }
+    // UDP: datagrams the collector's system refused (ICMP port or host
+    // unreachable), as far as such answers came back.
+    std::uint64_t refused() const { return m_refused; }
     std::size_t queued() const { return m_queue.size(); }
     const QString &lastError() const { return m_lastError; }
 
@@ -64,6 +69,9 @@ private:
     void onError();
     void retryLater();
     void flushDatagrams();
+    // UDP: counts the refusals that came back; `mayClear`: datagrams that
+    // went out a while ago without one end the target's error.
+    std::uint64_t checkRefusals(bool mayClear);
     void flushStream();
     bool streaming() const { return m_target.transport != ForwardTarget::Transport::Udp; }
 
@@ -74,13 +82,15 @@ private:
     std::size_t m_queuedBytes = 0;
     std::size_t m_handed = 0;       // leading messages given to the socket
     std::size_t m_frontWritten = 0; // bytes of the first one the system took
-    std::uint64_t m_sent = 0, m_dropped = 0;
+    std::uint64_t m_sent = 0, m_dropped = 0, m_refused = 0;
     QString m_lastError;
     QString m_certificateError; // of the connection being made
     QAbstractSocket *m_socket = nullptr;
     bool m_ready = false; // connected (TLS: encrypted)
     QTimer *m_retry = nullptr;
     int m_retryMs = 0;
+    QTimer *m_refusalCheck = nullptr; // UDP: a while after datagrams went out
+    bool m_writtenSinceCheck = false;
 };
 
 } // namespace quorvik

@@ -3,6 +3,7 @@
 
 #include "forward/forwarder.h"
 
+#include "core/text_rules.h"
 #include "forward/forward_link.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace quorvik {
 
@@ -19,6 +21,8 @@ namespace {
 
 constexpr int kStatusIntervalMs = 250;
 constexpr int kTestTimeoutMs = 10'000;
+// Longer than a link waits before it looks for refused datagrams.
+constexpr int kUdpRefusalWaitMs = 1000;
 
 } // namespace
 
@@ -71,11 +75,16 @@ public:
     }
 
     // Sends one Information event to `target` and says what happened.
+    // Over UDP nothing answers: the event counts as sent once no refusal
+    // came back for a while.
     void test(const ForwardTarget &target, std::function<void(const QString &)> done) {
         auto *link = new ForwardLink(target, m_limits, this);
         auto *timeout = new QTimer(link);
         const QString url = QString::fromStdString(target.url());
-        auto finish = [link, done, url](const QString &outcome) {
+        auto finished = std::make_shared<bool>(false);
+        auto finish = [link, done, finished](const QString &outcome) {
+            if (std::exchange(*finished, true))
+                return;
             link->disconnect();
             link->deleteLater();
             done(outcome);
@@ -83,9 +92,20 @@ public:
         connect(link, &ForwardLink::failed, link, [finish, url](const QString &error) {
             finish(QStringLiteral("Cannot send to %1: %2").arg(url, error));
         });
-        connect(link, &ForwardLink::changed, link, [link, finish, url] {
-            if (link->sent() > 0)
+        const bool udp = target.transport == ForwardTarget::Transport::Udp;
+        connect(link, &ForwardLink::changed, link, [link, finish, url, udp] {
+            if (link->sent() == 0)
+                return;
+            if (!udp) {
                 finish(QStringLiteral("Sent one Information event to %1.").arg(url));
+                return;
+            }
+            QTimer::singleShot(kUdpRefusalWaitMs, link, [finish, url] {
+                finish(QStringLiteral("Sent one Information event to %1. UDP gives no answer: "
+                                      "no refusal came back, but only the collector can show "
+                                      "that it arrived.")
+                           .arg(url));
+            });
         });
         connect(timeout, &QTimer::timeout, link, [finish, url] {
             finish(QStringLiteral("Cannot send to %1: no answer within %2 s")
@@ -106,14 +126,17 @@ public:
     }
 
     // Sends what is queued until every link is drained or `deadline`
-    // passes, then closes the links and ends the thread.
+    // passes, then closes the links and ends the thread. A link waiting to
+    // try a failed connection again is not waited for.
     void finish(QDeadlineTimer deadline) {
-        const bool drained = std::all_of(m_links.begin(), m_links.end(),
-                                         [](ForwardLink *link) { return link->drained(); });
+        const bool drained = std::all_of(m_links.begin(), m_links.end(), [](ForwardLink *link) {
+            return link->drained() || link->waitingToRetry();
+        });
         if (!drained && !deadline.hasExpired()) {
             QTimer::singleShot(10, this, [this, deadline] { finish(deadline); });
             return;
         }
+        publish(); // what is left, for the quit's last word
         for (ForwardLink *link : m_links)
             delete link;
         m_links.clear();
@@ -130,15 +153,16 @@ private:
         std::vector<ForwardStatus> status;
         for (const ForwardLink *link : m_links)
             status.push_back({QString::fromStdString(link->target().url()), link->sent(),
-                              link->notForwarded(), link->queued(), link->lastError()});
+                              link->notForwarded(), link->refused(), link->queued(),
+                              link->lastError()});
         {
             std::lock_guard lock(m_shared->mutex);
             if (status.size() == m_shared->status.size() &&
                 std::equal(status.begin(), status.end(), m_shared->status.begin(),
                            [](const ForwardStatus &a, const ForwardStatus &b) {
                                return a.url == b.url && a.sent == b.sent &&
-                                      a.notForwarded == b.notForwarded && a.queued == b.queued &&
-                                      a.lastError == b.lastError;
+                                      a.notForwarded == b.notForwarded && a.refused == b.refused &&
+                                      a.queued == b.queued && a.lastError == b.lastError;
                            }))
                 return;
             m_shared->status = std::move(status);
@@ -198,7 +222,7 @@ std::vector<ForwardStatus> Forwarder::status() const {
 std::uint64_t Forwarder::notForwarded() const {
     std::uint64_t total = 0;
     for (const ForwardStatus &target : status())
-        total += target.notForwarded;
+        total += target.notForwarded + target.refused;
     return total;
 }
 
@@ -210,11 +234,40 @@ QString Forwarder::statusText() const {
                            .arg(target.sent)
                            .arg(target.notForwarded)
                            .arg(target.queued);
+        if (target.refused > 0)
+            line += QStringLiteral(", %1 refused").arg(target.refused);
         if (!target.lastError.isEmpty())
             line += QStringLiteral("; last error: ") + target.lastError;
         lines << line;
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+QString Forwarder::failingText() const {
+    QStringList failing;
+    for (const ForwardStatus &target : status())
+        if (!target.lastError.isEmpty())
+            failing << QStringLiteral("%1: %2, %3 waiting")
+                           .arg(target.url, target.lastError,
+                                QString::fromStdString(withThousands(target.queued)));
+    return failing.join(QStringLiteral("; "));
+}
+
+QString Forwarder::waitingText() const {
+    QStringList waiting;
+    for (const ForwardStatus &target : status()) {
+        if (target.queued == 0)
+            continue;
+        QString line =
+            QStringLiteral("%1 %2 for %3")
+                .arg(QString::fromStdString(withThousands(target.queued)),
+                     target.queued == 1 ? QStringLiteral("event") : QStringLiteral("events"),
+                     target.url);
+        if (!target.lastError.isEmpty())
+            line += QStringLiteral(" (") + target.lastError + QLatin1Char(')');
+        waiting << line;
+    }
+    return waiting.join(QStringLiteral("; "));
 }
 
 void Forwarder::test(const ForwardTarget &target, std::function<void(const QString &)> done) {

@@ -33,6 +33,7 @@ struct ForwardStatus {
     QString url;
     std::uint64_t sent = 0;         // handed to the system whole
     std::uint64_t notForwarded = 0; // dropped: the queue was full
+    std::uint64_t refused = 0;      // UDP: refused by the collector's system
     std::size_t queued = 0;         // waiting, in order
     QString lastError;              // empty while none
 };
@@ -57,16 +58,26 @@ public:
     // from any thread; never waits for a socket.
     void take(const LoggedBatch &batch);
 
+    // Dropped for a full queue and, for UDP, refused: over all targets.
     std::uint64_t notForwarded() const;
     std::vector<ForwardStatus> status() const;
     // Each target with its counts and its last error, one a line.
     QString statusText() const;
+    // The targets failing now, each with its error and what waits for it:
+    // "tcp://logs:514: Connection refused, 12 waiting", "; " between them;
+    // empty while every target works.
+    QString failingText() const;
+    // The events still waiting, in all and for each target that has any:
+    // "12 events for tcp://logs:514 (Connection refused)", "; " between
+    // the targets; empty when none wait. After stop(), those it dropped.
+    QString waitingText() const;
 
     // Sends one Information event to `target` on a connection of its own;
     // `done` gets what happened, in words, on this object's thread.
     void test(const ForwardTarget &target, std::function<void(const QString &)> done);
 
-    // Waits up to `timeoutMs` for the queues to drain, then stops the thread.
+    // Waits up to `timeoutMs` for the queues to drain, then stops the
+    // thread; what could not be sent is then in status() and waitingText().
     void stop(int timeoutMs = 2000);
 
 signals:

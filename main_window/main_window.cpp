@@ -354,8 +354,9 @@ void MainWindow::showLost() {
         m_ui.showRejected(m_rejections.count(), m_rejections.latestReasons());
 }
 
-void MainWindow::showNotForwarded(std::uint64_t count, const QString &targets) {
-    m_ui.showNotForwarded(count, targets);
+void MainWindow::showNotForwarded(std::uint64_t count, const QString &failing,
+                                  const QString &targets) {
+    m_ui.showNotForwarded(count, failing, targets);
 }
 
 void MainWindow::reportLogResult(const FileResult &result) {
@@ -668,8 +669,10 @@ void MainWindow::quitFromSystem() {
 void MainWindow::closeEvent(QCloseEvent *event) {
     storeGeometry();
     const bool ask = !(m_systemQuit || m_quitWithoutAsking || m_config.historyMode);
-    if (ask && !m_config.boxes->askOkCancel(this, QStringLiteral("Quorvik Termination"),
-                                            QStringLiteral("Really quit Quorvik ?"),
+    QString question = QStringLiteral("Really quit Quorvik ?");
+    if (!m_quitWarning.isEmpty())
+        question += QStringLiteral("\n\n") + m_quitWarning;
+    if (ask && !m_config.boxes->askOkCancel(this, QStringLiteral("Quorvik Termination"), question,
                                             QMessageBox::Warning)) {
         event->ignore();
         return;

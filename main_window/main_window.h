@@ -93,6 +93,9 @@ public:
 
     // A quit request from the system (signal, end of session): no question.
     void quitFromSystem();
+    // What quitting now would lose, said below the quit question; empty
+    // while nothing would be.
+    void setQuitWarning(const QString &text) { m_quitWarning = text; }
 
     const Settings &settings() const { return m_settings; }
     void setSettings(const Settings &settings);
@@ -104,9 +107,10 @@ public:
     QLabel *messageLine() const { return m_ui.messageLine; }
     // Shows the filter bar holding `query`, as if typed.
     void showFilter(const QString &query);
-    // "12 not forwarded" beside the lost count, with each target's state as
+    // "12 not forwarded" beside the lost count, then the failing targets
+    // (`failing`, empty while every target works); each target's state as
     // tool tip.
-    void showNotForwarded(std::uint64_t count, const QString &targets);
+    void showNotForwarded(std::uint64_t count, const QString &failing, const QString &targets);
 
     // Lays the window out for its current size.
     void layoutControls();
@@ -185,6 +189,7 @@ private:
     ViewMode m_viewMode = ViewMode::TabbedView;
     bool m_quitWithoutAsking = false;
     bool m_systemQuit = false;
+    QString m_quitWarning;
     bool m_logFailing = false;
     QSize m_storedOuterSize; // applied again once the frame is known
     int m_pendingTab = -1;

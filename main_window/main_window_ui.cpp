@@ -156,6 +156,7 @@ void MainWindowUi::createButtons() {
     notForwardedLabel = new QLabel(toolbar);
     notForwardedLabel->setObjectName(QStringLiteral("notForwardedCount"));
     notForwardedLabel->setStyleSheet(lostLabel->styleSheet());
+    notForwardedLabel->setTextFormat(Qt::PlainText); // error texts are never markup
     notForwardedLabel->hide();
     rejectedLabel = new QLabel(toolbar);
     rejectedLabel->setObjectName(QStringLiteral("rejectedCount"));
@@ -323,18 +324,24 @@ void MainWindowUi::showLost(std::uint64_t lost) {
     lineUpCounts();
 }
 
-void MainWindowUi::showNotForwarded(std::uint64_t count, const QString &targets) {
+void MainWindowUi::showNotForwarded(std::uint64_t count, const QString &failing,
+                                    const QString &targets) {
     notForwardedLabel->setToolTip(
-        QStringLiteral("Events that were not forwarded: a target was unreachable or slow "
-                       "while its queue (100,000 events or 64 MiB) was full.\n") +
+        QStringLiteral("Forwarding to syslog collectors. Events are not forwarded when a "
+                       "target is unreachable or slow while its queue (100,000 events or "
+                       "64 MiB) is full.\n") +
         targets);
-    if (count == 0) {
+    if (count == 0 && failing.isEmpty()) {
         notForwardedLabel->hide();
         lineUpCounts();
         return;
     }
-    notForwardedLabel->setText(QString::fromStdString(withThousands(count)) +
-                               QStringLiteral(" not forwarded"));
+    QStringList parts;
+    if (count > 0)
+        parts << QString::fromStdString(withThousands(count)) + QStringLiteral(" not forwarded");
+    if (!failing.isEmpty())
+        parts << failing;
+    notForwardedLabel->setText(parts.join(QStringLiteral("; ")));
     notForwardedLabel->adjustSize();
     notForwardedLabel->show();
     lineUpCounts();

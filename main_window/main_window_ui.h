@@ -49,8 +49,9 @@ struct MainWindowUi {
     LayoutInput layoutInput() const;
     // "1,234 lost" in the button strip, hidden while nothing is lost.
     void showLost(std::uint64_t lost);
-    // "12 not forwarded" after it, hidden while nothing is dropped.
-    void showNotForwarded(std::uint64_t count, const QString &targets);
+    // "12 not forwarded" after it, then the failing targets; hidden while
+    // nothing is dropped and every target works.
+    void showNotForwarded(std::uint64_t count, const QString &failing, const QString &targets);
     // "12 rejected" beside it, hidden while none are; its tool tip names the
     // latest reason of each sender.
     void showRejected(std::uint64_t rejected,

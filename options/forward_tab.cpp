@@ -29,7 +29,10 @@ QString levelCaption(int level) {
            (level == 1 ? QString() : QStringLiteral(" and above"));
 }
 
-QString describe(const ForwardTarget &target) {
+QString describe(const ForwardEntry &entry) {
+    if (!entry.target)
+        return QStringLiteral("not readable: ") + fromUtf8(entry.problem);
+    const ForwardTarget &target = *entry.target;
     return fromUtf8(target.url()) + QStringLiteral("  (") + levelCaption(target.level) +
            QStringLiteral(", ") + fromUtf8(facilityName(target.facility)) + QLatin1Char(')');
 }
@@ -95,8 +98,8 @@ ForwardTargetDialog::ForwardTargetDialog(QWidget *parent) : QDialog(parent) {
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void ForwardTargetDialog::openFor(const ForwardTarget &target) {
-    m_address->setText(target.host.empty() ? QString() : fromUtf8(target.url()));
+void ForwardTargetDialog::openFor(const ForwardTarget &target, const QString &address) {
+    m_address->setText(address);
     m_level->setCurrentIndex(target.level);
     m_facility->setCurrentIndex(target.facility);
     m_ca->setText(fromUtf8(target.caFile));
@@ -158,35 +161,55 @@ ForwardTab::ForwardTab(ForwardTester tester, QWidget *parent)
     connect(m_list, &QListWidget::itemDoubleClicked, this, [this] { edit(m_list->currentRow()); });
     connect(m_removeButton, &QPushButton::clicked, this, &ForwardTab::remove);
     connect(m_testButton, &QPushButton::clicked, this, &ForwardTab::test);
-    connect(m_list, &QListWidget::currentRowChanged, this, [this](int current) {
-        for (QPushButton *b : {m_editButton, m_removeButton, m_testButton})
-            b->setEnabled(current >= 0);
-    });
+    connect(m_list, &QListWidget::currentRowChanged, this, &ForwardTab::enableButtons);
     showList();
 }
 
-void ForwardTab::setTargets(const std::vector<ForwardTarget> &targets) {
-    m_targets = targets;
+void ForwardTab::setEntries(const std::vector<ForwardEntry> &entries) {
+    m_entries = entries;
     m_changed = false;
     m_result->clear();
     showList();
 }
 
+std::vector<ForwardTarget> ForwardTab::targets() const {
+    std::vector<ForwardTarget> targets;
+    for (const ForwardEntry &entry : m_entries)
+        if (entry.target)
+            targets.push_back(*entry.target);
+    return targets;
+}
+
 void ForwardTab::showList() {
     const int current = m_list->currentRow();
     m_list->clear();
-    for (const ForwardTarget &target : m_targets)
-        m_list->addItem(describe(target));
-    m_list->setCurrentRow(std::min(current, int(m_targets.size()) - 1));
-    for (QPushButton *b : {m_editButton, m_removeButton, m_testButton})
-        b->setEnabled(m_list->currentRow() >= 0);
+    for (const ForwardEntry &entry : m_entries)
+        m_list->addItem(describe(entry));
+    m_list->setCurrentRow(std::min(current, int(m_entries.size()) - 1));
+    enableButtons();
 }
 
+// Test needs a target that can be read.
+void ForwardTab::enableButtons() {
+    const int row = m_list->currentRow();
+    m_editButton->setEnabled(row >= 0);
+    m_removeButton->setEnabled(row >= 0);
+    m_testButton->setEnabled(row >= 0 && row < int(m_entries.size()) &&
+                             m_entries[std::size_t(row)].target);
+}
+
+// An entry that can't be read opens with its address as written.
 void ForwardTab::edit(int row) {
-    if (row >= int(m_targets.size()))
+    if (row >= int(m_entries.size()))
         return;
     m_editedRow = row;
-    m_editor->openFor(row < 0 ? ForwardTarget{} : m_targets[std::size_t(row)]);
+    if (row < 0) {
+        m_editor->openFor(ForwardTarget{}, QString());
+        return;
+    }
+    const ForwardEntry &entry = m_entries[std::size_t(row)];
+    m_editor->openFor(entry.target.value_or(ForwardTarget{}),
+                      fromUtf8(entry.target ? entry.target->url() : entry.text));
 }
 
 void ForwardTab::takeEdited() {
@@ -194,10 +217,13 @@ void ForwardTab::takeEdited() {
     if (!target)
         return;
     if (m_editedRow < 0) {
-        m_targets.push_back(*target);
-        m_editedRow = int(m_targets.size()) - 1;
+        m_entries.push_back({0, *target, {}, target->url()});
+        m_editedRow = int(m_entries.size()) - 1;
     } else {
-        m_targets[std::size_t(m_editedRow)] = *target;
+        ForwardEntry &entry = m_entries[std::size_t(m_editedRow)];
+        entry.target = *target;
+        entry.problem.clear();
+        entry.text = target->url();
     }
     m_changed = true;
     showList();
@@ -206,18 +232,18 @@ void ForwardTab::takeEdited() {
 
 void ForwardTab::remove() {
     const int row = m_list->currentRow();
-    if (row < 0 || row >= int(m_targets.size()))
+    if (row < 0 || row >= int(m_entries.size()))
         return;
-    m_targets.erase(m_targets.begin() + row);
+    m_entries.erase(m_entries.begin() + row);
     m_changed = true;
     showList();
 }
 
 void ForwardTab::test() {
     const int row = m_list->currentRow();
-    if (row < 0 || row >= int(m_targets.size()) || !m_tester)
+    if (row < 0 || row >= int(m_entries.size()) || !m_entries[std::size_t(row)].target || !m_tester)
         return;
-    const ForwardTarget &target = m_targets[std::size_t(row)];
+    const ForwardTarget &target = *m_entries[std::size_t(row)].target;
     m_result->setText(QStringLiteral("Sending to %1 ...").arg(fromUtf8(target.url())));
     QPointer<QLabel> result(m_result);
     m_tester(target, [result](const QString &outcome) {

@@ -29,7 +29,8 @@ class ForwardTargetDialog : public QDialog {
 
 public:
     explicit ForwardTargetDialog(QWidget *parent);
-    void openFor(const ForwardTarget &target);
+    // Shows `target` with `address` as its address.
+    void openFor(const ForwardTarget &target, const QString &address);
     // The target as edited; nullopt (and the reason shown) while the
     // address can't be read.
     std::optional<ForwardTarget> edited();
@@ -44,15 +45,19 @@ private:
 
 // The Forward tab of the options: the targets in a list with Add, Edit,
 // Remove and Test. The editor opens without blocking; its OK changes the
-// list, Apply or OK of the options put the list in force.
+// list, Apply or OK of the options put the list in force. A target of the
+// file that can't be read is listed as "not readable: ..." and kept as it
+// is, unless it is edited into a readable one or removed.
 class ForwardTab : public QWidget {
     Q_OBJECT
 
 public:
     explicit ForwardTab(ForwardTester tester, QWidget *parent = nullptr);
 
-    void setTargets(const std::vector<ForwardTarget> &targets);
-    const std::vector<ForwardTarget> &targets() const { return m_targets; }
+    void setEntries(const std::vector<ForwardEntry> &entries);
+    const std::vector<ForwardEntry> &entries() const { return m_entries; }
+    // The readable ones.
+    std::vector<ForwardTarget> targets() const;
     bool changed() const { return m_changed; }
     void clearMark() { m_changed = false; }
 
@@ -62,9 +67,10 @@ private:
     void remove();
     void test();
     void showList();
+    void enableButtons();
 
     ForwardTester m_tester;
-    std::vector<ForwardTarget> m_targets;
+    std::vector<ForwardEntry> m_entries;
     bool m_changed = false;
     int m_editedRow = -1;
     QListWidget *m_list = nullptr;

@@ -264,7 +264,7 @@ void OptionsDialog::fill() {
     const Profile profile = Profile::parse(ProfileStore(m_config.profilePath).content());
     const std::string iniGrid = profile.value("Global", "IniGrid", "0");
     m_startViewButtons[iniGrid == "0" ? 0 : 1]->setChecked(true);
-    m_forward->setTargets(forwardTargetsFromProfile(profile).targets);
+    m_forward->setEntries(forwardEntriesFromProfile(profile));
     m_snmpUsers->fill(snmpUserFieldsFromProfile(profile));
     clearMarks();
 }
@@ -366,12 +366,12 @@ bool OptionsDialog::apply() {
     }
     saveGeneralSettings(settings, changes);
     m_config.applySettings(settings);
-    std::optional<std::vector<ForwardTarget>> targets;
+    std::optional<std::vector<ForwardEntry>> targets;
     if (m_forward->changed()) {
-        targets = m_forward->targets();
+        targets = m_forward->entries();
         m_forward->clearMark();
         if (m_config.applyForwardTargets)
-            m_config.applyForwardTargets(*targets);
+            m_config.applyForwardTargets(m_forward->targets());
     }
 
     ProfileStore profile(m_config.profilePath);
@@ -379,7 +379,7 @@ bool OptionsDialog::apply() {
         Profile content = Profile::parse(old);
         writeSettings(content, changes);
         if (targets)
-            writeForwardTargets(content, *targets);
+            writeForwardEntries(content, *targets);
         if (users)
             writeSnmpUsers(content, *users);
         return content.text();

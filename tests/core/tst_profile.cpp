@@ -50,6 +50,7 @@ private slots:
     void settings();
     void settingsDefaults();
     void geometry();
+    void unreadableValuesNamedAndNeverWrittenOver();
     void missingFileGivesDefaults();
     void writersKeepEachOthersKeys();
     void writeIntoMissingFolderFails();
@@ -113,6 +114,11 @@ void TestProfile::read_data() {
                                    << QByteArray("K") << 10 << QByteArray("123456789");
     QTest::newRow("default cut to buffer")
         << QByteArray() << QByteArray("G") << QByteArray("K") << 3 << QByteArray("df");
+    // A UTF-8 byte order mark, as some editors write one, is no part of the
+    // first line.
+    QTest::newRow("byte order mark before the first section")
+        << QByteArray("\xEF\xBB\xBF[Global]\r\nPopuplevel=2\r\n") << QByteArray("Global")
+        << QByteArray("Popuplevel") << 256 << QByteArray("2");
 }
 
 void TestProfile::read() {
@@ -170,6 +176,12 @@ void TestProfile::write_data() {
     QTest::newRow("line break in value is dropped")
         << QByteArray() << QByteArray("G") << QByteArray("K") << QByteArray("a\r\nX=1")
         << QByteArray("[G]\r\nK=a\r\n");
+    QTest::newRow("byte order mark kept")
+        << QByteArray("\xEF\xBB\xBF[Global]\nA=1\n") << QByteArray("Global") << QByteArray("A")
+        << QByteArray("2") << QByteArray("\xEF\xBB\xBF[Global]\nA=2\n");
+    QTest::newRow("byte order mark alone")
+        << QByteArray("\xEF\xBB\xBF") << QByteArray("G") << QByteArray("K") << QByteArray("v")
+        << QByteArray("\xEF\xBB\xBF[G]\r\nK=v\r\n");
 }
 
 void TestProfile::write() {
@@ -331,6 +343,52 @@ void TestProfile::geometry() {
     QCOMPARE(back.height, 4500L);
     QCOMPARE(back.width, 6000L);
     QCOMPARE(bytes(written.value("Sound", "S0", "")), QByteArray("a"));
+}
+
+// Values the program can't read: each is named with what is used in its
+// place, and the user's text stays in the file.
+void TestProfile::unreadableValuesNamedAndNeverWrittenOver() {
+    Profile profile = Profile::parse("[Global]\nMaxLines=abc\nPopuplevel=-5\nStartTab=99\n"
+                                     "WinWidth=abc\nWinHeight=0\nWinTop=-300\n"
+                                     "[Color]\nC0=red\nC1=*none\nC2=\n");
+    std::vector<std::string> problems;
+    const Settings s = settingsFromProfile(profile, "/var/x.log", &problems);
+    QCOMPARE(s.maxLines, 1000);
+    QCOMPARE(s.popupLevel, 0);
+    QCOMPARE(s.startTab, 6);
+    QVERIFY(s.levelColours == defaultLevelColours());
+    const WindowGeometry read = geometryFromProfile(profile, {1, 2, 3, 4}, &problems);
+    QCOMPARE(read.top, -300L);
+    QCOMPARE(read.height, 3L);
+    QCOMPARE(read.width, 4L);
+    QStringList named;
+    for (const std::string &problem : problems)
+        named << QString::fromStdString(problem);
+    QCOMPARE(named, QStringList({
+                        "Popuplevel: \"-5\" is below 0; 0 is used",
+                        "MaxLines: \"abc\" is not a number; 1000 is used",
+                        "StartTab: \"99\" is above 6; 6 is used",
+                        "C0: \"red\" is not a colour number; the built-in colour is used",
+                        "WinHeight: \"0\" is not above 0; the window's own size is used",
+                        "WinWidth: \"abc\" is not a number; the window's own size is used",
+                    }));
+    problems.clear();
+    settingsFromProfile(Profile::parse("[Global]\nMaxLines=1200abc\nPopuplevel=9\n"), "",
+                        &problems);
+    QVERIFY(problems.empty()); // a number with letters after it reads as that number
+
+    // The options write the colours: C0 keeps its text until a colour is
+    // chosen for it.
+    SettingsChanges changes;
+    changes.colours = defaultLevelColours();
+    (*changes.colours)[3] = 0x123456;
+    writeSettings(profile, changes);
+    QCOMPARE(bytes(profile.value("Color", "C0")), QByteArray("red"));
+    QCOMPARE(profile.value("Color", "C3"), std::to_string(0x123456));
+    QCOMPARE(profile.value("Color", "C1"), std::to_string(defaultLevelColours()[1]));
+    (*changes.colours)[0] = 0x123457;
+    writeSettings(profile, changes);
+    QCOMPARE(profile.value("Color", "C0"), std::to_string(0x123457));
 }
 
 void TestProfile::missingFileGivesDefaults() {

@@ -18,6 +18,7 @@ private slots:
     void usersFromProfile();
     void usersWrittenRenumbered();
     void engineKeptAndBootsRaised();
+    void engineIdNeverReplacedWithoutAWord();
     void rejectionRowsOncePerMinute();
     void latestReasonPerSender();
 };
@@ -143,6 +144,27 @@ void TestSnmpUsers::engineKeptAndBootsRaised() {
     QCOMPARE(startSnmpEngine(profile).boots, 1L);
     profile.setValue(kSnmpSection, "EngineID", "0x80");
     QVERIFY(startSnmpEngine(profile).engineId != first.engineId);
+}
+
+// An engine ID as people write it, in groups, is read; one that can't be
+// read is never replaced in the file, and the run says what it uses.
+void TestSnmpUsers::engineIdNeverReplacedWithoutAWord() {
+    Profile profile = Profile::parse("[SNMPv3]\r\nUser1=a\r\n"
+                                     "EngineID=0x80 00 1F 88 05 01 02 03\r\nEngineBoots=4\r\n");
+    const SnmpEngine grouped = startSnmpEngine(profile);
+    QCOMPARE(grouped.engineId, std::string("\x80\x00\x1F\x88\x05\x01\x02\x03", 8));
+    QCOMPARE(grouped.boots, 5L);
+    QVERIFY(grouped.problem.empty());
+
+    const std::string mistyped = "[SNMPv3]\r\nUser1=a\r\nEngineID=0x80001F8805zz\r\n"
+                                 "EngineBoots=4\r\n";
+    profile = Profile::parse(mistyped);
+    const SnmpEngine made = startSnmpEngine(profile);
+    QCOMPARE(made.engineId.size(), std::size_t(13));
+    QVERIFY2(made.problem.starts_with("EngineID: \"0x80001F8805zz\" is no engine ID") &&
+                 made.problem.find("0x" + hexText(made.engineId)) != std::string::npos,
+             made.problem.c_str());
+    QCOMPARE(profile.text(), mistyped);
 }
 
 void TestSnmpUsers::rejectionRowsOncePerMinute() {

@@ -42,6 +42,7 @@ private slots:
     void targetsFromProfile_data();
     void targetsFromProfile();
     void targetsWrittenBack();
+    void unreadableTargetsKeptWhenWritten();
 };
 
 void TestSyslogMessage::severities_data() {
@@ -197,9 +198,11 @@ void TestSyslogMessage::targetsFromProfile_data() {
                       "Target6=udp://ok:6\n")
         << QStringList{"udp://ok:6 0 16 "}
         << QStringList{"Target1", "Target2", "Target3", "Level4", "Facility5"};
-    QTest::newRow("an empty number is no target, a missing one ends the list")
-        << QByteArray("Target1=\nTarget2=udp://h:2\nTarget4=udp://h:4\n")
-        << QStringList{"udp://h:2 0 16 "} << QStringList();
+    QTest::newRow("an empty number is no target, a gap hides none")
+        << QByteArray("Target1=\nTarget2=udp://h:2\nTarget4=udp://h:4\nTarget12=udp://h:12\n"
+                      "target3=udp://h:3\nTarget05=udp://not:5\nTargets=udp://not:0\n")
+        << QStringList{"udp://h:2 0 16 ", "udp://h:3 0 16 ", "udp://h:4 0 16 ", "udp://h:12 0 16 "}
+        << QStringList();
 }
 
 void TestSyslogMessage::targetsFromProfile() {
@@ -235,6 +238,48 @@ void TestSyslogMessage::targetsWrittenBack() {
     QCOMPARE(profile.value("Forward", "Target3", "gone"), std::string());
     QCOMPARE(profile.value("Forward", "CA2", "gone"), std::string());
     QCOMPARE(profile.value("Global", "Popuplevel"), std::string("4"));
+}
+
+// Lines the program can't read stay as they were written, at their
+// numbers; the readable targets are numbered around them.
+void TestSyslogMessage::unreadableTargetsKeptWhenWritten() {
+    const std::string hand = "[Forward]\r\nTarget1=udp://a:1\r\n"
+                             "; the old collector, to be fixed\r\n"
+                             "Target2=tcp//old-siem:514\r\nLevel2=3\r\n"
+                             "Target3=udp://b:3\r\nLevel3=9\r\n"
+                             "Target7=tcp://c:7\r\nFacility7=daemon\r\n";
+    Profile profile = Profile::parse(hand);
+    std::vector<ForwardTarget> targets = forwardTargetsFromProfile(profile).targets;
+    QCOMPARE(targets.size(), std::size_t(2)); // 1 and 7
+    targets.erase(targets.begin());
+    writeForwardTargets(profile, targets);
+    QCOMPARE(profile.text(), std::string("[Forward]\r\nTarget1=tcp://c:7\r\n"
+                                         "; the old collector, to be fixed\r\n"
+                                         "Target2=tcp//old-siem:514\r\nLevel2=3\r\n"
+                                         "Target3=udp://b:3\r\nLevel3=9\r\n"
+                                         "Target7=\r\nFacility7=\r\n"
+                                         "Facility1=daemon\r\n"));
+
+    // The Forward tab's entries: an unreadable one removed on purpose goes,
+    // the readable ones fill the numbers free again.
+    std::vector<ForwardEntry> entries = forwardEntriesFromProfile(profile);
+    QCOMPARE(entries.size(), std::size_t(3));
+    QCOMPARE(entries[1].number, std::size_t(2));
+    QCOMPARE(entries[1].text, std::string("tcp//old-siem:514"));
+    QVERIFY(entries[1].problem.starts_with("Target2: "));
+    QVERIFY(entries[2].problem.starts_with("Level3: "));
+    entries.erase(entries.begin() + 1);
+    entries.push_back({0, *parseTargetUrl("udp://d:4"), {}, {}});
+    writeForwardEntries(profile, entries);
+    const std::vector<ForwardEntry> back =
+        forwardEntriesFromProfile(Profile::parse(profile.text()));
+    QCOMPARE(back.size(), std::size_t(3));
+    QCOMPARE(back[0].target->url(), std::string("tcp://c:7"));
+    QCOMPARE(back[1].target->url(), std::string("udp://d:4"));
+    QCOMPARE(back[1].number, std::size_t(2));
+    QCOMPARE(back[2].text, std::string("udp://b:3"));
+    QCOMPARE(profile.value("Forward", "Level2", "gone"), std::string());
+    QCOMPARE(profile.value("Forward", "Level3"), std::string("9"));
 }
 
 QTEST_APPLESS_MAIN(TestSyslogMessage)

@@ -64,6 +64,7 @@ class RelayTest : public QObject {
 
 private slots:
     void liveCopyForwardsWhatItLogs();
+    void quitSaysWhatWasNotForwarded();
     void twoConsolesLogWhatTheRelaySends();
 };
 
@@ -99,6 +100,29 @@ void RelayTest::liveCopyForwardsWhatItLogs() {
                                    "sender=\"127.0.0.1\"]|down"),
              lines[1].constData());
     QCOMPARE(e2e::lineCount(env.log()), 4); // the header and all three, forwarded or not
+}
+
+// Events still queued for a collector that is down when the system ends
+// the program are named on standard error, with the target and its error.
+void RelayTest::quitSaysWhatWasNotForwarded() {
+    E2E_REQUIRE_TRAP_PORT();
+    E2E_REQUIRE_FREE_TRAP_PORT();
+    const QByteArray down = "tcp://127.0.0.1:10602"; // nothing listens there
+    e2e::QuorvikEnv env;
+    QVERIFY(env.writeConfig("[Forward]\r\nTarget1=" + down + "\r\n"));
+    QProcess *live = nullptr;
+    QCOMPARE(env.startLive(&live), QString());
+    for (const QByteArray &text : {QByteArray("one"), QByteArray("two"), QByteArray("three")})
+        QVERIFY(env.logsNote(text));
+    QElapsedTimer quitting;
+    quitting.start();
+    live->terminate();
+    QVERIFY(live->waitForFinished(10000));
+    qInfo("quit took %lld ms", quitting.elapsed());
+    const QByteArray output = live->readAll();
+    QVERIFY2(output.contains("quorvik quit; not forwarded, lost: 3 events for " + down +
+                             " (Connection refused)"),
+             output.constData());
 }
 
 void RelayTest::twoConsolesLogWhatTheRelaySends() {

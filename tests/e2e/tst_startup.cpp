@@ -135,6 +135,47 @@ private slots:
                      log.endsWith(";srv;;;started with " + tag + "\r\n"),
                  log.constData());
     }
+
+    // Values it can't read are named at start with what is used instead,
+    // and stay in the file as written; so is a file it can't read at all.
+    void unreadableValuesNamedAndKept() {
+        e2e::QuorvikEnv env;
+        const QByteArray mistakes = "MaxLines=abc\r\nStartTab=99\r\n[Color]\r\nC0=red\r\n";
+        QVERIFY(env.writeConfig(mistakes));
+        QProcess *copy = env.start({QStringLiteral("-H")});
+        QVERIFY(copy);
+        QByteArray output;
+        const QByteArray expected = "Values in " + QFile::encodeName(env.configPath()) +
+                                    " that can't be read: MaxLines: \"abc\" is not a number; "
+                                    "1000 is used; StartTab: \"99\" is above 6; 6 is used; C0: "
+                                    "\"red\" is not a colour number; the built-in colour is used";
+        QVERIFY2(e2e::waitFor(
+                     [&] {
+                         output += copy->readAll();
+                         return output.contains(expected);
+                     },
+                     15000),
+                 output.constData());
+        copy->terminate(); // the system's quit stores the window's place
+        QVERIFY(copy->waitForFinished(10000));
+        for (const QByteArray &line : mistakes.split('\n'))
+            QVERIFY2(env.config().contains(line), env.config().constData());
+
+        e2e::QuorvikEnv folder;
+        QVERIFY(QDir().mkpath(folder.configPath()));
+        copy = folder.start({QStringLiteral("-H")});
+        QVERIFY(copy);
+        output.clear();
+        const QByteArray unreadable = "Cannot read " + QFile::encodeName(folder.configPath()) +
+                                      ": Is a directory; the built-in settings are used";
+        QVERIFY2(e2e::waitFor(
+                     [&] {
+                         output += copy->readAll();
+                         return output.contains(unreadable);
+                     },
+                     15000),
+                 output.constData());
+    }
 };
 
 E2E_TEST_MAIN(StartupTest)

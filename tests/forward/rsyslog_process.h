@@ -172,14 +172,23 @@ public:
     }
 
 private:
-    // Whether a socket is bound to the port (UDP or TCP listening).
+    // Whether a socket is bound to the port (UDP, or TCP listening); a
+    // client's socket that only sends to it does not count.
     bool listens() const {
-        const QString hex = QStringLiteral(":%1 ").arg(m_port, 4, 16, QLatin1Char('0')).toUpper();
+        const QByteArray port =
+            ':' + QByteArray::number(m_port, 16).rightJustified(4, '0').toUpper();
         for (const char *table :
              {"/proc/net/udp", "/proc/net/udp6", "/proc/net/tcp", "/proc/net/tcp6"}) {
             QFile file(QString::fromLatin1(table));
-            if (file.open(QIODevice::ReadOnly) && QString::fromLatin1(file.readAll()).contains(hex))
-                return true;
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            const bool tcp = QByteArray(table).contains("tcp");
+            for (const QByteArray &line : file.readAll().split('\n')) {
+                const QList<QByteArray> fields = line.simplified().split(' ');
+                // sl local_address rem_address st ...; 0A is LISTEN
+                if (fields.size() > 3 && fields[1].endsWith(port) && (!tcp || fields[3] == "0A"))
+                    return true;
+            }
         }
         return false;
     }

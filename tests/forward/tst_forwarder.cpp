@@ -92,9 +92,11 @@ private slots:
     void fieldsReachRsyslog_data();
     void fieldsReachRsyslog();
     void restartedCollectorGetsTheQueueInOrder();
+    void failingTargetNamedUntilItWorks();
     void silentCollectorCostsOnlyItsQueue();
     void wrongServerCertificateIsRefused();
     void testSendsOneInformationEvent();
+    void udpCountsRefusalsAndTestSaysWhatItCantKnow();
 
 private:
     QTemporaryDir m_dir;
@@ -241,6 +243,42 @@ void TestForwarder::restartedCollectorGetsTheQueueInOrder() {
     QCOMPARE(firstStatus(forwarder).sent, std::uint64_t(600));
 }
 
+// A collector that is down and a host name that does not resolve are named
+// with their errors and what waits for them at once, long before a queue is
+// full; the collector leaves the list once it takes the events.
+void TestForwarder::failingTargetNamedUntilItWorks() {
+    const QString dir = m_dir.filePath(QStringLiteral("failing"));
+    Rsyslog rsyslog(dir);
+    const quint16 port = freePort(SOCK_STREAM);
+    ForwarderOptions options;
+    options.firstRetryMs = 50;
+    options.lastRetryMs = 200;
+    Forwarder forwarder(options);
+    QSignalSpy changes(&forwarder, &Forwarder::statusChanged);
+    const QString down = QStringLiteral("tcp://127.0.0.1:%1").arg(port);
+    const QString nowhere = QStringLiteral("tcp://no-such-host.invalid:514");
+    forwarder.setTargets({target(qPrintable(down)), target(qPrintable(nowhere))});
+    forwarder.take(numbered(0, 3));
+    QVERIFY2(Rsyslog::waitUntil(
+                 [&] {
+                     return forwarder.failingText().startsWith(
+                                down + QStringLiteral(": Connection refused, 3 waiting; ")) &&
+                            forwarder.failingText().contains(nowhere);
+                 },
+                 10000),
+             qPrintable(forwarder.failingText()));
+    QVERIFY(!changes.isEmpty()); // the window is told
+    QVERIFY2(forwarder.failingText().endsWith(QStringLiteral(", 3 waiting")),
+             qPrintable(forwarder.failingText()));
+    QCOMPARE(forwarder.notForwarded(), std::uint64_t(0));
+
+    QCOMPARE(rsyslog.start(Rsyslog::Input::Tcp, port), QString());
+    QVERIFY(Rsyslog::waitUntil([&] { return rsyslog.received().size() == 3; }, 10000));
+    QVERIFY2(Rsyslog::waitUntil([&] { return !forwarder.failingText().contains(down); }, 10000),
+             qPrintable(forwarder.failingText()));
+    QVERIFY2(forwarder.failingText().startsWith(nowhere), qPrintable(forwarder.failingText()));
+}
+
 void TestForwarder::silentCollectorCostsOnlyItsQueue() {
     // Listens and never accepts: the system completes the connection and
     // fills its buffer, nobody reads.
@@ -297,6 +335,9 @@ void TestForwarder::wrongServerCertificateIsRefused() {
                  s.lastError.contains(QLatin1String("host name")),
              qPrintable(s.lastError));
     QVERIFY(forwarder.statusText().contains(s.lastError));
+    QVERIFY2(forwarder.failingText().startsWith(
+                 QStringLiteral("tls://localhost:%1: certificate refused").arg(port)),
+             qPrintable(forwarder.failingText()));
     QCOMPARE(s.sent, std::uint64_t(0));
     QCOMPARE(s.queued, std::size_t(3)); // kept for a collector that proves itself
     QVERIFY(rsyslog.received().isEmpty());
@@ -326,6 +367,50 @@ void TestForwarder::testSendsOneInformationEvent() {
     QVERIFY2(line.startsWith("133|") && line.contains("|quorvik|-|Information|") &&
                  line.endsWith("|Test message from quorvik"),
              line.constData());
+}
+
+// A UDP collector that is down: the datagrams its system refuses are
+// counted as not forwarded and make the target's error, until datagrams go
+// out without a refusal again. Test says what UDP can and can't tell.
+void TestForwarder::udpCountsRefusalsAndTestSaysWhatItCantKnow() {
+    const QString dir = m_dir.filePath(QStringLiteral("udp refusals"));
+    Rsyslog rsyslog(dir);
+    const quint16 port = freePort(SOCK_DGRAM);
+    QCOMPARE(rsyslog.start(Rsyslog::Input::Udp, port), QString());
+    const QString url = QStringLiteral("udp://127.0.0.1:%1").arg(port);
+    Forwarder forwarder;
+    forwarder.setTargets({target(qPrintable(url))});
+    forwarder.take(numbered(0, 5));
+    QVERIFY2(Rsyslog::waitUntil([&] { return rsyslog.received().size() == 5; }, 10000),
+             qPrintable(forwarder.statusText()));
+
+    rsyslog.stop();
+    forwarder.take(numbered(5, 10));
+    QVERIFY2(Rsyslog::waitUntil([&] { return firstStatus(forwarder).refused == 10; }, 10000),
+             qPrintable(forwarder.statusText()));
+    QCOMPARE(forwarder.notForwarded(), std::uint64_t(10));
+    QCOMPARE(forwarder.failingText(), url + QStringLiteral(": Connection refused, 0 waiting"));
+    QStringList outcomes;
+    const auto record = [&](const QString &outcome) { outcomes << outcome; };
+    forwarder.test(target(qPrintable(url)), record);
+    QVERIFY(Rsyslog::waitUntil([&] { return outcomes.size() == 1; }, 15000));
+    QCOMPARE(outcomes[0], QStringLiteral("Cannot send to %1: Connection refused").arg(url));
+
+    QCOMPARE(rsyslog.restart(), QString());
+    forwarder.take(numbered(15, 5));
+    QVERIFY2(Rsyslog::waitUntil([&] { return rsyslog.received().size() == 10; }, 10000),
+             qPrintable(forwarder.statusText()));
+    QCOMPARE(numbersIn(rsyslog.received()), range(0, 5) + range(15, 5));
+    QVERIFY2(Rsyslog::waitUntil([&] { return forwarder.failingText().isEmpty(); }, 10000),
+             qPrintable(forwarder.failingText()));
+    QCOMPARE(firstStatus(forwarder).refused, std::uint64_t(10));
+    forwarder.test(target(qPrintable(url)), record);
+    QVERIFY(Rsyslog::waitUntil([&] { return outcomes.size() == 2; }, 15000));
+    QCOMPARE(outcomes[1], QStringLiteral("Sent one Information event to %1. UDP gives no answer: "
+                                         "no refusal came back, but only the collector can show "
+                                         "that it arrived.")
+                              .arg(url));
+    QVERIFY(Rsyslog::waitUntil([&] { return rsyslog.received().size() == 11; }, 10000));
 }
 
 E2E_TEST_MAIN(TestForwarder)

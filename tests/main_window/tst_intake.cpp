@@ -37,7 +37,7 @@ private slots:
     void logLinesAppendedWithCrLf();
     void logFailureReportedOncePerRunOfFailures();
     void loggedEventsHandedOnAfterTheLog();
-    void notForwardedCountBesideTheLostCount();
+    void notForwardedCountAndFailingTargetsBesideTheLostCount();
     void historyModeWritesNoLogAndOpensNoPopup();
     void popupAndSoundFollowLevel();
     void socketDrainsEveryDatagram();
@@ -269,19 +269,38 @@ void IntakeTest::loggedEventsHandedOnAfterTheLog() {
     }
 }
 
-void IntakeTest::notForwardedCountBesideTheLostCount() {
+void IntakeTest::notForwardedCountAndFailingTargetsBesideTheLostCount() {
     FormFixture f;
     f.start();
     QLabel *label = labelOf(*f.form, "notForwardedCount");
     QVERIFY(label->isHidden());
-    f.form->showNotForwarded(1234, QStringLiteral("tcp://logs:514: Connection refused"));
+    f.form->showNotForwarded(1234, {}, QStringLiteral("tcp://logs:514: Connection refused"));
     QVERIFY(label->isVisible());
     QCOMPARE(label->text(), QStringLiteral("1,234 not forwarded"));
     QVERIFY(label->toolTip().contains(QStringLiteral("tcp://logs:514: Connection refused")));
     QCOMPARE(label->pos(), labelOf(*f.form, "lostCount")->pos()); // the lost count is hidden
     QCOMPARE(label->styleSheet(), labelOf(*f.form, "lostCount")->styleSheet());
-    f.form->showNotForwarded(0, QString());
+    f.form->showNotForwarded(0, {}, QString());
     QVERIFY(label->isHidden());
+    // A failing target shows at once, before anything is dropped, and goes
+    // when it works again.
+    const QString failing = QStringLiteral("tls://siem:6514: certificate refused, 3 waiting");
+    f.form->showNotForwarded(0, failing, failing);
+    QVERIFY(label->isVisible());
+    QCOMPARE(label->text(), failing);
+    f.form->showNotForwarded(7, failing, failing);
+    QCOMPARE(label->text(), QStringLiteral("7 not forwarded; ") + failing);
+    f.form->showNotForwarded(0, {}, QString());
+    QVERIFY(label->isHidden());
+
+    // What quitting would lose is said in the quit question.
+    f.form->setQuitWarning(QStringLiteral("Not yet forwarded: 3 events for tls://siem:6514"));
+    f.boxes.answers = {false};
+    QVERIFY(!f.form->close());
+    QCOMPARE(f.boxes.questions.size(), 1);
+    QCOMPARE(f.boxes.questions[0].text,
+             QStringLiteral("Really quit Quorvik ?\n\nNot yet forwarded: 3 events for "
+                            "tls://siem:6514"));
 }
 
 void IntakeTest::logFailureReportedOncePerRunOfFailures() {

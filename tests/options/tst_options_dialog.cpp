@@ -164,6 +164,7 @@ private slots:
     void snmpUsersAddEditRemove();
     void snmpUserNameOnceAndPasswordWhole();
     void forwardTargetsAddEditRemoveAndTest();
+    void forwardTargetsTheTabCantReadStay();
 };
 
 void TestOptionsDialog::fillsFromSettings() {
@@ -601,6 +602,58 @@ void TestOptionsDialog::forwardTargetsAddEditRemoveAndTest() {
              f.forwardTargets);
     f.open();
     QCOMPARE(f.control<QListWidget>(QStringLiteral("lstTargets"))->count(), 2);
+}
+
+// Hand-written targets the tab can't read are listed as such and stay in
+// the file as written; those after a gap in the numbering are listed too.
+void TestOptionsDialog::forwardTargetsTheTabCantReadStay() {
+    const QByteArray unreadable = "; ask the network team before changing this\r\n"
+                                  "Target2=tcp//siem.example:514\r\nLevel2=3\r\n";
+    DialogFixture f("[Global]\r\nPopuplevel=4\r\n[Forward]\r\nTarget1=udp://a:514\r\n" +
+                    unreadable + "Target3=tcp://b:601\r\nLevel3=8\r\nTarget5=udp://c:5\r\n");
+    f.open();
+    auto *tabs = f.control<QTabWidget>(QStringLiteral("SSTab1"));
+    tabs->setCurrentWidget(f.control(QStringLiteral("tabForward")));
+    auto *list = f.control<QListWidget>(QStringLiteral("lstTargets"));
+    QCOMPARE(list->count(), 4);
+    QCOMPARE(list->item(1)->text(),
+             QStringLiteral("not readable: Target2: \"tcp//siem.example:514\" is not udp://, "
+                            "tcp:// or tls://host:port"));
+    QVERIFY(list->item(2)->text().startsWith(QStringLiteral("not readable: Level3: \"8\"")));
+    QCOMPARE(list->item(3)->text(), QStringLiteral("udp://c:5  (every event, local0)"));
+    list->setCurrentRow(1);
+    QVERIFY(!f.control<QPushButton>(QStringLiteral("cmdTestTarget"))->isEnabled());
+
+    // The first removed, one added: the unreadable lines stay as written.
+    list->setCurrentRow(0);
+    f.click(QStringLiteral("cmdRemoveTarget"));
+    f.click(QStringLiteral("cmdAddTarget"));
+    auto *editor = f.control<QDialog>(QStringLiteral("frmForwardTarget"));
+    QTest::keyClicks(editor->findChild<QLineEdit *>(QStringLiteral("txtTarget")),
+                     QStringLiteral("tcp://d:6"));
+    QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+    f.click(QStringLiteral("cmdApply"));
+    QCOMPARE(f.forwardTargets.size(), std::size_t(2));
+    QVERIFY2(f.config().contains(unreadable + "Target3=tcp://b:601\r\nLevel3=8\r\n"),
+             f.config().constData());
+    const std::vector<ForwardEntry> stored =
+        forwardEntriesFromProfile(Profile::parse(f.config().toStdString()));
+    QCOMPARE(stored.size(), std::size_t(4));
+    QCOMPARE(stored[0].target->url(), std::string("udp://c:5"));
+    QCOMPARE(stored[3].target->url(), std::string("tcp://d:6"));
+
+    // Edited into a readable one, it is written as any other.
+    list->setCurrentRow(0);
+    QVERIFY(list->item(0)->text().startsWith(QStringLiteral("not readable: Target2")));
+    f.click(QStringLiteral("cmdEditTarget"));
+    auto *address = editor->findChild<QLineEdit *>(QStringLiteral("txtTarget"));
+    QCOMPARE(address->text(), QStringLiteral("tcp//siem.example:514"));
+    address->setCursorPosition(3);
+    QTest::keyClicks(address, QStringLiteral(":"));
+    QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+    f.click(QStringLiteral("cmdApply"));
+    QCOMPARE(f.forwardTargets.size(), std::size_t(3));
+    QCOMPARE(f.forwardTargets[0].url(), std::string("tcp://siem.example:514"));
 }
 
 // The fourth tab: users listed, a new one added with a password too short
