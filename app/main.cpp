@@ -163,7 +163,7 @@ QStringList configurationNotices(const QString &profilePath) {
 }
 
 // The SNMPv3 users of the configuration into the decoder. Returns what the
-// operator should know: users skipped, and passwords that others can read.
+// operator should know: users skipped.
 QStringList configureSnmpUsers(quorvik::TrapDecoder &decoder, const QString &profilePath) {
     const quorvik::ProfileStore store(profilePath);
     const quorvik::Profile profile = quorvik::Profile::parse(store.content());
@@ -172,14 +172,22 @@ QStringList configureSnmpUsers(quorvik::TrapDecoder &decoder, const QString &pro
     QStringList notes;
     for (const std::string &problem : users.problems)
         notes << QString::fromStdString(problem);
-    struct stat status {};
-    if (profile.hasSection(quorvik::kSnmpSection) &&
-        ::stat(QFile::encodeName(profilePath).constData(), &status) == 0 &&
-        (status.st_mode & (S_IRWXG | S_IRWXO)) != 0)
-        notes << QStringLiteral("Warning: %1 holds SNMPv3 passwords and other users may read "
-                                "it (chmod 600 %1)")
-                     .arg(profilePath);
     return notes;
+}
+
+// A warning when others may still read the SNMPv3 passwords; asked once the
+// engine's start has written the file, which makes it the owner's alone.
+QStringList passwordsReadableByOthers(const QString &profilePath) {
+    const quorvik::Profile profile =
+        quorvik::Profile::parse(quorvik::ProfileStore(profilePath).content());
+    struct stat status {};
+    if (!profile.hasSection(quorvik::kSnmpSection) ||
+        ::stat(QFile::encodeName(profilePath).constData(), &status) != 0 ||
+        (status.st_mode & (S_IRWXG | S_IRWXO)) == 0)
+        return {};
+    return {QStringLiteral("Warning: %1 holds SNMPv3 passwords and other users may read "
+                           "it (chmod 600 %1)")
+                .arg(profilePath)};
 }
 
 // The live copy's own SNMP engine for the informs it answers, its boot
@@ -261,10 +269,12 @@ int main(int argc, char *argv[]) {
     if (window.load() == quorvik::MainWindow::LoadResult::Refused)
         return 0;
     bool engineStarted = false;
-    if (trapDecoder)
+    if (trapDecoder) {
         if (const QString error = startSnmpEngine(*trapDecoder, config.profilePath, engineStarted);
             !error.isEmpty())
             notices << error;
+        notices << passwordsReadableByOthers(config.profilePath);
+    }
     if (const QString notice = notices.join(QStringLiteral("; ")); !notice.isEmpty()) {
         window.showNotice(notice);
         qWarning("%s", qPrintable(notice));

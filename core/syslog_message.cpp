@@ -4,7 +4,9 @@
 #include "core/syslog_message.h"
 
 #include "core/date_time.h"
+#include "core/visible_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -12,51 +14,20 @@ namespace quorvik {
 
 namespace {
 
-// The length of the UTF-8 character starting at `at`, or 0 where none
-// starts (a stray continuation byte, an overlong or cut sequence).
-std::size_t utf8Length(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF; // the second byte's range
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else
-        return 0;
-    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high)
-        return 0;
-    for (std::size_t i = 2; i < length; ++i)
-        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF)
-            return 0;
-    return length;
-}
-
-bool isUtf8(std::string_view text) {
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = utf8Length(text, at);
-        if (length == 0)
-            return false;
-        at += length;
-    }
-    return true;
-}
-
 void appendTwoDigits(std::string &out, int value) {
     out += char('0' + value / 10);
     out += char('0' + value % 10);
 }
 
-// The zone offset that applies at a local time, "+01:00" or "Z".
+// The zone's offset at `instant`, in seconds east of UTC.
+long offsetAt(std::time_t instant) {
+    std::tm parts{};
+    return ::localtime_r(&instant, &parts) ? parts.tm_gmtoff : 0;
+}
+
+// The zone offset that applies at a local time, "+01:00" or "Z". A time
+// the clock skipped (the gap when it is put forward) takes the offset from
+// before the gap, as a clock not yet put forward would show it.
 std::string zoneOffset(const LocalDateTime &local) {
     std::tm parts{};
     parts.tm_year = local.year - 1900;
@@ -66,9 +37,16 @@ std::string zoneOffset(const LocalDateTime &local) {
     parts.tm_min = local.minute;
     parts.tm_sec = local.second;
     parts.tm_isdst = -1;
+    std::tm asUtc = parts;
     if (std::mktime(&parts) == std::time_t(-1) && parts.tm_gmtoff == 0)
         return "Z";
-    const long offset = parts.tm_gmtoff;
+    long offset = parts.tm_gmtoff;
+    if (parts.tm_hour != local.hour || parts.tm_min != local.minute || parts.tm_mday != local.day) {
+        // In a gap: the offsets half a day either side are those before and
+        // after it; the one before is the smaller.
+        const std::time_t fields = ::timegm(&asUtc);
+        offset = std::min(offsetAt(fields - 43'200), offsetAt(fields + 43'200));
+    }
     if (offset == 0)
         return "Z";
     const long minutes = (offset < 0 ? -offset : offset) / 60;
@@ -82,17 +60,15 @@ std::string zoneOffset(const LocalDateTime &local) {
 // Appends `bytes` as UTF-8 (see toUtf8), with `"`, `\` and `]` escaped
 // when `escape` is set; UTF-8 text, the usual case, is copied as it is.
 void appendUtf8(std::string &out, std::string_view bytes, bool escape) {
-    const bool utf8 = isUtf8(bytes);
+    std::string decoded;
+    if (!isValidUtf8(bytes)) {
+        decoded = windows1252ToUtf8(bytes);
+        bytes = decoded;
+    }
     for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
         if (escape && (c == '"' || c == '\\' || c == ']'))
             out += '\\';
-        if (utf8 || byte < 0x80) {
-            out += c;
-        } else {
-            out += char(0xC0 | (byte >> 6));
-            out += char(0x80 | (byte & 0x3F));
-        }
+        out += c;
     }
 }
 

@@ -25,8 +25,8 @@ inline constexpr std::size_t kDatagramLimit = 2048;
 // Information 5 (notice), Note 6 (info). The order of the levels is kept.
 int syslogSeverity(const Level &level);
 
-// `bytes` as UTF-8: kept when they are UTF-8 already, else read as Latin-1
-// (an 8-bit sender's code page).
+// `bytes` as UTF-8: kept when they are UTF-8 already, else read as
+// Windows-1252 (an 8-bit sender's code page), as the screen shows them.
 std::string toUtf8(std::string_view bytes);
 
 // A PARAM-VALUE: `"`, `\` and `]` get a backslash before them.

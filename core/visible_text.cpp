@@ -52,16 +52,6 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-std::string windows1252ToUtf8(std::string_view bytes) {
-    std::string utf8;
-    utf8.reserve(bytes.size() + bytes.size() / 2);
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        appendUtf8(utf8, byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte);
-    }
-    return utf8;
-}
-
 // The length of the well-formed UTF-8 sequence at `at`, or 0.
 std::size_t utf8SequenceAt(std::string_view text, std::size_t at) {
     const auto lead = static_cast<unsigned char>(text[at]);
@@ -93,6 +83,16 @@ std::size_t utf8SequenceAt(std::string_view text, std::size_t at) {
 }
 
 } // namespace
+
+std::string windows1252ToUtf8(std::string_view bytes) {
+    std::string utf8;
+    utf8.reserve(bytes.size() + bytes.size() / 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        appendUtf8(utf8, byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte);
+    }
+    return utf8;
+}
 
 bool isValidUtf8(std::string_view bytes) {
     for (std::size_t at = 0; at < bytes.size();) {

@@ -20,6 +20,10 @@ std::string visibleText(std::string_view bytes);
 // Whether visibleText would change anything; cheap for the common text.
 bool changedWhenShown(std::string_view bytes);
 
+// `bytes` read as Windows-1252, in UTF-8: how a text that is not UTF-8 is
+// shown (its five unassigned bytes stay the C1 controls of their value).
+std::string windows1252ToUtf8(std::string_view bytes);
+
 // Whether `bytes` is well-formed UTF-8 (no overlong forms, surrogates or
 // code points past U+10FFFF).
 bool isValidUtf8(std::string_view bytes);

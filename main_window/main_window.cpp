@@ -432,6 +432,7 @@ void MainWindow::flushShownTable() {
 void MainWindow::showNotice(const QString &text) {
     m_messageLineTag = text;
     setMessageLine(text);
+    m_config.boxes->report(this, QStringLiteral("Quorvik"), text, QMessageBox::Information);
 }
 
 void MainWindow::setMessageLine(const QString &text) {

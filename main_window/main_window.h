@@ -71,8 +71,9 @@ public:
     // operator has been told and the window must not be shown.
     LoadResult load();
 
-    // Says something about the start-up in the message line (until the
-    // first event takes its place).
+    // Says something about the start-up: whole in a box that stays until the
+    // operator closes it, and in the message line until the first event
+    // takes its place.
     void showNotice(const QString &text);
     // A history load's rows, oldest first: into the tables as that road
     // would leave them, in one go per table; nothing is logged, alerted or

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -30,6 +32,9 @@ namespace quorvik {
 namespace {
 
 const QString kNoSound = QStringLiteral("no sound");
+// How long Apply goes on trying to write while another program holds the
+// configuration's lock.
+constexpr int kLockWaitMs = 5000;
 // The tab strip's own coordinates include its row of tabs; a page begins
 // below it.
 constexpr int kTabRowTwips = 360;
@@ -83,6 +88,43 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
 
 QString indexedName(const char *name, int index) {
     return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
+}
+
+// One Apply's write of the configuration and what follows it.
+struct PendingWrite {
+    QString path;
+    std::function<std::string(std::string)> change;
+    std::function<void()> written; // runs after the write, whether it worked or not
+    QStringList failures;          // reported after it, with a failed write
+    MessageBoxes *boxes = nullptr;
+    QPointer<QWidget> parent; // the dialog, while it is open
+    QWidget *fallbackParent = nullptr;
+    QString title;
+    QDeadlineTimer deadline;
+};
+
+// Writes the configuration once no other program holds its lock, trying
+// again every 100 ms until the deadline while the windows go on working.
+// Outlives the dialog, which OK closes at once.
+void writeWhenFree(PendingWrite write) {
+    ProfileStore profile(write.path);
+    bool locked = false;
+    const QString error = profile.update(write.change, 0, &locked);
+    if (locked && !write.deadline.hasExpired()) {
+        QTimer::singleShot(100, qApp, [write] { writeWhenFree(write); });
+        return;
+    }
+    if (!error.isEmpty())
+        write.failures << QStringLiteral("Cannot save the settings in %1: %2")
+                              .arg(profile.path(), error);
+    if (write.written)
+        write.written();
+    const QStringList &failures = write.failures;
+    QWidget *parent = write.parent ? write.parent.data() : write.fallbackParent;
+    MessageBoxes *boxes = write.boxes;
+    const QString &title = write.title;
+    if (!failures.isEmpty())
+        boxes->report(parent, title, failures.join(QLatin1Char('\n')), QMessageBox::Warning);
 }
 
 } // namespace
@@ -320,8 +362,10 @@ void OptionsDialog::chooseLogFile() {
 }
 
 // The five save steps: the marked groups and the general settings are put
-// in force together, then written to the file in one update. Failures are
-// reported together; the settings stay in force all the same. SNMPv3
+// in force together, then written to the file in one update (while another
+// program holds the file's lock, once it is free, without holding up the
+// windows). Failures are reported together; the settings stay in force all
+// the same. SNMPv3
 // entries that can't be used are reported first, and nothing is applied.
 bool OptionsDialog::apply() {
     std::optional<std::vector<SnmpUserFields>> users;
@@ -374,8 +418,7 @@ bool OptionsDialog::apply() {
             m_config.applyForwardTargets(m_forward->targets());
     }
 
-    ProfileStore profile(m_config.profilePath);
-    const QString error = profile.update([&changes, &targets, &users](const std::string &old) {
+    const auto change = [changes, targets, users](const std::string &old) {
         Profile content = Profile::parse(old);
         writeSettings(content, changes);
         if (targets)
@@ -383,18 +426,19 @@ bool OptionsDialog::apply() {
         if (users)
             writeSnmpUsers(content, *users);
         return content.text();
-    });
-    if (!error.isEmpty())
-        failures << QStringLiteral("Cannot save the settings in %1: %2").arg(profile.path(), error);
-    if (users && m_config.applySnmpUsers) {
-        std::vector<SnmpUser> usable;
-        for (const SnmpUserFields &user : *users)
-            usable.push_back(*checkSnmpUser(user).user);
-        m_config.applySnmpUsers(usable);
-    }
-    if (!failures.isEmpty())
-        m_config.boxes->report(this, windowTitle(), failures.join(QLatin1Char('\n')),
-                               QMessageBox::Warning);
+    };
+    // The usable SNMPv3 users go in force once they are in the file, where
+    // the engine that answers their informs looks for them.
+    std::function<void()> written;
+    if (users && m_config.applySnmpUsers)
+        written = [apply = m_config.applySnmpUsers, users] {
+            std::vector<SnmpUser> usable;
+            for (const SnmpUserFields &user : *users)
+                usable.push_back(*checkSnmpUser(user).user);
+            apply(usable);
+        };
+    writeWhenFree({m_config.profilePath, change, written, failures, m_config.boxes, this,
+                   m_config.mainWindow, windowTitle(), QDeadlineTimer(kLockWaitMs)});
     return true;
 }
 

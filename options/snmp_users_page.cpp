@@ -130,11 +130,19 @@ QStringList SnmpUsersPage::problems() const {
     QStringList found;
     const std::vector<SnmpUserFields> entries = users();
     const std::vector<SnmpUserCheck> checks = checkSnmpUsers(entries);
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        if (!checks[i].user)
-            found << QStringLiteral("SNMPv3 user %1: %2")
-                         .arg(entries[i].number)
-                         .arg(QString::fromStdString(checks[i].problem));
+    // The operator knows the users by their names; the number goes with the
+    // keys the reason names.
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (checks[i].user)
+            continue;
+        const QString name = QString::fromUtf8(entries[i].name.c_str());
+        const QString who = name.isEmpty()
+                                ? QStringLiteral("SNMPv3 user %1").arg(entries[i].number)
+                                : QStringLiteral("SNMPv3 user \"%1\" (entry %2)")
+                                      .arg(name)
+                                      .arg(entries[i].number);
+        found << who + QStringLiteral(": ") + QString::fromStdString(checks[i].problem);
+    }
     return found;
 }
 

@@ -46,15 +46,21 @@ std::string ProfileStore::content() const {
     return readTextFile(m_path.toStdString()).value_or(std::string());
 }
 
-QString ProfileStore::update(const std::function<std::string(std::string)> &change) {
+QString ProfileStore::update(const std::function<std::string(std::string)> &change,
+                             int lockWaitMs, bool *locked) {
+    if (locked)
+        *locked = false;
     const QFileInfo info(m_path);
     if (!QDir().mkpath(info.absolutePath()))
         return QStringLiteral("cannot create the folder %1").arg(info.absolutePath());
     const QString lockPath = m_path + QStringLiteral(".lock");
     QLockFile lock(lockPath);
     lock.setStaleLockTime(10000);
-    if (!lock.tryLock(5000))
+    if (!lock.tryLock(lockWaitMs)) {
+        if (locked)
+            *locked = lock.error() == QLockFile::LockFailedError;
         return lockFailure(lock, lockPath);
+    }
     // SNMPv3 passwords are for the owner's eyes only.
     const FileResult result = updateTextFile(
         m_path.toStdString(), [&](const std::string &old) { return change(old); },

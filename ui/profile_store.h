@@ -24,8 +24,11 @@ public:
     std::string content() const;
 
     // Applies `change` to the current content and stores the result.
-    // Returns an error text, empty on success.
-    QString update(const std::function<std::string(std::string)> &change);
+    // Returns an error text, empty on success. Waits up to `lockWaitMs` for
+    // another program's lock; `locked`, when given, tells whether that was
+    // the failure.
+    QString update(const std::function<std::string(std::string)> &change, int lockWaitMs = 5000,
+                   bool *locked = nullptr);
 
 private:
     QString m_path;

@@ -98,6 +98,15 @@ void TestSyslogMessage::timestamps_data() {
                                   << "-";
     QTest::newRow("no such day") << cet << "31.04.2026 10:00:00"
                                  << "-";
+    // The clock is put forward from 02:00 to 03:00: a clock that was not
+    // yet shows 02:30 an hour after 01:30 standard time.
+    QTest::newRow("skipped by the clock") << cet << "29.03.2026 02:30:00"
+                                          << "2026-03-29T02:30:00+01:00";
+    QTest::newRow("after the gap") << cet << "29.03.2026 03:00:00"
+                                   << "2026-03-29T03:00:00+02:00";
+    QTest::newRow("skipped, west of UTC") << "EST5EDT,M3.2.0,M11.1.0"
+                                          << "08.03.2026 02:15:00"
+                                          << "2026-03-08T02:15:00-05:00";
 }
 
 void TestSyslogMessage::timestamps() {
@@ -135,6 +144,19 @@ void TestSyslogMessage::messages_data() {
         << head + "srv7 quorvik - Warning [quorvik@32473 level=\"Warning\" host=\"srv7\" "
                   "application=\"M\xc3\xbcller\" object=\"disk_2\" sender=\"192.0.2.7\"] "
                   "Stra\xc3\x9f"
+                  "e";
+    // As the screen shows it: the euro sign and curly quotes of Windows-1252,
+    // not C1 control characters.
+    QTest::newRow("Windows-1252 as shown")
+        << QByteArray("srv7")
+        << QByteArray("\x93"
+                      "a\x94")
+        << QByteArray("\x80 5 \x96 Stra\xdf"
+                      "e")
+        << head + "srv7 quorvik - Warning [quorvik@32473 level=\"Warning\" host=\"srv7\" "
+                  "application=\"\xe2\x80\x9c"
+                  "a\xe2\x80\x9d\" object=\"disk_2\" sender=\"192.0.2.7\"] "
+                  "\xe2\x82\xac 5 \xe2\x80\x93 Stra\xc3\x9f"
                   "e";
     QTest::newRow("host name: nil value, blanks and non-ASCII")
         << QByteArray() << QByteArray() << QByteArray()

@@ -149,6 +149,17 @@ void IntakeTest::messageLineShowsNewestMessage() {
     f.send("$LEVL$:I$MSG$:\u202Edesrever");
     QCOMPARE(f.form->messageLine()->text(), QStringLiteral("Actual Message: [U+202E]desrever"));
     QVERIFY(f.readFile(f.logPath()).endsWith("\u202Edesrever\r\n"));
+
+    // A start-up notice, longer than the line, stays whole in a box after
+    // the next event took the message line.
+    const QString notice = QStringLiteral("SNMPv3 user 2 skipped: AuthPass2 is shorter than 8 "
+                                          "characters; ") +
+                           QString(300, QLatin1Char('x'));
+    f.form->showNotice(notice);
+    f.send("$LEVL$:I$MSG$:next");
+    QCOMPARE(f.form->messageLine()->text(), QStringLiteral("Actual Message: next"));
+    QCOMPARE(f.boxes.reports.size(), 1);
+    QCOMPARE(f.boxes.reports[0].text, notice);
 }
 
 void IntakeTest::tabFollowsEveryMessage() {

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLockFile>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
@@ -159,6 +160,7 @@ private slots:
     void desktopNotifications();
     void logFileSelect();
     void failedWriteIsReportedOnce();
+    void applyWaitsForTheLockWithoutHoldingUpTheWindows();
     void fileKeepsOtherKeysAndComments();
     void inForceInTheRunningMainWindow();
     void snmpUsersAddEditRemove();
@@ -446,6 +448,24 @@ void TestOptionsDialog::failedWriteIsReportedOnce() {
     QCOMPARE(f.settings.popupLevel, 1); // in force all the same
 }
 
+// Another program holds the configuration's lock: Apply puts the change in
+// force at once and writes it when the lock is free, while the windows go
+// on working (here: the test's own event loop frees it).
+void TestOptionsDialog::applyWaitsForTheLockWithoutHoldingUpTheWindows() {
+    DialogFixture f;
+    f.open();
+    QLockFile other(f.configPath() + QStringLiteral(".lock"));
+    QVERIFY(other.tryLock(0));
+    f.click(QStringLiteral("maximi_2"));
+    f.click(QStringLiteral("cmdApply"));
+    QCOMPARE(f.settings.popupLevel, 2);
+    QVERIFY(f.boxes.reports.isEmpty());
+    QVERIFY(!f.config().contains("Popuplevel=2"));
+    other.unlock();
+    QTRY_VERIFY(f.config().contains("Popuplevel=2\r\n"));
+    QVERIFY(f.boxes.reports.isEmpty());
+}
+
 void TestOptionsDialog::fileKeepsOtherKeysAndComments() {
     const QByteArray before = "; Quorvik settings\r\n"
                               "[Global]\r\n"
@@ -689,7 +709,8 @@ void TestOptionsDialog::snmpUsersAddEditRemove() {
     f.click(QStringLiteral("cmdApply"));
     QCOMPARE(f.boxes.reports.size(), 1);
     QCOMPARE(f.boxes.reports[0].text,
-             QStringLiteral("SNMPv3 user 3: AuthPass3 is shorter than 8 characters"));
+             QStringLiteral("SNMPv3 user \"carol\" (entry 3): AuthPass3 is shorter than 8 "
+                            "characters"));
     QCOMPARE(f.config(), before);
     QVERIFY(f.snmpUsers.empty());
 
@@ -734,7 +755,8 @@ void TestOptionsDialog::snmpUserNameOnceAndPasswordWhole() {
     f.click(QStringLiteral("cmdApply"));
     QCOMPARE(f.boxes.reports.size(), 1);
     QCOMPARE(f.boxes.reports[0].text,
-             QStringLiteral("SNMPv3 user 2: User2 repeats \"alice\", the name of user 1"));
+             QStringLiteral("SNMPv3 user \"alice\" (entry 2): User2 repeats \"alice\", the "
+                            "name of user 1"));
     QCOMPARE(f.config(), before);
     QVERIFY(f.snmpUsers.empty());
 
