@@ -3,6 +3,8 @@
 
 #include "core/event_filter.h"
 
+#include "core/visible_text.h"
+
 #include <utility>
 
 namespace quorvik {
@@ -27,16 +29,21 @@ struct FieldPrefix {
     int field;
 };
 constexpr FieldPrefix kPrefixes[] = {
-    {"level:", 0}, {"host:", 2}, {"app:", 3}, {"obj:", 4}, {"msg:", 5}};
+    {"level:", EventFilter::kLevelField}, {"host:", 2}, {"app:", 3}, {"obj:", 4}, {"msg:", 5}};
 
 // The words of `query`: split at blanks outside double quotes, the quotes
-// themselves dropped.
+// themselves dropped. Within quotes, \" stands for a quote and \\ for a
+// backslash; any other backslash is itself.
 std::vector<std::string> splitWords(std::string_view query) {
     std::vector<std::string> words;
     std::string word;
     bool quoted = false, inWord = false;
-    for (const char c : query) {
-        if (c == '"') {
+    for (std::size_t at = 0; at < query.size(); ++at) {
+        const char c = query[at];
+        if (quoted && c == '\\' && at + 1 < query.size() &&
+            (query[at + 1] == '"' || query[at + 1] == '\\')) {
+            word += query[++at];
+        } else if (c == '"') {
             quoted = !quoted;
             inWord = true;
         } else if (!quoted && (c == ' ' || c == '\t')) {
@@ -73,6 +80,27 @@ bool containsFolded(std::string_view text, std::string_view folded) {
             return true;
     }
     return false;
+}
+
+// Whether `folded` occurs in `text` as the operator reads it (visibleText):
+// a control shown by its code, "[U+202E]", is found by that code.
+bool containsShown(std::string_view text, std::string_view folded) {
+    if (containsFolded(text, folded))
+        return true;
+    // Only a shown code can hold an ASCII word that the bytes don't; the
+    // texts beyond ASCII that a legacy encoding gives hold no ASCII at all.
+    if (text.find_first_of("\r\n\xE2") == std::string_view::npos || !changedWhenShown(text))
+        return false;
+    return containsFolded(visibleText(text), folded);
+}
+
+// Whether a word restricted to the level means `level`: one letter is the
+// level's letter; a longer word is the start of its name (no two names start
+// alike), letter case ignored.
+bool meansLevel(const Level &level, std::string_view folded) {
+    if (folded.size() == 1)
+        return level.letter != '\0' && static_cast<char>(foldAscii(level.letter)) == folded[0];
+    return lowerAscii(level.name).starts_with(folded);
 }
 
 } // namespace
@@ -115,11 +143,14 @@ bool EventFilter::contains(std::string_view text, const Term &term) const {
     // An ASCII word is found by its ASCII letters whatever the other bytes
     // are; only a word beyond ASCII needs the decoded texts.
     if (term.ascii || !m_wideSearch)
-        return containsFolded(text, term.folded);
+        return containsShown(text, term.folded);
     return m_wideSearch(text, term.text);
 }
 
-bool EventFilter::found(const Term &term, const FilterFields &fields, bool withLevel) const {
+bool EventFilter::found(const Term &term, const Level &level, const FilterFields &fields,
+                        bool withLevel) const {
+    if (term.field == kLevelField)
+        return meansLevel(level, term.folded);
     if (term.field >= 0)
         return contains(fields[std::size_t(term.field)], term);
     for (std::size_t f = withLevel ? 0 : 1; f < fields.size(); ++f)
@@ -132,7 +163,7 @@ bool EventFilter::matches(const Level &level, const FilterFields &fields, bool w
     if (!levelShown(level.index))
         return false;
     for (const Term &term : m_terms)
-        if (found(term, fields, withLevel) == term.exclude)
+        if (found(term, level, fields, withLevel) == term.exclude)
             return false;
     return true;
 }
@@ -140,12 +171,17 @@ bool EventFilter::matches(const Level &level, const FilterFields &fields, bool w
 std::string filterWord(std::string_view prefix, std::string_view value) {
     std::string word(prefix);
     word += ':';
-    const bool quote = value.find_first_of(" \t") != std::string_view::npos;
-    if (quote)
-        word += '"';
-    word += value;
-    if (quote)
-        word += '"';
+    if (value.find_first_of(" \t\"") == std::string_view::npos) {
+        word += value;
+        return word;
+    }
+    word += '"';
+    for (const char c : value) {
+        if (c == '"' || c == '\\')
+            word += '\\';
+        word += c;
+    }
+    word += '"';
     return word;
 }
 

@@ -19,14 +19,20 @@ namespace quorvik {
 using FilterFields = std::array<std::string_view, 6>;
 
 // What the operator typed into the filter bar, parsed once: words separated
-// by blanks ("a phrase" in double quotes is one word), each of which must
-// occur in some field, letter case ignored. "host:", "app:", "obj:", "msg:"
-// and "level:" before a word restrict it to that field; "-" before a word
-// (or a restricted word) excludes the events that contain it. A word with
-// nothing after its prefix is ignored (the operator is still typing).
-// Besides the words, whole levels (by table index) can be hidden.
+// by blanks ("a phrase" in double quotes is one word; within it \" is a
+// quote and \\ a backslash), each of which must occur in some field as the
+// operator reads it (visibleText: "[U+202E]" finds the control shown so),
+// letter case ignored. "host:", "app:", "obj:" and "msg:" before a word
+// restrict it to that field; "level:" with one letter means the level of
+// that letter ("level:E" Emergency, "level:X" Trap), with more the level
+// whose name starts so ("level:warn"). "-" before a word (or a restricted word) excludes the events
+// that match it. A word with nothing after its prefix is ignored (the
+// operator is still typing). Besides the words, whole levels (by table
+// index) can be hidden.
 class EventFilter {
 public:
+    static constexpr int kLevelField = 0; // index of the level name in FilterFields
+
     EventFilter() = default;
     explicit EventFilter(std::string_view query, WideSearch wideSearch = {});
 
@@ -50,7 +56,8 @@ private:
         std::string text;   // as typed, for the wide search
     };
     bool contains(std::string_view text, const Term &term) const;
-    bool found(const Term &term, const FilterFields &fields, bool withLevel) const;
+    bool found(const Term &term, const Level &level, const FilterFields &fields,
+               bool withLevel) const;
 
     std::vector<Term> m_terms;
     std::bitset<kLevelCount> m_hiddenLevels;
@@ -58,7 +65,8 @@ private:
 };
 
 // A word for the filter that finds `value` in one field ("host", "app",
-// "obj", "msg", "level"): quoted when it holds a blank.
+// "obj", "msg"): quoted, with its quotes and backslashes escaped, when it
+// holds a blank or a quote.
 std::string filterWord(std::string_view prefix, std::string_view value);
 
 } // namespace quorvik

@@ -467,18 +467,13 @@ void MainWindow::deleteMarked(EventTable *table, const EventTable::RowMark &chos
     showFilterCount();
 }
 
-// The selected events as the log has them, one line each.
+// The selected events as the log has them, one line each, as shown.
 void MainWindow::copySelection(EventGrid *grid) {
-    std::string text;
-    for (const EventRow &event : grid->selectedEvents()) {
-        std::string line = formatLogLine(event.record());
-        line.resize(line.size() - kLogLineEnd.size());
-        text += line;
-        text += '\n';
-    }
-    if (!text.empty())
-        QGuiApplication::clipboard()->setText(
-            QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
+    QString text;
+    for (const EventRow &event : grid->selectedEvents())
+        text += event.copyLine() + QLatin1Char('\n');
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
 }
 
 void MainWindow::showRowMenu(EventGrid *grid, const QPoint &position) {
@@ -492,8 +487,11 @@ void MainWindow::showRowMenu(EventGrid *grid, const QPoint &position) {
     menu->addSeparator();
     const FilterFields fields = event.filterFields();
     const auto addFilter = [&](const QString &caption, const char *prefix, std::string_view value) {
-        QAction *action = menu->addAction(
-            caption, this, [this, prefix, word = std::string(value)] { filterBy(prefix, word); });
+        // The value as shown, which is what the filter reads.
+        QAction *action =
+            menu->addAction(caption, this, [this, prefix, word = shownText(value).toStdString()] {
+                filterBy(prefix, word);
+            });
         action->setEnabled(!value.empty());
     };
     addFilter(QStringLiteral("Filter by this host"), "host", fields[2]);
@@ -523,7 +521,7 @@ void MainWindow::showInItsTab(const EventRow &event) {
 
 void MainWindow::filterBy(const char *prefix, std::string_view value) {
     const std::string word = filterWord(prefix, value);
-    showFilter(QString::fromLocal8Bit(word.data(), qsizetype(word.size())));
+    showFilter(QString::fromUtf8(word.data(), qsizetype(word.size())));
 }
 
 void MainWindow::showFilter(const QString &query) {

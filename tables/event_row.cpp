@@ -3,7 +3,10 @@
 
 #include "tables/event_row.h"
 
+#include "core/log_file.h"
 #include "core/visible_text.h"
+
+#include <QStringList>
 
 #include <algorithm>
 #include <cstring>
@@ -123,6 +126,17 @@ EventRecord EventRow::record() const {
     for (std::size_t c = 0; c < std::size(texts); ++c)
         texts[c]->assign(fields[c + 1]);
     return record;
+}
+
+QString EventRow::copyLine() const {
+    if (!m_data)
+        return {};
+    std::string line = formatLogLine(record());
+    line.resize(line.size() - kLogLineEnd.size());
+    QStringList shown;
+    for (const std::string_view field : splitLogFields(line))
+        shown << shownText(field);
+    return shown.join(QLatin1Char(';'));
 }
 
 void EventRow::retain() noexcept {

@@ -49,6 +49,9 @@ public:
     FilterFields filterFields() const;
     // The event again, with its texts as received.
     EventRecord record() const;
+    // The event as the log writes it, one line without its end, each field
+    // as the operator reads it (shownText): what copying the row gives.
+    QString copyLine() const;
 
 private:
     struct Data;

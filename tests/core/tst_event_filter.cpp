@@ -30,7 +30,10 @@ private slots:
     void levelNameOnlyWhereShown();
     void hiddenLevels();
     void wideSearchForWordsBeyondAscii();
+    void levelWordsMeanOneLevel();
+    void controlsFoundByTheirShownCode();
     void filterWordQuotesBlanks();
+    void filterWordEscapesQuotes();
 };
 
 void TestEventFilter::words_data() {
@@ -52,6 +55,13 @@ void TestEventFilter::words_data() {
     QTest::newRow("msg:") << "msg:/srv" << true;
     QTest::newRow("level:") << "level:warn" << true;
     QTest::newRow("level: other") << "level:note" << false;
+    QTest::newRow("level: whole name") << "level:WARNING" << true;
+    QTest::newRow("level: letter") << "level:W" << true;
+    QTest::newRow("level: letter of another") << "level:E" << false;
+    QTest::newRow("level: letter in the name") << "level:a" << false;
+    QTest::newRow("level: inside the name") << "level:arn" << false;
+    QTest::newRow("level: longer than the name") << "level:warnings" << false;
+    QTest::newRow("excluded level letter") << "-level:w" << false;
     QTest::newRow("prefix case ignored") << "HOST:srv7" << true;
     QTest::newRow("unknown prefix is text") << "disk:2" << false;
     QTest::newRow("excluded word present") << "-quota" << false;
@@ -122,12 +132,66 @@ void TestEventFilter::wideSearchForWordsBeyondAscii() {
     QVERIFY(EventFilter("gr\xc3\x96").matches(levelByIndex(6), event));
 }
 
+// One letter is a level's letter, more letters the start of its name: never
+// a letter or word somewhere in another level's name.
+void TestEventFilter::levelWordsMeanOneLevel() {
+    const FilterFields event = {"", "d", "h", "a", "o", "m"};
+    const auto levelsMeant = [&event](const char *query) {
+        QStringList meant;
+        const EventFilter filter(query);
+        for (const Level *level : {&levelByIndex(0), &levelByIndex(1), &levelByIndex(2),
+                                   &levelByIndex(3), &levelByIndex(4), &levelByIndex(5),
+                                   &levelByIndex(6), &trapLevel(), &unknownLevel()}) {
+            FilterFields fields = event;
+            fields[0] = level->name;
+            if (filter.matches(*level, fields))
+                meant << QString::fromLatin1(level->name.data(), qsizetype(level->name.size()));
+        }
+        return meant;
+    };
+    QCOMPARE(levelsMeant("level:E"), QStringList{"Emergency"});
+    QCOMPARE(levelsMeant("level:n"), QStringList{"Note"});
+    QCOMPARE(levelsMeant("level:X"), QStringList{"Trap"});
+    QCOMPARE(levelsMeant("level:alert"), QStringList{"Alert"});
+    QCOMPARE(levelsMeant("level:in"), QStringList{"Information"});
+    QCOMPARE(levelsMeant("level:Unknown"), QStringList{"Unknown"});
+    QCOMPARE(levelsMeant("level:U"), QStringList{});
+    QCOMPARE(levelsMeant("-level:E").size(), 8);
+}
+
+// A shown control's code finds it: the filter reads the texts as shown.
+void TestEventFilter::controlsFoundByTheirShownCode() {
+    const FilterFields event = {"Note", "", "h\xE2\x80\xAEx", "app", "o", "line 1\nline 2"};
+    const Level &note = levelByIndex(6);
+    QVERIFY(EventFilter("[U+202E]").matches(note, event));
+    QVERIFY(EventFilter("host:h[u+202e]x").matches(note, event));
+    QVERIFY(EventFilter("msg:\"1[U+000A]line\"").matches(note, event));
+    QVERIFY(!EventFilter("-[U+202E]").matches(note, event));
+    QVERIFY(!EventFilter("[U+000A]").matches(note, {"Note", "", "h", "a", "o", "one line"}));
+}
+
 void TestEventFilter::filterWordQuotesBlanks() {
     QCOMPARE(filterWord("host", "srv7"), std::string("host:srv7"));
     QCOMPARE(filterWord("obj", "disk 2"), std::string("obj:\"disk 2\""));
     const FilterFields event = {"Note", "", "srv", "app", "disk 2", "m"};
     QVERIFY(EventFilter(filterWord("obj", "disk 2")).matches(levelByIndex(6), event));
     QVERIFY(!EventFilter(filterWord("obj", "disk 3")).matches(levelByIndex(6), event));
+}
+
+// Quotes and backslashes in a value: escaped in the quoted phrase, so the
+// word finds the value it was made of, and only that.
+void TestEventFilter::filterWordEscapesQuotes() {
+    QCOMPARE(filterWord("obj", "disk \"C\" 2"), std::string("obj:\"disk \\\"C\\\" 2\""));
+    QCOMPARE(filterWord("host", "a\\b"), std::string("host:a\\b"));
+    for (const char *value : {"disk \"C\" 2", "\"quoted\"", "C:\\dir \\\"x", "end\\"}) {
+        const FilterFields event = {"Note", "", "h", "a", value, "m"};
+        QVERIFY2(EventFilter(filterWord("obj", value)).matches(levelByIndex(6), event), value);
+        const FilterFields other = {"Note", "", "h", "a", "disk C 2", "m"};
+        QVERIFY2(!EventFilter(filterWord("obj", value)).matches(levelByIndex(6), other), value);
+    }
+    // Outside quotes a backslash is itself.
+    QVERIFY(EventFilter("obj:C:\\dir").matches(levelByIndex(6),
+                                              {"Note", "", "h", "a", "C:\\dir", "m"}));
 }
 
 QTEST_APPLESS_MAIN(TestEventFilter)

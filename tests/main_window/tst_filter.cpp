@@ -91,6 +91,7 @@ private slots:
     void hoverReadsFilteredRows();
     void copySelectedRowsAsLogLines();
     void contextMenuOnRow();
+    void copyAndFilterTakeTextsAsShown();
     void keyboardReachesEveryControl();
     void arrowsEnterAndDeleteKey();
     void followNewEvents_data();
@@ -366,6 +367,43 @@ void FilterTest::contextMenuOnRow() {
     menu->close();
     QTest::keyClick(focused(), Qt::Key_Escape); // the bar goes, the empty rows come back
     QVERIFY(!openMenu(warnings, 3));
+}
+
+// A legacy-encoded host, quotes in the object and a bidirectional control in
+// the message: copy gives them as the table shows them, "Filter by this ..."
+// and the typed code keep the row shown.
+void FilterTest::copyAndFilterTakeTextsAsShown() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    startActive(f);
+    f.send("$LEVL$:N$HOST$:other$SOURCE$:app$DEVC$:disk_C_2$MSG$:plain");
+    f.send("$LEVL$:W$HOST$:M\xFCller$SOURCE$:app$DEVC$:disk_\"C\"_2$MSG$:x\xE2\x80\xAEy");
+    f.settle();
+    EventGrid *full = fullListOf(*f.form);
+    const auto choose = [](QMenu *menu, const QString &text) {
+        QAction *action = entry(menu, text);
+        QVERIFY2(action, qPrintable(text));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    };
+    QCOMPARE(shownColumn(full, 2).first(), QStringLiteral("M\u00fcller"));
+    QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, cellCentre(full, 0));
+    QTest::keyClick(focused(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("Warning;07.12.2026 20:41:05;M\u00fcller;app;disk \"C\" 2;x[U+202E]y\n"));
+
+    FilterBar *bar = filterBarOf(*f.form);
+    QLineEdit *query = queryEditOf(bar);
+    choose(openMenu(full, 0), QStringLiteral("Filter by this object"));
+    QCOMPARE(query->text(), QStringLiteral("obj:\"disk \\\"C\\\" 2\""));
+    QCOMPARE(shownColumn(full, 5), QStringList{" x[U+202E]y"});
+    QCOMPARE(countLabelOf(bar)->text(), QStringLiteral("1 of 2 shown"));
+    choose(openMenu(full, 0), QStringLiteral("Filter by this host"));
+    QCOMPARE(query->text(), QStringLiteral("host:M\u00fcller"));
+    QCOMPARE(shownColumn(full, 5), QStringList{" x[U+202E]y"});
+
+    // The control typed as the table shows it.
+    query->clear();
+    QTest::keyClicks(focused(), "msg:[U+202E]");
+    QCOMPARE(shownColumn(full, 5), QStringList{" x[U+202E]y"});
 }
 
 void FilterTest::keyboardReachesEveryControl() {
