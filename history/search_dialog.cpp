@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -121,32 +122,59 @@ bool SearchDialog::reportInvertedRange() {
     return true;
 }
 
-void SearchDialog::checkLowerBound() {
+bool SearchDialog::checkLowerBound() {
     const QString text = m_fromBox->text();
     if (text.isEmpty()) {
         m_state.historyFrom = toDateTime(kNoLowerBound);
     } else {
         const auto value = readDateTime(text.toStdString());
-        if (!value)
-            return report(QStringLiteral("Illegal date from (") + text + QStringLiteral(")"));
+        if (!value) {
+            report(QStringLiteral("Illegal date from (") + text + QStringLiteral(")"));
+            return false;
+        }
         m_state.historyFrom = *value;
     }
     setRangeText("   ");
     reportInvertedRange();
+    return true;
 }
 
-void SearchDialog::checkUpperBound() {
+bool SearchDialog::checkUpperBound() {
     const QString text = m_toBox->text();
     if (text.isEmpty()) {
         m_state.historyTo = toDateTime(kNoUpperBound);
     } else {
         const auto value = readDateTime(text.toStdString());
-        if (!value)
-            return report(QStringLiteral("Illegal date to (") + text + QStringLiteral(")"));
+        if (!value) {
+            report(QStringLiteral("Illegal date to (") + text + QStringLiteral(")"));
+            return false;
+        }
         m_state.historyTo = completeUpperBound(*value);
     }
     setRangeText("   ");
     reportInvertedRange();
+    return true;
+}
+
+void SearchDialog::keyPressEvent(QKeyEvent *event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        // The date box being typed in is not left: its date counts first.
+        const QWidget *focus = focusWidget();
+        const bool legal = focus == m_fromBox   ? checkLowerBound()
+                           : focus == m_toBox ? checkUpperBound()
+                                              : true;
+        if (legal)
+            m_okButton->click();
+        break;
+    }
+    case Qt::Key_Escape:
+        close();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void SearchDialog::allMessagesClicked(bool checked) {

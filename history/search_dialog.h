@@ -43,12 +43,16 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Return and Enter are OK, wherever the focus is; Escape closes the
+    // dialog as its close box does.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QLabel *addLabel(const char *name, const QString &caption, const QString &toolTip = {});
     QLineEdit *addBox(const char *name, const QString &toolTip);
-    void checkLowerBound();
-    void checkUpperBound();
+    // Each takes its box's date into the range; false when it is illegal.
+    bool checkLowerBound();
+    bool checkUpperBound();
     void allMessagesClicked(bool checked);
     void okClicked();
     void setRangeText(const char *gap);

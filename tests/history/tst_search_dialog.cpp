@@ -127,6 +127,49 @@ private slots:
         QVERIFY(m_dialog->isVisible()); // stays open with its entries
         QCOMPARE(reports(), QStringList());
     }
+
+    // Return is OK in every box and on the button; a date being typed counts.
+    void returnIsOk() {
+        QSignalSpy reload(m_dialog.get(), &SearchDialog::reloadRequested);
+        QLineEdit *search = child<QLineEdit>("searchString");
+        QTest::mouseClick(search, Qt::LeftButton);
+        QTest::keyClicks(QApplication::focusWidget(), "Disk Full");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(reload.count(), 1);
+        QCOMPARE(m_state.historySearch, QString("Disk Full"));
+
+        QLineEdit *from = child<QLineEdit>("DateOf");
+        QTest::mouseClick(from, Qt::LeftButton);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), "1.12.2026");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(reload.count(), 2);
+        QCOMPARE(range(), QString("01.12.2026 .. 07.12.2026 23:59:59"));
+
+        // An illegal date is reported and loads nothing.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), "31.4.2026");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(reload.count(), 2);
+        QCOMPARE(reports(), QStringList({"Illegal date from (31.4.2026)"}));
+
+        child<QPushButton>("btnOK")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(reload.count(), 3);
+    }
+
+    // Escape closes the dialog without loading, as its close box does.
+    void escapeIsCancel() {
+        QSignalSpy reload(m_dialog.get(), &SearchDialog::reloadRequested);
+        QPointer<SearchDialog> dialog = m_dialog.release(); // deleted when closed
+        QTest::mouseClick(dialog->findChild<QLineEdit *>("searchString"), Qt::LeftButton);
+        QTest::keyClicks(QApplication::focusWidget(), "Disk Full");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!dialog || !dialog->isVisible());
+        QCOMPARE(reload.count(), 0);
+        QVERIFY(m_state.historySearch.isEmpty());
+        QTRY_VERIFY(dialog.isNull());
+    }
 };
 
 QTEST_MAIN(TestSearchDialog)
