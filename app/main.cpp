@@ -240,9 +240,10 @@ int main(int argc, char *argv[]) {
             return decoder->informResponse(datagram); // thread-safe
         };
     auto informRepeats = std::make_shared<quorvik::InformRepeats>();
-    config.receiver.answeredBefore = [informRepeats](std::string_view datagram,
-                                                     std::string_view sender) {
-        return informRepeats->repeated(sender, datagram, std::chrono::steady_clock::now());
+    config.receiver.answeredBefore = [informRepeats, decoder = trapDecoder.get()](
+                                         std::string_view datagram, std::string_view sender) {
+        const auto inform = decoder ? decoder->informIdentity(datagram) : std::nullopt;
+        return inform && informRepeats->repeated(sender, *inform, std::chrono::steady_clock::now());
     };
 
     // Seams of the secondary windows; the level sounds and "Test" share one player.

@@ -418,6 +418,26 @@ std::string rejection(int error, const V3Header &header) {
     }
 }
 
+// What an SNMPv3 inform says, whatever protects it: its user, context,
+// request id and bindings; a sender's retransmission says the same.
+InformIdentity identityOf(const netsnmp_pdu &pdu) {
+    InformIdentity identity{pdu.reqid, {}};
+    std::string &content = identity.content;
+    const auto add = [&content](const void *bytes, std::size_t size) {
+        content.append(static_cast<const char *>(bytes), size);
+        content += '\0';
+    };
+    add(pdu.securityName, pdu.securityNameLen);
+    add(pdu.contextEngineID, pdu.contextEngineIDLen);
+    add(pdu.contextName, pdu.contextNameLen);
+    for (const netsnmp_variable_list *var = pdu.variables; var; var = var->next_variable) {
+        add(var->name, var->name_length * sizeof(oid));
+        content += static_cast<char>(var->type);
+        add(var->val.string, var->val_len);
+    }
+    return identity;
+}
+
 } // namespace
 
 NetSnmpDecoder::NetSnmpDecoder(std::string ownMibDirectory)
@@ -538,8 +558,8 @@ Decoded NetSnmpDecoder::decodeV3(std::string_view datagram, u_char *data,
     takePendingUsers();
     if (!header->authenticated() && header->userName.empty())
         return Decoded{{}, {}, true}; // engine discovery
-    if (std::string refused = m_users->admit(*header); !refused.empty())
-        return refusedFor(std::move(refused));
+    if (UsmUsers::Admission admission = m_users->admit(*header); !admission.refusal.empty())
+        return refusedFor(std::move(admission.refusal));
     PduPointer pdu(snmp_pdu_create(0));
     std::size_t length = messageLength;
     const int result = snmpv3_parse(pdu.get(), data, &length, nullptr, m_session.get());
@@ -596,15 +616,21 @@ std::optional<std::string> NetSnmpDecoder::v3Answer(std::string_view datagram) {
     if (m_users->ownEngine().empty())
         return std::nullopt;
     // Known users get their entry for the engine named; net-snmp's own
-    // checks then find every fault a Report can name.
-    m_users->admit(*header);
+    // checks then find every other fault a Report can name. A message that
+    // will be refused is never acknowledged: its sender would not send it
+    // again.
+    const UsmUsers::Admission admission = m_users->admit(*header);
+    m_answered.reset();
     std::vector<u_char> data(datagram.begin(), datagram.end());
     PduPointer pdu(snmp_pdu_create(0));
     std::size_t length = data.size();
-    const int result = snmpv3_parse(pdu.get(), data.data(), &length, nullptr, m_session.get());
+    int result = snmpv3_parse(pdu.get(), data.data(), &length, nullptr, m_session.get());
+    if (result == SNMPERR_SUCCESS && !admission.refusal.empty())
+        result = admission.error != 0 ? admission.error : SNMPERR_USM_UNKNOWNSECURITYNAME;
     if (result == SNMPERR_SUCCESS) {
         if (pdu->command != SNMP_MSG_INFORM)
             return std::nullopt;
+        m_answered.emplace(std::string(datagram), identityOf(*pdu));
         pdu->command = SNMP_MSG_RESPONSE;
         pdu->errstat = 0;
         pdu->errindex = 0;
@@ -612,6 +638,15 @@ std::optional<std::string> NetSnmpDecoder::v3Answer(std::string_view datagram) {
         return std::nullopt;
     }
     return build(*pdu);
+}
+
+std::optional<InformIdentity> NetSnmpDecoder::informIdentity(std::string_view datagram) {
+    if (!isSnmpV3(datagram))
+        return communityInformIdentity(datagram);
+    const std::lock_guard lock(m_mutex);
+    if (m_answered && m_answered->first == datagram)
+        return m_answered->second;
+    return std::nullopt;
 }
 
 // The message net-snmp encodes for a PDU; nullopt when it can't.

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "snmp/inform_repeats.h"
 #include "snmp/trap_decoder.h"
 
 #include <cstddef>
@@ -50,6 +51,10 @@ public:
 
     Decoded decode(std::string_view datagram) override;
     std::optional<std::string> informResponse(std::string_view datagram) override;
+    // What makes an inform answered the same when its sender sends it again
+    // (see InformRepeats): for SNMPv1/v2c read from the datagram, for SNMPv3
+    // known from the last informResponse, which decrypted it; nothing else.
+    std::optional<InformIdentity> informIdentity(std::string_view datagram);
     void setUsers(const std::vector<SnmpUser> &users) override;
     // This receiver's engine as the authoritative one of SNMPv3 informs: its
     // ID and its boot count. Until it is set, no v3 message is answered.
@@ -70,6 +75,8 @@ private:
     // datagram but for request id and sysUpTime); emptied when full.
     std::unordered_map<std::string, std::string> m_descriptions;
     std::unique_ptr<UsmUsers> m_users;
+    // The SNMPv3 inform answered last with a Response, and its identity.
+    std::optional<std::pair<std::string, InformIdentity>> m_answered;
     std::optional<std::vector<SnmpUser>> m_pendingUsers; // passwords, until taken
     std::optional<std::pair<std::string, long>> m_pendingEngine;
     std::unique_ptr<snmp_session> m_session; // of this receiver, as net-snmp reads with it

@@ -156,31 +156,40 @@ void UsmUsers::addOwnEntries() {
     if (m_ownEngine.empty())
         return;
     for (const auto &[name, configured] : m_users)
-        if (usm_get_user(reinterpret_cast<const u_char *>(m_ownEngine.data()), m_ownEngine.size(),
+        if ((configured.user.engineId.empty() || configured.user.engineId == m_ownEngine) &&
+            usm_get_user(reinterpret_cast<const u_char *>(m_ownEngine.data()), m_ownEngine.size(),
                          name.c_str()) == nullptr)
             if (usmUser *entry = addEntry(configured, m_ownEngine))
                 m_fixed.push_back(entry);
 }
 
-std::string UsmUsers::admit(const V3Header &header) {
+UsmUsers::Admission UsmUsers::admit(const V3Header &header) {
     const auto found = m_users.find(header.userName);
     if (found == m_users.end())
-        return "unknown user " + quoted(header.userName);
+        return {"unknown user " + quoted(header.userName), SNMPERR_USM_UNKNOWNSECURITYNAME};
     const Configured &configured = found->second;
     const SnmpUser &user = configured.user;
+    // net-snmp's model lets a lower level pass, for access control to judge;
+    // here a user has one level.
     if (levelOf(header) != levelOf(user))
-        return std::string("security level ") + levelName(levelOf(header)) +
-               " not allowed for user " + quoted(user.name);
-    if (!m_ownEngine.empty() && header.engineId == m_ownEngine)
-        return {}; // an inform to this receiver
+        return {std::string("security level ") + levelName(levelOf(header)) +
+                    " not allowed for user " + quoted(user.name),
+                SNMPERR_USM_UNSUPPORTEDSECURITYLEVEL};
+    // A user limited to one engine has no entry for this receiver's either
+    // (unless it is that one), so its informs are unknown here.
     if (!user.engineId.empty()) {
         if (header.engineId != user.engineId)
-            return "engine " + hex(header.engineId) + " not accepted for user " + quoted(user.name);
+            return {"engine " + hex(header.engineId) + " not accepted for user " +
+                        quoted(user.name),
+                    SNMPERR_USM_UNKNOWNSECURITYNAME};
         return {};
     }
+    if (!m_ownEngine.empty() && header.engineId == m_ownEngine)
+        return {}; // an inform to this receiver
     if (header.engineId.size() < 5 || header.engineId.size() > 32)
-        return "engine ID of " + std::to_string(header.engineId.size()) + " bytes from user " +
-               quoted(user.name);
+        return {"engine ID of " + std::to_string(header.engineId.size()) + " bytes from user " +
+                    quoted(user.name),
+                SNMPERR_USM_UNKNOWNENGINEID};
     learn(configured, header.engineId);
     return {};
 }

@@ -57,9 +57,15 @@ public:
     const std::string &ownEngine() const { return m_ownEngine; }
 
     // Why a message with this header is refused before its digest is checked
-    // (unknown user, engine not accepted, security level); empty when the
-    // user's entry for the engine is in net-snmp's table, ready to check it.
-    std::string admit(const V3Header &header);
+    // (unknown user, engine not accepted, security level), and the error of
+    // the user-based security model whose Report answers such a request. An
+    // empty refusal when the user's entry for the engine is in net-snmp's
+    // table, ready to check it.
+    struct Admission {
+        std::string refusal;
+        int error = 0; // SNMPERR_USM_...
+    };
+    Admission admit(const V3Header &header);
 
 private:
     struct Configured {

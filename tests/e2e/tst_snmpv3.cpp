@@ -9,6 +9,12 @@
 
 #include <QtTest>
 
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
+#include <poll.h>
+#include <thread>
+
 namespace {
 
 const QStringList kAuths = {"MD5", "SHA", "SHA-224", "SHA-256", "SHA-384", "SHA-512"};
@@ -90,6 +96,91 @@ const QByteArray kColdStart = "Trap;{DATE};127.0.0.1;;;SNMPv2-MIB::coldStart\r\n
 QByteArray rejected(const QByteArray &reason) {
     return "Trap;{DATE};127.0.0.1;;;SNMPv3 message rejected: " + reason + "\r\n";
 }
+
+// Whether a datagram is an SNMPv3 message with the privacy flag: its
+// msgFlags after the version, message id and maximum size.
+bool encrypted(const unsigned char *m, std::size_t size) {
+    std::size_t at = 1;
+    const auto overLength = [&] {
+        if (at >= size)
+            return false;
+        at += (m[at] & 0x80) != 0 ? 1 + (m[at] & 0x7F) : 1;
+        return at + 2 < size;
+    };
+    const auto overInteger = [&] {
+        if (m[at] != 0x02)
+            return false;
+        at += 2 + std::size_t(m[at + 1]);
+        return at + 2 < size;
+    };
+    if (size < 2 || m[0] != 0x30 || !overLength() || !overInteger() || m[at++] != 0x30 ||
+        !overLength() || !overInteger() || !overInteger())
+        return false;
+    return m[at] == 0x04 && m[at + 1] == 0x01 && (m[at + 2] & 0x02) != 0;
+}
+
+// Passes datagrams between one sender and port 162, and loses the first
+// encrypted answer on the way back: the Response to an authPriv inform (the
+// Reports before it are not encrypted). The sender then sends the inform again.
+class LossyProxy {
+public:
+    LossyProxy() {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof local;
+        ::bind(m_near, reinterpret_cast<sockaddr *>(&local), sizeof local);
+        ::getsockname(m_near, reinterpret_cast<sockaddr *>(&local), &length);
+        m_port = ntohs(local.sin_port);
+        local.sin_port = htons(e2e::kTrapPort);
+        ::connect(m_far, reinterpret_cast<sockaddr *>(&local), sizeof local);
+        m_thread = std::thread([this] { run(); });
+    }
+    ~LossyProxy() {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_near);
+        ::close(m_far);
+    }
+    LossyProxy(const LossyProxy &) = delete;
+    LossyProxy &operator=(const LossyProxy &) = delete;
+
+    quint16 port() const { return m_port; }
+    int lost() const { return m_lost; }
+
+private:
+    void run() {
+        sockaddr_storage sender{};
+        socklen_t senderLength = 0;
+        std::vector<unsigned char> buffer(65536);
+        pollfd sockets[2] = {{m_near, POLLIN, 0}, {m_far, POLLIN, 0}};
+        while (!m_stop) {
+            if (::poll(sockets, 2, 50) <= 0)
+                continue;
+            if ((sockets[0].revents & POLLIN) != 0) {
+                senderLength = sizeof sender;
+                const ssize_t n = ::recvfrom(m_near, buffer.data(), buffer.size(), 0,
+                                             reinterpret_cast<sockaddr *>(&sender), &senderLength);
+                if (n > 0)
+                    ::send(m_far, buffer.data(), std::size_t(n), 0);
+            }
+            if ((sockets[1].revents & POLLIN) != 0) {
+                const ssize_t n = ::recv(m_far, buffer.data(), buffer.size(), 0);
+                if (n <= 0 || (m_lost == 0 && encrypted(buffer.data(), std::size_t(n)) && ++m_lost))
+                    continue;
+                ::sendto(m_near, buffer.data(), std::size_t(n), 0,
+                         reinterpret_cast<sockaddr *>(&sender), senderLength);
+            }
+        }
+    }
+
+    int m_near = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    int m_far = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_lost{0};
+    std::thread m_thread;
+};
 
 } // namespace
 
@@ -255,6 +346,50 @@ private slots:
     // (no retries), and the inform is one line.
     void informAcknowledgedOnce() {
         expectLines({inform()}, {kColdStart}, QStringLiteral("snmpinform"));
+    }
+
+    // snmpinform retries after our Response was lost: the retransmission,
+    // protected anew, is answered again but shown and logged once.
+    void retransmittedInformShownOnce() {
+        LossyProxy proxy;
+        QStringList arguments = inform();
+        arguments.replace(arguments.indexOf(QStringLiteral("-r")) + 1, QStringLiteral("3"));
+        arguments.replace(arguments.indexOf(QStringLiteral("-t")) + 1, QStringLiteral("1"));
+        arguments.replace(arguments.indexOf(QStringLiteral("127.0.0.1:162")),
+                          QStringLiteral("127.0.0.1:%1").arg(proxy.port()));
+        expectLines({arguments}, {kColdStart}, QStringLiteral("snmpinform"));
+        QCOMPARE(proxy.lost(), 1);
+    }
+
+    // A message that will be refused is never acknowledged, so that its
+    // sender knows: an inform below its user's security level, and one of a
+    // user limited to another engine, get a Report, and snmpinform fails.
+    void refusedInformsNotAcknowledged() {
+        const QString engine = QString::fromLatin1(configLine("EngineID=").mid(9));
+        QStringList belowLevel = inform();
+        belowLevel.replace(belowLevel.indexOf(QStringLiteral("SHA-256-AES")),
+                           QStringLiteral("MD5-AES"));
+        belowLevel.replace(belowLevel.indexOf(QStringLiteral("authPriv")),
+                           QStringLiteral("noAuthNoPriv"));
+        QStringList otherEngine = inform();
+        otherEngine.replace(otherEngine.indexOf(QStringLiteral("SHA-256-AES")),
+                            QStringLiteral("fixed"));
+        const QByteArray before = m_env->log();
+        const QDateTime from = QDateTime::currentDateTime();
+        for (const QStringList &arguments : {belowLevel, otherEngine})
+            QVERIFY2(!m_env->snmptrap(arguments, QStringLiteral("snmpinform")).isEmpty(),
+                     qPrintable(QStringLiteral("acknowledged: ") + arguments.join(' ')));
+        QVERIFY(m_env->logsNote("after the refused informs"));
+        const QList<QByteArray> lines = m_env->log().mid(before.size()).split('\n');
+        const QList<QByteArray> expected = {
+            rejected("security level noAuthNoPriv not allowed for user \"MD5-AES\""),
+            rejected("engine " + engine.toLatin1() + " not accepted for user \"fixed\"")};
+        QCOMPARE(lines.size(), expected.size() + 2);
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            const QString diff = e2e::compareLogLine(lines[i] + '\n', expected[i], from,
+                                                     QDateTime::currentDateTime());
+            QVERIFY2(diff.isEmpty(), qPrintable(diff));
+        }
     }
 
     // A message for this engine with a boot count not its own is stale.
