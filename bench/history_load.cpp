@@ -13,6 +13,7 @@
 // prints the time from the reload's start to the view shown again, the
 // longest stretch without a return to the event loop, the rows and VmHWM.
 #include "history/history_browser.h"
+#include "ui/profile_store.h"
 #include "main_window/main_window.h"
 
 #include <QApplication>
@@ -124,14 +125,8 @@ int load(int argc, char *argv[], const QString &path, const QString &search) {
     config.write("[Global]\r\nLogfile=" + QFile::encodeName(path) + "\r\n");
     config.close();
     NoBoxes boxes;
-    quorvik::MainWindowConfig c;
-    c.historyMode = true;
-    c.profilePath = config.fileName();
-    c.defaultLogFile = path;
-    c.udpPort = 0;
-    c.boxes = &boxes;
-    quorvik::MainWindow window(c);
-    window.load();
+    quorvik::MainWindow window({true, config.fileName(), path, &boxes, nullptr});
+    window.load(quorvik::Profile::parse(quorvik::ProfileStore(config.fileName()).content()));
     window.show();
     quorvik::HistoryBrowser history(window, {&boxes, nullptr, {}, 300});
 

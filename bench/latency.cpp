@@ -18,7 +18,8 @@
 // milliseconds. A measurement, not a test.
 
 #include "alerts/sound.h"
-#include "main_window/main_window.h"
+#include "app/live_session.h"
+#include "ui/profile_store.h"
 #include "options.h"
 
 #include <QApplication>
@@ -173,15 +174,19 @@ int main(int argc, char **argv) {
 
     SilentBoxes boxes;
     SilentSounds sounds;
-    quorvik::MainWindowConfig config;
+    quorvik::LiveSessionConfig config;
     config.profilePath = profile.fileName();
     config.defaultLogFile = log;
     config.liveLockPath = dir.filePath(QStringLiteral("live.lock"));
     config.udpPort = freeUdpPort();
     config.boxes = &boxes;
     config.sounds = &sounds;
-    quorvik::MainWindow window(config);
-    if (window.load() != quorvik::MainWindow::LoadResult::Running)
+    // The road on the window's thread, so that the slot below runs once the
+    // batch is in the tables.
+    config.roadThread = false;
+    quorvik::LiveSession session(config);
+    quorvik::MainWindow &window = session.window();
+    if (!session.start(quorvik::Profile::parse(quorvik::ProfileStore(profile.fileName()).content())))
         return 1;
     window.show();
 
@@ -193,10 +198,10 @@ int main(int argc, char **argv) {
         window.findChild<quorvik::EventGrid *>(QStringLiteral("MSFlexGrid2"))->table();
 
     // Runs after the window's own slot: the batch is in the tables.
-    QObject::connect(window.findChild<quorvik::Receiver *>(), &quorvik::Receiver::datagramsReceived,
-                     &window, [&](const std::vector<quorvik::Datagram> &batch) {
+    QObject::connect(&session.receiver(), &quorvik::Receiver::datagramsReceived,
+                     &window, [&](const std::vector<quorvik::RawMessage> &batch) {
                          const std::int64_t now = nowNs();
-                         for (const quorvik::Datagram &d : batch) {
+                         for (const quorvik::RawMessage &d : batch) {
                              int n = 0;
                              std::int64_t sent = 0;
                              if (!readProbe(d.bytes, n, sent) || n < 0 || n >= o.count)

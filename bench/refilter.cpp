@@ -6,7 +6,7 @@
 // takes to run each query over every row, as typing a new letter does. Prints
 // the median of 7 runs per query, in milliseconds, and the rows shown.
 
-#include "core/event_record.h"
+#include "core/event.h"
 #include "core/level.h"
 #include "tables/event_row.h"
 #include "tables/event_table.h"
@@ -27,10 +27,10 @@ namespace {
 constexpr int kRows = 100'000;
 
 EventRow sampleRow(int n) {
-    EventRecord record;
+    Event record;
     record.level = &levelByIndex(n % kLevelCount);
     record.date = "09.12.2026 12:" + std::to_string(10 + n % 50) + ":" + std::to_string(10 + n % 49);
-    record.processor = "srv" + std::to_string(n % 500);
+    record.host = "srv" + std::to_string(n % 500);
     record.application = n % 3 ? "backup" : "kernel";
     record.object = "disk_" + std::to_string(n % 16);
     record.message = "event number " + std::to_string(n) + " quota reached on volume";

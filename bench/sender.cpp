@@ -12,7 +12,7 @@
 // are SNMPv2c coldStart traps that carry sysDescr.0 (sysUpTime.0,
 // snmpTrapOID.0, sysDescr.0); linkdown datagrams are SNMPv2c IF-MIB linkDown
 // traps without sysDescr (sysUpTime.0, snmpTrapOID.0, ifIndex.2,
-// ifAdminStatus.2, ifOperStatus.2), which a receiver must decode. Datagram i
+// ifAdminStatus.2, ifOperStatus.2), which a receiver must decode. RawMessage i
 // carries the number --first + (i mod 65536) in its message and request id,
 // so that its length varies a little like real traffic. The target is
 // always 127.0.0.1. --replay sends the datagrams of FILE (each a 2-byte

@@ -3,7 +3,7 @@
 
 #include "core/history_line.h"
 
-#include "core/event_record.h"
+#include "core/event.h"
 #include "core/log_file.h"
 #include "core/text_rules.h"
 
@@ -146,11 +146,11 @@ const Level &replayedLevel(std::string_view levelName) {
     return letter.empty() ? trapLevel() : levelForLetter(letter);
 }
 
-EventRecord replayedEvent(const std::array<std::string_view, 6> &fields, bool cut) {
-    EventRecord record;
+Event replayedEvent(const std::array<std::string_view, 6> &fields, bool cut) {
+    Event record;
     record.level = &replayedLevel(fields[0]);
     record.date = fields[1];
-    record.processor = fields[2];
+    record.host = fields[2];
     record.application = fields[3];
     record.object = fields[4];
     record.message = fields[5];

@@ -34,7 +34,7 @@ inline constexpr std::string_view kEllipsis = "\u2026";
 // intake's rules (underscores, blanks, tags) have been applied once already.
 // The date is the logged one: an empty or unreadable date stays as it is.
 // A line that was `cut` for its length has a message ending in kEllipsis.
-EventRecord replayedEvent(const std::array<std::string_view, 6> &fields, bool cut = false);
+Event replayedEvent(const std::array<std::string_view, 6> &fields, bool cut = false);
 // The level of that event alone: by the letter of a log line's first field.
 const Level &replayedLevel(std::string_view levelName);
 

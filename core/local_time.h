@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "event_record.h"
+#include "event.h"
 
 #include <cstdint>
 #include <limits>

@@ -52,7 +52,7 @@ void appendLogField(std::string &line, std::string_view field, std::string_view 
 
 } // namespace
 
-std::string formatLogLine(const EventRecord &record) {
+std::string formatLogLine(const Event &record) {
     const Level &level = record.level ? *record.level : unknownLevel();
     std::string line = level.logLabel();
     const auto fields = record.fields();

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "event_record.h"
+#include "event.h"
 #include "text_file.h"
 
 #include <array>
@@ -21,7 +21,7 @@ inline constexpr std::string_view kLogLineEnd = "\r\n";
 // or LF in any field and a ";" in any field but the message (the last one)
 // are written as their visible codes, "[U+000D]", "[U+000A]", "[U+003B]";
 // nothing else is quoted or escaped.
-std::string formatLogLine(const EventRecord &record);
+std::string formatLogLine(const Event &record);
 
 // The six fields of one log line (without its line end) as views into
 // `line`, split at the first five ";" so that a ";" in the message survives.

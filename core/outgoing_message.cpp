@@ -3,7 +3,7 @@
 
 #include "core/outgoing_message.h"
 
-#include "core/event_record.h"
+#include "core/event.h"
 
 namespace quorvik {
 

@@ -137,8 +137,8 @@ std::string SyslogFormatter::readTimestamp(std::string_view eventDate) {
     return text + m_offset;
 }
 
-std::string SyslogFormatter::format(const LoggedEvent &event, int facility) {
-    const EventRecord &record = event.record;
+std::string SyslogFormatter::format(const Event &event, int facility) {
+    const Event &record = event;
     const Level &level = *record.level;
     std::string out;
     out.reserve(160 + record.message.size());
@@ -147,15 +147,15 @@ std::string SyslogFormatter::format(const LoggedEvent &event, int facility) {
     out += ">1 ";
     out += timestamp(record.date);
     out += ' ';
-    out += hostName(record.processor);
+    out += hostName(record.host);
     out += " quorvik - ";
     out += level.name;
     out += " [quorvik@32473";
     appendParam(out, "level", level.name);
-    appendParam(out, "host", record.processor);
+    appendParam(out, "host", record.host);
     appendParam(out, "application", record.application);
     appendParam(out, "object", record.object);
-    appendParam(out, "sender", event.senderAddress);
+    appendParam(out, "sender", event.sender);
     out += ']';
     if (!record.message.empty()) {
         out += ' ';

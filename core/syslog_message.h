@@ -3,20 +3,13 @@
 
 #pragma once
 
-#include "event_record.h"
+#include "event.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace quorvik {
-
-// An event as it went into the log, with the address it came from: what the
-// forward queues take.
-struct LoggedEvent {
-    EventRecord record;
-    std::string senderAddress;
-};
 
 inline constexpr std::size_t kDatagramLimit = 2048;
 
@@ -47,7 +40,7 @@ public:
     // the processor as HOSTNAME ("-" when empty; bytes outside printable
     // ASCII as "_"), the level's name as MSGID and the message in UTF-8
     // without a byte order mark.
-    std::string format(const LoggedEvent &event, int facility);
+    std::string format(const Event &event, int facility);
 
 private:
     std::string readTimestamp(std::string_view eventDate);

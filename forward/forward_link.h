@@ -40,7 +40,7 @@ public:
     const ForwardTarget &target() const { return m_target; }
     // Queues the event when the target's level admits it; counts it as not
     // forwarded when the queue is full.
-    void take(const LoggedEvent &event);
+    void take(const Event &event);
     // Starts sending what is queued (connects first where needed).
     void flush();
     // Nothing queued and nothing left in the socket.

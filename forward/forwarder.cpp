@@ -60,14 +60,14 @@ public:
     }
 
     void takeInbox() {
-        std::vector<LoggedBatch> batches;
+        std::vector<EventBatch> batches;
         {
             std::lock_guard lock(m_shared->mutex);
             batches.swap(m_shared->inbox);
         }
         for (ForwardLink *link : m_links) {
-            for (const LoggedBatch &batch : batches)
-                for (const LoggedEvent &event : *batch)
+            for (const EventBatch &batch : batches)
+                for (const Event &event : *batch)
                     link->take(event);
             link->flush();
         }
@@ -113,14 +113,14 @@ public:
                        .arg(kTestTimeoutMs / 1000));
         });
         timeout->start(kTestTimeoutMs);
-        LoggedEvent event;
-        event.record.level = &levelByIndex(5);
-        event.record.date = QDateTime::currentDateTime()
+        Event event;
+        event.level = &levelByIndex(5);
+        event.date = QDateTime::currentDateTime()
                                 .toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))
                                 .toStdString();
-        event.record.processor = QHostInfo::localHostName().toStdString();
-        event.record.application = "quorvik";
-        event.record.message = "Test message from quorvik";
+        event.host = QHostInfo::localHostName().toStdString();
+        event.application = "quorvik";
+        event.message = "Test message from quorvik";
         link->take(event);
         link->flush();
     }
@@ -201,7 +201,7 @@ void Forwarder::setTargets(const std::vector<ForwardTarget> &targets) {
                               [worker = m_worker, targets] { worker->setTargets(targets); });
 }
 
-void Forwarder::take(const LoggedBatch &batch) {
+void Forwarder::take(const EventBatch &batch) {
     if (!batch || batch->empty() || !m_thread.isRunning())
         return;
     bool wake = false;

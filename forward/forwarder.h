@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "core/event_sink.h"
 #include "core/forward_target.h"
 #include "core/syslog_message.h"
 
@@ -38,14 +39,12 @@ struct ForwardStatus {
     QString lastError;              // empty while none
 };
 
-using LoggedBatch = std::shared_ptr<const std::vector<LoggedEvent>>;
-
 // Forwards logged events to syslog collectors as RFC 5424 messages: one UDP
 // datagram each, or octet-counted over TCP or TLS. Its own thread runs the
 // sockets, so a slow, dead or silent collector never holds up the caller: each
 // target has a bounded queue, a dead one is retried with backoff and its queue
 // drains in order when it is back; what does not fit is counted.
-class Forwarder : public QObject {
+class Forwarder : public QObject, public EventSink {
     Q_OBJECT
 
 public:
@@ -56,7 +55,7 @@ public:
     void setTargets(const std::vector<ForwardTarget> &targets);
     // Queues a batch for every target whose level admits its events. Safe
     // from any thread; never waits for a socket.
-    void take(const LoggedBatch &batch);
+    void take(const EventBatch &batch) override;
 
     // Dropped for a full queue and, for UDP, refused: over all targets.
     std::uint64_t notForwarded() const;
@@ -88,7 +87,7 @@ private:
     friend class ForwardWorker;
     struct Shared {
         mutable std::mutex mutex;
-        std::vector<LoggedBatch> inbox;
+        std::vector<EventBatch> inbox;
         std::vector<ForwardStatus> status;
     };
 

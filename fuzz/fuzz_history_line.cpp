@@ -11,7 +11,7 @@
 //    parser leaves alone it is what the live intake reads from the tagged
 //    message those fields came from.
 #include "check.h"
-#include "core/event_record.h"
+#include "core/event.h"
 #include "core/history_line.h"
 #include "core/log_file.h"
 
@@ -74,7 +74,7 @@ void checkReplay(std::string_view line) {
     if (!accepted)
         return;
     const LocalDateTime now{2026, 12, 7, 20, 41, 5};
-    const EventRecord replayed = replayedEvent(fields);
+    const Event replayed = replayedEvent(fields);
     const auto values = replayed.fields();
     for (std::size_t k = 0; k < values.size(); ++k)
         FUZZ_CHECK(*values[k] == fields[k + 1]);
@@ -83,7 +83,7 @@ void checkReplay(std::string_view line) {
             return;
     // For plain fields the replayed event is what the intake reads from the
     // tagged message.
-    const EventRecord parsed = parseEventMessage(taggedMessage(fields), "", now);
+    const Event parsed = parseEventMessage(taggedMessage(fields), "", now);
     FUZZ_CHECK(parsed.level == replayed.level);
     const auto read = parsed.fields();
     for (std::size_t k = 0; k + 1 < read.size(); ++k)

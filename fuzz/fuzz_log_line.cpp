@@ -28,12 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (std::size_t i = used; i < fields.size(); ++i)
         FUZZ_CHECK(fields[i].empty());
 
-    EventRecord record;
+    Event record;
     record.level = testing::levelForName(fields[0]);
     if (!record.level || separators != 5)
         return 0;
     record.date = fields[1];
-    record.processor = fields[2];
+    record.host = fields[2];
     record.application = fields[3];
     record.object = fields[4];
     record.message = fields[5];
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (line.find_first_of("\r\n") == std::string_view::npos)
         FUZZ_CHECK(splitLogFields(body) == fields);
 
-    record.processor = line; // its ";" must not shift the columns after it
+    record.host = line; // its ";" must not shift the columns after it
     record.message = "m";
     const std::string shifted = formatLogLine(record);
     FUZZ_CHECK(splitLogFields(std::string_view(shifted).substr(0, shifted.size() - 2))[5] == "m");

@@ -4,7 +4,7 @@
 // Checks parseEventMessage against the literal tag-by-tag rules and against
 // invariants every record keeps.
 #include "check.h"
-#include "core/event_record.h"
+#include "core/event.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -65,7 +65,7 @@ void checkLevel(std::string_view text, const Level *level) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char *>(data), size);
-    const EventRecord record = parseEventMessage(text, kSender, kNow);
+    const Event record = parseEventMessage(text, kSender, kNow);
     checkLevel(text, record.level);
 
     FUZZ_CHECK(record.application == referenceField(text, kFieldTags[2]));
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string date = referenceField(text, kFieldTags[0]);
     FUZZ_CHECK(record.date == (date.empty() ? formatGeneratedDate(kNow) : date));
     const std::string processor = referenceField(text, kFieldTags[1]);
-    FUZZ_CHECK(record.processor == (processor.empty() ? std::string(kSender) : processor));
+    FUZZ_CHECK(record.host == (processor.empty() ? std::string(kSender) : processor));
 
     const std::string message = referenceField(text, kFieldTags[4]);
     if (!message.empty())

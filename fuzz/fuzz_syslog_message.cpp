@@ -58,32 +58,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         else
             fields[field] += c;
     }
-    LoggedEvent event;
-    event.record.level = &levelByIndex(int(data[0] / 24) % 9 - 1); // also Unknown
-    event.record.date = fields[0];
-    event.record.processor = fields[1];
-    event.record.application = fields[2];
-    event.record.object = fields[3];
-    event.record.message = fields[4];
-    event.senderAddress = fields[5];
+    Event event;
+    event.level = &levelByIndex(int(data[0] / 24) % 9 - 1); // also Unknown
+    event.date = fields[0];
+    event.host = fields[1];
+    event.application = fields[2];
+    event.object = fields[3];
+    event.message = fields[4];
+    event.sender = fields[5];
 
     SyslogFormatter formatter;
     const std::string text = formatter.format(event, facility);
     FUZZ_CHECK(validUtf8(text));
     const std::string pri =
-        "<" + std::to_string(facility * 8 + syslogSeverity(*event.record.level)) + ">1 ";
+        "<" + std::to_string(facility * 8 + syslogSeverity(*event.level)) + ">1 ";
     FUZZ_CHECK(text.compare(0, pri.size(), pri) == 0);
 
     const std::string sd = " [quorvik@32473 ";
     std::size_t at = text.find(sd);
     FUZZ_CHECK(at != std::string::npos);
     at += sd.size();
-    FUZZ_CHECK(readParam(text, at, "level") == event.record.level->name);
+    FUZZ_CHECK(readParam(text, at, "level") == event.level->name);
     const std::array<std::pair<std::string_view, const std::string *>, 4> params = {{
-        {"host", &event.record.processor},
-        {"application", &event.record.application},
-        {"object", &event.record.object},
-        {"sender", &event.senderAddress},
+        {"host", &event.host},
+        {"application", &event.application},
+        {"object", &event.object},
+        {"sender", &event.sender},
     }};
     for (const auto &[name, value] : params) {
         FUZZ_CHECK(text[at++] == ' ');

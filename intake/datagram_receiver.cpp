@@ -29,7 +29,7 @@ namespace {
 
 constexpr std::size_t kReadBatch = 128;     // datagrams per recvmmsg
 constexpr std::size_t kMaxDatagram = 65536; // larger than any UDP payload
-constexpr std::size_t kEntryCost = sizeof(Datagram);
+constexpr std::size_t kEntryCost = sizeof(RawMessage);
 
 // The pause between reads under light traffic is at most a quarter of the
 // time in which a sender at loopback's full speed (a small datagram every
@@ -63,6 +63,15 @@ std::string bindFailureReason(int error) {
     default:
         return errorText(error);
     }
+}
+
+// The sender's port, in host order.
+std::uint16_t senderPort(const sockaddr_storage &from) {
+    if (from.ss_family == AF_INET)
+        return ntohs(reinterpret_cast<const sockaddr_in &>(from).sin_port);
+    if (from.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6 &>(from).sin6_port);
+    return 0;
 }
 
 // The sender's address as text, kept for the last address seen: traffic
@@ -207,7 +216,7 @@ struct DatagramReceiver::Reading {
     std::array<iovec, kReadBatch> vectors{};
     std::array<sockaddr_storage, kReadBatch> senders{};
     SenderTexts senderTexts;
-    std::vector<Datagram> batch;
+    std::vector<RawMessage> batch;
     std::chrono::steady_clock::time_point dropsRead;
 };
 
@@ -269,7 +278,8 @@ std::size_t DatagramReceiver::drain(Reading &reading) {
                     if (m_config.answeredBefore && m_config.answeredBefore(bytes, sender))
                         continue; // acknowledged again, shown once
                 }
-            reading.batch.push_back({std::string(bytes), std::move(sender), now});
+            reading.batch.push_back(
+                {std::string(bytes), std::move(sender), now, senderPort(reading.senders[i])});
         }
         total += std::size_t(n);
         // The system's drops are learnt before the last read of a drain is
@@ -305,11 +315,11 @@ bool DatagramReceiver::readSystemDrops() {
     return m_systemDrops.exchange(info[SK_MEMINFO_DROPS]) != info[SK_MEMINFO_DROPS];
 }
 
-void DatagramReceiver::enqueue(std::vector<Datagram> &batch, bool dropsChanged) {
+void DatagramReceiver::enqueue(std::vector<RawMessage> &batch, bool dropsChanged) {
     bool announce = false;
     {
         const std::lock_guard lock(m_mutex);
-        for (Datagram &datagram : batch) {
+        for (RawMessage &datagram : batch) {
             const std::size_t cost = kEntryCost + datagram.bytes.capacity();
             if (m_queue.size() >= m_config.maxDatagrams ||
                 m_queuedBytes + cost > m_config.maxBytes) {
@@ -329,7 +339,7 @@ void DatagramReceiver::enqueue(std::vector<Datagram> &batch, bool dropsChanged) 
     batch.clear();
 }
 
-std::vector<Datagram> DatagramReceiver::take(std::vector<Datagram> spent) {
+std::vector<RawMessage> DatagramReceiver::take(std::vector<RawMessage> spent) {
     spent.clear();
     {
         const std::lock_guard lock(m_mutex);

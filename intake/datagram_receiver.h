@@ -14,14 +14,9 @@
 #include <thread>
 #include <vector>
 
-namespace quorvik {
+#include "core/event.h"
 
-// One datagram as it was received.
-struct Datagram {
-    std::string bytes;
-    std::string sender;      // dotted IPv4 (also for IPv4-mapped senders) or IPv6 text
-    std::int64_t receivedAt; // seconds since 1970, UTC
-};
+namespace quorvik {
 
 // The UDP socket and a thread of its own that drains it, so that the kernel's
 // buffer is emptied even while the window thread is busy (painting, a long
@@ -72,7 +67,7 @@ public:
 
     // Everything queued, oldest first. `spent` is an emptied vector handed
     // back, so that its memory is reused for the next datagrams.
-    std::vector<Datagram> take(std::vector<Datagram> spent = {});
+    std::vector<RawMessage> take(std::vector<RawMessage> spent = {});
 
     // Datagrams lost since start: dropped by the system before they were read
     // (its buffer was full) and dropped by the full queue.
@@ -87,7 +82,7 @@ private:
     std::size_t drain(Reading &reading); // datagrams read
     bool pause(int microseconds);        // false when the thread is to stop
     bool readSystemDrops();              // true when the count changed
-    void enqueue(std::vector<Datagram> &batch, bool dropsChanged);
+    void enqueue(std::vector<RawMessage> &batch, bool dropsChanged);
 
     Config m_config;
     int m_socket = -1;
@@ -99,7 +94,7 @@ private:
     int m_pauseMicroseconds = 0; // between reads under light traffic
 
     std::mutex m_mutex; // guards the queue and m_announced
-    std::vector<Datagram> m_queue;
+    std::vector<RawMessage> m_queue;
     std::size_t m_queuedBytes = 0;
     bool m_announced = false; // arrived() called, no empty take since
 };

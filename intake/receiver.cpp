@@ -89,7 +89,7 @@ void Receiver::handOn() {
     m_takeTimer->start(m_handedOn < m_backlog.size() ? 0 : kTakeIntervalMs);
     if (begin == 0 && end == m_backlog.size()) { // the common case: all of it at once
         // Handed on from a local: a nested event loop in a slot may take anew.
-        std::vector<Datagram> all;
+        std::vector<RawMessage> all;
         all.swap(m_backlog);
         m_handedOn = 0;
         emit datagramsReceived(all);
@@ -99,7 +99,7 @@ void Receiver::handOn() {
         }
         return;
     }
-    const std::vector<Datagram> batch(std::make_move_iterator(m_backlog.begin() + qsizetype(begin)),
+    const std::vector<RawMessage> batch(std::make_move_iterator(m_backlog.begin() + qsizetype(begin)),
                                       std::make_move_iterator(m_backlog.begin() + qsizetype(end)));
     emit datagramsReceived(batch);
 }

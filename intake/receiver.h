@@ -63,7 +63,7 @@ public:
     std::uint64_t readCount() const { return m_thread ? m_thread->readCount() : 0; }
 
 signals:
-    void datagramsReceived(const std::vector<quorvik::Datagram> &batch);
+    void datagramsReceived(const std::vector<quorvik::RawMessage> &batch);
 
 private:
     void handOn();
@@ -71,7 +71,7 @@ private:
     ReceiverOptions m_options;
     std::unique_ptr<DatagramReceiver> m_thread;
     QTimer *m_takeTimer = nullptr;
-    std::vector<Datagram> m_backlog;  // taken, not yet handed on
+    std::vector<RawMessage> m_backlog;  // taken, not yet handed on
     std::size_t m_handedOn = 0;       // of m_backlog
     std::uint64_t m_lostHandedOn = 0; // the lost count at the last batch
 };

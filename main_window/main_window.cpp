@@ -6,8 +6,6 @@
 #include "main_window/filter_bar.h"
 #include "main_window/window_placement.h"
 
-#include "alerts/alert_popup.h"
-#include "alerts/sound.h"
 #include "core/log_file.h"
 #include "core/log_writer.h"
 #include "core/profile.h"
@@ -17,10 +15,8 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QLockFile>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMetaMethod>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -45,33 +41,14 @@ template <typename Real, typename Seam> void useDefault(Seam *&seam, std::unique
     }
 }
 
-// No desktop notifications and no tray.
-class NoNotifier : public EventNotifier {
-public:
-    void setHandlers(Handlers) override {}
-    void setLevelColours(const LevelColours &) override {}
-    void countAway(int) override {}
-    void notify(const Notice &) override {}
-    void windowActivated() override {}
-    void closeAll() override {}
-};
-
-QString text(std::string_view bytes) {
-    return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size()));
-}
-
 } // namespace
 
 MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
     : QMainWindow(parent), m_config(std::move(config)), m_profile(m_config.profilePath) {
     useDefault<WidgetMessageBoxes>(m_config.boxes, m_ownBoxes);
-    useDefault<MultimediaSoundPlayer>(m_config.sounds, m_ownSounds);
-    useDefault<AlertPopups>(m_config.alerts, m_ownAlerts);
     useDefault<QtProcessStarter>(m_config.processes, m_ownProcesses);
-    useDefault<NoNotifier>(m_config.notifier, m_ownNotifier);
     m_ui.setupUi(this);
     m_sizer = std::make_unique<ColumnSizer>(m_ui.levelGrids, m_ui.fullList);
-    m_receiver = new Receiver(m_config.receiver, this);
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setSingleShot(true);
     connectControls();
@@ -84,7 +61,6 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
 MainWindow::~MainWindow() = default;
 
 void MainWindow::connectControls() {
-    connect(m_receiver, &Receiver::datagramsReceived, this, &MainWindow::takeDatagrams);
     connect(m_refreshTimer, &QTimer::timeout, this, &MainWindow::refreshViews);
     for (EventGrid *grid : m_ui.levelGrids)
         connectGrid(grid);
@@ -99,8 +75,6 @@ void MainWindow::connectControls() {
         ++m_filterVersion;
         applyFilter();
     });
-    m_config.notifier->setHandlers(
-        {[this](int level) { comeForward(level); }, [this] { close(); }});
 
     connect(m_ui.viewButton, &QPushButton::clicked, this, [this] {
         setViewMode(m_viewMode == ViewMode::TabbedView ? ViewMode::FullList : ViewMode::TabbedView);
@@ -123,19 +97,6 @@ void MainWindow::connectControls() {
     connect(m_ui.copyAction, &QAction::triggered, this, [this] { copySelection(shownGrid()); });
 }
 
-void MainWindow::connectGrid(EventGrid *grid) {
-    connect(grid, &EventGrid::pointerMoved, this, [this, grid](int y) { hover(grid, y); });
-    connect(grid, &EventGrid::rowEntered, this,
-            [this, grid](int row) { showRowMessage(grid, row); });
-    connect(grid, &EventGrid::deletePressed, this, [this, grid](int row) {
-        if (!grid->eventAtViewRow(row).isNull())
-            deleteEntry(grid, row);
-    });
-    connect(grid, &EventGrid::copyPressed, this, [this, grid] { copySelection(grid); });
-    connect(grid, &QWidget::customContextMenuRequested, this,
-            [this, grid](const QPoint &position) { showRowMenu(grid, position); });
-}
-
 void MainWindow::startHistoryCopy() {
     // The running program itself, in the same working directory.
     const QString program = QCoreApplication::applicationFilePath();
@@ -147,29 +108,13 @@ void MainWindow::startHistoryCopy() {
             QMessageBox::Warning);
 }
 
-MainWindow::LoadResult MainWindow::load() {
-    m_quitWithoutAsking = false;
-    if (!m_config.historyMode) {
-        m_liveLock = std::make_unique<QLockFile>(m_config.liveLockPath);
-        m_liveLock->setStaleLockTime(0); // a dead owner's lock is taken over by process id
-        if (!m_liveLock->tryLock(0)) {
-            const QString name = m_config.executableName;
-            m_config.boxes->reportAndWait(nullptr, QStringLiteral("Error while loading ") + name,
-                                          name + QStringLiteral(" already running"),
-                                          QMessageBox::Warning);
-            m_quitWithoutAsking = true;
-            return LoadResult::Refused;
-        }
-    }
+bool MainWindow::load(const Profile &profile) {
     setMessageLine(QStringLiteral(" "));
     m_messageLineTag = QStringLiteral(" ");
 
-    const Profile profile = Profile::parse(m_profile.content());
     setSettings(settingsFromProfile(profile, m_config.defaultLogFile.toStdString()));
     m_ui.setUpRows();
     m_sizer->setUpWidths();
-    if (!m_config.historyMode)
-        bindSocket();
     m_storedOuterSize =
         placeAtStoredGeometry(*this, geometryFromProfile(profile, outerGeometry(*this)));
     m_ui.tabStrip->setCurrentIndex(m_settings.startTab);
@@ -177,31 +122,18 @@ MainWindow::LoadResult MainWindow::load() {
     // Only a missing log is created here; an existing one is not opened (a
     // history copy may have no right to write it). The first append gives an
     // empty one its header.
-    reportLogResult(createMissingLogFile(m_settings.logFile));
-
-    m_ui.showButtonsFor(m_config.historyMode);
-    return LoadResult::Running;
-}
-
-void MainWindow::bindSocket() {
-    if (m_config.udpPort == 0)
-        return;
-    const QString error = m_receiver->bind(m_config.udpPort);
-    if (!error.isEmpty())
-        m_config.boxes->report(this, QStringLiteral("Quorvik"), error, QMessageBox::Warning);
-}
-
-void MainWindow::takeDatagrams(const std::vector<Datagram> &batch) {
-    for (const Datagram &datagram : batch)
-        takeEvent(datagram.bytes, datagram.sender, m_localTime.at(datagram.receivedAt));
-    finishBatch();
+    m_ui.showButtonsFor(m_config.historyCopy);
+    const FileResult created = createMissingLogFile(m_settings.logFile);
+    if (!created.ok())
+        reportLogError(QStringLiteral("Cannot write the log file %1: %2")
+                           .arg(QString::fromLocal8Bit(m_settings.logFile.c_str()),
+                                QString::fromLocal8Bit(created.error.c_str())));
+    return created.ok();
 }
 
 void MainWindow::setSettings(const Settings &settings) {
     m_settings = settings;
-    m_log.setPath(settings.logFile);
     m_ui.fullList->table()->setLevelColours(settings.levelColours);
-    m_config.notifier->setLevelColours(settings.levelColours);
 }
 
 void MainWindow::insertTop(EventGrid *grid, const EventRow &row) {
@@ -231,64 +163,28 @@ void MainWindow::takeHistoryRows(const std::vector<EventRow> &rows) {
     finishBatch();
 }
 
-void MainWindow::takeEvent(std::string_view text, std::string_view sender,
-                           const LocalDateTime &now) {
-    EventRecord record = parseEventMessage(text, sender, now);
-    if (m_config.trapDecoder &&
-        (isSnmpV3(text) ||
-         (record.message.empty() && text.find(kSysDescrMarker) == std::string_view::npos))) {
-        Decoded decoded = m_config.trapDecoder->decode(text);
-        if (decoded.silent)
-            return;
-        if (!decoded.rejection.empty() && !noteRejection(record, sender, decoded.rejection))
-            return;
-        if (decoded.rejection.empty())
-            record.message = std::move(decoded.text);
+void MainWindow::take(const EventBatch &batch) {
+    for (const Event &event : *batch) {
+        const int level = event.level->index;
+        m_pendingTab = level;
+        m_newInLevel.set(std::size_t(level));
+        const EventRow row(event);
+        insertTop(m_ui.levelGrids[std::size_t(level)], row);
+        insertTop(m_ui.fullList, row);
+        m_sizer->noteRow(level, row);
     }
-    takeRecord(record);
-    if (!m_config.historyMode &&
-        isSignalConnected(QMetaMethod::fromSignal(&MainWindow::eventsLogged)))
-        m_forwardBatch.push_back({std::move(record), std::string(sender)});
+    if (!batch->empty()) {
+        m_messageLineTag =
+            QStringLiteral("Actual Message:") + EventRow(batch->back()).cellText(EventRow::kCells - 1);
+        m_messageLinePending = true;
+    }
+    finishBatch();
 }
 
-// Counts a refused SNMPv3 message; the first of its sender and reason within
-// a minute also becomes a row, from the sender's address.
-bool MainWindow::noteRejection(EventRecord &record, std::string_view sender,
-                               const std::string &reason) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                             std::chrono::steady_clock::now().time_since_epoch())
-                             .count();
-    m_rejectionsChanged = true;
-    if (!m_rejections.note(sender, reason, std::int64_t(seconds)))
-        return false;
-    record.processor = std::string(sender);
-    record.application.clear();
-    record.object.clear();
-    record.message = "SNMPv3 message rejected: " + reason;
-    return true;
-}
-
-void MainWindow::takeRecord(const EventRecord &record) {
-    const Level &level = *record.level;
-    m_pendingTab = level.index;
-    m_newInLevel.set(std::size_t(level.index));
-
-    const EventRow row(record);
-    insertTop(m_ui.levelGrids[std::size_t(level.index)], row);
-    insertTop(m_ui.fullList, row);
-    m_sizer->noteRow(level.index, row);
-    m_messageLineTag = QStringLiteral("Actual Message:") + row.cellText(4);
-    m_messageLinePending = true;
-
-    if (!m_config.historyMode) {
-        m_logBatch += formatLogLine(record);
-        const bool serious = level.index < m_settings.popupLevel;
-        if (serious)
-            alert(row);
-        if (isAway())
-            tellAway(row, serious);
-    }
-    playLevelSound(*m_config.sounds, m_settings.levelSounds, level.index);
+void MainWindow::showStatus(const IntakeStatus &status) {
+    m_ui.showLost(status.lost);
+    if (status.rejections)
+        m_ui.showRejected(status.rejected, *status.rejections);
 }
 
 void MainWindow::fitColumnsToRows() {
@@ -301,26 +197,10 @@ void MainWindow::fitColumnsToRows() {
     m_sizer->growColumns();
 }
 
-void MainWindow::alert(const EventRow &row) {
-    QStringList fields;
-    for (int c = 0; c < EventRow::kCells; ++c)
-        fields << shownText(row.bytes(c));
-    const std::string_view name = row.level().name;
-    m_config.alerts->show(QString::fromLatin1(name.data(), qsizetype(name.size())), fields);
-}
-
 // Away: the window is minimised or no window of the program is active (the
 // operator reading the popup or the options is still here).
 bool MainWindow::isAway() const {
     return isMinimized() || !QApplication::activeWindow();
-}
-
-void MainWindow::tellAway(const EventRow &row, bool serious) {
-    const Level &level = row.level();
-    m_config.notifier->countAway(level.index);
-    if (serious && m_settings.notify)
-        m_config.notifier->notify(
-            {level.index, text(level.name), row.cellText(1), row.cellText(4).mid(1)});
 }
 
 void MainWindow::comeForward(int level) {
@@ -335,23 +215,10 @@ void MainWindow::comeForward(int level) {
     refreshViews();
 }
 
-// The end of a batch: columns grow once, the batch's lines go to the log in
-// one write, the lost count is brought up to date.
+// The end of a batch: columns grow once, the views catch up soon.
 void MainWindow::finishBatch() {
     m_sizer->growColumns();
-    if (!m_logBatch.empty())
-        reportLogResult(m_log.append(std::exchange(m_logBatch, {})));
-    if (!m_forwardBatch.empty())
-        emit eventsLogged(
-            std::make_shared<const std::vector<LoggedEvent>>(std::exchange(m_forwardBatch, {})));
-    showLost();
     scheduleRefresh();
-}
-
-void MainWindow::showLost() {
-    m_ui.showLost(m_receiver->lost() - std::min(m_receiver->lost(), m_lostCleared));
-    if (std::exchange(m_rejectionsChanged, false))
-        m_ui.showRejected(m_rejections.count(), m_rejections.latestReasons());
 }
 
 void MainWindow::showNotForwarded(std::uint64_t count, const QString &failing,
@@ -359,21 +226,8 @@ void MainWindow::showNotForwarded(std::uint64_t count, const QString &failing,
     m_ui.showNotForwarded(count, failing, targets);
 }
 
-void MainWindow::reportLogResult(const FileResult &result) {
-    // Reported once per run of failures: the next report needs a success in
-    // between, so a missing disk doesn't bury the operator in boxes.
-    if (result.ok()) {
-        m_logFailing = false;
-        return;
-    }
-    if (m_logFailing)
-        return;
-    m_logFailing = true;
-    m_config.boxes->report(this, QStringLiteral("Quorvik"),
-                           QStringLiteral("Cannot write the log file %1: %2")
-                               .arg(QString::fromLocal8Bit(m_settings.logFile.c_str()),
-                                    QString::fromLocal8Bit(result.error.c_str())),
-                           QMessageBox::Warning);
+void MainWindow::reportLogError(const QString &text) {
+    m_config.boxes->report(this, QStringLiteral("Quorvik"), text, QMessageBox::Warning);
 }
 
 void MainWindow::scheduleRefresh() {
@@ -440,153 +294,6 @@ void MainWindow::setMessageLine(const QString &text) {
         m_ui.messageLine->setText(text);
 }
 
-void MainWindow::hover(EventGrid *grid, int y) {
-    refreshViews(); // the row under the pointer is the row the view shows
-    showRowMessage(grid, grid->viewRowAt(y));
-}
-
-void MainWindow::showRowMessage(EventGrid *grid, int viewRow) {
-    const EventRow event = grid->eventAtViewRow(viewRow);
-    const QString message = event.isNull() ? QString() : event.cellText(EventRow::kCells - 1);
-    setMessageLine(message.isEmpty() ? m_messageLineTag : message);
-}
-
-void MainWindow::deleteEntry(EventGrid *grid, int viewRow) {
-    if (viewRow >= 0)
-        deleteMarked(grid->table(), grid->markViewRow(viewRow));
-}
-
-void MainWindow::deleteMarked(EventTable *table, const EventTable::RowMark &chosen) {
-    // Events may arrive while the question is open: the chosen row is found
-    // again afterwards, or nothing is deleted (see EventTable::RowMark).
-    if (!m_config.boxes->askOkCancel(this, QStringLiteral("Warning"),
-                                     QStringLiteral("Really delete entry ?"),
-                                     QMessageBox::Question))
-        return;
-    table->removeRow(table->findRow(chosen));
-    showFilterCount();
-}
-
-// The selected events as the log has them, one line each, as shown.
-void MainWindow::copySelection(EventGrid *grid) {
-    QString text;
-    for (const EventRow &event : grid->selectedEvents())
-        text += event.copyLine() + QLatin1Char('\n');
-    if (!text.isEmpty())
-        QGuiApplication::clipboard()->setText(text);
-}
-
-void MainWindow::showRowMenu(EventGrid *grid, const QPoint &position) {
-    const EventRow event = grid->eventAtViewRow(grid->rowAt(position.y()));
-    if (event.isNull())
-        return;
-    auto *menu = new QMenu(this);
-    menu->setObjectName(QStringLiteral("rowMenu"));
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(QStringLiteral("Copy"), this, [this, grid] { copySelection(grid); });
-    menu->addSeparator();
-    const FilterFields fields = event.filterFields();
-    const auto addFilter = [&](const QString &caption, const char *prefix, std::string_view value) {
-        // The value as shown, which is what the filter reads.
-        QAction *action =
-            menu->addAction(caption, this, [this, prefix, word = shownText(value).toStdString()] {
-                filterBy(prefix, word);
-            });
-        action->setEnabled(!value.empty());
-    };
-    addFilter(QStringLiteral("Filter by this host"), "host", fields[2]);
-    addFilter(QStringLiteral("Filter by this application"), "app", fields[3]);
-    addFilter(QStringLiteral("Filter by this object"), "obj", fields[4]);
-    menu->addSeparator();
-    const EventTable::RowMark chosen = grid->table()->markEvent(event);
-    menu->addAction(QStringLiteral("Delete this entry"), this,
-                    [this, grid, chosen] { deleteMarked(grid->table(), chosen); });
-    if (grid == m_ui.fullList)
-        menu->addAction(QStringLiteral("Show in its tab"), this,
-                        [this, event] { showInItsTab(event); });
-    menu->popup(grid->viewport()->mapToGlobal(position));
-}
-
-void MainWindow::showInItsTab(const EventRow &event) {
-    setViewMode(ViewMode::TabbedView);
-    m_ui.tabStrip->setCurrentIndex(event.level().index);
-    EventGrid *grid = shownGrid();
-    const int row = grid->viewRowOf(event);
-    if (row < 0)
-        return; // deleted from its table meanwhile
-    grid->selectRow(row);
-    grid->scrollTo(grid->model()->index(row, 0));
-    grid->setFocus(Qt::OtherFocusReason);
-}
-
-void MainWindow::filterBy(const char *prefix, std::string_view value) {
-    const std::string word = filterWord(prefix, value);
-    showFilter(QString::fromUtf8(word.data(), qsizetype(word.size())));
-}
-
-void MainWindow::showFilter(const QString &query) {
-    showFilterBar();
-    m_ui.filterBar->setQuery(query);
-}
-
-void MainWindow::showFilterBar() {
-    if (m_ui.filterBar->isHidden()) {
-        m_ui.filterBar->show();
-        layoutControls();
-        showFilterCount();
-    }
-    m_ui.filterBar->focusQuery();
-}
-
-// Every row shown again, and the tables get their height back.
-void MainWindow::hideFilterBar() {
-    m_ui.filterBar->clear();
-    m_ui.filterBar->hide();
-    layoutControls();
-    shownGrid()->setFocus(Qt::OtherFocusReason);
-}
-
-// Only the table on screen follows the bar; another one gets the filter
-// when it is shown.
-void MainWindow::applyFilter() {
-    EventGrid *grid = shownGrid();
-    const std::size_t slot =
-        grid == m_ui.fullList ? kLevelCount : std::size_t(m_ui.tabStrip->currentIndex());
-    if (m_gridFilterVersion[slot] != m_filterVersion) {
-        m_gridFilterVersion[slot] = m_filterVersion;
-        grid->setFilter(m_ui.filterBar->filter(grid == m_ui.fullList));
-    }
-    showFilterCount();
-}
-
-void MainWindow::showFilterCount() {
-    if (m_ui.filterBar->isHidden())
-        return;
-    const EventGrid *grid = shownGrid();
-    m_ui.filterBar->showCount(grid->shownEvents(), grid->table()->eventCount());
-}
-
-void MainWindow::clearAllTables() {
-    if (m_config.boxes->askOkCancel(this, QStringLiteral("Warning"),
-                                    QStringLiteral("Really delete all messages ?"),
-                                    QMessageBox::Question))
-        clearAllTablesQuietly();
-}
-
-void MainWindow::clearAllTablesQuietly() {
-    refreshViews();
-    m_lostCleared = m_receiver->lost();
-    m_rejections.clearCount();
-    m_rejectionsChanged = true;
-    showLost();
-    m_messageLineTag.clear();
-    setMessageLine(QString());
-    m_ui.fullList->table()->clearAll();
-    for (EventGrid *grid : m_ui.levelGrids)
-        grid->table()->clearAll();
-    showFilterCount();
-}
-
 void MainWindow::setViewMode(ViewMode mode) {
     m_viewMode = mode;
     m_ui.showView(mode == ViewMode::FullList);
@@ -629,7 +336,7 @@ void MainWindow::showEvent(QShowEvent *event) {
 void MainWindow::changeEvent(QEvent *event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isMinimized())
-        m_config.notifier->windowActivated(); // the operator is back
+        emit activated(); // the operator is back
     if (event->type() == QEvent::WindowStateChange) {
         layoutControls(); // restoring a minimised window lays it out again
         refreshViews();
@@ -650,7 +357,7 @@ bool MainWindow::isNormalState() const {
 }
 
 void MainWindow::storeGeometry() {
-    if (!isNormalState() || m_quitWithoutAsking)
+    if (!isNormalState() || m_refused)
         return;
     const QString error = storeOuterGeometry(m_profile, *this);
     if (!error.isEmpty() && !m_systemQuit)
@@ -667,7 +374,7 @@ void MainWindow::quitFromSystem() {
 
 void MainWindow::closeEvent(QCloseEvent *event) {
     storeGeometry();
-    const bool ask = !(m_systemQuit || m_quitWithoutAsking || m_config.historyMode);
+    const bool ask = !(m_systemQuit || m_refused || m_config.historyCopy);
     QString question = QStringLiteral("Really quit Quorvik ?");
     if (!m_quitWarning.isEmpty())
         question += QStringLiteral("\n\n") + m_quitWarning;
@@ -676,9 +383,7 @@ void MainWindow::closeEvent(QCloseEvent *event) {
         event->ignore();
         return;
     }
-    m_receiver->close();
-    m_config.alerts->closeAll();
-    m_config.notifier->closeAll();
+    emit closing();
     event->accept();
     // The secondary windows (options, about, send message) go with it.
     for (QWidget *window : QApplication::topLevelWidgets())

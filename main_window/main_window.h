@@ -3,19 +3,12 @@
 
 #pragma once
 
-#include "alerts/alert_popup.h"
-#include "alerts/event_notifier.h"
-#include "alerts/sound.h"
-#include "core/local_time.h"
-#include "core/log_writer.h"
-#include "core/rejection_ledger.h"
+#include "core/event_sink.h"
 #include "core/settings.h"
-#include "core/syslog_message.h"
 #include "core/text_file.h"
-#include "intake/receiver.h"
+#include "core/profile.h"
 #include "main_window/column_sizer.h"
 #include "main_window/main_window_ui.h"
-#include "snmp/trap_decoder.h"
 #include "tables/event_grid.h"
 #include "ui/profile_store.h"
 #include "ui/seams.h"
@@ -35,41 +28,44 @@ namespace quorvik {
 
 // What the main window is started with.
 struct MainWindowConfig {
-    bool historyMode = false;
-    QString executableName = QStringLiteral("quorvik");
+    // A history copy: its own buttons, and it quits without asking.
+    bool historyCopy = false;
     QString profilePath;    // the configuration file
     QString defaultLogFile; // Logfile when the configuration names none
-    QString liveLockPath;   // held by the live copy for its lifetime
-    quint16 udpPort = 162;  // 0: don't receive (tests that feed events directly)
     MessageBoxes *boxes = nullptr;
-    SoundPlayer *sounds = nullptr;  // empty: the level sounds through Qt Multimedia
-    AlertDisplay *alerts = nullptr; // empty: the alert popup
-    // Desktop notifications and the tray while the window is away (live copy
-    // only); empty: none.
-    EventNotifier *notifier = nullptr;
     ProcessStarter *processes = nullptr;
-    ReceiverOptions receiver; // buffer, queue, read-time clock, responder
-    // Names SNMP messages that carry no sysDescr; none: they get an empty
-    // text. (Informs are answered through the receiver's responder.)
-    TrapDecoder *trapDecoder = nullptr;
 };
 
 // The main window: the level tables on tabs or the full list, the button
-// strip, the menus, the message line; events come from the receiver.
-class MainWindow : public QMainWindow {
+// strip, the menus, the message line. It shows the events the road hands
+// it (the views' sink) and the intake's counts; it never decodes or decides.
+class MainWindow : public QMainWindow, public EventSink, public StatusSink {
     Q_OBJECT
 
 public:
     enum class ViewMode { TabbedView, FullList };
-    enum class LoadResult { Running, Refused };
 
     explicit MainWindow(MainWindowConfig config, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Start-up: mode, single copy, configuration, tables, socket, geometry,
-    // start view and tab, log file. Refused means another live copy runs; the
-    // operator has been told and the window must not be shown.
-    LoadResult load();
+    // Start-up from the configuration: tables, geometry, start view and tab, log file.
+    // False when the log file could not be created (the operator has been told).
+    bool load(const Profile &profile);
+    // Another live copy runs: this window was never started, and closing it
+    // neither asks nor stores its geometry.
+    void refuseToStart() { m_refused = true; }
+
+    // A batch of live events, newest last: into the tables at the top.
+    void take(const EventBatch &batch) override;
+    // The lost and refused counts beside the tables.
+    void showStatus(const IntakeStatus &status) override;
+    // Whether the operator is away: the window minimised or no window of
+    // the program active (the one reading the popup or the options is here).
+    bool isAway() const;
+    // Brings the window forward, on the tab of `level` (or as it was for -1).
+    void comeForward(int level);
+    // A log write failed ("Cannot write the log file …").
+    void reportLogError(const QString &text);
 
     // Says something about the start-up: whole in a box that stays until the
     // operator closes it, and in the message line until the first event
@@ -129,9 +125,12 @@ signals:
     void sendMessageRequested();
     void filterRequested();
     void selectLogFileRequested();
-    // A batch's events went into the log (live copy): the forward queues'
-    // turn. Emitted only while something is connected.
-    void eventsLogged(std::shared_ptr<const std::vector<quorvik::LoggedEvent>> batch);
+    // The operator cleared the tables: the counts start again.
+    void countsCleared();
+    // The operator is back at the window.
+    void activated();
+    // The window is closing for good: what it started goes with it.
+    void closing();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -143,21 +142,10 @@ protected:
 private:
     void connectControls();
     void startHistoryCopy();
-    void bindSocket();
-    void takeDatagrams(const std::vector<Datagram> &batch);
-    void takeEvent(std::string_view text, std::string_view sender, const LocalDateTime &now);
-    bool noteRejection(EventRecord &record, std::string_view sender, const std::string &reason);
-    void takeRecord(const EventRecord &record);
-    void alert(const EventRow &row);
-    bool isAway() const;
-    void tellAway(const EventRow &row, bool serious);
-    void comeForward(int level);
     void finishBatch();
     void insertTop(EventGrid *grid, const EventRow &row);
-    void showLost();
     void scheduleRefresh();
     void flushShownTable();
-    void reportLogResult(const FileResult &result);
     // The full list or the level table on screen.
     EventGrid *shownGrid() const;
     void connectGrid(EventGrid *grid);
@@ -180,18 +168,13 @@ private:
 
     MainWindowConfig m_config;
     std::unique_ptr<MessageBoxes> m_ownBoxes;
-    std::unique_ptr<SoundPlayer> m_ownSounds;
-    std::unique_ptr<AlertDisplay> m_ownAlerts;
-    std::unique_ptr<EventNotifier> m_ownNotifier;
     std::unique_ptr<ProcessStarter> m_ownProcesses;
     ProfileStore m_profile;
-    std::unique_ptr<QLockFile> m_liveLock;
     Settings m_settings;
     ViewMode m_viewMode = ViewMode::TabbedView;
-    bool m_quitWithoutAsking = false;
     bool m_systemQuit = false;
+    bool m_refused = false;
     QString m_quitWarning;
-    bool m_logFailing = false;
     QSize m_storedOuterSize; // applied again once the frame is known
     int m_pendingTab = -1;
     std::bitset<kLevelCount> m_newInLevel; // levels with events since the last refresh
@@ -204,17 +187,9 @@ private:
     QTimer *m_refreshTimer = nullptr;
     QElapsedTimer m_lastRefresh, m_lastBatch;
     QString m_messageLineTag;
-    LogWriter m_log;
-    std::string m_logBatch;                  // the lines of the batch being taken in
-    std::vector<LoggedEvent> m_forwardBatch; // its events, while forwarding is wired
-    LocalTimeCache m_localTime;
-    std::uint64_t m_lostCleared = 0; // the receiver's count at the last Delete
-    RejectionLedger m_rejections;    // refused SNMPv3 messages
-    bool m_rejectionsChanged = false;
 
     MainWindowUi m_ui;
     std::unique_ptr<ColumnSizer> m_sizer;
-    Receiver *m_receiver = nullptr;
 };
 
 } // namespace quorvik

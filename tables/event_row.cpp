@@ -48,9 +48,9 @@ struct EventRow::Data {
     char *text() { return reinterpret_cast<char *>(this + 1); }
 };
 
-EventRow::EventRow(const EventRecord &record)
+EventRow::EventRow(const Event &record)
     : EventRow(*record.level,
-               {record.date, record.processor, record.application, record.object, record.message}) {
+               {record.date, record.host, record.application, record.object, record.message}) {
 }
 
 EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells> &cells) {
@@ -115,13 +115,13 @@ FilterFields EventRow::filterFields() const {
     return fields;
 }
 
-EventRecord EventRow::record() const {
-    EventRecord record;
+Event EventRow::event() const {
+    Event record;
     if (!m_data)
         return record;
     record.level = &level();
     const FilterFields fields = filterFields();
-    std::string *texts[] = {&record.date, &record.processor, &record.application, &record.object,
+    std::string *texts[] = {&record.date, &record.host, &record.application, &record.object,
                             &record.message};
     for (std::size_t c = 0; c < std::size(texts); ++c)
         texts[c]->assign(fields[c + 1]);
@@ -131,7 +131,7 @@ EventRecord EventRow::record() const {
 QString EventRow::copyLine() const {
     if (!m_data)
         return {};
-    std::string line = formatLogLine(record());
+    std::string line = formatLogLine(event());
     line.resize(line.size() - kLogLineEnd.size());
     QStringList shown;
     for (const std::string_view field : splitLogFields(line))

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/event_filter.h"
-#include "core/event_record.h"
+#include "core/event.h"
 
 #include <QString>
 
@@ -26,7 +26,7 @@ public:
     static constexpr int kCells = 5;
 
     EventRow() = default;
-    explicit EventRow(const EventRecord &record);
+    explicit EventRow(const Event &record);
     // The cells in the order above, as bytes.
     EventRow(const Level &level, const std::array<std::string_view, kCells> &cells);
     EventRow(const EventRow &other) noexcept : m_data(other.m_data) { retain(); }
@@ -48,7 +48,7 @@ public:
     // The level name and the five cells as the filter reads them.
     FilterFields filterFields() const;
     // The event again, with its texts as received.
-    EventRecord record() const;
+    Event event() const;
     // The event as the log writes it, one line without its end, each field
     // as the operator reads it (shownText): what copying the row gives.
     QString copyLine() const;

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "core/event_record.h"
+#include "core/event.h"
 
 #include <QColor>
 #include <QMessageBox>

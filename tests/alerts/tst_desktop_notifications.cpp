@@ -74,13 +74,13 @@ DesktopNotifierOptions options(QStringList &reports) {
 struct NotifyFixture : FormFixture {
     explicit NotifyFixture(const QByteArray &global = {})
         : FormFixture(QByteArray()), notifier(options(reports)) {
-        MainWindowConfig c = windowConfig(dir.filePath(QStringLiteral("live.lock")));
+        LiveSessionConfig c = windowConfig(dir.filePath(QStringLiteral("live.lock")));
         c.udpPort = 0;
         c.notifier = &notifier;
-        form = std::make_unique<MainWindow>(c);
+        form.live(c);
         writeConfig("[Global]\r\nPopuplevel=3\r\nLogfile=" + logPath().toLocal8Bit() + "\r\n" +
                     global);
-        QCOMPARE(form->load(), MainWindow::LoadResult::Running);
+        QVERIFY(load());
         received(); // what earlier tests left goes to the history
         before = received().size();
     }

@@ -32,10 +32,10 @@ DesktopNotifierOptions trayOptions() {
 
 struct TrayFixture : FormFixture {
     TrayFixture() : FormFixture(QByteArray()), notifier(trayOptions()) {
-        MainWindowConfig c = windowConfig(dir.filePath(QStringLiteral("live.lock")));
+        LiveSessionConfig c = windowConfig(dir.filePath(QStringLiteral("live.lock")));
         c.udpPort = 0;
         c.notifier = &notifier;
-        form = std::make_unique<MainWindow>(c);
+        form.live(c);
         writeConfig("[Global]\r\nPopuplevel=0\r\nLogfile=" + logPath().toLocal8Bit() +
                     "\r\n[Color]\r\nC0=16711935\r\n");
     }
@@ -77,7 +77,7 @@ private slots:
 
 void TestTray::countInTheMostSeriousColourThenShowFromItsMenu() {
     TrayFixture f;
-    QCOMPARE(f.form->load(), MainWindow::LoadResult::Running);
+    QVERIFY(f.load());
     QSystemTrayIcon *tray = f.notifier.trayIcon();
     QVERIFY2(tray, "no system tray found on the test's display");
     QTRY_VERIFY(tray->geometry().isValid() && iconWindow(*tray));

@@ -23,7 +23,7 @@ QByteArray replayed(const HistoryLineFilter &filter, const QByteArray &line) {
     std::array<std::string_view, 6> fields;
     if (!filter.accept(std::string_view(line.constData(), std::size_t(line.size())), fields))
         return "skipped";
-    const EventRecord event = replayedEvent(fields);
+    const Event event = replayedEvent(fields);
     QByteArray shown(event.level->name.data(), qsizetype(event.level->name.size()));
     for (const std::string *field : event.fields())
         shown += '|' + QByteArray::fromStdString(*field);
@@ -88,14 +88,14 @@ void TestHistoryLine::accept() {
 // The fields come back as logged, also where the intake's rules would change
 // them a second time.
 void TestHistoryLine::replayedAsLogged() {
-    const EventRecord trap =
+    const Event trap =
         replayedEvent(splitLogFields("Trap;09.12.2026 07:54:21;127.0.0.1;;;link_3 down"));
     QCOMPARE(trap.level, &trapLevel());
     QCOMPARE(trap.message, std::string("link_3 down"));
-    const EventRecord unknown = replayedEvent(splitLogFields("Unknown;;  h;a $MSG$:b;;"));
+    const Event unknown = replayedEvent(splitLogFields("Unknown;;  h;a $MSG$:b;;"));
     QCOMPARE(unknown.level, &trapLevel());
     QVERIFY(unknown.date.empty()); // not the time of the load
-    QCOMPARE(unknown.processor, std::string("  h"));
+    QCOMPARE(unknown.host, std::string("  h"));
     QCOMPARE(unknown.application, std::string("a $MSG$:b"));
     QVERIFY(unknown.message.empty());
     QCOMPARE(replayedEvent(splitLogFields("Note;d"), false).level, &levelByIndex(6));

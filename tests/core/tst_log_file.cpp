@@ -24,11 +24,11 @@ QByteArray bytes(std::string_view text) {
     return QByteArray(text.data(), text.size());
 }
 
-EventRecord record(const Level &level, std::string application, std::string message) {
-    EventRecord r;
+Event record(const Level &level, std::string application, std::string message) {
+    Event r;
     r.level = &level;
     r.date = "07.12.2026 20:41:05";
-    r.processor = "srv7";
+    r.host = "srv7";
     r.application = std::move(application);
     r.object = "disk 2";
     r.message = std::move(message);
@@ -124,7 +124,7 @@ void TestLogFile::formatLine() {
     QFETCH(QByteArray, application);
     QFETCH(QByteArray, message);
     const Level &level = kind == 7 ? trapLevel() : kind == 8 ? unknownLevel() : levelByIndex(kind);
-    const EventRecord r = record(level, application.toStdString(), message.toStdString());
+    const Event r = record(level, application.toStdString(), message.toStdString());
     QTEST(bytes(formatLogLine(r)), "line");
 }
 

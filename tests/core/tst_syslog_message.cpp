@@ -14,10 +14,18 @@ using namespace quorvik;
 
 namespace {
 
-LoggedEvent loggedEvent(const Level &level, const char *date, const char *processor,
+Event loggedEvent(const Level &level, const char *date, const char *processor,
                         const char *application, const char *object, const char *message,
                         const char *sender = "192.0.2.7") {
-    return {{&level, date, processor, application, object, message}, sender};
+    Event event;
+    event.level = &level;
+    event.date = date;
+    event.host = processor;
+    event.application = application;
+    event.object = object;
+    event.message = message;
+    event.sender = sender;
+    return event;
 }
 
 void useZone(const char *zone) {
@@ -175,10 +183,10 @@ void TestSyslogMessage::messages() {
     QFETCH(QByteArray, message);
     QFETCH(QByteArray, expected);
     SyslogFormatter formatter;
-    LoggedEvent e = loggedEvent(levelByIndex(4), "07.12.2026 20:41:05", "", "", "disk_2", "");
-    e.record.processor = processor.toStdString();
-    e.record.application = application.toStdString();
-    e.record.message = message.toStdString();
+    Event e = loggedEvent(levelByIndex(4), "07.12.2026 20:41:05", "", "", "disk_2", "");
+    e.host = processor.toStdString();
+    e.application = application.toStdString();
+    e.message = message.toStdString();
     QCOMPARE(QByteArray::fromStdString(formatter.format(e, 16)), expected);
 }
 

@@ -35,22 +35,22 @@ quint16 freePort(int type) {
     return port;
 }
 
-LoggedEvent loggedEvent(char letter, const QByteArray &processor, const QByteArray &application,
+Event loggedEvent(char letter, const QByteArray &processor, const QByteArray &application,
                         const QByteArray &object, const QByteArray &message) {
-    LoggedEvent e;
-    e.record.level = letter == 'X' ? &trapLevel() : &levelForLetter(std::string(1, letter));
-    e.record.date = "07.12.2026 20:41:05";
-    e.record.processor = processor.toStdString();
-    e.record.application = application.toStdString();
-    e.record.object = object.toStdString();
-    e.record.message = message.toStdString();
-    e.senderAddress = "192.0.2.7";
+    Event e;
+    e.level = letter == 'X' ? &trapLevel() : &levelForLetter(std::string(1, letter));
+    e.date = "07.12.2026 20:41:05";
+    e.host = processor.toStdString();
+    e.application = application.toStdString();
+    e.object = object.toStdString();
+    e.message = message.toStdString();
+    e.sender = "192.0.2.7";
     return e;
 }
 
 // `count` Notes numbered from `first` ("n 12").
-LoggedBatch numbered(int first, int count) {
-    auto batch = std::make_shared<std::vector<LoggedEvent>>();
+EventBatch numbered(int first, int count) {
+    auto batch = std::make_shared<std::vector<Event>>();
     for (int n = first; n < first + count; ++n)
         batch->push_back(loggedEvent('N', "srv7", "app", "obj", "n " + QByteArray::number(n)));
     return batch;
@@ -148,7 +148,7 @@ void TestForwarder::fieldsReachRsyslog() {
     }
     Forwarder forwarder;
     forwarder.setTargets({to});
-    auto batch = std::make_shared<std::vector<LoggedEvent>>();
+    auto batch = std::make_shared<std::vector<Event>>();
     batch->push_back(loggedEvent('W', "srv7", "backup", "disk_2", "quota reached"));
     batch->push_back(loggedEvent('X', "192.0.2.9", "", "", "IF-MIB::linkDown ifIndex.2=2"));
     batch->push_back(loggedEvent('E', "h\xc3\xb6st", "a]\"\\b", "",

@@ -103,10 +103,10 @@ void TestDatagramReceiver::backlogInOrderWithReceivedTime() {
     sendPaced(sender, receiver, 0, 100'000);
     QCOMPARE(announced.load(), 1); // once until a take finds the queue empty
     now = 2'000;
-    std::vector<Datagram> taken = receiver.take();
+    std::vector<RawMessage> taken = receiver.take();
     QCOMPARE(taken.size(), std::size_t(100'000));
     for (int n = 0; n < 100'000; ++n) {
-        const Datagram &d = taken[std::size_t(n)];
+        const RawMessage &d = taken[std::size_t(n)];
         if (d.bytes != numbered(n) || d.receivedAt != 1'000 || d.sender != "127.0.0.1")
             QFAIL(qPrintable(QStringLiteral("datagram %1: %2 at %3 from %4")
                                  .arg(n)
@@ -141,7 +141,7 @@ void TestDatagramReceiver::fullQueueDropsAndCounts() {
     QCOMPARE(QString::fromStdString(receiver.start()), QString());
     Sender sender(receiver.port());
     sendPaced(sender, receiver, 0, 1'000);
-    const std::vector<Datagram> taken = receiver.take();
+    const std::vector<RawMessage> taken = receiver.take();
     QCOMPARE(taken.size(), std::size_t(300));
     QCOMPARE(taken.back().bytes, numbered(299)); // the oldest are kept
     QCOMPARE(receiver.lost(), std::uint64_t(700));
@@ -164,7 +164,7 @@ void TestDatagramReceiver::responderAnswersTheSender() {
     QCOMPARE(sender.receive(), std::string("response 42"));
     QVERIFY(sender.send("trap"));
     QTRY_COMPARE(receiver.readCount(), std::uint64_t(2));
-    const std::vector<Datagram> taken = receiver.take();
+    const std::vector<RawMessage> taken = receiver.take();
     QCOMPARE(taken.size(), std::size_t(2)); // answered ones are shown too
     QCOMPARE(taken[1].bytes, std::string("trap"));
 }

@@ -27,9 +27,9 @@ void ReceiverTest::batchesKeepArrivalOrderAndSender() {
     QCOMPARE(receiver.bind(0), QString());
     const quint16 port = receiver.port();
 
-    std::vector<Datagram> received;
+    std::vector<RawMessage> received;
     std::size_t largest = 0;
-    connect(&receiver, &Receiver::datagramsReceived, this, [&](const std::vector<Datagram> &batch) {
+    connect(&receiver, &Receiver::datagramsReceived, this, [&](const std::vector<RawMessage> &batch) {
         largest = std::max(largest, batch.size());
         received.insert(received.end(), batch.begin(), batch.end());
     });
@@ -55,7 +55,7 @@ void ReceiverTest::nestedEventLoopInSlotKeepsTheBatch() {
     };
     std::vector<std::string> outer, inner;
     int depth = 0;
-    connect(&receiver, &Receiver::datagramsReceived, this, [&](const std::vector<Datagram> &batch) {
+    connect(&receiver, &Receiver::datagramsReceived, this, [&](const std::vector<RawMessage> &batch) {
         if (batch.empty())
             return;
         if (depth++ > 0) {
@@ -64,7 +64,7 @@ void ReceiverTest::nestedEventLoopInSlotKeepsTheBatch() {
             send("second");
             while (inner.empty())
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-            for (const Datagram &datagram : batch)
+            for (const RawMessage &datagram : batch)
                 outer.push_back(datagram.bytes);
         }
         --depth;

@@ -7,8 +7,11 @@
 // that answer from a script instead of waiting for the operator.
 
 #include "alerts/sound.h"
+#include "app/live_session.h"
+#include "core/profile.h"
 #include "main_window/filter_bar.h"
 #include "main_window/main_window.h"
+#include "ui/profile_store.h"
 #include "tests/control.h"
 
 #include <QFile>
@@ -89,6 +92,32 @@ public:
     void play(const QString &path) override { played.append(path); }
 };
 
+// The window of a fixture: a live copy's (its session owns it) or a history
+// copy's.
+class FormHandle {
+public:
+    MainWindow *get() const { return m_session ? &m_session->window() : m_history.get(); }
+    MainWindow *operator->() const { return get(); }
+    MainWindow &operator*() const { return *get(); }
+    LiveSession *session() const { return m_session.get(); }
+    void reset() {
+        m_session.reset();
+        m_history.reset();
+    }
+    void live(const LiveSessionConfig &config) {
+        reset();
+        m_session = std::make_unique<LiveSession>(config);
+    }
+    void history(const MainWindowConfig &config) {
+        reset();
+        m_history = std::make_unique<MainWindow>(config);
+    }
+
+private:
+    std::unique_ptr<LiveSession> m_session;
+    std::unique_ptr<MainWindow> m_history;
+};
+
 class FormFixture {
 public:
     // `config` is the content of quorvik.cfg; a Logfile line pointing into
@@ -100,26 +129,40 @@ public:
             config =
                 "[Global]\r\nLogfile=" + logPath().toLocal8Bit() + "\r\nPopuplevel=0\r\n" + config;
         writeConfig(config);
-        MainWindowConfig c =
+        if (historyMode) {
+            form.history({true, configPath(), logPath(), &boxes, nullptr});
+            return;
+        }
+        LiveSessionConfig c =
             windowConfig(lockPath.isEmpty() ? dir.filePath(QStringLiteral("live.lock")) : lockPath);
-        c.historyMode = historyMode;
         c.udpPort = 0;
-        form = std::make_unique<MainWindow>(c);
+        form.live(c);
     }
 
-    // A window on this fixture's files, boxes, sounds and popups, receiving
-    // on port 162 unless told otherwise.
-    MainWindowConfig windowConfig(const QString &lockPath) {
-        MainWindowConfig c;
+    // A live copy on this fixture's files, boxes, sounds and popups, its road
+    // on the test's thread, receiving on port 162 unless told otherwise.
+    LiveSessionConfig windowConfig(const QString &lockPath) {
+        LiveSessionConfig c;
         c.profilePath = configPath();
         c.defaultLogFile = logPath();
         c.liveLockPath = lockPath;
         c.boxes = &boxes;
         c.sounds = &sounds;
-        c.alerts = &alerts;
+        c.popup = &alerts;
+        c.roadThread = false;
         return c;
     }
     ~FormFixture() { form.reset(); }
+
+    // The configuration as the program reads it at start.
+    Profile profile() const { return Profile::parse(ProfileStore(configPath()).content()); }
+    // Loads the window as the program does; false when another live copy runs.
+    bool load() {
+        if (LiveSession *session = form.session())
+            return session->start(profile());
+        form->load(profile());
+        return true;
+    }
 
     QString configPath() const { return dir.filePath(QStringLiteral("quorvik.cfg")); }
     QString logPath() const { return dir.filePath(QStringLiteral("quorvik.log")); }
@@ -136,7 +179,7 @@ public:
 
     // Loads and shows the window, as the program does.
     void start() {
-        QCOMPARE(form->load(), MainWindow::LoadResult::Running);
+        QVERIFY(load());
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
@@ -151,12 +194,12 @@ public:
         received.tm_min = 41;
         received.tm_sec = 5;
         received.tm_isdst = -1;
-        const std::vector<Datagram> batch{
+        const std::vector<RawMessage> batch{
             {text.toStdString(), sender.toStdString(), std::int64_t(std::mktime(&received))}};
-        emit receiver()->datagramsReceived(batch);
+        form.session()->take(batch);
         form->refreshViews();
     }
-    Receiver *receiver() const { return form->findChild<Receiver *>(); }
+    Receiver *receiver() const { return &form.session()->receiver(); }
     // Lets the views catch up with the tables.
     void settle() {
         form->refreshViews();
@@ -170,7 +213,7 @@ public:
     ScriptedBoxes boxes;
     RecordingSounds sounds;
     AlertPopups alerts;
-    std::unique_ptr<MainWindow> form;
+    FormHandle form;
 };
 
 // A click on a check box's box itself, where it takes the click.

@@ -33,14 +33,14 @@ public:
 struct AwayFixture : FormFixture {
     explicit AwayFixture(const QByteArray &global, bool historyMode = false)
         : FormFixture({}, historyMode) {
-        MainWindowConfig c = windowConfig(dir.filePath(QStringLiteral("live.lock")));
-        c.historyMode = historyMode;
+        LiveSessionConfig c = windowConfig(dir.filePath(QStringLiteral("live.lock")));
         c.udpPort = 0;
         c.notifier = &notifier;
-        form = std::make_unique<MainWindow>(c);
+        if (!historyMode)
+            form.live(c);
         writeConfig("[Global]\r\nPopuplevel=2\r\nLogfile=" + logPath().toLocal8Bit() + "\r\n" +
                     global);
-        QCOMPARE(form->load(), MainWindow::LoadResult::Running);
+        QVERIFY(load());
         // The windows of the test before have gone: none of the program's is active.
         QTRY_VERIFY(!QApplication::activeWindow());
     }

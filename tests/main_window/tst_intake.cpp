@@ -253,29 +253,29 @@ void IntakeTest::logLinesAppendedWithCrLf() {
 }
 
 // The forward queues get each batch's events with their senders once the
-// batch is in the log; a history copy hands on nothing.
+// batch is in the log.
 void IntakeTest::loggedEventsHandedOnAfterTheLog() {
-    for (const bool history : {false, true}) {
-        FormFixture f({}, history);
-        f.start();
-        QList<LoggedEvent> handed;
+    {
+        FormFixture f;
+        QList<Event> handed;
         QByteArray logAtHandOver;
-        connect(f.form.get(), &MainWindow::eventsLogged, f.form.get(),
-                [&](const std::shared_ptr<const std::vector<LoggedEvent>> &batch) {
-                    handed.append(QList<LoggedEvent>(batch->begin(), batch->end()));
-                    logAtHandOver = f.readFile(f.logPath());
-                });
+        struct Recorder : EventSink {
+            std::function<void(const EventBatch &)> onTake;
+            void take(const EventBatch &batch) override { onTake(batch); }
+        } recorder;
+        recorder.onTake = [&](const EventBatch &batch) {
+            handed.append(QList<Event>(batch->begin(), batch->end()));
+            logAtHandOver = f.readFile(f.logPath());
+        };
+        f.form.session()->setForwarder(&recorder);
+        f.start();
         f.send("$LEVL$:W$HOST$:srv7$SOURCE$:backup$MSG$:quota", QStringLiteral("192.0.2.7"));
         f.send("$LEVL$:X$MSG$:trap", QStringLiteral("192.0.2.8"));
-        if (history) {
-            QVERIFY(handed.isEmpty());
-            continue;
-        }
         QCOMPARE(handed.size(), 2);
-        QCOMPARE(handed[0].record.level->name, std::string_view("Warning"));
-        QCOMPARE(handed[0].record.application, std::string("backup"));
-        QCOMPARE(handed[0].senderAddress, std::string("192.0.2.7"));
-        QCOMPARE(handed[1].record.processor, std::string("192.0.2.8"));
+        QCOMPARE(handed[0].level->name, std::string_view("Warning"));
+        QCOMPARE(handed[0].application, std::string("backup"));
+        QCOMPARE(handed[0].sender, std::string("192.0.2.7"));
+        QCOMPARE(handed[1].host, std::string("192.0.2.8"));
         QVERIFY(logAtHandOver.endsWith("Trap;07.12.2026 20:41:05;192.0.2.8;;;trap\r\n"));
     }
 }
@@ -328,25 +328,29 @@ void IntakeTest::logFailureReportedOncePerRunOfFailures() {
     // A success, then a new failure: reported again.
     Settings s = f.form->settings();
     s.logFile = f.logPath().toStdString();
-    f.form->setSettings(s);
+    f.form.session()->setSettings(s);
     f.send("$LEVL$:W$MSG$:3");
     QCOMPARE(f.boxes.reports.size(), 1);
     s.logFile = blocked.toStdString();
-    f.form->setSettings(s);
+    f.form.session()->setSettings(s);
     f.send("$LEVL$:W$MSG$:4");
     QCOMPARE(f.boxes.reports.size(), 2);
 }
 
+// A history copy's rows come by the bulk path: shown, never logged, alerted
+// or played.
 void IntakeTest::historyModeWritesNoLogAndOpensNoPopup() {
     FormFixture f({}, true);
     f.writeConfig("[Global]\r\nPopuplevel=7\r\nLogfile=" + f.logPath().toLocal8Bit() +
                   "\r\n[Sound]\r\nS4=/tmp/w.wav\r\n");
     f.start();
     const QByteArray before = f.readFile(f.logPath());
-    f.send("$LEVL$:W$MSG$:replayed");
+    Event replayed = parseEventMessage("$LEVL$:W$MSG$:replayed", "10.0.0.9", LocalDateTime{});
+    f.form->takeHistoryRows({EventRow(replayed)});
+    f.settle();
     QCOMPARE(f.readFile(f.logPath()), before);
     QVERIFY(!shownWindow<AlertPopup>());
-    QCOMPARE(f.sounds.played, QStringList{QStringLiteral("/tmp/w.wav")});
+    QVERIFY(f.sounds.played.isEmpty());
     QCOMPARE(tabStripOf(*f.form)->currentIndex(), 4);
 }
 
@@ -377,10 +381,11 @@ void IntakeTest::socketDrainsEveryDatagram() {
     probe.close();
 
     FormFixture f;
-    MainWindowConfig c = f.windowConfig(f.dir.filePath(QStringLiteral("socket.lock")));
+    LiveSessionConfig c = f.windowConfig(f.dir.filePath(QStringLiteral("socket.lock")));
     c.udpPort = port;
-    MainWindow form(c);
-    QCOMPARE(form.load(), MainWindow::LoadResult::Running);
+    LiveSession session(c);
+    MainWindow &form = session.window();
+    QVERIFY(session.start(f.profile()));
     QVERIFY(f.boxes.reports.isEmpty());
 
     QUdpSocket sender;
@@ -413,10 +418,10 @@ void IntakeTest::socketDrainsEveryDatagram() {
 void IntakeTest::rejectionsCountedShownAndCleared() {
     FormFixture f;
     RefusingDecoder decoder;
-    MainWindowConfig c = f.windowConfig(f.dir.filePath(QStringLiteral("own.lock")));
+    LiveSessionConfig c = f.windowConfig(f.dir.filePath(QStringLiteral("own.lock")));
     c.udpPort = 0;
     c.trapDecoder = &decoder;
-    f.form = std::make_unique<MainWindow>(c);
+    f.form.live(c);
     f.start();
     QLabel *rejected = labelOf(*f.form, "rejectedCount");
     QVERIFY(rejected->isHidden());

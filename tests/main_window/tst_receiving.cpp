@@ -27,15 +27,15 @@ struct LiveWindow {
         QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
         port = probe.localPort();
         probe.close();
-        MainWindowConfig c = f.windowConfig(f.dir.filePath(QStringLiteral("live.lock")));
+        LiveSessionConfig c = f.windowConfig(f.dir.filePath(QStringLiteral("live.lock")));
         c.udpPort = port;
         c.receiver = std::move(options);
-        form = std::make_unique<MainWindow>(c);
-        QCOMPARE(form->load(), MainWindow::LoadResult::Running);
+        form.live(c);
+        QVERIFY(form.session()->start(f.profile()));
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
-    Receiver *receiver() const { return form->findChild<Receiver *>(); }
+    Receiver *receiver() const { return &form.session()->receiver(); }
     void send(const QByteArray &text) {
         QCOMPARE(sender.writeDatagram(text, QHostAddress::LocalHost, port), text.size());
     }
@@ -55,7 +55,7 @@ struct LiveWindow {
 
     quint16 port = 0;
     QUdpSocket sender;
-    std::unique_ptr<MainWindow> form;
+    FormHandle form;
 };
 
 QList<QByteArray> logLines(FormFixture &f) {

@@ -524,7 +524,7 @@ void TestOptionsDialog::inForceInTheRunningMainWindow() {
     OptionsConfig config;
     config.mainWindow = f.form.get();
     config.currentSettings = [&f] { return f.form->settings(); };
-    config.applySettings = [&f](const Settings &s) { f.form->setSettings(s); };
+    config.applySettings = [&f](const Settings &s) { f.form.session()->setSettings(s); };
     config.profilePath = f.configPath();
     config.boxes = &f.boxes;
     config.dialogs = &dialogs;

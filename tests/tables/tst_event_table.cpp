@@ -6,7 +6,7 @@
 
 #include "tables/event_table.h"
 
-#include "core/event_record.h"
+#include "core/event.h"
 #include "core/log_file.h"
 #include "ui/colour.h"
 
@@ -19,10 +19,10 @@ using namespace quorvik;
 namespace {
 
 EventRow makeRow(int n, const Level &level = levelByIndex(4)) {
-    EventRecord record;
+    Event record;
     record.level = &level;
     record.date = "d" + std::to_string(n);
-    record.processor = "host";
+    record.host = "host";
     record.message = "message " + std::to_string(n);
     return EventRow(record);
 }
@@ -100,10 +100,10 @@ void EventTableTest::bulkInsertLeavesWhatSingleInsertsLeave() {
 }
 
 void EventTableTest::rowsAreSharedAndShownWithLeadingBlank() {
-    EventRecord record;
+    Event record;
     record.level = &trapLevel();
     record.date = "07.12.2026 20:41:05";
-    record.processor = std::string("h\0st", 4);
+    record.host = std::string("h\0st", 4);
     record.application = "";
     record.object = "disk 2";
     record.message = "quota reached";
@@ -116,7 +116,7 @@ void EventTableTest::rowsAreSharedAndShownWithLeadingBlank() {
     QCOMPARE(EventRow().cellText(4), QString()); // an empty row has no blank either
 
     // A field longer than any datagram is cut; the message stays whole.
-    record.processor = std::string(70000, 'p');
+    record.host = std::string(70000, 'p');
     record.message = std::string(70000, 'm');
     const EventRow huge(record);
     QCOMPARE(huge.bytes(1).size(), std::size_t(65535));
@@ -201,7 +201,7 @@ void EventTableTest::recolourTouchesOnlyThatLevel() {
 void EventTableTest::bidiControlsShownByCode() {
     const std::string datagram = "$LEVL$:C$HOST$:\u2066srv\u2069$SOURCE$:a\u202A\u202Bb"
                                  "$MSG$:\u202Edesrever \u202F";
-    const EventRecord record = parseEventMessage(datagram, "10.0.0.9", {2026, 12, 7, 20, 41, 5});
+    const Event record = parseEventMessage(datagram, "10.0.0.9", {2026, 12, 7, 20, 41, 5});
     EventTable table(EventTable::Kind::FullList);
     table.insertTop(EventRow(record));
     QCOMPARE(table.cellText(1, 2), QString("[U+2066]srv[U+2069]"));
@@ -231,7 +231,7 @@ void EventTableTest::textShownReadably_data() {
 
 void EventTableTest::textShownReadably() {
     QFETCH(QByteArray, bytes);
-    EventRecord record = parseEventMessage("$LEVL$:W$MSG$:m", "h", {2026, 12, 7, 20, 41, 5});
+    Event record = parseEventMessage("$LEVL$:W$MSG$:m", "h", {2026, 12, 7, 20, 41, 5});
     record.application = bytes.toStdString();
     record.message = bytes.toStdString();
     EventTable table(EventTable::Kind::FullList);

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quorvik developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "core/event_record.h"
+#include "core/event.h"
 
 #include "core/ber_length.h"
 
@@ -82,8 +82,8 @@ std::string replaceUnderscores(std::string_view value) {
     return std::string(dropLeadingBlanks(result));
 }
 
-// The sysDescr string of a binary SNMP message: its BER length when that
-// fits into the datagram, else everything after the length byte.
+} // namespace
+
 std::string sysDescrOf(std::string_view text) {
     const std::size_t marker = text.find(kSysDescrMarker);
     if (marker == std::string_view::npos)
@@ -96,24 +96,30 @@ std::string sysDescrOf(std::string_view text) {
     return std::string(text.substr(lengthAt + 1));
 }
 
-} // namespace
-
-EventRecord parseEventMessage(std::string_view text, std::string_view senderAddress,
+Event parseEventMessage(std::string_view text, std::string_view sender,
                               const LocalDateTime &now) {
-    EventRecord record;
+    Event record;
     record.level = &levelOf(text);
-    std::array<std::string *, 5> fields = {&record.date, &record.processor, &record.application,
+    std::array<std::string *, 5> fields = {&record.date, &record.host, &record.application,
                                            &record.object, &record.message};
     const TagStarts first = firstFieldTags(text);
     for (std::size_t k = 0; k < kFieldTags.size(); ++k)
         *fields[k] = replaceUnderscores(cutFieldValue(text, first, k));
-    if (record.processor.empty())
-        record.processor = std::string(senderAddress);
+    if (record.host.empty())
+        record.host = std::string(sender);
     if (record.message.empty())
         record.message = sysDescrOf(text);
     if (record.date.empty())
         record.date = formatGeneratedDate(now);
     return record;
+}
+
+bool hasTags(std::string_view text) {
+    if (text.find(kLevelTag) != std::string_view::npos)
+        return true;
+    const TagStarts first = firstFieldTags(text);
+    return std::any_of(first.begin(), first.end(),
+                       [](std::size_t at) { return at != std::string_view::npos; });
 }
 
 std::string formatGeneratedDate(const LocalDateTime &when) {

@@ -6,6 +6,8 @@
 #include "level.h"
 
 #include <array>
+#include <cstdint>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -32,28 +34,57 @@ struct LocalDateTime {
     int second = 0;
 };
 
-// One event. Texts are bytes as received (8-bit text); the message carries no
-// leading blank.
-struct EventRecord {
+// What kind of message an event was made from.
+enum class Source : std::uint8_t {
+    Text,    // a tagged (or plain) text
+    Trap,    // an SNMP message
+    Syslog,  // a syslog message
+    Quorvik, // this program's own event
+};
+
+// One message as a source received it, before any decoding: the bytes, who
+// sent them and when.
+struct RawMessage {
+    std::string bytes;
+    std::string sender;           // dotted IPv4 (also for IPv4-mapped senders) or IPv6 text
+    std::int64_t receivedAt = 0;  // seconds since 1970, UTC
+    std::uint16_t senderPort = 0; // 0: not known
+};
+
+// One event, from its decoding to every sink. Texts are bytes as received
+// (8-bit text); the message carries no leading blank.
+struct Event {
     const Level *level = nullptr;
     std::string date;
-    std::string processor;
+    std::string host;
     std::string application;
     std::string object;
     std::string message;
+    Source source = Source::Text;
+    std::string sender; // the address it came from; empty for quorvik's own
+    std::uint16_t senderPort = 0;
+    std::int64_t receivedAt = 0; // seconds since 1970, UTC
 
-    // Date, processor, application, object, message: the column order of the
+    // Date, host, application, object, message: the column order of the
     // level tables and of the log line after the level.
     std::array<const std::string *, 5> fields() const {
-        return {&date, &processor, &application, &object, &message};
+        return {&date, &host, &application, &object, &message};
     }
 };
 
 // Reads one message text (a datagram's bytes, or a text rebuilt from a log
-// line). Pure: the sender's dotted address fills an empty processor, `now`
+// line). Pure: the sender's dotted address fills an empty host, `now`
 // an empty date.
-EventRecord parseEventMessage(std::string_view text, std::string_view senderAddress,
+Event parseEventMessage(std::string_view text, std::string_view sender,
                               const LocalDateTime &now);
+
+// Whether `text` holds a level or field tag: a tagged text, not a plain one.
+bool hasTags(std::string_view text);
+
+// The sysDescr string of a binary SNMP message: its BER length when that
+// fits into the datagram, else everything after the length byte; empty
+// without a sysDescr.0 binding.
+std::string sysDescrOf(std::string_view text);
 
 // The generated date: day.month.year HH:MM:SS, 24-hour clock, whatever the
 // locale, e.g. "07.12.2026 20:41:05".

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quorvik developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "core/event_record.h"
+#include "core/event.h"
 
 #include <QtTest>
 
@@ -17,7 +17,7 @@ QByteArray bytes(const std::string &text) {
     return QByteArray::fromStdString(text);
 }
 
-EventRecord parse(const QByteArray &text) {
+Event parse(const QByteArray &text) {
     return parseEventMessage(std::string_view(text.constData(), text.size()), kSender.toStdString(),
                              kNow);
 }
@@ -32,7 +32,7 @@ QByteArray trap(const QByteArray &length, const QByteArray &rest) {
 
 } // namespace
 
-class TestEventRecord : public QObject {
+class TestEvent : public QObject {
     Q_OBJECT
 
 private slots:
@@ -46,7 +46,7 @@ private slots:
     void largeDatagramsParseWhole();
 };
 
-void TestEventRecord::fields_data() {
+void TestEvent::fields_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("level");
     QTest::addColumn<QByteArray>("date");
@@ -123,19 +123,19 @@ void TestEventRecord::fields_data() {
         << QByteArray() << QByteArray() << QByteArray("a$HOST$b");
 }
 
-void TestEventRecord::fields() {
+void TestEvent::fields() {
     QFETCH(QByteArray, text);
-    const EventRecord record = parse(text);
+    const Event record = parse(text);
     QVERIFY(record.level);
     QTEST(QByteArray(record.level->name.data(), record.level->name.size()), "level");
     QTEST(bytes(record.date), "date");
-    QTEST(bytes(record.processor), "processor");
+    QTEST(bytes(record.host), "processor");
     QTEST(bytes(record.application), "application");
     QTEST(bytes(record.object), "object");
     QTEST(bytes(record.message), "message");
 }
 
-void TestEventRecord::sysDescr_data() {
+void TestEvent::sysDescr_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("message");
     const QByteArray later("\x30\x0C\x06\x08\x2B\x06\x01\x02\x01\x01\x03\x00", 12);
@@ -166,12 +166,12 @@ void TestEventRecord::sysDescr_data() {
     QTest::newRow("message tag wins") << trap("\x02", "ok") + "$MSG$:m" << QByteArray("m");
 }
 
-void TestEventRecord::sysDescr() {
+void TestEvent::sysDescr() {
     QFETCH(QByteArray, text);
     QTEST(bytes(parse(text).message), "message");
 }
 
-void TestEventRecord::generatedDate_data() {
+void TestEvent::generatedDate_data() {
     QTest::addColumn<int>("year");
     QTest::addColumn<int>("month");
     QTest::addColumn<int>("day");
@@ -184,7 +184,7 @@ void TestEventRecord::generatedDate_data() {
     QTest::newRow("noon") << 2025 << 10 << 10 << 12 << 9 << 59 << QByteArray("10.10.2025 12:09:59");
 }
 
-void TestEventRecord::generatedDate() {
+void TestEvent::generatedDate() {
     QFETCH(int, year);
     QFETCH(int, month);
     QFETCH(int, day);
@@ -194,14 +194,14 @@ void TestEventRecord::generatedDate() {
     QTEST(bytes(formatGeneratedDate({year, month, day, hour, minute, second})), "text");
 }
 
-void TestEventRecord::levelTagBeyond32K() {
+void TestEvent::levelTagBeyond32K() {
     const QByteArray text = "$MSG$:" + QByteArray(60000, 'x') + "$LEVL$:C";
-    const EventRecord record = parse(text);
+    const Event record = parse(text);
     QCOMPARE(record.level, &levelByIndex(2));
     QCOMPARE(record.message.size(), std::size_t(60008));
 }
 
-void TestEventRecord::largeDatagramsParseWhole() {
+void TestEvent::largeDatagramsParseWhole() {
     // Near-misses of every tag keep each search busy over the whole text.
     QByteArray noise;
     while (noise.size() < 60000)
@@ -212,5 +212,5 @@ void TestEventRecord::largeDatagramsParseWhole() {
     QCOMPARE(bytes(parse(big).message), value);
 }
 
-QTEST_APPLESS_MAIN(TestEventRecord)
-#include "tst_event_record.moc"
+QTEST_APPLESS_MAIN(TestEvent)
+#include "tst_event.moc"

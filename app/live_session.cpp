@@ -1,0 +1,137 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "app/live_session.h"
+
+#include <QLockFile>
+
+namespace quorvik {
+
+namespace {
+
+// No desktop notifications and no tray.
+class NoNotifier : public EventNotifier {
+public:
+    void setHandlers(Handlers) override {}
+    void setLevelColours(const LevelColours &) override {}
+    void countAway(int) override {}
+    void notify(const Notice &) override {}
+    void windowActivated() override {}
+    void closeAll() override {}
+};
+
+// A seam the configuration leaves empty gets the real implementation.
+template <typename Real, typename Seam> void useDefault(Seam *&seam, std::unique_ptr<Seam> &owner) {
+    if (!seam) {
+        owner = std::make_unique<Real>();
+        seam = owner.get();
+    }
+}
+
+} // namespace
+
+LiveSession::LiveSession(LiveSessionConfig config)
+    : m_config(std::move(config)), m_snmp(m_config.trapDecoder) {
+    useDefault<MultimediaSoundPlayer>(m_config.sounds, m_ownSounds);
+    useDefault<AlertPopups>(m_config.popup, m_ownPopup);
+    useDefault<NoNotifier>(m_config.notifier, m_ownNotifier);
+    m_window = std::make_unique<MainWindow>(MainWindowConfig{
+        false, m_config.profilePath, m_config.defaultLogFile, m_config.boxes, m_config.processes});
+    MainWindow *window = m_window.get();
+    m_alerts = std::make_unique<EventAlerts>(EventAlerts::Seams{
+        m_config.popup, m_config.notifier, m_config.sounds, [window] { return window->isAway(); }});
+    EventNotifier *notifier = m_config.notifier;
+    notifier->setHandlers({[window](int level) { window->comeForward(level); },
+                           [window] { window->close(); }});
+    QObject::connect(window, &MainWindow::activated, window,
+                     [notifier] { notifier->windowActivated(); });
+    QObject::connect(window, &MainWindow::closing, window, [this] {
+        if (m_receiver)
+            QMetaObject::invokeMethod(
+                m_receiver, [receiver = m_receiver] { receiver->close(); },
+                m_thread.isRunning() ? Qt::BlockingQueuedConnection : Qt::DirectConnection);
+        m_config.popup->closeAll();
+        m_config.notifier->closeAll();
+    });
+}
+
+LiveSession::~LiveSession() {
+    if (m_thread.isRunning()) {
+        // The road's objects end on their thread, then the thread.
+        QMetaObject::invokeMethod(
+            m_pipeline,
+            [this] {
+                delete m_receiver;
+                delete m_pipeline;
+                delete m_log;
+            },
+            Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    } else {
+        delete m_receiver;
+        delete m_pipeline;
+        delete m_log;
+    }
+}
+
+bool LiveSession::start(const Profile &profile) {
+    m_lock = std::make_unique<QLockFile>(m_config.liveLockPath);
+    m_lock->setStaleLockTime(0); // a dead owner's lock is taken over by process id
+    if (!m_lock->tryLock(0)) {
+        const QString name = m_config.executableName;
+        m_config.boxes->reportAndWait(nullptr, QStringLiteral("Error while loading ") + name,
+                                      name + QStringLiteral(" already running"),
+                                      QMessageBox::Warning);
+        m_window->refuseToStart();
+        return false;
+    }
+    const bool logReady = m_window->load(profile);
+    setSettings(m_window->settings());
+    buildRoad(logReady);
+    return true;
+}
+
+void LiveSession::buildRoad(bool logReady) {
+    m_receiver = new Receiver(m_config.receiver);
+    m_log = new LogSink;
+    m_log->setPath(m_window->settings().logFile);
+    if (!logReady)
+        m_log->startFailing();
+    MainWindow *window = m_window.get();
+    m_pipeline = new EventPipeline({m_log, m_forward, window, m_alerts.get(), window, window});
+    m_pipeline->setSnmpDecoder(&m_snmp);
+    Receiver *receiver = m_receiver;
+    m_port162Source = m_pipeline->addSource(&m_port162, [receiver] { return receiver->lost(); });
+    QObject::connect(m_receiver, &Receiver::datagramsReceived, m_pipeline,
+                     [this](const std::vector<RawMessage> &batch) {
+                         m_pipeline->take(m_port162Source, batch);
+                     });
+    QObject::connect(m_log, &LogSink::failed, window, &MainWindow::reportLogError);
+    QObject::connect(window, &MainWindow::countsCleared, m_pipeline, &EventPipeline::clearCounts);
+    if (m_config.udpPort != 0)
+        if (const QString error = m_receiver->bind(m_config.udpPort); !error.isEmpty())
+            m_config.boxes->report(window, QStringLiteral("Quorvik"), error, QMessageBox::Warning);
+    if (!m_config.roadThread)
+        return;
+    // Bound first, then moved: the receiver's timer starts on the road's thread.
+    m_thread.setObjectName(QStringLiteral("road"));
+    for (QObject *object : {static_cast<QObject *>(m_receiver), static_cast<QObject *>(m_log),
+                            static_cast<QObject *>(m_pipeline)})
+        object->moveToThread(&m_thread);
+    m_thread.start();
+}
+
+void LiveSession::setSettings(const Settings &settings) {
+    m_window->setSettings(settings);
+    m_alerts->setSettings(settings);
+    m_config.notifier->setLevelColours(settings.levelColours);
+    if (m_log)
+        m_log->setPath(settings.logFile);
+}
+
+void LiveSession::take(const std::vector<RawMessage> &batch) {
+    m_pipeline->take(m_port162Source, batch);
+}
+
+} // namespace quorvik

@@ -1,0 +1,85 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "alerts/event_alerts.h"
+#include "events/decoders.h"
+#include "events/log_sink.h"
+#include "events/pipeline.h"
+#include "intake/receiver.h"
+#include "main_window/main_window.h"
+
+#include <QThread>
+
+#include <memory>
+
+class QLockFile;
+
+namespace quorvik {
+
+// What a live copy is built from; tests hand in their seams.
+struct LiveSessionConfig {
+    QString executableName = QStringLiteral("quorvik");
+    QString profilePath;    // the configuration file
+    QString defaultLogFile; // Logfile when the configuration names none
+    QString liveLockPath;   // held by the live copy for its lifetime
+    quint16 udpPort = 162;  // 0: no socket (tests hand batches in themselves)
+    MessageBoxes *boxes = nullptr;
+    ProcessStarter *processes = nullptr;
+    SoundPlayer *sounds = nullptr;    // empty: the level sounds through Qt Multimedia
+    AlertDisplay *popup = nullptr;    // empty: the alert popup
+    EventNotifier *notifier = nullptr; // empty: no notifications and no tray
+    ReceiverOptions receiver;          // buffer, queue, read-time clock, responder
+    // Names SNMP messages; none: a message that carries no sysDescr gets an
+    // empty text.
+    TrapDecoder *trapDecoder = nullptr;
+    // The road on a thread of its own; tests keep it on theirs, so that a
+    // batch handed in is in the tables when take() returns.
+    bool roadThread = true;
+};
+
+// A live copy: the window, the receiver on port 162, the road with its
+// log, forwarding (when added), views and alerts, wired once.
+class LiveSession {
+public:
+    explicit LiveSession(LiveSessionConfig config);
+    ~LiveSession();
+
+    // Takes the live copy's lock, loads the window and binds the socket.
+    // False when another live copy runs: the operator has been told and the
+    // window must not be shown.
+    bool start(const Profile &profile);
+
+    MainWindow &window() { return *m_window; }
+    Receiver &receiver() { return *m_receiver; }
+    EventPipeline &pipeline() { return *m_pipeline; }
+    // The settings in force, for the window, the alerts and the log.
+    void setSettings(const Settings &settings);
+    // Forwarding's place on the road (before start()).
+    void setForwarder(EventSink *forward) { m_forward = forward; }
+    // A batch as the receiver hands it on (tests).
+    void take(const std::vector<RawMessage> &batch);
+
+private:
+    void buildRoad(bool logReady);
+
+    LiveSessionConfig m_config;
+    std::unique_ptr<SoundPlayer> m_ownSounds;
+    std::unique_ptr<AlertDisplay> m_ownPopup;
+    std::unique_ptr<EventNotifier> m_ownNotifier;
+    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<EventAlerts> m_alerts;
+    SnmpEventDecoder m_snmp;
+    Port162Decoder m_port162{m_snmp};
+    EventSink *m_forward = nullptr;
+    // Built by buildRoad(); with a road thread they live there.
+    Receiver *m_receiver = nullptr;
+    LogSink *m_log = nullptr;
+    EventPipeline *m_pipeline = nullptr;
+    int m_port162Source = 0;
+    QThread m_thread;
+};
+
+} // namespace quorvik

@@ -1,0 +1,197 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "app/wiring.h"
+
+#include "core/forward_target.h"
+#include "core/profile.h"
+#include "core/settings.h"
+#include "core/snmp_users.h"
+#include "core/text_file.h"
+#include "ui/profile_store.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvik {
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onQuitSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+// SIGTERM, SIGINT and SIGHUP are the system asking the program to end: the
+// window closes without the quit question, through the event loop.
+void watchQuitSignals(MainWindow &window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte;
+        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+        window.quitFromSystem();
+    });
+    struct sigaction action {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &action, nullptr);
+}
+
+QString commandLineText(const QStringList &arguments) {
+    return arguments.mid(1).join(QLatin1Char(' '));
+}
+
+// A copy run from its build folder keeps its log beside the program; an
+// installed copy logs to the per-user data folder, also where its folder is
+// writable (root and /usr/bin).
+QString defaultLogFile() {
+    const QString programDir = QCoreApplication::applicationDirPath();
+    if (QDir(programDir) == QDir(QStringLiteral(QUORVIK_BUILD_DIR)) &&
+        QFileInfo(programDir).isWritable())
+        return programDir + QStringLiteral("/quorvik.log");
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                            QStringLiteral("/quorvik");
+    QDir().mkpath(dataDir);
+    return dataDir + QStringLiteral("/quorvik.log");
+}
+
+// The icon of desktop notifications: the installed one by its name, or in a
+// build tree its rendering there.
+QString notificationIcon() {
+    const QString built = QStringLiteral(QUORVIK_BUILD_DIR "/packaging/48/org.quorvik.Quorvik.png");
+    if (QDir(QCoreApplication::applicationDirPath()) == QDir(QStringLiteral(QUORVIK_BUILD_DIR)) &&
+        QFileInfo::exists(built))
+        return built;
+    return QStringLiteral("org.quorvik.Quorvik");
+}
+
+// The live copy forwards what it logs to the targets of [Forward]; a target
+// that can't be read is named to the operator and left out.
+std::unique_ptr<Forwarder> startForwarding(MainWindow &window, const Profile &profile,
+                                           const QString &profilePath, MessageBoxes &boxes) {
+    auto forwarder = std::make_unique<Forwarder>();
+    Forwarder *f = forwarder.get();
+    QObject::connect(f, &Forwarder::statusChanged, &window, [&window, f] {
+        window.showNotForwarded(f->notForwarded(), f->failingText(), f->statusText());
+        const QString waiting = f->waitingText();
+        window.setQuitWarning(waiting.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral("Not yet forwarded, lost when Quorvik quits: ") +
+                                        waiting);
+    });
+    const ForwardTargets targets = forwardTargetsFromProfile(profile);
+    f->setTargets(targets.targets);
+    QStringList problems;
+    for (const std::string &problem : targets.problems)
+        problems << QString::fromLocal8Bit(problem.c_str());
+    if (!problems.isEmpty()) // once the window is up
+        QTimer::singleShot(0, &window, [&window, &boxes, profilePath, problems] {
+            boxes.report(&window, QStringLiteral("Quorvik"),
+                         QStringLiteral("Events are not forwarded to these targets of %1:\n%2")
+                             .arg(profilePath, problems.join(QLatin1Char('\n'))),
+                         QMessageBox::Warning);
+        });
+    return forwarder;
+}
+
+QString liveLockPath() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    return dir + QStringLiteral("/quorvik-live.lock");
+}
+
+// The MIB modules that come with the program: beside it in a build tree,
+// under share/ when installed.
+std::string ownMibDirectory() {
+    const QString programDir = QCoreApplication::applicationDirPath();
+    QString dir = programDir + QStringLiteral("/mibs");
+    if (!QFileInfo(dir).isDir())
+        dir = programDir + QStringLiteral("/../share/quorvik/mibs");
+    return QFile::encodeName(QDir::cleanPath(dir)).toStdString();
+}
+
+QStringList configurationNotices(const QString &profilePath) {
+    std::string error;
+    const std::optional<std::string> text =
+        readTextFile(QFile::encodeName(profilePath).toStdString(), &error);
+    if (!text) {
+        if (!QFileInfo::exists(profilePath))
+            return {};
+        return {QStringLiteral("Cannot read %1: %2; the built-in settings are used")
+                    .arg(profilePath, QString::fromLocal8Bit(error.c_str()))};
+    }
+    QStringList named;
+    for (const std::string &problem : unreadableSettings(Profile::parse(*text)))
+        named << QString::fromUtf8(problem.c_str());
+    if (named.isEmpty())
+        return {};
+    return {QStringLiteral("Values in %1 that can't be read: %2")
+                .arg(profilePath, named.join(QStringLiteral("; ")))};
+}
+
+QStringList configureSnmpUsers(TrapDecoder &decoder, const Profile &profile) {
+    const SnmpUsers users = snmpUsersFromProfile(profile);
+    decoder.setUsers(users.users);
+    QStringList notes;
+    for (const std::string &problem : users.problems)
+        notes << QString::fromStdString(problem);
+    return notes;
+}
+
+QStringList passwordsReadableByOthers(const QString &profilePath) {
+    const Profile profile = Profile::parse(ProfileStore(profilePath).content());
+    struct stat status {};
+    if (!profile.hasSection(kSnmpSection) ||
+        ::stat(QFile::encodeName(profilePath).constData(), &status) != 0 ||
+        (status.st_mode & (S_IRWXG | S_IRWXO)) == 0)
+        return {};
+    return {QStringLiteral("Warning: %1 holds SNMPv3 passwords and other users may read "
+                           "it (chmod 600 %1)")
+                .arg(profilePath)};
+}
+
+// The live copy's own SNMP engine for the informs it answers, its boot
+// count raised and stored; once, where users are configured (`started`
+// says whether it is). Returns an error text for the operator.
+QString startSnmpEngine(NetSnmpDecoder &decoder, const Profile &profile,
+                        const QString &profilePath, bool &started) {
+    if (started || snmpUserFieldsFromProfile(profile).empty())
+        return {};
+    ProfileStore store(profilePath);
+    started = true;
+    SnmpEngine engine;
+    const QString error = store.update([&engine](std::string text) {
+        Profile stored = Profile::parse(text);
+        engine = startSnmpEngine(stored);
+        return stored.text();
+    });
+    decoder.setEngine(engine.engineId, engine.boots);
+    QStringList notes;
+    if (!engine.problem.empty())
+        notes << QString::fromUtf8(engine.problem.c_str());
+    if (!error.isEmpty())
+        notes << QStringLiteral("Cannot save the SNMPv3 engine's boot count in %1: %2")
+                     .arg(profilePath, error);
+    return notes.join(QStringLiteral("; "));
+}
+
+} // namespace quorvik

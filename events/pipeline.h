@@ -1,0 +1,85 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "core/event_sink.h"
+#include "core/local_time.h"
+#include "core/rejection_ledger.h"
+#include "events/decoders.h"
+
+#include <QObject>
+
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quorvik {
+
+// The rules step: may change the events of a batch before any sink sees
+// them. Without rules it leaves them as they are.
+class RulesStep {
+public:
+    virtual ~RulesStep() = default;
+    virtual void apply(std::vector<Event> &events) = 0;
+};
+
+// The road of every live event. A source hands over a batch of raw messages
+// with the decoder of its kind; each message becomes at most one event; the
+// rules step sees the batch; then the sinks take it in this fixed order:
+//   1. the log (one write a batch),
+//   2. forwarding,
+// both on the thread the road runs on, and then, on the views' thread,
+//   3. the views (tables, message line, counts),
+//   4. the alerts (popup, sound, notification).
+// So an event is in the log before anyone is alerted to it, and a window
+// that is busy never holds up the log or the forward queues. The road may
+// run on a thread of its own (the live copy) or on the views' thread (tests).
+class EventPipeline : public QObject {
+    Q_OBJECT
+
+public:
+    struct Sinks {
+        EventSink *log = nullptr;
+        EventSink *forward = nullptr;
+        EventSink *views = nullptr;
+        EventSink *alerts = nullptr;
+        StatusSink *status = nullptr; // the views' counts
+        // Where the views and alerts live; their share of a batch runs there.
+        QObject *viewContext = nullptr;
+    };
+
+    explicit EventPipeline(Sinks sinks, RulesStep *rules = nullptr, QObject *parent = nullptr);
+
+    // A source: `decoder` makes its events, `lost` says how many of its
+    // messages it lost so far. Returns the source's number for take().
+    int addSource(MessageDecoder *decoder, std::function<std::uint64_t()> lost);
+    // The SNMP decoder whose refusals the status counts.
+    void setSnmpDecoder(SnmpEventDecoder *snmp) { m_snmp = snmp; }
+
+    // One batch of source `source`, in arrival order. Runs on the road's
+    // thread (the thread this object lives in).
+    void take(int source, const std::vector<RawMessage> &batch);
+
+    // Counts shown from now on start again from zero (the operator cleared
+    // the tables). Thread-safe: runs on the road's thread.
+    void clearCounts();
+
+private:
+    struct SourceEntry {
+        MessageDecoder *decoder;
+        std::function<std::uint64_t()> lost;
+    };
+    IntakeStatus status();
+    void toViews(EventBatch batch, IntakeStatus status);
+
+    Sinks m_sinks;
+    RulesStep *m_rules;
+    SnmpEventDecoder *m_snmp = nullptr;
+    std::vector<SourceEntry> m_sources;
+    LocalTimeCache m_localTime;
+    std::uint64_t m_lostCleared = 0; // the sources' lost count at the last clearCounts()
+};
+
+} // namespace quorvik

@@ -1,0 +1,177 @@
+// SPDX-FileCopyrightText: 2026 The Quorvik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// What the operator does with the rows of the main window: the message line
+// under the pointer, delete, copy, the row menu, the filter bar, clearing.
+
+#include "main_window/main_window.h"
+
+#include "main_window/filter_bar.h"
+
+#include "core/log_file.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+
+namespace quorvik {
+
+void MainWindow::connectGrid(EventGrid *grid) {
+    connect(grid, &EventGrid::pointerMoved, this, [this, grid](int y) { hover(grid, y); });
+    connect(grid, &EventGrid::rowEntered, this,
+            [this, grid](int row) { showRowMessage(grid, row); });
+    connect(grid, &EventGrid::deletePressed, this, [this, grid](int row) {
+        if (!grid->eventAtViewRow(row).isNull())
+            deleteEntry(grid, row);
+    });
+    connect(grid, &EventGrid::copyPressed, this, [this, grid] { copySelection(grid); });
+    connect(grid, &QWidget::customContextMenuRequested, this,
+            [this, grid](const QPoint &position) { showRowMenu(grid, position); });
+}
+
+void MainWindow::hover(EventGrid *grid, int y) {
+    refreshViews(); // the row under the pointer is the row the view shows
+    showRowMessage(grid, grid->viewRowAt(y));
+}
+
+void MainWindow::showRowMessage(EventGrid *grid, int viewRow) {
+    const EventRow event = grid->eventAtViewRow(viewRow);
+    const QString message = event.isNull() ? QString() : event.cellText(EventRow::kCells - 1);
+    setMessageLine(message.isEmpty() ? m_messageLineTag : message);
+}
+
+void MainWindow::deleteEntry(EventGrid *grid, int viewRow) {
+    if (viewRow >= 0)
+        deleteMarked(grid->table(), grid->markViewRow(viewRow));
+}
+
+void MainWindow::deleteMarked(EventTable *table, const EventTable::RowMark &chosen) {
+    // Events may arrive while the question is open: the chosen row is found
+    // again afterwards, or nothing is deleted (see EventTable::RowMark).
+    if (!m_config.boxes->askOkCancel(this, QStringLiteral("Warning"),
+                                     QStringLiteral("Really delete entry ?"),
+                                     QMessageBox::Question))
+        return;
+    table->removeRow(table->findRow(chosen));
+    showFilterCount();
+}
+
+// The selected events as the log has them, one line each, as shown.
+void MainWindow::copySelection(EventGrid *grid) {
+    QString text;
+    for (const EventRow &event : grid->selectedEvents())
+        text += event.copyLine() + QLatin1Char('\n');
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
+}
+
+void MainWindow::showRowMenu(EventGrid *grid, const QPoint &position) {
+    const EventRow event = grid->eventAtViewRow(grid->rowAt(position.y()));
+    if (event.isNull())
+        return;
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("rowMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QStringLiteral("Copy"), this, [this, grid] { copySelection(grid); });
+    menu->addSeparator();
+    const FilterFields fields = event.filterFields();
+    const auto addFilter = [&](const QString &caption, const char *prefix, std::string_view value) {
+        // The value as shown, which is what the filter reads.
+        QAction *action =
+            menu->addAction(caption, this, [this, prefix, word = shownText(value).toStdString()] {
+                filterBy(prefix, word);
+            });
+        action->setEnabled(!value.empty());
+    };
+    addFilter(QStringLiteral("Filter by this host"), "host", fields[2]);
+    addFilter(QStringLiteral("Filter by this application"), "app", fields[3]);
+    addFilter(QStringLiteral("Filter by this object"), "obj", fields[4]);
+    menu->addSeparator();
+    const EventTable::RowMark chosen = grid->table()->markEvent(event);
+    menu->addAction(QStringLiteral("Delete this entry"), this,
+                    [this, grid, chosen] { deleteMarked(grid->table(), chosen); });
+    if (grid == m_ui.fullList)
+        menu->addAction(QStringLiteral("Show in its tab"), this,
+                        [this, event] { showInItsTab(event); });
+    menu->popup(grid->viewport()->mapToGlobal(position));
+}
+
+void MainWindow::showInItsTab(const EventRow &event) {
+    setViewMode(ViewMode::TabbedView);
+    m_ui.tabStrip->setCurrentIndex(event.level().index);
+    EventGrid *grid = shownGrid();
+    const int row = grid->viewRowOf(event);
+    if (row < 0)
+        return; // deleted from its table meanwhile
+    grid->selectRow(row);
+    grid->scrollTo(grid->model()->index(row, 0));
+    grid->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::filterBy(const char *prefix, std::string_view value) {
+    const std::string word = filterWord(prefix, value);
+    showFilter(QString::fromUtf8(word.data(), qsizetype(word.size())));
+}
+
+void MainWindow::showFilter(const QString &query) {
+    showFilterBar();
+    m_ui.filterBar->setQuery(query);
+}
+
+void MainWindow::showFilterBar() {
+    if (m_ui.filterBar->isHidden()) {
+        m_ui.filterBar->show();
+        layoutControls();
+        showFilterCount();
+    }
+    m_ui.filterBar->focusQuery();
+}
+
+// Every row shown again, and the tables get their height back.
+void MainWindow::hideFilterBar() {
+    m_ui.filterBar->clear();
+    m_ui.filterBar->hide();
+    layoutControls();
+    shownGrid()->setFocus(Qt::OtherFocusReason);
+}
+
+// Only the table on screen follows the bar; another one gets the filter
+// when it is shown.
+void MainWindow::applyFilter() {
+    EventGrid *grid = shownGrid();
+    const std::size_t slot =
+        grid == m_ui.fullList ? kLevelCount : std::size_t(m_ui.tabStrip->currentIndex());
+    if (m_gridFilterVersion[slot] != m_filterVersion) {
+        m_gridFilterVersion[slot] = m_filterVersion;
+        grid->setFilter(m_ui.filterBar->filter(grid == m_ui.fullList));
+    }
+    showFilterCount();
+}
+
+void MainWindow::showFilterCount() {
+    if (m_ui.filterBar->isHidden())
+        return;
+    const EventGrid *grid = shownGrid();
+    m_ui.filterBar->showCount(grid->shownEvents(), grid->table()->eventCount());
+}
+
+void MainWindow::clearAllTables() {
+    if (m_config.boxes->askOkCancel(this, QStringLiteral("Warning"),
+                                    QStringLiteral("Really delete all messages ?"),
+                                    QMessageBox::Question))
+        clearAllTablesQuietly();
+}
+
+void MainWindow::clearAllTablesQuietly() {
+    refreshViews();
+    emit countsCleared();
+    m_messageLineTag.clear();
+    setMessageLine(QString());
+    m_ui.fullList->table()->clearAll();
+    for (EventGrid *grid : m_ui.levelGrids)
+        grid->table()->clearAll();
+    showFilterCount();
+}
+
+} // namespace quorvik
