@@ -48,6 +48,11 @@ int runHistoryCopy(QApplication &app, const Profile &profile, const QString &pro
     QtFileDialogs fileDialogs;
     MainWindow window({true, profilePath, defaultLogFile(), &boxes, nullptr});
     window.load(profile);
+    if (const QString notice = configurationNotices(profilePath).join(QStringLiteral("; "));
+        !notice.isEmpty()) {
+        window.showNotice(notice);
+        qWarning("%s", qPrintable(notice));
+    }
     wireCommonWindows(app, window);
     window.show();
     HistoryBrowser history(window, HistoryConfig{&boxes, &fileDialogs, {}, 300});

@@ -142,8 +142,9 @@ private slots:
         QTest::newRow("8-bit bytes kept")
             << QByteArray("$LEVL$:I$HOST$:h$MSG$:caf\xe9 \xc3\xa9t\xe9")
             << QByteArray("Information;{DATE};h;;;caf\xe9 \xc3\xa9t\xe9\r\n");
+        // A plain text keeps its words as the message, from its sender.
         QTest::newRow("text without any tag")
-            << QByteArray("hello world") << QByteArray("Trap;{DATE};127.0.0.1;;;\r\n");
+            << QByteArray("hello world") << QByteArray("Trap;{DATE};127.0.0.1;;;hello world\r\n");
     }
 
     void taggedTexts() {

@@ -196,7 +196,12 @@ public:
         received.tm_isdst = -1;
         const std::vector<RawMessage> batch{
             {text.toStdString(), sender.toStdString(), std::int64_t(std::mktime(&received))}};
-        form.session()->take(batch);
+        if (LiveSession *session = form.session()) {
+            session->take(batch);
+        } else { // a history copy takes rows only by its bulk path
+            const Event event = parseEventMessage(batch[0].bytes, batch[0].sender, LocalDateTime{});
+            form->takeHistoryRows({EventRow(event)});
+        }
         form->refreshViews();
     }
     Receiver *receiver() const { return &form.session()->receiver(); }
