@@ -25,8 +25,8 @@ void EventAlerts::take(const EventBatch &batch) {
         if (m_seams.notifier && m_seams.away && m_seams.away()) {
             m_seams.notifier->countAway(level.index);
             if (serious && m_settings.notify)
-                m_seams.notifier->notify({level.index, shown(level.name), shown(event.host),
-                                          shown(event.message)});
+                m_seams.notifier->notify(
+                    {level.index, shown(level.name), shown(event.host), shown(event.message)});
         }
         if (m_seams.sounds)
             playLevelSound(*m_seams.sounds, m_settings.levelSounds, level.index);

@@ -41,8 +41,8 @@ LiveSession::LiveSession(LiveSessionConfig config)
     m_alerts = std::make_unique<EventAlerts>(EventAlerts::Seams{
         m_config.popup, m_config.notifier, m_config.sounds, [window] { return window->isAway(); }});
     EventNotifier *notifier = m_config.notifier;
-    notifier->setHandlers({[window](int level) { window->comeForward(level); },
-                           [window] { window->close(); }});
+    notifier->setHandlers(
+        {[window](int level) { window->comeForward(level); }, [window] { window->close(); }});
     QObject::connect(window, &MainWindow::activated, window,
                      [notifier] { notifier->windowActivated(); });
     QObject::connect(window, &MainWindow::closing, window, [this] {
@@ -103,10 +103,9 @@ void LiveSession::buildRoad(bool logReady) {
     m_pipeline->setSnmpDecoder(&m_snmp);
     Receiver *receiver = m_receiver;
     m_port162Source = m_pipeline->addSource(&m_port162, [receiver] { return receiver->lost(); });
-    QObject::connect(m_receiver, &Receiver::datagramsReceived, m_pipeline,
-                     [this](const std::vector<RawMessage> &batch) {
-                         m_pipeline->take(m_port162Source, batch);
-                     });
+    QObject::connect(
+        m_receiver, &Receiver::datagramsReceived, m_pipeline,
+        [this](const std::vector<RawMessage> &batch) { m_pipeline->take(m_port162Source, batch); });
     QObject::connect(m_log, &LogSink::failed, window, &MainWindow::reportLogError);
     QObject::connect(window, &MainWindow::countsCleared, m_pipeline, &EventPipeline::clearCounts);
     if (m_config.udpPort != 0)

@@ -27,8 +27,8 @@ struct LiveSessionConfig {
     quint16 udpPort = 162;  // 0: no socket (tests hand batches in themselves)
     MessageBoxes *boxes = nullptr;
     ProcessStarter *processes = nullptr;
-    SoundPlayer *sounds = nullptr;    // empty: the level sounds through Qt Multimedia
-    AlertDisplay *popup = nullptr;    // empty: the alert popup
+    SoundPlayer *sounds = nullptr;     // empty: the level sounds through Qt Multimedia
+    AlertDisplay *popup = nullptr;     // empty: the alert popup
     EventNotifier *notifier = nullptr; // empty: no notifications and no tray
     ReceiverOptions receiver;          // buffer, queue, read-time clock, responder
     // Names SNMP messages; none: a message that carries no sysDescr gets an

@@ -63,7 +63,7 @@ int runHistoryCopy(QApplication &app, const Profile &profile, const QString &pro
 int runLiveCopy(QApplication &app, const Profile &profile, const QString &profilePath) {
     WidgetMessageBoxes boxes;
     QtFileDialogs fileDialogs;
-    MultimediaSoundPlayer sounds; // the level sounds and the options' "Test"
+    MultimediaSoundPlayer sounds;              // the level sounds and the options' "Test"
     NetSnmpDecoder decoder(ownMibDirectory()); // the MIBs load in the background
     DesktopNotifierOptions notifierOptions;
     notifierOptions.iconName = notificationIcon();

@@ -57,7 +57,7 @@ QStringList passwordsReadableByOthers(const QString &profilePath);
 // The live copy's own SNMP engine for the informs it answers, its boot count
 // raised and stored; once, where users are configured (`started` says
 // whether it is). Returns an error text for the operator.
-QString startSnmpEngine(NetSnmpDecoder &decoder, const Profile &profile,
-                        const QString &profilePath, bool &started);
+QString startSnmpEngine(NetSnmpDecoder &decoder, const Profile &profile, const QString &profilePath,
+                        bool &started);
 
 } // namespace quorvik

@@ -13,8 +13,8 @@
 // prints the time from the reload's start to the view shown again, the
 // longest stretch without a return to the event loop, the rows and VmHWM.
 #include "history/history_browser.h"
-#include "ui/profile_store.h"
 #include "main_window/main_window.h"
+#include "ui/profile_store.h"
 
 #include <QApplication>
 #include <QCheckBox>

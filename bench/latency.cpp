@@ -19,8 +19,8 @@
 
 #include "alerts/sound.h"
 #include "app/live_session.h"
-#include "ui/profile_store.h"
 #include "options.h"
+#include "ui/profile_store.h"
 
 #include <QApplication>
 #include <QFile>
@@ -186,7 +186,8 @@ int main(int argc, char **argv) {
     config.roadThread = false;
     quorvik::LiveSession session(config);
     quorvik::MainWindow &window = session.window();
-    if (!session.start(quorvik::Profile::parse(quorvik::ProfileStore(profile.fileName()).content())))
+    if (!session.start(
+            quorvik::Profile::parse(quorvik::ProfileStore(profile.fileName()).content())))
         return 1;
     window.show();
 
@@ -198,8 +199,8 @@ int main(int argc, char **argv) {
         window.findChild<quorvik::EventGrid *>(QStringLiteral("MSFlexGrid2"))->table();
 
     // Runs after the window's own slot: the batch is in the tables.
-    QObject::connect(&session.receiver(), &quorvik::Receiver::datagramsReceived,
-                     &window, [&](const std::vector<quorvik::RawMessage> &batch) {
+    QObject::connect(&session.receiver(), &quorvik::Receiver::datagramsReceived, &window,
+                     [&](const std::vector<quorvik::RawMessage> &batch) {
                          const std::int64_t now = nowNs();
                          for (const quorvik::RawMessage &d : batch) {
                              int n = 0;

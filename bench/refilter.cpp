@@ -29,7 +29,8 @@ constexpr int kRows = 100'000;
 EventRow sampleRow(int n) {
     Event record;
     record.level = &levelByIndex(n % kLevelCount);
-    record.date = "09.12.2026 12:" + std::to_string(10 + n % 50) + ":" + std::to_string(10 + n % 49);
+    record.date =
+        "09.12.2026 12:" + std::to_string(10 + n % 50) + ":" + std::to_string(10 + n % 49);
     record.host = "srv" + std::to_string(n % 500);
     record.application = n % 3 ? "backup" : "kernel";
     record.object = "disk_" + std::to_string(n % 16);
@@ -43,9 +44,9 @@ double medianMs(FilteredTable &filtered, const char *query) {
         filtered.setFilter(EventFilter());
         const auto start = std::chrono::steady_clock::now();
         filtered.setFilter(EventFilter(query, shownTextContains));
-        runs.push_back(std::chrono::duration<double, std::milli>(
-                           std::chrono::steady_clock::now() - start)
-                           .count());
+        runs.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     std::sort(runs.begin(), runs.end());
     return runs[runs.size() / 2];

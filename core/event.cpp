@@ -96,8 +96,7 @@ std::string sysDescrOf(std::string_view text) {
     return std::string(text.substr(lengthAt + 1));
 }
 
-Event parseEventMessage(std::string_view text, std::string_view sender,
-                              const LocalDateTime &now) {
+Event parseEventMessage(std::string_view text, std::string_view sender, const LocalDateTime &now) {
     Event record;
     record.level = &levelOf(text);
     std::array<std::string *, 5> fields = {&record.date, &record.host, &record.application,

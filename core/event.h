@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -75,8 +74,7 @@ struct Event {
 // Reads one message text (a datagram's bytes, or a text rebuilt from a log
 // line). Pure: the sender's dotted address fills an empty host, `now`
 // an empty date.
-Event parseEventMessage(std::string_view text, std::string_view sender,
-                              const LocalDateTime &now);
+Event parseEventMessage(std::string_view text, std::string_view sender, const LocalDateTime &now);
 
 // Whether `text` holds a level or field tag: a tagged text, not a plain one.
 bool hasTags(std::string_view text);

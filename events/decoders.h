@@ -37,7 +37,8 @@ public:
 class SnmpEventDecoder : public MessageDecoder {
 public:
     // `steadySeconds`: the clock of the ledger's minute; empty: the steady clock.
-    explicit SnmpEventDecoder(TrapDecoder *decoder, std::function<std::int64_t()> steadySeconds = {});
+    explicit SnmpEventDecoder(TrapDecoder *decoder,
+                              std::function<std::int64_t()> steadySeconds = {});
     bool decode(const RawMessage &message, const LocalDateTime &now, Event &event) override;
 
     const RejectionLedger &rejections() const { return m_rejections; }

@@ -45,8 +45,9 @@ IntakeStatus EventPipeline::status() {
     if (m_snmp) {
         status.rejected = m_snmp->rejections().count();
         if (m_snmp->takeRejectionsChanged())
-            status.rejections = std::make_shared<const std::list<std::pair<std::string, std::string>>>(
-                m_snmp->rejections().latestReasons());
+            status.rejections =
+                std::make_shared<const std::list<std::pair<std::string, std::string>>>(
+                    m_snmp->rejections().latestReasons());
     }
     return status;
 }

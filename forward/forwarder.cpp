@@ -116,8 +116,8 @@ public:
         Event event;
         event.level = &levelByIndex(5);
         event.date = QDateTime::currentDateTime()
-                                .toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))
-                                .toStdString();
+                         .toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))
+                         .toStdString();
         event.host = QHostInfo::localHostName().toStdString();
         event.application = "quorvik";
         event.message = "Test message from quorvik";

@@ -99,8 +99,9 @@ void Receiver::handOn() {
         }
         return;
     }
-    const std::vector<RawMessage> batch(std::make_move_iterator(m_backlog.begin() + qsizetype(begin)),
-                                      std::make_move_iterator(m_backlog.begin() + qsizetype(end)));
+    const std::vector<RawMessage> batch(
+        std::make_move_iterator(m_backlog.begin() + qsizetype(begin)),
+        std::make_move_iterator(m_backlog.begin() + qsizetype(end)));
     emit datagramsReceived(batch);
 }
 

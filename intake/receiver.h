@@ -71,9 +71,9 @@ private:
     ReceiverOptions m_options;
     std::unique_ptr<DatagramReceiver> m_thread;
     QTimer *m_takeTimer = nullptr;
-    std::vector<RawMessage> m_backlog;  // taken, not yet handed on
-    std::size_t m_handedOn = 0;       // of m_backlog
-    std::uint64_t m_lostHandedOn = 0; // the lost count at the last batch
+    std::vector<RawMessage> m_backlog; // taken, not yet handed on
+    std::size_t m_handedOn = 0;        // of m_backlog
+    std::uint64_t m_lostHandedOn = 0;  // the lost count at the last batch
 };
 
 } // namespace quorvik

@@ -174,8 +174,8 @@ void MainWindow::take(const EventBatch &batch) {
         m_sizer->noteRow(level, row);
     }
     if (!batch->empty()) {
-        m_messageLineTag =
-            QStringLiteral("Actual Message:") + EventRow(batch->back()).cellText(EventRow::kCells - 1);
+        m_messageLineTag = QStringLiteral("Actual Message:") +
+                           EventRow(batch->back()).cellText(EventRow::kCells - 1);
         m_messageLinePending = true;
     }
     finishBatch();

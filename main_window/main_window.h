@@ -4,9 +4,9 @@
 #pragma once
 
 #include "core/event_sink.h"
+#include "core/profile.h"
 #include "core/settings.h"
 #include "core/text_file.h"
-#include "core/profile.h"
 #include "main_window/column_sizer.h"
 #include "main_window/main_window_ui.h"
 #include "tables/event_grid.h"

@@ -50,8 +50,7 @@ struct EventRow::Data {
 
 EventRow::EventRow(const Event &record)
     : EventRow(*record.level,
-               {record.date, record.host, record.application, record.object, record.message}) {
-}
+               {record.date, record.host, record.application, record.object, record.message}) {}
 
 EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells> &cells) {
     std::size_t total = 0;

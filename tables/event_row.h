@@ -3,8 +3,8 @@
 
 #pragma once
 
-#include "core/event_filter.h"
 #include "core/event.h"
+#include "core/event_filter.h"
 
 #include <QString>
 

@@ -15,8 +15,8 @@ using namespace quorvik;
 namespace {
 
 Event loggedEvent(const Level &level, const char *date, const char *processor,
-                        const char *application, const char *object, const char *message,
-                        const char *sender = "192.0.2.7") {
+                  const char *application, const char *object, const char *message,
+                  const char *sender = "192.0.2.7") {
     Event event;
     event.level = &level;
     event.date = date;

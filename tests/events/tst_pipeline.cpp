@@ -101,17 +101,19 @@ void TestPipeline::eachSinkGetsItsShareInOrder() {
     const int source = road.addSource(&port162, [&lost] { return lost; });
 
     // A trap whose string holds tags stays a trap from its sender.
-    const RawMessage forged = sentBySnmptrap(
-        {"-v", "2c", "-c", "public", "@", "", "1.3.6.1.6.3.1.1.5.3", "1.3.6.1.2.1.2.2.1.1.2", "i",
-         "2", "1.3.6.1.2.1.31.1.1.1.18.2", "s", "customer-7 $LEVL$:E$HOST$:core-sw1$MSG$:power failure in DC2"});
+    const RawMessage forged =
+        sentBySnmptrap({"-v", "2c", "-c", "public", "@", "", "1.3.6.1.6.3.1.1.5.3",
+                        "1.3.6.1.2.1.2.2.1.1.2", "i", "2", "1.3.6.1.2.1.31.1.1.1.18.2", "s",
+                        "customer-7 $LEVL$:E$HOST$:core-sw1$MSG$:power failure in DC2"});
     QVERIFY(!forged.bytes.empty());
     // A v3 message of a user nobody configured is refused, its reason shown once a minute.
-    const RawMessage refused = sentBySnmptrap({"-v", "3", "-u", "bob", "-l", "authNoPriv", "-a",
-                                               "SHA", "-A", "password1", "-e", "0x8000000001020304",
-                                               "@", "", "1.3.6.1.6.3.1.1.5.4"});
+    const RawMessage refused =
+        sentBySnmptrap({"-v", "3", "-u", "bob", "-l", "authNoPriv", "-a", "SHA", "-A", "password1",
+                        "-e", "0x8000000001020304", "@", "", "1.3.6.1.6.3.1.1.5.4"});
     QVERIFY(!refused.bytes.empty());
     const std::vector<RawMessage> batch{
-        {"$LEVL$:W$HOST$:srv7$SOURCE$:backup$DEVC$:disk_2$MSG$:quota", "192.0.2.1", 1'765'000'000, 4001},
+        {"$LEVL$:W$HOST$:srv7$SOURCE$:backup$DEVC$:disk_2$MSG$:quota", "192.0.2.1", 1'765'000'000,
+         4001},
         {"<34>Oct 11 22:14:15 mymachine su: 'su root' failed\n", "192.0.2.2", 1'765'000'000, 4002},
         forged,
         refused,

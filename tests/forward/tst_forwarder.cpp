@@ -36,7 +36,7 @@ quint16 freePort(int type) {
 }
 
 Event loggedEvent(char letter, const QByteArray &processor, const QByteArray &application,
-                        const QByteArray &object, const QByteArray &message) {
+                  const QByteArray &object, const QByteArray &message) {
     Event e;
     e.level = letter == 'X' ? &trapLevel() : &levelForLetter(std::string(1, letter));
     e.date = "07.12.2026 20:41:05";

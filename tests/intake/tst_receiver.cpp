@@ -29,10 +29,11 @@ void ReceiverTest::batchesKeepArrivalOrderAndSender() {
 
     std::vector<RawMessage> received;
     std::size_t largest = 0;
-    connect(&receiver, &Receiver::datagramsReceived, this, [&](const std::vector<RawMessage> &batch) {
-        largest = std::max(largest, batch.size());
-        received.insert(received.end(), batch.begin(), batch.end());
-    });
+    connect(&receiver, &Receiver::datagramsReceived, this,
+            [&](const std::vector<RawMessage> &batch) {
+                largest = std::max(largest, batch.size());
+                received.insert(received.end(), batch.begin(), batch.end());
+            });
     const int count = int(Receiver::kMaxBatch) + 100; // more than one batch
     QUdpSocket sender;
     for (int k = 0; k < count; ++k)
@@ -55,20 +56,21 @@ void ReceiverTest::nestedEventLoopInSlotKeepsTheBatch() {
     };
     std::vector<std::string> outer, inner;
     int depth = 0;
-    connect(&receiver, &Receiver::datagramsReceived, this, [&](const std::vector<RawMessage> &batch) {
-        if (batch.empty())
-            return;
-        if (depth++ > 0) {
-            inner.emplace_back(batch.front().bytes);
-        } else {
-            send("second");
-            while (inner.empty())
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-            for (const RawMessage &datagram : batch)
-                outer.push_back(datagram.bytes);
-        }
-        --depth;
-    });
+    connect(&receiver, &Receiver::datagramsReceived, this,
+            [&](const std::vector<RawMessage> &batch) {
+                if (batch.empty())
+                    return;
+                if (depth++ > 0) {
+                    inner.emplace_back(batch.front().bytes);
+                } else {
+                    send("second");
+                    while (inner.empty())
+                        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+                    for (const RawMessage &datagram : batch)
+                        outer.push_back(datagram.bytes);
+                }
+                --depth;
+            });
     send("first");
     QTRY_COMPARE(outer.size(), std::size_t(1));
     QCOMPARE(outer.front(), std::string("first"));

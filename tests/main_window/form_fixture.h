@@ -11,8 +11,8 @@
 #include "core/profile.h"
 #include "main_window/filter_bar.h"
 #include "main_window/main_window.h"
-#include "ui/profile_store.h"
 #include "tests/control.h"
+#include "ui/profile_store.h"
 
 #include <QFile>
 #include <QLabel>
