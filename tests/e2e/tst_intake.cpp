@@ -335,9 +335,10 @@ private slots:
         QVERIFY(first.bind(QHostAddress::LocalHost, 40001));
         QVERIFY(second.bind(QHostAddress::LocalHost, 40002));
         const QByteArray before = m_env->log();
-        for (const auto &[socket, inform] :
+        for (const auto &[from, inform] :
              {std::pair{&first, linkDown}, std::pair{&second, linkUp},
               std::pair{&first, linkDown}}) {
+            QUdpSocket *socket = from; // a lambda may not capture a structured binding
             QCOMPARE(socket->writeDatagram(inform, QHostAddress::LocalHost, e2e::kTrapPort),
                      inform.size());
             QVERIFY2(e2e::waitFor([&] { return socket->hasPendingDatagrams(); }, 10000),
