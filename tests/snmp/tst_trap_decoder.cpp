@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <initializer_list>
+#include <thread>
 
 using namespace quorvik;
 
@@ -153,6 +154,7 @@ private slots:
     void malformedGivesNothing();
     void answersWellFormedInformsOnly();
     void snmpv3ByItsUsers();
+    void answersWhileTheRoadDecodes();
 };
 
 void TestTrapDecoder::describes_data() {
@@ -328,6 +330,33 @@ void TestTrapDecoder::snmpv3ByItsUsers() {
     QVERIFY(!d.informResponse(*report)); // a Report expects nothing
     d.setUsers({});
     QCOMPARE(d.decode(kV3Trap).rejection, std::string("unknown user \"fuzz\""));
+}
+
+// As in the live copy: the receiver's thread answers informs while the
+// road's thread decodes and the options put new users in force. Each call
+// gives what it gives alone (and ThreadSanitizer watches the sharing).
+void TestTrapDecoder::answersWhileTheRoadDecodes() {
+    NetSnmpDecoder &d = decoder();
+    const std::string inform =
+        v2(0xA6, bindings({kUpTime, trapOid({1, 3, 6, 1, 6, 3, 1, 1, 5, 3})}));
+    const std::string linkDown = d.decode(kLinkDown).text;
+    QVERIFY(!linkDown.empty());
+    constexpr int kRounds = 200;
+    int answered = 0;
+    std::thread receiver([&] {
+        for (int i = 0; i < kRounds; ++i)
+            answered += d.informResponse(inform).has_value() && d.informIdentity(inform);
+    });
+    int decoded = 0;
+    for (int i = 0; i < kRounds; ++i) {
+        decoded += d.decode(kLinkDown).text == linkDown;
+        if (i % 50 == 0)
+            d.setUsers({{"fuzz", "SHA-256", "fuzz-auth-pass", "AES", "fuzz-priv-pass", {}}});
+    }
+    receiver.join();
+    QCOMPARE(answered, kRounds);
+    QCOMPARE(decoded, kRounds);
+    QCOMPARE(d.decode(kV3Trap).text, std::string("IF-MIB::linkDown ifIndex.2=2"));
 }
 
 QTEST_GUILESS_MAIN(TestTrapDecoder)
