@@ -70,6 +70,8 @@ HistoryLineFilter::HistoryLineFilter(HistoryFilter filter, WideSearch wideSearch
     for (const char c : m_filter.search)
         m_folded += static_cast<char>(fold(c));
     m_asciiSearch = isAscii(m_folded);
+    m_dateTest = !(m_filter.from.isZero() || (m_filter.from <= toDateTime(kNoLowerBound) &&
+                                              toDateTime(kNoUpperBound) <= m_filter.to));
     // Horspool's shifts over the folded search text.
     const std::size_t n = m_folded.size();
     m_skip.fill(n);
@@ -78,7 +80,7 @@ HistoryLineFilter::HistoryLineFilter(HistoryFilter filter, WideSearch wideSearch
 }
 
 bool HistoryLineFilter::passesDate(std::string_view line) const {
-    if (m_filter.from.isZero())
+    if (!m_dateTest)
         return true;
     const std::size_t first = line.find(';');
     if (first == std::string_view::npos)
@@ -144,6 +146,20 @@ bool HistoryLineFilter::accept(std::string_view line,
 const Level &replayedLevel(std::string_view levelName) {
     const std::string_view letter = levelLetterOf(levelName);
     return letter.empty() ? trapLevel() : levelForLetter(letter);
+}
+
+bool hasLogFields(std::string_view line) {
+    std::size_t separators = 0;
+    for (std::size_t at = line.find(';'); at != std::string_view::npos && separators < 5;
+         at = line.find(';', at + 1))
+        ++separators;
+    return separators == 5;
+}
+
+Event unsplitLineEvent(std::string_view line, bool cut) {
+    Event record = replayedEvent({"", "", "", "", "", line}, cut);
+    record.level = &unknownLevel();
+    return record;
 }
 
 Event replayedEvent(const std::array<std::string_view, 6> &fields, bool cut) {

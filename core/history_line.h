@@ -12,9 +12,10 @@
 
 namespace quorvik {
 
-// What a history load lets through: lines dated within [from, to] (no date
-// test at all when `from` is the zero date-time) that contain `search`
-// without regard to letter case.
+// What a history load lets through: lines dated within [from, to] that
+// contain `search` without regard to letter case. A range from the zero
+// date-time, or one that holds all of kNoLowerBound to kNoUpperBound ("All"),
+// tests no date: every line is let through, whatever its date field holds.
 struct HistoryFilter {
     DateTime from;
     DateTime to;
@@ -38,6 +39,12 @@ Event replayedEvent(const std::array<std::string_view, 6> &fields, bool cut = fa
 // The level of that event alone: by the letter of a log line's first field.
 const Level &replayedLevel(std::string_view levelName);
 
+// Whether `line` has the six fields of a log line (five ";" at least).
+bool hasLogFields(std::string_view line);
+// The event of a line that has not: an Unknown event with the whole line as
+// its message, so that its text is shown.
+Event unsplitLineEvent(std::string_view line, bool cut = false);
+
 // The line filter of a history load, for lines without their line end.
 class HistoryLineFilter {
 public:
@@ -58,6 +65,7 @@ private:
     bool containsAscii(std::string_view line) const;
 
     HistoryFilter m_filter;
+    bool m_dateTest = true;
     WideSearch m_wideSearch;
     std::string m_folded;                  // the search text, ASCII letters in lower case
     std::array<std::size_t, 256> m_skip{}; // shift by the byte under the window's last place

@@ -4,6 +4,7 @@
 #include "history/history_browser.h"
 
 #include "main_window/main_window.h"
+#include "core/text_rules.h"
 #include "tables/event_row.h"
 #include "ui/once_window.h"
 
@@ -146,7 +147,26 @@ void HistoryBrowser::loadEnded(HistoryReplay::Outcome outcome) {
             &m_window, QStringLiteral("Quorvik"),
             QStringLiteral("Cannot read the log file %1: %2").arg(logFile(), m_replay.error()),
             QMessageBox::Warning);
+    else
+        tellRowLimitCut();
     emit loadFinished(outcome);
+}
+
+// The tables keep the newest events up to the row limit: what matched
+// beyond them is left out, and the operator is told so and how to see it.
+void HistoryBrowser::tellRowLimitCut() {
+    const std::uint64_t matched = m_replay.matched();
+    const auto held = std::uint64_t(m_window.eventsHeld());
+    if (matched <= held)
+        return;
+    const auto count = [](std::uint64_t n) { return QString::fromStdString(withThousands(n)); };
+    m_config.boxes->report(
+        &m_window, QStringLiteral("Quorvik"),
+        QStringLiteral("%1 lines of the log file match; the row limit shows the newest %2 and "
+                       "leaves out %3 older ones. To see them, narrow the search or the dates "
+                       "with \"Filter ...\", or raise \"Max. Lines per Tab\" in File > Options.")
+            .arg(count(matched), count(held), count(matched - held)),
+        QMessageBox::Information);
 }
 
 } // namespace quorvik

@@ -61,6 +61,7 @@ signals:
 private:
     void showProgress();
     void loadEnded(HistoryReplay::Outcome outcome);
+    void tellRowLimitCut();
     QString logFile() const;
 
     MainWindow &m_window;

@@ -10,8 +10,12 @@ namespace quorvik {
 namespace {
 
 // The row of replayedEvent(fields, cut), made from the line's bytes at once
-// (a line cut for its length, rare, goes the long way).
-EventRow replayedRow(const std::array<std::string_view, 6> &fields, bool cut) {
+// (a line cut for its length, rare, goes the long way). A line that is not
+// six fields shows its whole text as the message.
+EventRow replayedRow(std::string_view line, const std::array<std::string_view, 6> &fields,
+                     bool cut) {
+    if (!hasLogFields(line))
+        return EventRow(unsplitLineEvent(line, cut));
     if (cut)
         return EventRow(replayedEvent(fields, true));
     return EventRow(replayedLevel(fields[0]),
@@ -35,6 +39,7 @@ bool HistoryReplay::start(const QString &path, HistoryLineFilter filter) {
     }
     m_filter.emplace(std::move(filter));
     m_headerRead = false;
+    m_matched = 0;
     m_next->start();
     return true;
 }
@@ -77,8 +82,10 @@ void HistoryReplay::runSlice() {
         }
         if (!std::exchange(m_headerRead, true))
             continue; // the header line, whatever it holds
-        if (m_filter->accept(*line, fields))
-            m_batch.push_back(replayedRow(fields, m_reader.cut()));
+        if (m_filter->accept(*line, fields)) {
+            m_batch.push_back(replayedRow(*line, fields, m_reader.cut()));
+            ++m_matched;
+        }
         if (m_batch.size() >= std::size_t(batchSize))
             flush();
         // The clock is read every few lines: reading it costs as much as a line.

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ public:
     const QString &error() const { return m_error; }
     // Share of the file read, 0..1000.
     int permille() const;
+    // The lines that passed the filter in the latest load, so far.
+    std::uint64_t matched() const { return m_matched; }
 
     int sliceMs = 25;
     int batchSize = 4096;
@@ -59,6 +62,7 @@ private:
     std::optional<HistoryLineFilter> m_filter;
     std::vector<EventRow> m_batch;
     bool m_headerRead = false;
+    std::uint64_t m_matched = 0;
     QTimer *m_next = nullptr;
     QString m_error;
 };

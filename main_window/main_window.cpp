@@ -197,6 +197,10 @@ void MainWindow::fitColumnsToRows() {
     m_sizer->growColumns();
 }
 
+int MainWindow::eventsHeld() const {
+    return m_ui.fullList->table()->eventCount();
+}
+
 // Away: the window is minimised or no window of the program is active (the
 // operator reading the popup or the options is still here).
 bool MainWindow::isAway() const {

@@ -79,6 +79,9 @@ public:
     // is over: only the rows that stayed count).
     void fitColumnsToRows();
 
+    // The events the full list holds (all levels, up to the row limit).
+    int eventsHeld() const;
+
     // Empties every table after the operator confirms.
     void clearAllTables();
     // Empties every table without asking.

@@ -67,6 +67,15 @@ class TestHistoryWindow : public QObject {
                 texts << table->cellText(r, message - 3) + ":" + table->cellText(r, message);
         return texts;
     }
+    // The message of each event of a table, top first.
+    QStringList messages(EventGrid *grid) {
+        m_fixture->settle();
+        QStringList texts;
+        for (int r = 1; r < grid->table()->rows(); ++r)
+            if (const EventRow event = grid->table()->eventAt(r); !event.isNull())
+                texts << event.cellText(EventRow::kCells - 1).mid(1);
+        return texts;
+    }
     bool finishes(HistoryReplay::Outcome expected = HistoryReplay::Outcome::Completed) {
         QSignalSpy done(m_history.get(), &HistoryBrowser::loadFinished);
         if (!m_history->replay().isRunning() && done.isEmpty())
@@ -190,6 +199,52 @@ private slots:
     void startFailureHasAReason() {
         QtProcessStarter starter;
         QVERIFY(!starter.startDetached("/nonexistent/quorvik", {"-H"}).isEmpty());
+    }
+
+    // "All": every line, whatever its date; a line that is not six fields
+    // shows its text as the message of an Unknown row.
+    void allShowsEveryLine() {
+        startHistory("Level;Date;Processor;Application;Object;Message\r\n"
+                     "Warning;2026-12-07T10:00:00+01:00;iso;;;sender's own date\r\n"
+                     "Note;;nodate;;;no date\r\n"
+                     "a line without separators\r\n"
+                     "Alert;1.1.1800;old;;;before every range\r\n"
+                     "Alert;07.12.2026 10:00:00;h;a;o;dated\r\n");
+        QCOMPARE(messages(fullListOf(window())), QStringList{"dated"});
+        QTest::mouseClick(button("btnFilter"), Qt::LeftButton);
+        SearchDialog *dialog = shownWindow<SearchDialog>();
+        clickBox(dialog->allMessagesBox());
+        QTest::mouseClick(dialog->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+        QVERIFY(finishes());
+        QCOMPARE(messages(fullListOf(window())),
+                 QStringList({"dated", "before every range", "a line without separators",
+                              "no date", "sender's own date"}));
+        QCOMPARE(fullListOf(window())->table()->cellText(3, 0), QString("Unknown"));
+        QVERIFY(m_fixture->boxes.reports.isEmpty());
+    }
+
+    // A load the row limit cuts says so, with the numbers and the way out.
+    void rowLimitCutIsTold() {
+        QByteArray log = "Level;Date;Processor;Application;Object;Message\r\n";
+        for (int i = 0; i < 25; ++i)
+            log += "Note;07.12.2026 10:00:00;h" + QByteArray::number(i) + ";;;m\r\n";
+        startHistory(log);
+        QVERIFY(m_fixture->boxes.reports.isEmpty()); // 25 of the 1,000 rows
+        Settings settings = window().settings();
+        settings.maxLines = 10;
+        window().setSettings(settings);
+        m_history->reload();
+        QVERIFY(finishes());
+        const qsizetype held = messages(fullListOf(window())).size();
+        QVERIFY(held > 0 && held <= 10);
+        QCOMPARE(m_fixture->boxes.reports.size(), 1);
+        QCOMPARE(m_fixture->boxes.reports[0].text,
+                 QString("25 lines of the log file match; the row limit shows the newest %1 and "
+                         "leaves out %2 older ones. To see them, narrow the search or the dates "
+                         "with \"Filter ...\", or raise \"Max. Lines per Tab\" in File > "
+                         "Options.")
+                     .arg(held)
+                     .arg(25 - held));
     }
 
     void cancelledLoadKeepsItsRows() {
