@@ -25,6 +25,8 @@ class MultimediaSoundPlayer::Pool {
 public:
     explicit Pool(QObject &owner) : m_owner(owner) {}
     QSoundEffect *effectFor(const QString &path);
+    // Stops every effect but `keep`.
+    void stopOthers(const QSoundEffect *keep);
     int size() const { return static_cast<int>(m_entries.size()); }
 
 private:
@@ -76,6 +78,12 @@ QSoundEffect *MultimediaSoundPlayer::Pool::create(const QString &path) {
     return effect;
 }
 
+void MultimediaSoundPlayer::Pool::stopOthers(const QSoundEffect *keep) {
+    for (const Entry &entry : m_entries)
+        if (entry.effect && entry.effect != keep && entry.effect->isPlaying())
+            entry.effect->stop();
+}
+
 void MultimediaSoundPlayer::Pool::dropUnusable() {
     std::erase_if(m_entries, [](const Entry &entry) {
         return entry.effect.isNull() || entry.effect->status() == QSoundEffect::Error;
@@ -90,8 +98,11 @@ void MultimediaSoundPlayer::play(const QString &path) {
     if (!QFileInfo(path).isFile())
         return;
     QSoundEffect *effect = m_pool->effectFor(path);
+    // One sound at a time: another one stops; the same one, still playing,
+    // plays on rather than starting over.
+    m_pool->stopOthers(effect);
     // A new effect is still loading and plays when ready (see Pool::create).
-    if (effect->status() == QSoundEffect::Ready)
+    if (effect->status() == QSoundEffect::Ready && !effect->isPlaying())
         effect->play();
 }
 

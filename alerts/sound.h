@@ -21,10 +21,12 @@ public:
     virtual void play(const QString &path) = 0;
 };
 
-// Plays wave files asynchronously with Qt Multimedia, so the caller never
-// waits for a sound. A file that can't be played plays nothing and reports
-// nothing. Keeps one sound effect per path, at most kMaxEffects of them, as
-// its children.
+// Plays wave files asynchronously with Qt Multimedia. One sound at a time: a
+// new file stops the one playing, the file that is playing plays on to its
+// end. A file that can't be played plays nothing and reports nothing. Keeps
+// one sound effect per path, at most kMaxEffects of them, as its children.
+// Starting a sound may wait for the sound server: the program plays through
+// a SoundGate, on a thread of the gate's.
 class MultimediaSoundPlayer : public QObject, public SoundPlayer {
 public:
     static constexpr int kMaxEffects = 8;

@@ -3,6 +3,8 @@
 
 #include "app/live_session.h"
 
+#include "alerts/sound_gate.h"
+
 #include <QLockFile>
 
 namespace quorvik {
@@ -32,7 +34,7 @@ template <typename Real, typename Seam> void useDefault(Seam *&seam, std::unique
 
 LiveSession::LiveSession(LiveSessionConfig config)
     : m_config(std::move(config)), m_snmp(m_config.trapDecoder) {
-    useDefault<MultimediaSoundPlayer>(m_config.sounds, m_ownSounds);
+    useDefault<SoundGate>(m_config.sounds, m_ownSounds);
     useDefault<AlertPopups>(m_config.popup, m_ownPopup);
     useDefault<NoNotifier>(m_config.notifier, m_ownNotifier);
     m_window = std::make_unique<MainWindow>(MainWindowConfig{

@@ -27,7 +27,7 @@ struct LiveSessionConfig {
     quint16 udpPort = 162;  // 0: no socket (tests hand batches in themselves)
     MessageBoxes *boxes = nullptr;
     ProcessStarter *processes = nullptr;
-    SoundPlayer *sounds = nullptr;     // empty: the level sounds through Qt Multimedia
+    SoundPlayer *sounds = nullptr;     // empty: the level sounds through a SoundGate
     AlertDisplay *popup = nullptr;     // empty: the alert popup
     EventNotifier *notifier = nullptr; // empty: no notifications and no tray
     ReceiverOptions receiver;          // buffer, queue, read-time clock, responder

@@ -6,6 +6,7 @@
 
 #include "about/about_box.h"
 #include "alerts/desktop_notifier.h"
+#include "alerts/sound_gate.h"
 #include "app/live_session.h"
 #include "app/wiring.h"
 #include "history/history_browser.h"
@@ -63,7 +64,7 @@ int runHistoryCopy(QApplication &app, const Profile &profile, const QString &pro
 int runLiveCopy(QApplication &app, const Profile &profile, const QString &profilePath) {
     WidgetMessageBoxes boxes;
     QtFileDialogs fileDialogs;
-    MultimediaSoundPlayer sounds;              // the level sounds and the options' "Test"
+    SoundGate sounds; // the level sounds and the options' "Test", off the window's thread
     NetSnmpDecoder decoder(ownMibDirectory()); // the MIBs load in the background
     DesktopNotifierOptions notifierOptions;
     notifierOptions.iconName = notificationIcon();
