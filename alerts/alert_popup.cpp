@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTextLayout>
 #include <QTimer>
 
 namespace quorvik {
@@ -35,6 +36,54 @@ QString visible(const QString &received) {
     const QByteArray utf8 = received.toUtf8();
     const std::string_view bytes(utf8.constData(), std::size_t(utf8.size()));
     return changedWhenShown(bytes) ? QString::fromStdString(visibleText(bytes)) : received;
+}
+
+// Where `label` draws its text: inside its frame and, with a frame, half an
+// "x" in from the aligned edges, as QLabel does.
+QRect textArea(const QLabel &label) {
+    QRect area = label.contentsRect();
+    const int indent =
+        label.indent() >= 0 ? label.indent()
+        : label.frameWidth() > 0 ? label.fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2
+                                 : 0;
+    return area.adjusted(indent, indent, 0, 0); // aligned left and top
+}
+
+// `text` as far as it fits on one line of `label`, ending in "…" when cut.
+QString oneLine(const QLabel &label, const QString &text) {
+    return label.fontMetrics().elidedText(text, Qt::ElideRight, textArea(label).width());
+}
+
+// `text` in the lines that fit whole into the word-wrapping `label`, the last
+// of them ending in "…" when the text goes on: no line is drawn half.
+QString wholeLines(const QLabel &label, const QString &text) {
+    const QFontMetrics metrics = label.fontMetrics();
+    const QRect area = textArea(label);
+    const int fitting = std::max(1, area.height() / metrics.lineSpacing());
+    QTextLayout layout(text, label.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(area.width());
+        lines << text.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    if (lines.size() <= fitting)
+        return text;
+    lines.resize(fitting);
+    const qsizetype restStart = [&] {
+        qsizetype at = 0;
+        for (int k = 0; k + 1 < fitting; ++k)
+            at += lines[k].size();
+        return at;
+    }();
+    for (QString &line : lines)
+        line = line.trimmed();
+    lines.back() = metrics.elidedText(text.mid(restStart), Qt::ElideRight, area.width());
+    return lines.join(QLatin1Char('\n'));
 }
 
 QLabel *plainLabel(const QString &name, QWidget *parent) {
@@ -106,8 +155,14 @@ void AlertPopup::createControls() {
 
 void AlertPopup::setEventTexts(const QString &levelName, const QStringList &fields) {
     m_levelLabel->setText(levelName);
-    for (int i = 0; i < kFieldCount; ++i)
-        m_fieldLabels[i]->setText(visible(fields.value(i)));
+    // A text too long for its field is cut with "…"; its tool tip has it whole.
+    for (int i = 0; i < kFieldCount; ++i) {
+        QLabel *label = m_fieldLabels[std::size_t(i)];
+        const QString text = visible(fields.value(i));
+        const QString shown = i == kFieldCount - 1 ? wholeLines(*label, text) : oneLine(*label, text);
+        label->setText(shown);
+        label->setToolTip(shown == text ? QString() : text);
+    }
 }
 
 bool AlertPopup::event(QEvent *event) {

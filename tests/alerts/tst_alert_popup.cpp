@@ -92,6 +92,7 @@ private slots:
     void nextAlertAfterOkCreatesFreshPopup();
     void htmlIsShownLiterally();
     void bidiControlsShownByCode();
+    void longTextsEndInEllipsisAndShowWholeInToolTip();
     void closeAllClosesIt();
 
 private:
@@ -270,6 +271,42 @@ void AlertPopupTest::bidiControlsShownByCode() {
     const QStringList shown = shownFields(*openPopup());
     QCOMPARE(shown[1], QString("h[U+2067]x[U+2069]"));
     QCOMPARE(shown[4], QString("[U+202E]desrever"));
+}
+
+void AlertPopupTest::longTextsEndInEllipsisAndShowWholeInToolTip() {
+    const QString host = QStringLiteral("very-long-host-name.").repeated(10) + QStringLiteral("end");
+    QStringList words;
+    for (int i = 0; i < 200; ++i)
+        words << QStringLiteral("word%1").arg(i);
+    const QString message = words.join(QLatin1Char(' '));
+    popups_.show("Critical", {"d", host, "app", "obj", message});
+    AlertPopup *popup = openPopup();
+
+    QLabel *hostField = fieldLabel(popup, 1);
+    QVERIFY2(hostField->text().endsWith(QChar(0x2026)), qPrintable(hostField->text()));
+    QVERIFY(host.startsWith(hostField->text().chopped(1)));
+    QVERIFY(hostField->fontMetrics().horizontalAdvance(hostField->text()) <=
+            hostField->contentsRect().width());
+    QCOMPARE(hostField->toolTip(), host);
+
+    // Only whole lines: as many as the field is high, the last ending in "…".
+    QLabel *messageField = fieldLabel(popup, 4);
+    const QStringList lines = messageField->text().split(QLatin1Char('\n'));
+    const QFontMetrics metrics = messageField->fontMetrics();
+    QVERIFY(lines.size() >= 3);
+    QVERIFY(lines.size() * metrics.lineSpacing() <= messageField->contentsRect().height());
+    for (const QString &line : lines)
+        QVERIFY2(metrics.horizontalAdvance(line) <= messageField->contentsRect().width(),
+                 qPrintable(line));
+    QVERIFY(lines.last().endsWith(QChar(0x2026)));
+    QVERIFY(message.startsWith(lines.first()));
+    QCOMPARE(messageField->toolTip(), message);
+
+    // Short texts stay as they are, without a tool tip.
+    popups_.show("Critical", kFirst);
+    QCOMPARE(shownFields(*popup), kFirst);
+    for (int i = 0; i < AlertPopup::kFieldCount; ++i)
+        QVERIFY(fieldLabel(popup, i)->toolTip().isEmpty());
 }
 
 void AlertPopupTest::closeAllClosesIt() {
