@@ -47,6 +47,8 @@ void MainWindow::deleteEntry(EventGrid *grid, int viewRow) {
 }
 
 void MainWindow::deleteMarked(EventTable *table, const EventTable::RowMark &chosen) {
+    if (table->findRow(chosen) < 0)
+        return; // gone meanwhile (trimmed, deleted): nothing to delete or ask
     // Events may arrive while the question is open: the chosen row is found
     // again afterwards, or nothing is deleted (see EventTable::RowMark).
     if (!m_config.boxes->askOkCancel(this, QStringLiteral("Warning"),

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -144,6 +145,33 @@ void EventGrid::keyPressEvent(QKeyEvent *event) {
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+void EventGrid::scrollTo(const QModelIndex &index, ScrollHint hint) {
+    const int left = horizontalScrollBar()->value();
+    QTableView::scrollTo(index, hint);
+    horizontalScrollBar()->setValue(left);
+}
+
+// Runs before the selection model moves the current row to a neighbour of
+// the removed ones: the chosen event is gone, and no other is chosen for it.
+void EventGrid::rowsAboutToBeRemoved(const QModelIndex &parent, int first, int last) {
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && current.row() >= first && current.row() <= last)
+        selectionModel()->clearCurrentIndex();
+    QTableView::rowsAboutToBeRemoved(parent, first, last);
+}
+
+// Rows by the item: a view scrolled down keeps its first row by moving down
+// with the new ones above it.
+void EventGrid::rowsInserted(const QModelIndex &parent, int first, int last) {
+    QTableView::rowsInserted(parent, first, last);
+    QScrollBar *bar = verticalScrollBar();
+    const int top = bar->value();
+    if (first != 0 || top == 0)
+        return;
+    updateGeometries(); // the scroll range with the new rows
+    bar->setValue(top + last - first + 1);
 }
 
 bool EventGrid::eventFilter(QObject *watched, QEvent *event) {

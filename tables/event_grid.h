@@ -20,6 +20,12 @@ class FilteredTable;
 // filter it shows only the events that pass (FilteredTable); rows are then
 // numbered as the view shows them, so "view row" below is what the operator
 // sees, with or without a filter.
+//
+// The current row is the event the operator chose: once that event leaves
+// the table (trimmed at the bottom, deleted), nothing is current, so that no
+// other event takes its place for Delete, Enter or the view's scrolling. New
+// events at the top leave the view where it is: on the newest events while
+// it shows the top, else on the events it showed.
 class EventGrid : public QTableView {
     Q_OBJECT
 
@@ -51,6 +57,10 @@ public:
     // The events of the selected rows, in the order shown.
     std::vector<EventRow> selectedEvents() const;
 
+    // Scrolls up or down so that `index`'s row is in view; never sideways:
+    // the columns the operator looks at stay where they are.
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+
 signals:
     // The pointer moved over the table; y in pixels from its top edge.
     void pointerMoved(int y);
@@ -64,6 +74,8 @@ protected:
     bool viewportEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int first, int last) override;
+    void rowsInserted(const QModelIndex &parent, int first, int last) override;
 
 private:
     void showModel(QAbstractItemModel *model);

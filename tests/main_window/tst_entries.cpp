@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 using namespace quorvik;
 using namespace quorvik::testing;
@@ -40,6 +41,9 @@ private slots:
     void deleteOfEmptyRowSparesNewEvents();
     void deletingLastDataRowKeepsOneRow();
     void clearAllAsksUnlessQuiet();
+    void trimmedChoiceIsNeverDeleted();
+    void viewKeepsItsPlace();
+    void clickNeverScrollsSideways();
 };
 
 void EntriesTest::hoverShowsRowMessage() {
@@ -230,6 +234,96 @@ void EntriesTest::clearAllAsksUnlessQuiet() {
     f.boxes.answers = {false};
     f.form->clearAllTables();
     QCOMPARE(f.boxes.questions.size(), 3); // asks again
+}
+
+// The operator clicks the 3rd of 50 rows (MaxLines=50); 75 more events trim
+// it away: nothing is chosen any more, so Delete deletes nothing and asks
+// nothing, and the view that showed the top still shows the newest events.
+void EntriesTest::trimmedChoiceIsNeverDeleted() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\nMaxLines=50\r\n");
+    f.start();
+    for (int k = 0; k < 50; ++k)
+        f.send("$LEVL$:N$MSG$:m" + QByteArray::number(k));
+    f.settle();
+    EventGrid *full = fullListOf(*f.form);
+    const QPoint third = full->visualRect(full->model()->index(2, 5)).center();
+    QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, third);
+    QCOMPARE(full->selectedEvents()[0].cellText(4), QStringLiteral(" m47"));
+    // A menu opened on it meanwhile.
+    const EventRow chosen = full->selectedEvents()[0];
+    for (int k = 50; k < 125; ++k) {
+        f.send("$LEVL$:N$MSG$:m" + QByteArray::number(k));
+        if (k % 10 == 0)
+            f.settle();
+    }
+    f.settle();
+    QCOMPARE(full->table()->findRow(chosen), -1);
+    QVERIFY(full->selectedEvents().empty());
+    QCOMPARE(full->verticalScrollBar()->value(), 0);
+    QCOMPARE(full->table()->cellText(1, 5), QStringLiteral(" m124"));
+
+    const int held = full->table()->eventCount();
+    QTest::keyClick(full, Qt::Key_Delete);
+    QTest::keyClick(full, Qt::Key_Return);
+    QVERIFY(f.boxes.questions.isEmpty());
+    QCOMPARE(full->table()->eventCount(), held);
+    QCOMPARE(f.form->messageLine()->text(), QStringLiteral("Actual Message: m124"));
+}
+
+// Scrolled down, the view keeps the events it shows while new ones arrive
+// above; scrolled back to the top, it shows the newest.
+void EntriesTest::viewKeepsItsPlace() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    f.start();
+    for (int k = 0; k < 200; ++k)
+        f.send("$LEVL$:N$MSG$:m" + QByteArray::number(k));
+    f.settle();
+    EventGrid *full = fullListOf(*f.form);
+    const auto wheel = [full](int steps) {
+        const QPoint at = full->viewport()->rect().center();
+        QWheelEvent event(at, full->viewport()->mapToGlobal(at), {}, {0, 120 * steps},
+                          Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(full->viewport(), &event);
+    };
+    const auto topMessage = [full] {
+        return full->model()->index(full->rowAt(0), 5).data().toString();
+    };
+    wheel(-10);
+    const QString shown = topMessage();
+    QVERIFY(shown != QStringLiteral(" m199"));
+    for (int k = 200; k < 230; ++k)
+        f.send("$LEVL$:N$MSG$:m" + QByteArray::number(k));
+    f.settle();
+    QCOMPARE(topMessage(), shown);
+
+    for (int k = 0; k < 100 && full->verticalScrollBar()->value() > 0; ++k)
+        wheel(3);
+    QCOMPARE(topMessage(), QStringLiteral(" m229"));
+    f.send("$LEVL$:N$MSG$:newest");
+    f.settle();
+    QCOMPARE(topMessage(), QStringLiteral(" newest"));
+}
+
+// A click in the wide Message column selects the row and leaves the
+// columns where they were, also when the view brings the clicked cell into
+// view a moment later.
+void EntriesTest::clickNeverScrollsSideways() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    f.start();
+    f.send("$LEVL$:W$MSG$:" + QByteArray(600, 'x'));
+    f.settle();
+    EventGrid *full = fullListOf(*f.form);
+    QVERIFY(full->horizontalScrollBar()->maximum() > 0);
+    const QRect message = full->visualRect(full->model()->index(0, 5));
+    QVERIFY(message.right() > full->viewport()->width());
+    QTest::mouseClick(full->viewport(), Qt::LeftButton, {},
+                      QPoint(full->viewport()->width() - 10, message.center().y()));
+    QCOMPARE(full->selectedEvents().size(), std::size_t(1));
+    // The view brings a clicked cell into view once no double click can follow.
+    QTest::qWait(QApplication::doubleClickInterval() + 300);
+    QCOMPARE(full->horizontalScrollBar()->value(), 0);
+    QTest::keyClick(full, Qt::Key_Up); // the keys move up and down only
+    QCOMPARE(full->horizontalScrollBar()->value(), 0);
 }
 
 QTEST_MAIN(EntriesTest)
