@@ -32,6 +32,9 @@ namespace {
 // of a stream, and four updates a second read well).
 constexpr int kQuietMs = 50;
 constexpr int kStreamRefreshMs = 250;
+// How long a tab the operator chose stays when new events would follow
+// another level's.
+constexpr int kChosenTabMs = 60000;
 
 // A seam the configuration leaves empty gets the real implementation.
 template <typename Real, typename Seam> void useDefault(Seam *&seam, std::unique_ptr<Seam> &owner) {
@@ -208,10 +211,8 @@ bool MainWindow::isAway() const {
 }
 
 void MainWindow::comeForward(int level) {
-    if (level >= 0) { // that tab, whether new events are followed or not
-        m_pendingTab = -1;
-        m_ui.tabStrip->setCurrentIndex(level);
-    }
+    if (level >= 0) // that tab, whether new events are followed or not
+        chooseTab(level);
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
@@ -253,9 +254,10 @@ void MainWindow::refreshViews() {
     // Following new events, the tab of the newest is shown; else the tabs
     // of the levels with new events are marked until they are shown.
     const int newest = std::exchange(m_pendingTab, -1);
-    if (m_settings.followNewEvents && newest >= 0)
+    const bool follow = m_settings.followNewEvents && !tabChosen();
+    if (follow && newest >= 0)
         m_ui.tabStrip->setCurrentIndex(newest);
-    if (!m_settings.followNewEvents)
+    if (!follow)
         for (int i = 0; i < kLevelCount; ++i)
             if (m_newInLevel.test(std::size_t(i)) &&
                 (m_viewMode == ViewMode::FullList || i != m_ui.tabStrip->currentIndex()))
@@ -265,6 +267,24 @@ void MainWindow::refreshViews() {
         setMessageLine(m_messageLineTag);
     flushShownTable();
     showFilterCount();
+}
+
+// The operator's choice of tab, kept while new events arrive.
+void MainWindow::chooseTab(int level) {
+    m_pendingTab = -1;
+    m_chosenTab = level;
+    m_chosenSince.start();
+    m_ui.tabStrip->setCurrentIndex(level);
+}
+
+// Whether the chosen tab is still on screen and not yet old; once it is
+// left, new events are followed again.
+bool MainWindow::tabChosen() {
+    if (m_chosenTab >= 0 &&
+        (m_viewMode != ViewMode::TabbedView || m_ui.tabStrip->currentIndex() != m_chosenTab ||
+         m_chosenSince.elapsed() >= kChosenTabMs))
+        m_chosenTab = -1;
+    return m_chosenTab >= 0;
 }
 
 EventGrid *MainWindow::shownGrid() const {

@@ -159,6 +159,8 @@ private:
     void copySelection(EventGrid *grid);
     void showRowMenu(EventGrid *grid, const QPoint &position);
     void showInItsTab(const EventRow &event);
+    void chooseTab(int level);
+    bool tabChosen();
     void showFilterBar();
     void hideFilterBar();
     void filterBy(const char *prefix, std::string_view value);
@@ -180,6 +182,11 @@ private:
     QString m_quitWarning;
     QSize m_storedOuterSize; // applied again once the frame is known
     int m_pendingTab = -1;
+    // The tab the operator chose ("Show in its tab", a notification): new
+    // events of other levels don't take the view from it until the
+    // operator leaves it or kChosenTabMs have passed.
+    int m_chosenTab = -1;
+    QElapsedTimer m_chosenSince;
     std::bitset<kLevelCount> m_newInLevel; // levels with events since the last refresh
     // The filter bar's changes, and the one each table shows (the level
     // tables first, then the full list): a table is filtered again only when

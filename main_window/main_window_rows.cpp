@@ -101,7 +101,7 @@ void MainWindow::showRowMenu(EventGrid *grid, const QPoint &position) {
 
 void MainWindow::showInItsTab(const EventRow &event) {
     setViewMode(ViewMode::TabbedView);
-    m_ui.tabStrip->setCurrentIndex(event.level().index);
+    chooseTab(event.level().index);
     EventGrid *grid = shownGrid();
     const int row = grid->viewRowOf(event);
     if (row < 0)

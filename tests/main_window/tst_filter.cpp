@@ -358,6 +358,17 @@ void FilterTest::contextMenuOnRow() {
     EventGrid *warnings = levelGridOf(*f.form, 4);
     QCOMPARE(warnings->selectedEvents().size(), std::size_t(1));
     QCOMPARE(warnings->selectedEvents()[0].cellText(4), QStringLiteral(" quota reached"));
+    // The chosen tab stays while other levels arrive, until the operator
+    // leaves it: then new events are followed again.
+    f.send("$LEVL$:E$MSG$:elsewhere");
+    f.settle();
+    QCOMPARE(tabStripOf(*f.form)->currentIndex(), 4);
+    QTabBar *tabs = tabStripOf(*f.form)->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+    f.send("$LEVL$:E$MSG$:followed");
+    f.settle();
+    QCOMPARE(tabStripOf(*f.form)->currentIndex(), 0);
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(4).center());
 
     // A level table's menu has no "Show in its tab"; an empty row has none.
     menu = openMenu(warnings, 0);
