@@ -321,6 +321,8 @@ void MainWindow::setMessageLine(const QString &text) {
 void MainWindow::setViewMode(ViewMode mode) {
     m_viewMode = mode;
     m_ui.showView(mode == ViewMode::FullList);
+    // A tab strip hidden until now has only just placed its pages.
+    layoutControls();
     tabShown();
 }
 
@@ -344,17 +346,30 @@ void MainWindow::layoutControls() {
 
 void MainWindow::resizeEvent(QResizeEvent *event) {
     QMainWindow::resizeEvent(event);
+    fitToStoredSize();
     layoutControls();
+}
+
+void MainWindow::moveEvent(QMoveEvent *event) {
+    QMainWindow::moveEvent(event);
+    fitToStoredSize();
 }
 
 void MainWindow::showEvent(QShowEvent *event) {
     QMainWindow::showEvent(event);
-    if (m_storedOuterSize.isValid()) {
-        // The frame is known only once the window is shown.
-        resizeToOuter(*this, std::exchange(m_storedOuterSize, QSize()));
-    }
+    fitToStoredSize();
     layoutControls();
     refreshViews(); // nothing was painted while hidden
+}
+
+// The stored size is the window's with its frame. The frame is known only
+// once the window manager has framed the shown window, which it tells with
+// a move or a resize: then the window takes the stored size, frame included,
+// once.
+void MainWindow::fitToStoredSize() {
+    if (!m_storedOuterSize.isValid() || !isVisible() || frameGeometry().size() == size())
+        return;
+    resizeToOuter(*this, std::exchange(m_storedOuterSize, QSize()));
 }
 
 void MainWindow::changeEvent(QEvent *event) {

@@ -138,6 +138,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -169,6 +170,7 @@ private:
     void tabShown();
     void setMessageLine(const QString &text);
     void storeGeometry();
+    void fitToStoredSize();
     bool isNormalState() const;
 
     MainWindowConfig m_config;

@@ -41,6 +41,7 @@ private slots:
     void minimisedWindowKeepsControls();
     void tallerAddsRowsSmallerRemovesNone();
     void viewSwitchingKeepsIndicatorsInStep();
+    void ctrlTFromTheFullListLaysOutTheLevelTables();
     void startViewAndTabFromConfiguration_data();
     void startViewAndTabFromConfiguration();
     void buttonsFollowMode_data();
@@ -170,6 +171,22 @@ void LayoutTest::viewSwitchingKeepsIndicatorsInStep() {
     form.showCurrentView();
     QVERIFY(tabStripOf(form)->isVisible());
     QVERIFY(!fullListOf(form)->isVisible());
+}
+
+// Started in the full list, Ctrl+T shows the level tables as a start in
+// them does: inside their pages, nothing clipped.
+void LayoutTest::ctrlTFromTheFullListLaysOutTheLevelTables() {
+    FormFixture tabbed;
+    tabbed.start();
+    const QRect expected = levelGridOf(*tabbed.form, 3)->geometry();
+    tabbed.form.reset();
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    f.start();
+    f.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+    QTest::keyClick(f.form->windowHandle(), Qt::Key_T, Qt::ControlModifier);
+    QVERIFY(tabStripOf(*f.form)->isVisible());
+    QCOMPARE(levelGridOf(*f.form, 3)->geometry(), expected);
 }
 
 void LayoutTest::startViewAndTabFromConfiguration_data() {
