@@ -101,6 +101,9 @@ AlertPopup::AlertPopup(QWidget *parent)
     setObjectName(QStringLiteral("popup"));
     setWindowTitle(QStringLiteral("Quorvik Event"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // It comes forward without the keyboard: what the operator types goes on
+    // going where it went, until he chooses the popup.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
     QFont textFont = font();
     textFont.setPointSizeF(8.25);
@@ -146,7 +149,7 @@ void AlertPopup::createControls() {
     connect(m_okButton, &QPushButton::clicked, this, &AlertPopup::confirm);
 
     // Interval 0 and stopped: the level name does not blink until the popup
-    // has become the active window.
+    // is shown.
     m_blinkTimer = new QTimer(this);
     m_blinkTimer->setObjectName(QStringLiteral("Timer1"));
     m_blinkTimer->setInterval(0);
@@ -171,8 +174,8 @@ bool AlertPopup::event(QEvent *event) {
     return QWidget::event(event);
 }
 
-// A window manager may not activate a new window; the first show counts as
-// becoming active, so the popup blinks in any case.
+// The popup is shown without being activated: it starts blinking when shown,
+// and again whenever the operator activates it.
 void AlertPopup::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     if (!event->spontaneous())
@@ -180,7 +183,8 @@ void AlertPopup::showEvent(QShowEvent *event) {
 }
 
 // "OK" is the popup's only control: Return and Enter press it, wherever the
-// focus is (the button passes keys it doesn't use on to its window).
+// focus is (the button passes keys it doesn't use on to its window). The
+// keys reach the popup only once the operator has chosen it.
 void AlertPopup::keyPressEvent(QKeyEvent *event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
         m_okButton->click();
@@ -217,8 +221,13 @@ AlertPopups::~AlertPopups() {
     delete m_popup.data();
 }
 
+// Shown and raised, never activated (see AlertPopup).
 void AlertPopups::show(const QString &levelName, const QStringList &fields) {
-    showOnce(m_popup, [] { return new AlertPopup; })->setEventTexts(levelName, fields);
+    if (!isOpen(m_popup))
+        m_popup = new AlertPopup;
+    m_popup->setEventTexts(levelName, fields);
+    m_popup->show();
+    m_popup->raise();
 }
 
 void AlertPopups::closeAll() {

@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev
   libsnmp-dev libsnmp-base
   xvfb xauth snmp snmptrapd libcap2-bin iproute2 pulseaudio pulseaudio-utils
-  dbus dunst trayer openbox x11-utils systemd
+  dbus dunst trayer openbox xdotool x11-utils systemd
   rsyslog rsyslog-gnutls openssl
   librsvg2-bin desktop-file-utils appstream man-db lintian reuse
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 msitools wixl wine64 wine

@@ -5,6 +5,8 @@
 
 #include <QEvent>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 #include <cmath>
 
@@ -17,9 +19,33 @@ public:
     Centring(QWidget *window, QWidget *over) : QObject(window), m_window(window), m_over(over) {}
 
     bool eventFilter(QObject *, QEvent *event) override {
-        if (event->type() == QEvent::WindowActivate ||
-            (event->type() == QEvent::Show && !event->spontaneous()))
+        switch (event->type()) {
+        case QEvent::Show:
+            if (event->spontaneous())
+                break;
+            // The frame is known only once the window manager has framed
+            // the shown window, which a move or resize tells: centred again
+            // then, for a window that is not activated meanwhile.
+            m_unframed = m_window->frameGeometry().size() == m_window->size();
+            if (m_unframed && m_window->windowHandle())
+                m_window->windowHandle()->installEventFilter(this);
             centre();
+            break;
+        case QEvent::WindowActivate:
+            centre();
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Expose:
+            if (m_unframed && m_window->frameGeometry().size() != m_window->size()) {
+                m_unframed = false;
+                // Once the window system's news of the frame is all in.
+                QTimer::singleShot(0, this, [this] { centre(); });
+            }
+            break;
+        default:
+            break;
+        }
         return false;
     }
 
@@ -37,6 +63,7 @@ private:
 
     QWidget *m_window;
     QPointer<QWidget> m_over;
+    bool m_unframed = false;
 };
 
 } // namespace

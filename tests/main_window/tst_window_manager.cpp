@@ -7,7 +7,12 @@
 
 #include "form_fixture.h"
 
+#include "alerts/alert_popup.h"
 #include "core/profile.h"
+
+#include <QProcess>
+#include <QScreen>
+#include <QTimer>
 
 using namespace quorvik;
 using namespace quorvik::testing;
@@ -23,6 +28,13 @@ QList<std::string> storedGeometry(const FormFixture &f) {
     return values;
 }
 
+// Input through the X server, as a real keyboard or mouse gives it.
+bool xdotool(const QStringList &arguments) {
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    return process.waitForFinished(10000) && process.exitCode() == 0;
+}
+
 } // namespace
 
 class WindowManagerTest : public QObject {
@@ -30,6 +42,7 @@ class WindowManagerTest : public QObject {
 
 private slots:
     void geometryStaysTheSameAcrossStarts();
+    void popupLeavesTheKeyboardWhereItIs();
 };
 
 // Quit and start again, twice: the window comes back where it was, as large
@@ -53,6 +66,57 @@ void WindowManagerTest::geometryStaysTheSameAcrossStarts() {
         stored = storedGeometry(f);
     }
     QCOMPARE(stored, (QList<std::string>{"1500", "3000", "6000", "9000"}));
+}
+
+// Typing into the filter bar while a serious event arrives: the popup comes
+// forward without the keyboard, blinks and sits centred at once, and takes
+// Return only once the operator has clicked it.
+void WindowManagerTest::popupLeavesTheKeyboardWhereItIs() {
+    FormFixture f;
+    f.writeConfig("[Global]\r\nPopuplevel=3\r\nLogfile=" + f.logPath().toLocal8Bit() + "\r\n");
+    f.start();
+    f.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+    QLineEdit *query = queryEditOf(filterBarOf(*f.form));
+    QVERIFY(xdotool({"key", "ctrl+shift+f"}));
+    QTRY_VERIFY(query->hasFocus());
+    QVERIFY(xdotool({"type", "disk"}));
+    QTRY_COMPARE(query->text(), QStringLiteral("disk"));
+
+    f.send("$LEVL$:C$HOST$:srv1$MSG$:serious");
+    auto *popup = shownWindow<AlertPopup>();
+    QVERIFY(popup);
+    QVERIFY(QTest::qWaitForWindowExposed(popup));
+    QVERIFY(control<QTimer>(popup, QStringLiteral("Timer1"))->isActive());
+    const QPoint screenCentre = popup->screen()->geometry().center();
+    QTRY_VERIFY2((popup->frameGeometry().center() - screenCentre).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("%1,%2 %3x%4 in %5,%6 %7x%8")
+                                .arg(popup->frameGeometry().x())
+                                .arg(popup->frameGeometry().y())
+                                .arg(popup->frameGeometry().width())
+                                .arg(popup->frameGeometry().height())
+                                .arg(popup->geometry().x())
+                                .arg(popup->geometry().y())
+                                .arg(popup->width())
+                                .arg(popup->height())));
+
+    // What the operator goes on typing, Return included, stays in the bar.
+    QVERIFY(xdotool({"type", " full"}));
+    QVERIFY(xdotool({"key", "Return"}));
+    QVERIFY(xdotool({"type", "!"}));
+    QTRY_COMPARE(query->text(), QStringLiteral("disk full!"));
+    QVERIFY(f.form->isActiveWindow());
+    QVERIFY(popup->isVisible());
+
+    // A click chooses the popup; now Return is its OK.
+    const QPoint inside = popup->mapToGlobal(popup->rect().center());
+    QVERIFY(xdotool({"mousemove", QString::number(inside.x()), QString::number(inside.y()),
+                     "click", "1"}));
+    QTRY_VERIFY(popup->isActiveWindow());
+    QPointer<AlertPopup> chosen = popup;
+    QVERIFY(xdotool({"key", "Return"}));
+    QTRY_VERIFY(chosen.isNull());
+    QCOMPARE(query->text(), QStringLiteral("disk full!"));
 }
 
 QTEST_MAIN(WindowManagerTest)
