@@ -105,22 +105,28 @@ void DesktopNotifier::send(const ShownNotice &notice) {
         return;
     }
     QDBusMessage call = serviceCall(QStringLiteral("Notify"));
-    const uchar urgency = notice.level <= 1 ? 2 : 1; // Emergency and Panic: critical
+    // Every notice is of a level that opens the popup: critical, as the popup
+    // is. So that they don't pile up, each takes the place of the one before
+    // while that one is still shown.
+    const uchar critical = 2;
     const QVariantMap hints{
-        {QStringLiteral("urgency"), QVariant::fromValue(urgency)},
+        {QStringLiteral("urgency"), QVariant::fromValue(critical)},
         {QStringLiteral("desktop-entry"), QStringLiteral("org.quorvik.Quorvik")}};
-    call << QStringLiteral("Quorvik") << uint(0) << m_options.iconName << notice.summary
+    const uint replaces = m_levelOf.contains(m_lastId) ? m_lastId : 0;
+    call << QStringLiteral("Quorvik") << replaces << m_options.iconName << notice.summary
          << (m_markup ? notice.body.toHtmlEscaped() : notice.body)
          << QStringList{QStringLiteral("default"), QStringLiteral("Show")} << hints << -1;
     auto *watcher = new QDBusPendingCallWatcher(m_options.bus.asyncCall(call), this);
     const int level = notice.level;
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, level] {
         const QDBusPendingReply<uint> reply = *watcher;
-        if (reply.isValid())
+        if (reply.isValid()) {
             m_levelOf.insert(reply.value(), level);
-        else
+            m_lastId = reply.value();
+        } else {
             reportOnce(QStringLiteral("Desktop notifications are not shown: %1")
                            .arg(reply.error().message()));
+        }
         watcher->deleteLater();
     });
 }

@@ -73,6 +73,7 @@ private:
     QElapsedTimer m_elapsed;
     QTimer m_dueTimer;
     QHash<uint, int> m_levelOf; // open notifications by id: their level
+    uint m_lastId = 0;          // the latest one, replaced by the next while open
     // Whether the service reads the body as markup (and so must have the
     // event's text escaped); notices wait until it has said.
     bool m_markup = false;

@@ -36,7 +36,7 @@ public:
     virtual void setLevelColours(const LevelColours &colours) = 0;
     // Any event that arrived while the window was away, for the tray's count.
     virtual void countAway(int level) = 0;
-    // An event at or above the popup level that arrived while away.
+    // An event of a level that opens the popup, arrived while away.
     virtual void notify(const Notice &notice) = 0;
     // The operator is back at the window: the count starts again.
     virtual void windowActivated() = 0;
