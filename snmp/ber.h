@@ -47,6 +47,19 @@ public:
             value = value * 256 + static_cast<unsigned char>(content[i]);
         return true;
     }
+    // Steps over the next element, whatever its tag; `element` is all of it,
+    // its header included.
+    bool any(std::string_view *element = nullptr) {
+        const unsigned char tag = nextTag();
+        const std::size_t start = m_at;
+        if (m_at >= m_data.size() || !header(tag, false))
+            return false;
+        if (element != nullptr)
+            *element = m_data.substr(start, m_at - start);
+        return true;
+    }
+    // What is left after the current point.
+    std::string_view rest() const { return m_data.substr(m_at); }
     // The tag of the next header, 0 at the end.
     unsigned char nextTag() const {
         return m_at < m_data.size() ? static_cast<unsigned char>(m_data[m_at]) : 0;

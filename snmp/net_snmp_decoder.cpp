@@ -11,6 +11,8 @@
 
 #include <cstdlib>
 #include <memory>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quorvik {
@@ -164,11 +166,8 @@ bool isText(const u_char *bytes, std::size_t size) {
     return true;
 }
 
-// An octet string without a display format of its own: quoted text, or
-// its bytes in hex, e.g. 00:FF:10.
-std::string octetText(const u_char *bytes, std::size_t size) {
-    if (isText(bytes, size))
-        return '"' + std::string(reinterpret_cast<const char *>(bytes), size) + '"';
+// Bytes in hex, e.g. 00:FF:10.
+std::string hexBytes(const u_char *bytes, std::size_t size) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;
     for (std::size_t i = 0; i < size; ++i) {
@@ -178,6 +177,30 @@ std::string octetText(const u_char *bytes, std::size_t size) {
         text += kDigits[bytes[i] & 0x0F];
     }
     return text;
+}
+
+// An octet string without a display format of its own: quoted text, or
+// its bytes in hex.
+std::string octetText(const u_char *bytes, std::size_t size) {
+    if (isText(bytes, size))
+        return '"' + std::string(reinterpret_cast<const char *>(bytes), size) + '"';
+    return hexBytes(bytes, size);
+}
+
+// A BER element: tag, length, content.
+std::string encoded(unsigned char tag, std::string_view content) {
+    std::string out(1, static_cast<char>(tag));
+    if (content.size() < 0x80) {
+        out += static_cast<char>(content.size());
+    } else {
+        std::string digits;
+        for (std::size_t n = content.size(); n > 0; n >>= 8)
+            digits.insert(digits.begin(), static_cast<char>(n & 0xFF));
+        out += static_cast<char>(0x80 | digits.size());
+        out += digits;
+    }
+    out += content;
+    return out;
 }
 
 // Text hints ("255a", "255t") and no hint at all leave the format to
@@ -199,6 +222,15 @@ std::string valueText(const netsnmp_variable_list &var) {
         break;
     case ASN_OBJECT_ID:
         return oidText(var.val.objid, var.val_len / sizeof(oid), OidStyle::Module);
+    case ASN_IPADDRESS:
+        // net-snmp reads an address of any length but prints four bytes.
+        if (var.val_len != 4) {
+            const std::string element = encoded(
+                ASN_IPADDRESS, {reinterpret_cast<const char *>(var.val.string), var.val_len});
+            return "(malformed) " +
+                   hexBytes(reinterpret_cast<const u_char *>(element.data()), element.size());
+        }
+        break;
     case ASN_NULL:
         return "NULL";
     case SNMP_NOSUCHOBJECT:
@@ -309,7 +341,11 @@ void bound(std::string &text, std::size_t limit) {
     text += kEllipsis;
 }
 
-std::string describePdu(const netsnmp_pdu &pdu) {
+// Bindings whose value net-snmp could not read, with that value's bytes
+// (tag and length included) in hex.
+using Malformed = std::unordered_map<const netsnmp_variable_list *, std::string>;
+
+std::string describePdu(const netsnmp_pdu &pdu, const Malformed &malformed = {}) {
     std::string text;
     const netsnmp_variable_list *var = pdu.variables;
     if (pdu.command == SNMP_MSG_TRAP)
@@ -321,9 +357,15 @@ std::string describePdu(const netsnmp_pdu &pdu) {
     for (; var != nullptr && text.size() <= NetSnmpDecoder::kMaxDescription;
          var = var->next_variable) {
         text += ' ';
-        appendClean(text, oidText(var->name, var->name_length, OidStyle::Object));
-        text += '=';
-        appendClean(text, valueText(*var));
+        const auto bad = malformed.find(var);
+        if (var->name_length > 0) {
+            appendClean(text, oidText(var->name, var->name_length, OidStyle::Object));
+            text += '=';
+        }
+        if (bad != malformed.end())
+            text += "(malformed) " + bad->second;
+        else
+            appendClean(text, valueText(*var));
     }
     bound(text, NetSnmpDecoder::kMaxDescription);
     return text;
@@ -383,6 +425,108 @@ std::optional<std::string> repeatKey(std::string_view datagram) {
                            offset(upTime) - offset(requestId) - requestId.size());
     key += datagram.substr(offset(upTime) + upTime.size());
     return key;
+}
+
+// A community-based message that net-snmp refuses as a whole, read binding
+// by binding, so that one malformed value costs only itself. Its parts are
+// the message around the bindings and each binding.
+struct Pieces {
+    std::string front;         // version and community
+    unsigned char tag = 0;     // of the PDU
+    std::string head;          // the PDU's fields before its bindings
+    std::size_t pduOffset = 0; // in the original message
+    std::vector<std::string_view> bindings;
+
+    // The message with these bindings (each a whole element), as net-snmp
+    // reads it; nullptr when it doesn't.
+    PduPointer parse(std::string_view list) const {
+        std::string built =
+            encoded(kSequence, front + encoded(tag, head + encoded(kSequence, list)));
+        std::vector<u_char> data(built.begin(), built.end());
+        std::optional<Message> message = parseCommunityMessage(data.data(), data.size());
+        return message ? std::move(message->pdu) : nullptr;
+    }
+};
+
+std::optional<Pieces> piecesOf(std::string_view message) {
+    Pieces pieces;
+    Walk walk(message);
+    std::string_view version, community, pdu, list;
+    if (!walk.header(kSequence, true) || walk.nextTag() != ASN_INTEGER || !walk.any(&version) ||
+        walk.nextTag() != ASN_OCTET_STR || !walk.any(&community))
+        return std::nullopt;
+    pieces.front = std::string(version) + std::string(community);
+    pieces.tag = walk.nextTag();
+    pieces.pduOffset = std::size_t(walk.rest().data() - message.data());
+    if ((pieces.tag & 0xE0) != 0xA0 || !walk.header(pieces.tag, false, &pdu))
+        return std::nullopt;
+    // A v1 trap has five fields before its bindings, every other PDU three.
+    Walk fields(pdu);
+    for (int i = pieces.tag == SNMP_MSG_TRAP ? 5 : 3; i > 0; --i)
+        if (!fields.any())
+            return std::nullopt;
+    pieces.head = pdu.substr(0, pdu.size() - fields.rest().size());
+    if (!fields.header(kSequence, false, &list))
+        return std::nullopt;
+    Walk each(list);
+    for (std::string_view binding; each.any(&binding);)
+        pieces.bindings.push_back(binding);
+    if (!each.rest().empty())
+        pieces.bindings.push_back(each.rest()); // no element: unreadable as well
+    return pieces;
+}
+
+// A binding net-snmp can't read: its name with a NULL value where the name
+// reads, else no name; in `bytes` the value's bytes (or all of the
+// binding's) with their tag and length.
+netsnmp_variable_list *unreadable(const Pieces &pieces, std::string_view binding,
+                                  std::string_view &bytes) {
+    Walk walk(binding);
+    std::string_view name, value;
+    if (walk.header(kSequence, true) && walk.nextTag() == ASN_OBJECT_ID && walk.any(&name) &&
+        walk.any(&value))
+        if (PduPointer named =
+                pieces.parse(encoded(kSequence, std::string(name) + std::string("\x05\x00", 2)));
+            named && named->variables != nullptr && named->variables->next_variable == nullptr) {
+            bytes = value;
+            return std::exchange(named->variables, nullptr);
+        }
+    auto *var = static_cast<netsnmp_variable_list *>(std::calloc(1, sizeof(netsnmp_variable_list)));
+    if (var != nullptr) {
+        var->name = var->name_loc;
+        var->val.string = var->buf;
+        var->type = ASN_NULL;
+    }
+    bytes = binding;
+    return var;
+}
+
+// The description of a message whose PDU fields net-snmp reads but not all
+// of its bindings: each binding it can't read shows its name, where that
+// reads, and "(malformed)" with its value's bytes in hex. Empty when the
+// fields don't read.
+std::string describeByBinding(std::string_view message) {
+    const std::optional<Pieces> pieces = piecesOf(message);
+    PduPointer pdu = pieces ? pieces->parse({}) : nullptr;
+    if (!pdu)
+        return {};
+    Malformed malformed;
+    netsnmp_variable_list **tail = &pdu->variables;
+    for (std::string_view binding : pieces->bindings) {
+        PduPointer one = pieces->parse(binding);
+        if (one && one->variables != nullptr && one->variables->next_variable == nullptr) {
+            *tail = std::exchange(one->variables, nullptr);
+        } else {
+            std::string_view bytes;
+            *tail = unreadable(*pieces, binding, bytes);
+            if (*tail == nullptr)
+                return {};
+            malformed.emplace(
+                *tail, hexBytes(reinterpret_cast<const u_char *>(bytes.data()), bytes.size()));
+        }
+        tail = &(*tail)->next_variable;
+    }
+    return describePdu(*pdu, malformed);
 }
 
 constexpr std::int64_t kUserBasedSecurity = 3;
@@ -537,9 +681,10 @@ Decoded NetSnmpDecoder::decode(std::string_view datagram) {
         break;
     }
     const std::optional<Message> message = parseCommunityMessage(data.data(), messageLength);
-    if (!message)
+    std::string description =
+        message ? describePdu(*message->pdu) : describeByBinding(datagram.substr(0, messageLength));
+    if (description.empty())
         return {};
-    std::string description = describePdu(*message->pdu);
     if (repeat) {
         if (m_descriptions.size() >= kKeptDescriptions)
             m_descriptions.clear();
@@ -589,9 +734,14 @@ std::optional<std::string> NetSnmpDecoder::informResponse(std::string_view datag
     std::size_t messageLength = 0;
     if (versionOf(data.data(), data.size(), messageLength) != Version::Community)
         return std::nullopt;
-    const std::optional<Message> message =
+    std::optional<Message> message =
         parseCommunityMessage(data.data(), messageLength, SNMP_MSG_INFORM);
-    if (!message || message->pdu->version != SNMP_VERSION_2c ||
+    // One with bindings that don't read is shown all the same, so it is
+    // acknowledged as well.
+    if (!message)
+        if (const std::optional<Pieces> pieces = piecesOf(datagram.substr(0, messageLength)))
+            message = Message{pieces->parse({}), pieces->pduOffset, messageLength};
+    if (!message || !message->pdu || message->pdu->version != SNMP_VERSION_2c ||
         message->pdu->command != SNMP_MSG_INFORM || message->pdu->errstat != 0 ||
         message->pdu->errindex != 0)
         return std::nullopt;

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quorvik developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "core/ber_length.h"
 #include "snmp/net_snmp_decoder.h"
 
 #include <QtTest>
@@ -152,6 +153,8 @@ private slots:
     void boundedOneLine();
     void repeatsDescribedByWhatTheyShow();
     void malformedGivesNothing();
+    void malformedValueCostsOnlyItself();
+    void lengthsReadAsNetSnmpReadsThem();
     void answersWellFormedInformsOnly();
     void snmpv3ByItsUsers();
     void answersWhileTheRoadDecodes();
@@ -282,6 +285,56 @@ void TestTrapDecoder::malformedGivesNothing() {
     for (const std::string &datagram : bad) {
         QCOMPARE(describe(datagram), QString());
         QVERIFY(!decoder().informResponse(datagram));
+    }
+}
+
+// A value that net-snmp can't read (or reads but can't print, as a 3-byte
+// IpAddress) is shown in hex with its tag and length, its name where that
+// reads; the rest of the message is shown as ever, and an inform with one is
+// acknowledged, as it is shown.
+void TestTrapDecoder::malformedValueCostsOnlyItself() {
+    const auto at = [](unsigned n) { return objectId({1, 3, 6, 1, 4, 1, 99999, n}); };
+    const std::string varbinds =
+        bindings({kUpTime, trapOid({1, 3, 6, 1, 6, 3, 1, 1, 5, 3}),
+                  binding(objectId({1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 2}), integer(2)),
+                  binding(at(1), tlv(0x40, std::string("\x0A\x00\x01", 3))), // a 3-byte IpAddress
+                  binding(at(2), tlv(0x02, std::string(16, '\x11'))),        // a 16-byte INTEGER
+                  binding(at(3), tlv(0x49, "\x01")),                         // an unknown tag
+                  tlv(0x30, tlv(0x06, "")),                                  // no name, no value
+                  binding(objectId({1, 3, 6, 1, 2, 1, 2, 2, 1, 8, 2}), integer(2))});
+    const QString shown = "ifIndex.2=2 1.3.6.1.4.1.99999.1=(malformed) 40:03:0A:00:01 "
+                          "1.3.6.1.4.1.99999.2=(malformed) 02:10" +
+                          QString(":11").repeated(16) +
+                          " 1.3.6.1.4.1.99999.3=(malformed) 49:01:01 (malformed) 30:02:06:00 "
+                          "ifOperStatus.2=down";
+    QCOMPARE(describe(v2(0xA7, varbinds)), "IF-MIB::linkDown " + shown);
+    QCOMPARE(describe(v2(0xA6, varbinds)), "IF-MIB::linkDown " + shown);
+    QCOMPARE(decoder().informResponse(v2(0xA6, varbinds)), v2(0xA2, varbinds));
+    const std::string v1 =
+        v1Trap({1, 3, 6, 1, 4, 1, 99999}, 6, 17, bindings({binding(at(4), tlv(0x49, "\x01"))}));
+    QCOMPARE(describe(v1), QString("1.3.6.1.4.1.99999.0.17 enterprise=1.3.6.1.4.1.99999 "
+                                   "specific=17 agent=192.0.2.1 "
+                                   "1.3.6.1.4.1.99999.4=(malformed) 49:01:01"));
+}
+
+// core's length reader (the sysDescr rule, the SNMPv3 header walk) and
+// net-snmp's, which reads every message, take the same long forms as
+// lengths: with leading zero digits, up to as many digits as a long holds.
+void TestTrapDecoder::lengthsReadAsNetSnmpReadsThem() {
+    const std::string body = kLinkDown.substr(2);
+    QVERIFY(static_cast<unsigned char>(kLinkDown[1]) == body.size()); // the short form
+    const std::string ifIndex = objectId({1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 2});
+    for (std::size_t digits = 1; digits <= 12; ++digits) {
+        const std::string zeros(digits - 1, '\0');
+        const char head = static_cast<char>(0x80 | digits);
+        const std::string outer = "\x30" + (head + zeros) + static_cast<char>(body.size()) + body;
+        QCOMPARE(describe(outer).isEmpty(), !readBerLength(outer, 1));
+        const std::string value = "\x02" + (head + zeros) + "\x01\x05";
+        const QString shown =
+            describe(v2(0xA7, bindings({kUpTime, trapOid({1, 3, 6, 1, 6, 3, 1, 1, 5, 3}),
+                                        binding(ifIndex, value)})));
+        QCOMPARE(shown == QString("IF-MIB::linkDown ifIndex.2=5"), bool(readBerLength(value, 1)));
+        QCOMPARE(shown.contains("(malformed)"), !readBerLength(value, 1));
     }
 }
 
