@@ -85,9 +85,11 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
     };
     auto repeats = std::make_shared<InformRepeats>();
     config.receiver.answeredBefore = [repeats, &decoder](std::string_view datagram,
-                                                         std::string_view sender) {
+                                                         std::string_view sender,
+                                                         std::uint16_t port) {
         const auto inform = decoder.informIdentity(datagram);
-        return inform && repeats->repeated(sender, *inform, std::chrono::steady_clock::now());
+        return inform && repeats->repeated(std::string(sender) + ' ' + std::to_string(port),
+                                           *inform, std::chrono::steady_clock::now());
     };
     QStringList notices = configurationNotices(profilePath);
     notices << configureSnmpUsers(decoder, profile);

@@ -270,16 +270,16 @@ std::size_t DatagramReceiver::drain(Reading &reading) {
             const mmsghdr &message = reading.messages[i];
             const std::string_view bytes(reading.buffers.get() + i * kMaxDatagram, message.msg_len);
             std::string sender = reading.senderTexts.text(reading.senders[i]);
+            const std::uint16_t port = senderPort(reading.senders[i]);
             if (m_config.responder)
                 if (const auto answer = m_config.responder(bytes)) {
                     ::sendto(m_socket, answer->data(), answer->size(), MSG_DONTWAIT,
                              reinterpret_cast<sockaddr *>(&reading.senders[i]),
                              message.msg_hdr.msg_namelen);
-                    if (m_config.answeredBefore && m_config.answeredBefore(bytes, sender))
+                    if (m_config.answeredBefore && m_config.answeredBefore(bytes, sender, port))
                         continue; // acknowledged again, shown once
                 }
-            reading.batch.push_back(
-                {std::string(bytes), std::move(sender), now, senderPort(reading.senders[i])});
+            reading.batch.push_back({std::string(bytes), std::move(sender), now, port});
         }
         total += std::size_t(n);
         // The system's drops are learnt before the last read of a drain is

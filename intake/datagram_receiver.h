@@ -44,10 +44,12 @@ public:
         std::size_t maxBytes = std::size_t(256) * 1024 * 1024;
         std::function<std::int64_t()> wallClock; // empty: the system clock
         Responder responder;                     // empty: nothing is answered
-        // Whether an answered datagram repeats one answered before (an inform
-        // sent again because our Response was lost): it is answered again
-        // but not queued. Runs on the receiver thread, like the responder.
-        std::function<bool(std::string_view datagram, std::string_view sender)> answeredBefore;
+        // Whether an answered datagram repeats one its sender (address and
+        // port) had answered before (an inform sent again because our
+        // Response was lost): it is answered again but not queued. Runs on
+        // the receiver thread, like the responder.
+        std::function<bool(std::string_view datagram, std::string_view sender, std::uint16_t port)>
+            answeredBefore;
         // Called on the receiver thread when datagrams wait (or the lost count
         // changed) and the previous call has been followed by a take() that
         // found the queue empty; the window schedules its takes until then.

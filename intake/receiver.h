@@ -25,7 +25,8 @@ struct ReceiverOptions {
     DatagramReceiver::Responder responder;
     // Tells a repeat of an answered datagram, which is then not handed on
     // (DatagramReceiver::Config::answeredBefore).
-    std::function<bool(std::string_view datagram, std::string_view sender)> answeredBefore;
+    std::function<bool(std::string_view datagram, std::string_view sender, std::uint16_t port)>
+        answeredBefore;
 };
 
 // The UDP receiver of the live copy. Its thread (DatagramReceiver) drains the

@@ -529,6 +529,15 @@ std::string describeByBinding(std::string_view message) {
     return describePdu(*pdu, malformed);
 }
 
+// What an SNMPv3 message says: as for a community-based one, a sysDescr.0
+// text is the message, else its description.
+std::string describeScoped(const netsnmp_pdu &pdu) {
+    for (const netsnmp_variable_list *var = pdu.variables; var; var = var->next_variable)
+        if (isOid(*var, kSysDescr) && var->type == ASN_OCTET_STR)
+            return std::string(reinterpret_cast<const char *>(var->val.string), var->val_len);
+    return describePdu(pdu);
+}
+
 constexpr std::int64_t kUserBasedSecurity = 3;
 
 Decoded described(std::string text) {
@@ -700,6 +709,11 @@ Decoded NetSnmpDecoder::decodeV3(std::string_view datagram, u_char *data,
         return {};
     if (header->securityModel != kUserBasedSecurity)
         return described("SNMPv3 message, not decoded");
+    // An inform answered on the receiver's thread was decrypted there; it is
+    // shown as it read then (its sender was told that it arrived).
+    for (Answered &answered : m_answered)
+        if (answered.pdu && answered.datagram == datagram)
+            return described(describeScoped(*std::exchange(answered.pdu, nullptr)));
     takePendingUsers();
     if (!header->authenticated() && header->userName.empty())
         return Decoded{{}, {}, true}; // engine discovery
@@ -715,12 +729,7 @@ Decoded NetSnmpDecoder::decodeV3(std::string_view datagram, u_char *data,
         return Decoded{{}, {}, true};
     if (result != SNMPERR_SUCCESS)
         return refusedFor(rejection(result, *header));
-    // As for a community-based message, a sysDescr.0 text is the message.
-    for (const netsnmp_variable_list *var = pdu->variables; var; var = var->next_variable)
-        if (isOid(*var, kSysDescr) && var->type == ASN_OCTET_STR)
-            return described(
-                std::string(reinterpret_cast<const char *>(var->val.string), var->val_len));
-    return described(describePdu(*pdu));
+    return described(describeScoped(*pdu));
 }
 
 std::optional<std::string> NetSnmpDecoder::informResponse(std::string_view datagram) {
@@ -770,7 +779,6 @@ std::optional<std::string> NetSnmpDecoder::v3Answer(std::string_view datagram) {
     // will be refused is never acknowledged: its sender would not send it
     // again.
     const UsmUsers::Admission admission = m_users->admit(*header);
-    m_answered.reset();
     std::vector<u_char> data(datagram.begin(), datagram.end());
     PduPointer pdu(snmp_pdu_create(0));
     std::size_t length = data.size();
@@ -780,7 +788,10 @@ std::optional<std::string> NetSnmpDecoder::v3Answer(std::string_view datagram) {
     if (result == SNMPERR_SUCCESS) {
         if (pdu->command != SNMP_MSG_INFORM)
             return std::nullopt;
-        m_answered.emplace(std::string(datagram), identityOf(*pdu));
+        if (m_answered.size() >= kKeptAnswers)
+            m_answered.pop_front();
+        m_answered.push_back({std::string(datagram), identityOf(*pdu),
+                              std::shared_ptr<snmp_pdu>(snmp_clone_pdu(pdu.get()), snmp_free_pdu)});
         pdu->command = SNMP_MSG_RESPONSE;
         pdu->errstat = 0;
         pdu->errindex = 0;
@@ -794,8 +805,9 @@ std::optional<InformIdentity> NetSnmpDecoder::informIdentity(std::string_view da
     if (!isSnmpV3(datagram))
         return communityInformIdentity(datagram);
     const std::lock_guard lock(m_mutex);
-    if (m_answered && m_answered->first == datagram)
-        return m_answered->second;
+    for (const Answered &answered : m_answered)
+        if (answered.datagram == datagram)
+            return answered.identity;
     return std::nullopt;
 }
 

@@ -7,6 +7,7 @@
 #include "snmp/trap_decoder.h"
 
 #include <cstddef>
+#include <deque>
 #include <latch>
 #include <memory>
 #include <mutex>
@@ -53,7 +54,7 @@ public:
     std::optional<std::string> informResponse(std::string_view datagram) override;
     // What makes an inform answered the same when its sender sends it again
     // (see InformRepeats): for SNMPv1/v2c read from the datagram, for SNMPv3
-    // known from the last informResponse, which decrypted it; nothing else.
+    // known from the informResponse that decrypted it; nothing else.
     std::optional<InformIdentity> informIdentity(std::string_view datagram);
     void setUsers(const std::vector<SnmpUser> &users) override;
     // This receiver's engine as the authoritative one of SNMPv3 informs: its
@@ -68,6 +69,7 @@ private:
     Decoded decodeV3(std::string_view datagram, unsigned char *data, std::size_t messageLength);
 
     static constexpr std::size_t kKeptDescriptions = 1024;
+    static constexpr std::size_t kKeptAnswers = 64;
 
     std::latch m_loaded{1};
     std::mutex m_mutex; // net-snmp's parser and printer are not thread-safe
@@ -75,8 +77,15 @@ private:
     // datagram but for request id and sysUpTime); emptied when full.
     std::unordered_map<std::string, std::string> m_descriptions;
     std::unique_ptr<UsmUsers> m_users;
-    // The SNMPv3 inform answered last with a Response, and its identity.
-    std::optional<std::pair<std::string, InformIdentity>> m_answered;
+    // The SNMPv3 informs answered lately with a Response, oldest first: the
+    // datagram, its identity and the message as it was decrypted then, which
+    // decode() shows without decrypting it a second time.
+    struct Answered {
+        std::string datagram;
+        InformIdentity identity;
+        std::shared_ptr<snmp_pdu> pdu;
+    };
+    std::deque<Answered> m_answered;
     std::optional<std::vector<SnmpUser>> m_pendingUsers; // passwords, until taken
     std::optional<std::pair<std::string, long>> m_pendingEngine;
     std::unique_ptr<snmp_session> m_session; // of this receiver, as net-snmp reads with it

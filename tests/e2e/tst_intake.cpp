@@ -323,7 +323,8 @@ private slots:
 
     // Two devices behind one address, or a sender that started its count
     // again: another inform with a request id seen before is answered and
-    // shown; only the same inform again from the same sender is a repeat.
+    // shown, and so is the same inform from another port of the address;
+    // only the same inform again from the same address and port is a repeat.
     void sameRequestIdOtherInformShown() {
         // linkDown and linkUp of ifIndex.2, both with request id 1000.
         const QByteArray prefix = QByteArray::fromHex(
@@ -336,8 +337,8 @@ private slots:
         QVERIFY(second.bind(QHostAddress::LocalHost, 40002));
         const QByteArray before = m_env->log();
         for (const auto &[from, inform] :
-             {std::pair{&first, linkDown}, std::pair{&second, linkUp},
-              std::pair{&first, linkDown}}) {
+             {std::pair{&first, linkDown}, std::pair{&second, linkUp}, std::pair{&first, linkDown},
+              std::pair{&second, linkDown}}) {
             QUdpSocket *socket = from; // a lambda may not capture a structured binding
             QCOMPARE(socket->writeDatagram(inform, QHostAddress::LocalHost, e2e::kTrapPort),
                      inform.size());
@@ -347,11 +348,13 @@ private slots:
         }
         QVERIFY(m_env->logsNote("after the same request ids"));
         const QList<QByteArray> lines = m_env->log().mid(before.size()).split('\n');
-        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.size(), 5);
         QVERIFY2(lines[0].endsWith(";127.0.0.1;;;IF-MIB::linkDown ifIndex.2=2\r"),
                  lines[0].constData());
         QVERIFY2(lines[1].endsWith(";127.0.0.1;;;IF-MIB::linkUp ifIndex.2=2\r"),
                  lines[1].constData());
+        QVERIFY2(lines[2].endsWith(";127.0.0.1;;;IF-MIB::linkDown ifIndex.2=2\r"),
+                 lines[2].constData());
     }
 
     void snmpTraps() {

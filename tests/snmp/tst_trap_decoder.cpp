@@ -6,8 +6,19 @@
 
 #include <QtTest>
 
+#include <atomic>
 #include <initializer_list>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
 
 using namespace quorvik;
 
@@ -158,6 +169,7 @@ private slots:
     void answersWellFormedInformsOnly();
     void snmpv3ByItsUsers();
     void answersWhileTheRoadDecodes();
+    void informDecryptedOnce();
 };
 
 void TestTrapDecoder::describes_data() {
@@ -410,6 +422,98 @@ void TestTrapDecoder::answersWhileTheRoadDecodes() {
     QCOMPARE(answered, kRounds);
     QCOMPARE(decoded, kRounds);
     QCOMPARE(d.decode(kV3Trap).text, std::string("IF-MIB::linkDown ifIndex.2=2"));
+}
+
+// An SNMPv3 inform is decrypted where it is answered, on the receiver's
+// thread; the road shows what was read then, without decrypting it again
+// (so also when other passwords came in force in between). snmpinform sends
+// it to a loopback socket that the decoder answers, as the receiver does.
+void TestTrapDecoder::informDecryptedOnce() {
+    NetSnmpDecoder &d = decoder();
+    const SnmpUser user{"once", "SHA", "once-auth-pass", "AES", "once-priv-pass", {}};
+    d.setUsers({user});
+    d.setEngine(std::string("\x80\x00\x1F\x88\x05\x0A\x0B\x0C\x0D\x0E\x0F\x10\x11", 13), 7);
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    QVERIFY(fd >= 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    QVERIFY(::bind(fd, reinterpret_cast<sockaddr *>(&address), size) == 0);
+    QVERIFY(::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) == 0);
+    std::atomic<bool> done = false;
+    std::vector<std::string> answered; // informs answered with a Response
+    std::thread receiver([&] {
+        char buffer[65536];
+        pollfd wait{fd, POLLIN, 0};
+        while (!done)
+            if (::poll(&wait, 1, 50) > 0) {
+                sockaddr_in from{};
+                socklen_t fromSize = sizeof from;
+                const ssize_t n = ::recvfrom(fd, buffer, sizeof buffer, 0,
+                                             reinterpret_cast<sockaddr *>(&from), &fromSize);
+                if (n <= 0)
+                    continue;
+                const std::string_view datagram(buffer, std::size_t(n));
+                if (const auto answer = d.informResponse(datagram)) {
+                    ::sendto(fd, answer->data(), answer->size(), 0,
+                             reinterpret_cast<sockaddr *>(&from), fromSize);
+                    if (d.informIdentity(datagram))
+                        answered.emplace_back(datagram);
+                }
+            }
+    });
+    // Started with posix_spawn: ThreadSanitizer's runtime can't follow
+    // QProcess's clone().
+    const std::string target = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    std::vector<std::string> arguments = {"snmpinform",
+                                          "-m",
+                                          "",
+                                          "-v",
+                                          "3",
+                                          "-l",
+                                          "authPriv",
+                                          "-u",
+                                          "once",
+                                          "-a",
+                                          "SHA",
+                                          "-A",
+                                          "once-auth-pass",
+                                          "-x",
+                                          "AES",
+                                          "-X",
+                                          "once-priv-pass",
+                                          "-r",
+                                          "0",
+                                          "-t",
+                                          "10",
+                                          target,
+                                          "",
+                                          "1.3.6.1.6.3.1.1.5.3",
+                                          "1.3.6.1.2.1.2.2.1.1.2",
+                                          "i",
+                                          "2"};
+    std::vector<char *> argv;
+    for (std::string &argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    const int spawned =
+        ::posix_spawnp(&child, "snmpinform", nullptr, nullptr, argv.data(), environ);
+    int status = -1;
+    if (spawned == 0)
+        ::waitpid(child, &status, 0);
+    done = true;
+    receiver.join();
+    ::close(fd);
+    QCOMPARE(spawned, 0);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QCOMPARE(answered.size(), std::size_t(1));
+    d.setUsers({{"once", "SHA", "other-auth-pass", "AES", "other-priv-pass", {}}});
+    QCOMPARE(d.decode(answered[0]).text, std::string("IF-MIB::linkDown ifIndex.2=2"));
+    // Once shown, the same bytes are read anew, now with the other passwords.
+    QCOMPARE(d.decode(answered[0]).rejection, std::string("wrong digest for user \"once\""));
 }
 
 QTEST_GUILESS_MAIN(TestTrapDecoder)
