@@ -4,43 +4,23 @@
 // quorvik: the event console. Starts a live copy, or a history copy when the
 // whole command line is exactly "-h" or "-H".
 
-#include "about/about_box.h"
+#include "about/about_box.h" // applicationIcon
 #include "alerts/desktop_notifier.h"
 #include "alerts/sound_gate.h"
 #include "app/live_session.h"
 #include "app/wiring.h"
 #include "history/history_browser.h"
-#include "messaging/send_message_dialog.h"
 #include "options/options_dialog.h"
-#include "snmp/inform_repeats.h"
+#include "snmp/snmp_service.h"
+#include "ui/profile_store.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
 
-#include <chrono>
-
 using namespace quorvik;
 
 namespace {
-
-// The secondary windows every copy has: about, send message, the quit
-// signals and the end of the desktop session.
-void wireCommonWindows(QApplication &app, MainWindow &window) {
-    watchQuitSignals(window);
-    auto *about = new QPointer<AboutBox>;
-    QObject::connect(&window, &MainWindow::aboutRequested, &window,
-                     [about, &window] { AboutBox::showOver(*about, &window); });
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager &) { window.quitFromSystem(); });
-    auto *sendMessage = new QPointer<SendMessageDialog>;
-    QObject::connect(&window, &MainWindow::sendMessageRequested, &window,
-                     [sendMessage, &window] { SendMessageDialog::showFor(*sendMessage, &window); });
-    QObject::connect(&window, &QObject::destroyed, [about, sendMessage] {
-        delete about;
-        delete sendMessage;
-    });
-}
 
 // A history copy browses the log: the search dialog and the file choice of
 // its buttons, and the first load once the window is up.
@@ -65,7 +45,10 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
     WidgetMessageBoxes boxes;
     QtFileDialogs fileDialogs;
     SoundGate sounds; // the level sounds and the options' "Test", off the window's thread
-    NetSnmpDecoder decoder(ownMibDirectory()); // the MIBs load in the background
+    SnmpService snmp(ownMibDirectory(), QFile::encodeName(profilePath).toStdString(),
+                     [store = ProfileStore(profilePath)](const auto &change) mutable {
+                         return store.update(change).toStdString();
+                     });
     DesktopNotifierOptions notifierOptions;
     notifierOptions.iconName = notificationIcon();
     notifierOptions.trayIcon = applicationIcon();
@@ -79,20 +62,17 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
     config.boxes = &boxes;
     config.sounds = &sounds;
     config.notifier = &notifier;
-    config.trapDecoder = &decoder;
-    config.receiver.responder = [&decoder](std::string_view datagram) {
-        return decoder.informResponse(datagram); // thread-safe
+    config.trapDecoder = &snmp.decoder();
+    config.receiver.responder = [&snmp](std::string_view datagram) {
+        return snmp.answer(datagram);
     };
-    auto repeats = std::make_shared<InformRepeats>();
-    config.receiver.answeredBefore = [repeats, &decoder](std::string_view datagram,
-                                                         std::string_view sender,
-                                                         std::uint16_t port) {
-        const auto inform = decoder.informIdentity(datagram);
-        return inform && repeats->repeated(std::string(sender) + ' ' + std::to_string(port),
-                                           *inform, std::chrono::steady_clock::now());
+    config.receiver.answeredBefore = [&snmp](std::string_view datagram, std::string_view sender,
+                                             std::uint16_t port) {
+        return snmp.answeredBefore(datagram, sender, port);
     };
     QStringList notices = configurationNotices(profilePath);
-    notices << configureSnmpUsers(decoder, profile);
+    for (const std::string &problem : snmp.configureUsers(profile))
+        notices << QString::fromStdString(problem);
 
     LiveSession session(config);
     MainWindow &window = session.window();
@@ -101,11 +81,9 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
     session.setForwarder(forwarder.get());
     if (!session.start(profile))
         return 0;
-    bool engineStarted = false;
-    if (const QString error = startSnmpEngine(decoder, profile, profilePath, engineStarted);
-        !error.isEmpty())
-        notices << error;
-    notices << passwordsReadableByOthers(profilePath);
+    for (const std::string &note : {snmp.startEngine(profile), snmp.passwordsReadableByOthers()})
+        if (!note.empty())
+            notices << QString::fromStdString(note);
     if (const QString notice = notices.join(QStringLiteral("; ")); !notice.isEmpty()) {
         window.showNotice(notice);
         qWarning("%s", qPrintable(notice));
@@ -130,12 +108,9 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
             f->test(target, std::move(done));
         },
         [&](const std::vector<SnmpUser> &users) {
-            decoder.setUsers(users);
-            // The first users added while running: the engine for their informs.
-            const Profile now = Profile::parse(ProfileStore(profilePath).content());
-            const QString error = startSnmpEngine(decoder, now, profilePath, engineStarted);
-            if (!error.isEmpty())
-                boxes.report(&window, QStringLiteral("Quorvik"), error, QMessageBox::Warning);
+            if (const std::string error = snmp.setUsers(users); !error.empty())
+                boxes.report(&window, QStringLiteral("Quorvik"), QString::fromStdString(error),
+                             QMessageBox::Warning);
         }};
     QObject::connect(&window, &MainWindow::optionsRequested, &window,
                      [&] { OptionsDialog::open(options, optionsConfig); });

@@ -3,12 +3,12 @@
 
 #include "app/wiring.h"
 
+#include "about/about_box.h"
 #include "core/forward_target.h"
 #include "core/profile.h"
 #include "core/settings.h"
-#include "core/snmp_users.h"
 #include "core/text_file.h"
-#include "ui/profile_store.h"
+#include "messaging/send_message_dialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,7 +20,6 @@
 
 #include <csignal>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorvik {
@@ -53,6 +52,22 @@ void watchQuitSignals(MainWindow &window) {
     action.sa_flags = SA_RESTART;
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(sig, &action, nullptr);
+}
+
+void wireCommonWindows(QApplication &app, MainWindow &window) {
+    watchQuitSignals(window);
+    auto *about = new QPointer<AboutBox>;
+    QObject::connect(&window, &MainWindow::aboutRequested, &window,
+                     [about, &window] { AboutBox::showOver(*about, &window); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager &) { window.quitFromSystem(); });
+    auto *sendMessage = new QPointer<SendMessageDialog>;
+    QObject::connect(&window, &MainWindow::sendMessageRequested, &window,
+                     [sendMessage, &window] { SendMessageDialog::showFor(*sendMessage, &window); });
+    QObject::connect(&window, &QObject::destroyed, [about, sendMessage] {
+        delete about;
+        delete sendMessage;
+    });
 }
 
 QString commandLineText(const QStringList &arguments) {
@@ -146,52 +161,6 @@ QStringList configurationNotices(const QString &profilePath) {
         return {};
     return {QStringLiteral("Values in %1 that can't be read: %2")
                 .arg(profilePath, named.join(QStringLiteral("; ")))};
-}
-
-QStringList configureSnmpUsers(TrapDecoder &decoder, const Profile &profile) {
-    const SnmpUsers users = snmpUsersFromProfile(profile);
-    decoder.setUsers(users.users);
-    QStringList notes;
-    for (const std::string &problem : users.problems)
-        notes << QString::fromStdString(problem);
-    return notes;
-}
-
-QStringList passwordsReadableByOthers(const QString &profilePath) {
-    const Profile profile = Profile::parse(ProfileStore(profilePath).content());
-    struct stat status {};
-    if (!profile.hasSection(kSnmpSection) ||
-        ::stat(QFile::encodeName(profilePath).constData(), &status) != 0 ||
-        (status.st_mode & (S_IRWXG | S_IRWXO)) == 0)
-        return {};
-    return {QStringLiteral("Warning: %1 holds SNMPv3 passwords and other users may read "
-                           "it (chmod 600 %1)")
-                .arg(profilePath)};
-}
-
-// The live copy's own SNMP engine for the informs it answers, its boot
-// count raised and stored; once, where users are configured (`started`
-// says whether it is). Returns an error text for the operator.
-QString startSnmpEngine(NetSnmpDecoder &decoder, const Profile &profile, const QString &profilePath,
-                        bool &started) {
-    if (started || snmpUserFieldsFromProfile(profile).empty())
-        return {};
-    ProfileStore store(profilePath);
-    started = true;
-    SnmpEngine engine;
-    const QString error = store.update([&engine](std::string text) {
-        Profile stored = Profile::parse(text);
-        engine = startSnmpEngine(stored);
-        return stored.text();
-    });
-    decoder.setEngine(engine.engineId, engine.boots);
-    QStringList notes;
-    if (!engine.problem.empty())
-        notes << QString::fromUtf8(engine.problem.c_str());
-    if (!error.isEmpty())
-        notes << QStringLiteral("Cannot save the SNMPv3 engine's boot count in %1: %2")
-                     .arg(profilePath, error);
-    return notes.join(QStringLiteral("; "));
 }
 
 } // namespace quorvik
