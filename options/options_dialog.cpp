@@ -13,8 +13,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDeadlineTimer>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -115,8 +115,8 @@ void writeWhenFree(PendingWrite write) {
         return;
     }
     if (!error.isEmpty())
-        write.failures << QStringLiteral("Cannot save the settings in %1: %2")
-                              .arg(profile.path(), error);
+        write.failures
+            << QStringLiteral("Cannot save the settings in %1: %2").arg(profile.path(), error);
     if (write.written)
         write.written();
     const QStringList &failures = write.failures;
@@ -201,32 +201,37 @@ QWidget *OptionsDialog::createGlobalTab() {
         m_popupLevelButtons[std::size_t(i)] = option;
     }
 
+    // The log file's path on up to four lines, broken after its slashes, so
+    // that a path as deep as the per-user data folder reads whole in the
+    // narrow column; the frame below starts lower and is packed closer.
     QGroupBox *history = frame(page, "History", QStringLiteral("History"), kRightColumn, 480,
-                               kRightColumnWidth, 972);
-    m_logFileLabel = place(new QLabel(QStringLiteral("vexnor.log"), history), 120, 240,
-                           kRightColumnWidth - 240, 372);
+                               kRightColumnWidth, 1392);
+    m_logFileLabel = place(new QLabel(QStringLiteral("vexnor.log"), history), 120, 210,
+                           kRightColumnWidth - 240, 810);
     m_logFileLabel->setObjectName(QStringLiteral("namHistory"));
+    m_logFileLabel->setWordWrap(true);
+    m_logFileLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QPushButton *select =
-        button(history, QStringLiteral("Command1"), QStringLiteral("Select"), 120, 600, 732, 312);
+        button(history, QStringLiteral("Command1"), QStringLiteral("Select"), 120, 1035, 732, 312);
     connect(select, &QPushButton::clicked, this, &OptionsDialog::chooseLogFile);
 
     QGroupBox *rowsAndTab =
-        frame(page, "Frame3", QString(), kRightColumn, 1440, kRightColumnWidth, 2532);
+        frame(page, "Frame3", QString(), kRightColumn, 1872, kRightColumnWidth, 2100);
     // Each control under its caption, so that both read whole in the narrow
     // column whatever the font.
-    label(rowsAndTab, QStringLiteral("Max. Lines per Tab"), 120, 240);
-    m_rowLimit = place(new QLineEdit(QStringLiteral("1000"), rowsAndTab), 120, 540, 852, 288);
+    label(rowsAndTab, QStringLiteral("Max. Lines per Tab"), 120, 150);
+    m_rowLimit = place(new QLineEdit(QStringLiteral("1000"), rowsAndTab), 120, 420, 852, 288);
     m_rowLimit->setObjectName(QStringLiteral("mAnzZeilen"));
-    label(rowsAndTab, QStringLiteral("Start with Tab"), 120, 1020);
-    m_startTab = place(new QComboBox(rowsAndTab), 120, 1320, 1332);
+    label(rowsAndTab, QStringLiteral("Start with Tab"), 120, 810);
+    m_startTab = place(new QComboBox(rowsAndTab), 120, 1080, 1332);
     m_startTab->setObjectName(QStringLiteral("Combo1"));
     for (int i = 0; i < kLevelCount; ++i)
         m_startTab->addItem(levelName(i));
-    m_follow = place(new QCheckBox(QStringLiteral("Follow new events"), rowsAndTab), 120, 1800);
+    m_follow = place(new QCheckBox(QStringLiteral("Follow new events"), rowsAndTab), 120, 1500);
     m_follow->setObjectName(QStringLiteral("chkFollow"));
     m_follow->setToolTip(QStringLiteral("Show the tab of each new event; otherwise the tabs of "
                                         "levels with new events are marked in bold"));
-    m_notify = place(new QCheckBox(QStringLiteral("Desktop notifications"), rowsAndTab), 120, 2160);
+    m_notify = place(new QCheckBox(QStringLiteral("Desktop notifications"), rowsAndTab), 120, 1800);
     m_notify->setObjectName(QStringLiteral("chkNotify"));
     return page;
 }

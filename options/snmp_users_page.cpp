@@ -75,23 +75,28 @@ SnmpUsersPage::SnmpUsersPage(QWidget *parent) : QWidget(parent) {
     m_engine = named(new QLineEdit, "txtEngine");
     m_engine->setPlaceholderText(QStringLiteral("any engine"));
 
-    auto *buttons = new QHBoxLayout;
+    // The list with its buttons beside it on top, the form under them over
+    // the page's whole width, so that an engine ID (up to 64 hex digits) and
+    // the names read whole also at twice the scale.
+    auto *buttons = new QVBoxLayout;
     buttons->addWidget(m_add);
     buttons->addWidget(m_edit);
     buttons->addWidget(m_remove);
-    auto *left = new QVBoxLayout;
-    left->addWidget(m_list);
-    left->addLayout(buttons);
+    buttons->addStretch(1);
+    auto *top = new QHBoxLayout;
+    top->addWidget(m_list, 1);
+    top->addLayout(buttons);
     auto *form = new QFormLayout;
+    form->setVerticalSpacing(2);
     form->addRow(QStringLiteral("User"), m_name);
     form->addRow(QStringLiteral("Auth"), m_auth);
     form->addRow(QStringLiteral("Auth password"), m_authPassword);
     form->addRow(QStringLiteral("Priv"), m_priv);
     form->addRow(QStringLiteral("Priv password"), m_privPassword);
     form->addRow(QStringLiteral("Engine ID"), m_engine);
-    auto *layout = new QHBoxLayout(this);
-    layout->addLayout(left, 1);
-    layout->addLayout(form, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addLayout(form);
 
     connect(m_list, &QListWidget::currentRowChanged, this, &SnmpUsersPage::select);
     connect(m_add, &QPushButton::clicked, this, &SnmpUsersPage::add);
@@ -136,11 +141,10 @@ QStringList SnmpUsersPage::problems() const {
         if (checks[i].user)
             continue;
         const QString name = QString::fromUtf8(entries[i].name.c_str());
-        const QString who = name.isEmpty()
-                                ? QStringLiteral("SNMPv3 user %1").arg(entries[i].number)
-                                : QStringLiteral("SNMPv3 user \"%1\" (entry %2)")
-                                      .arg(name)
-                                      .arg(entries[i].number);
+        const QString who =
+            name.isEmpty()
+                ? QStringLiteral("SNMPv3 user %1").arg(entries[i].number)
+                : QStringLiteral("SNMPv3 user \"%1\" (entry %2)").arg(name).arg(entries[i].number);
         found << who + QStringLiteral(": ") + QString::fromStdString(checks[i].problem);
     }
     return found;

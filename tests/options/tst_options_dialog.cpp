@@ -150,6 +150,7 @@ class TestOptionsDialog : public QObject {
 private slots:
     void fillsFromSettings();
     void captionsReadWholeAtDesignSize();
+    void valuesReadWhole();
     void oneDialogThatClosesOnEscape();
     void popupLevelNeverAndOk();
     void coloursApplyTwiceAndUnchosenColours();
@@ -254,6 +255,51 @@ void TestOptionsDialog::captionsReadWholeAtDesignSize() {
         if (qEnvironmentVariableIsSet("QUORVIK_SCREENSHOT"))
             QVERIFY(f.dialog->grab().save(qEnvironmentVariable("QUORVIK_SCREENSHOT") +
                                           QStringLiteral("/options_%1.png").arg(tabs->tabText(t))));
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
+}
+
+// What the operator reads in a field reads whole, also at twice the scale
+// (CTest runs this a second time with QT_SCALE_FACTOR=2): the SNMPv3 form's
+// user name and an engine ID as long as quorvik's own, and the Global tab's
+// log path in a folder as deep as the per-user data folder.
+void TestOptionsDialog::valuesReadWhole() {
+    DialogFixture f("[Global]\r\nPopuplevel=4\r\n[SNMPv3]\r\nUser1=operations-monitor\r\n"
+                    "Auth1=SHA-256\r\nAuthPass1=at-least-8-chars\r\nPriv1=AES\r\n"
+                    "PrivPass1=also-8-chars\r\nEngine1=0x80001F8805A1B2C3D4E5F60718\r\n");
+    const QString logFile =
+        QStringLiteral("/home/network-operations/.local/share/quorvik/quorvik.log");
+    f.settings.logFile = logFile.toStdString();
+    f.open();
+    QVERIFY(QTest::qWaitForWindowExposed(f.dialog));
+    QStringList cut;
+    auto *tabs = f.control<QTabWidget>(QStringLiteral("SSTab1"));
+    tabs->setCurrentIndex(0);
+    QCoreApplication::processEvents();
+    auto *path = f.control<QLabel>(QStringLiteral("namHistory"));
+    QCOMPARE(path->text(), logFile);
+    const QRect room = path->contentsRect();
+    const QRect needed = path->fontMetrics().boundingRect(QRect(0, 0, room.width(), 100000),
+                                                          Qt::TextWordWrap, logFile);
+    if (needed.width() > room.width() || needed.height() > room.height())
+        cut << QStringLiteral("log path: %1×%2 px of %3×%4")
+                   .arg(needed.width())
+                   .arg(needed.height())
+                   .arg(room.width())
+                   .arg(room.height());
+    tabs->setCurrentWidget(f.control(QStringLiteral("SnmpV3Page")));
+    QCoreApplication::processEvents();
+    for (const QString &name : {QStringLiteral("txtUser"), QStringLiteral("txtEngine")}) {
+        auto *edit = f.control<QLineEdit>(name);
+        QVERIFY(!edit->text().isEmpty());
+        // The text, QLineEdit's 2-pixel margin on each side and the frame.
+        const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+        const int needs = edit->fontMetrics().horizontalAdvance(edit->text()) + 4 + 2 * frame;
+        if (needs > edit->width())
+            cut << QStringLiteral("%1: %2 of %3 px")
+                       .arg(edit->text())
+                       .arg(edit->width())
+                       .arg(needs);
     }
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
 }
