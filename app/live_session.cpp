@@ -7,6 +7,9 @@
 
 #include <QLockFile>
 
+#include <functional>
+#include <tuple>
+
 namespace quorvik {
 
 namespace {
@@ -52,18 +55,39 @@ LiveSession::LiveSession(LiveSessionConfig config)
             QMetaObject::invokeMethod(
                 m_receiver, [receiver = m_receiver] { receiver->close(); },
                 m_thread.isRunning() ? Qt::BlockingQueuedConnection : Qt::DirectConnection);
+        closeSyslog();
         m_config.popup->closeAll();
         m_config.notifier->closeAll();
     });
 }
 
+namespace {
+
+// Runs `work` on `object`'s thread and waits for it.
+void runOn(QObject *object, const std::function<void()> &work) {
+    const bool elsewhere = object->thread()->isRunning() && object->thread() != QThread::currentThread();
+    QMetaObject::invokeMethod(object, work,
+                              elsewhere ? Qt::BlockingQueuedConnection : Qt::DirectConnection);
+}
+
+} // namespace
+
 LiveSession::~LiveSession() {
+    if (m_syslogTcp) {
+        runOn(m_syslogTcp, [this] {
+            delete m_syslogTcp;
+            delete m_syslogTls;
+        });
+        m_streamThread.quit();
+        m_streamThread.wait();
+    }
     if (m_thread.isRunning()) {
         // The road's objects end on their thread, then the thread.
         QMetaObject::invokeMethod(
             m_pipeline,
             [this] {
                 delete m_receiver;
+                delete m_syslogUdp;
                 delete m_pipeline;
                 delete m_log;
             },
@@ -72,6 +96,7 @@ LiveSession::~LiveSession() {
         m_thread.wait();
     } else {
         delete m_receiver;
+        delete m_syslogUdp;
         delete m_pipeline;
         delete m_log;
     }
@@ -91,6 +116,10 @@ bool LiveSession::start(const Profile &profile) {
     const bool logReady = m_window->load(profile);
     setSettings(m_window->settings());
     buildRoad(logReady);
+    if (m_config.listenForSyslog) {
+        buildSyslog();
+        m_syslogProblems = applySyslog(m_window->settings().syslog);
+    }
     return true;
 }
 
@@ -113,14 +142,100 @@ void LiveSession::buildRoad(bool logReady) {
     if (m_config.udpPort != 0)
         if (const QString error = m_receiver->bind(m_config.udpPort); !error.isEmpty())
             m_config.boxes->report(window, QStringLiteral("Quorvik"), error, QMessageBox::Warning);
+    if (m_config.listenForSyslog) {
+        m_syslogUdp = new Receiver(m_config.receiver);
+        m_syslogUdp->setObjectName(QStringLiteral("syslogUdp"));
+    }
     if (!m_config.roadThread)
         return;
     // Bound first, then moved: the receiver's timer starts on the road's thread.
     m_thread.setObjectName(QStringLiteral("road"));
     for (QObject *object : {static_cast<QObject *>(m_receiver), static_cast<QObject *>(m_log),
-                            static_cast<QObject *>(m_pipeline)})
-        object->moveToThread(&m_thread);
+                            static_cast<QObject *>(m_pipeline), static_cast<QObject *>(m_syslogUdp)})
+        if (object)
+            object->moveToThread(&m_thread);
     m_thread.start();
+}
+
+// The syslog sources on the road: UDP datagrams, and the messages of TCP and
+// TLS connections, all read by one decoder on the road's thread.
+void LiveSession::buildSyslog() {
+    StreamListenerOptions options;
+    options.wallClock = m_config.receiver.wallClock;
+    m_syslogTcp = new StreamListener(options);
+    m_syslogTcp->setObjectName(QStringLiteral("syslogTcp"));
+    m_syslogTls = new StreamListener(options);
+    m_syslogTls->setObjectName(QStringLiteral("syslogTls"));
+    Receiver *udp = m_syslogUdp;
+    StreamListener *tcp = m_syslogTcp, *tls = m_syslogTls;
+    m_syslogUdpSource = m_pipeline->addSource(&m_syslog, [udp] { return udp->lost(); });
+    m_syslogStreamSource = m_pipeline->addSource(&m_syslog, [tcp, tls] {
+        IntakeLosses losses = tcp->losses();
+        losses += tls->losses();
+        return losses;
+    });
+    QObject::connect(udp, &Receiver::datagramsReceived, m_pipeline,
+                     [this](const std::vector<RawMessage> &batch) {
+                         m_pipeline->take(m_syslogUdpSource, batch);
+                     });
+    for (StreamListener *listener : {tcp, tls})
+        QObject::connect(listener, &StreamListener::messagesReceived, m_pipeline,
+                         [this](const std::vector<RawMessage> &batch) {
+                             m_pipeline->take(m_syslogStreamSource, batch);
+                         });
+    m_streamThread.setObjectName(QStringLiteral("syslog"));
+    tcp->moveToThread(&m_streamThread);
+    tls->moveToThread(&m_streamThread);
+    m_streamThread.start();
+}
+
+// Listens on the ports of `syslog` where they changed; returns what failed.
+QStringList LiveSession::applySyslog(const SyslogSettings &syslog) {
+    QStringList problems;
+    const SyslogSettings before = m_syslogInForce.value_or(SyslogSettings{0, 0, 0, {}, {}, {}});
+    if (syslog.udpPort != before.udpPort)
+        runOn(m_syslogUdp, [&] {
+            m_syslogUdp->close();
+            if (syslog.udpPort != 0)
+                problems << m_syslogUdp->bind(quint16(syslog.udpPort));
+        });
+    if (syslog.tcpPort != before.tcpPort)
+        runOn(m_syslogTcp, [&] {
+            m_syslogTcp->close();
+            if (syslog.tcpPort != 0)
+                problems << m_syslogTcp->listen(quint16(syslog.tcpPort));
+        });
+    const auto tlsOf = [](const SyslogSettings &s) {
+        return std::tie(s.tlsPort, s.tlsCertificate, s.tlsKey, s.tlsCa);
+    };
+    if (tlsOf(syslog) != tlsOf(before))
+        runOn(m_syslogTls, [&] {
+            m_syslogTls->close();
+            if (syslog.tlsPort == 0)
+                return;
+            const TlsFiles files{QString::fromStdString(syslog.tlsCertificate),
+                                 QString::fromStdString(syslog.tlsKey),
+                                 QString::fromStdString(syslog.tlsCa)};
+            problems << (files.certificate.isEmpty()
+                             ? QStringLiteral("Cannot listen on TLS port %1: TLSCert names no "
+                                              "certificate file")
+                                   .arg(syslog.tlsPort)
+                             : m_syslogTls->listen(quint16(syslog.tlsPort), files));
+        });
+    m_syslogInForce = syslog;
+    problems.removeAll(QString());
+    return problems;
+}
+
+void LiveSession::closeSyslog() {
+    if (!m_syslogTcp)
+        return;
+    runOn(m_syslogUdp, [this] { m_syslogUdp->close(); });
+    runOn(m_syslogTcp, [this] {
+        m_syslogTcp->close();
+        m_syslogTls->close();
+    });
+    m_syslogInForce.reset();
 }
 
 void LiveSession::setSettings(const Settings &settings) {
@@ -129,6 +244,12 @@ void LiveSession::setSettings(const Settings &settings) {
     m_config.notifier->setLevelColours(settings.levelColours);
     if (m_log)
         m_log->setPath(settings.logFile);
+    if (m_syslogInForce && settings.syslog != *m_syslogInForce)
+        if (const QStringList problems = applySyslog(settings.syslog); !problems.isEmpty()) {
+            const QString text = problems.join(QStringLiteral("; "));
+            m_window->showNotice(text);
+            qWarning("%s", qPrintable(text));
+        }
 }
 
 void LiveSession::take(const std::vector<RawMessage> &batch) {

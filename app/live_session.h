@@ -8,11 +8,13 @@
 #include "events/log_sink.h"
 #include "events/pipeline.h"
 #include "intake/receiver.h"
+#include "intake/stream_listener.h"
 #include "main_window/main_window.h"
 
 #include <QThread>
 
 #include <memory>
+#include <optional>
 
 class QLockFile;
 
@@ -37,6 +39,9 @@ struct LiveSessionConfig {
     // The road on a thread of its own; tests keep it on theirs, so that a
     // batch handed in is in the tables when take() returns.
     bool roadThread = true;
+    // Syslog listeners on the ports of [Syslog]; tests that don't test them
+    // leave the ports alone.
+    bool listenForSyslog = false;
 };
 
 // A live copy: the window, the receiver on port 162, the road with its
@@ -60,9 +65,14 @@ public:
     void setForwarder(EventSink *forward) { m_forward = forward; }
     // A batch as the receiver hands it on (tests).
     void take(const std::vector<RawMessage> &batch);
+    // What the syslog listeners could not do at the start, for the operator.
+    const QStringList &syslogProblems() const { return m_syslogProblems; }
 
 private:
     void buildRoad(bool logReady);
+    void buildSyslog();
+    QStringList applySyslog(const SyslogSettings &syslog);
+    void closeSyslog();
 
     LiveSessionConfig m_config;
     std::unique_ptr<SoundPlayer> m_ownSounds;
@@ -80,6 +90,15 @@ private:
     EventPipeline *m_pipeline = nullptr;
     int m_port162Source = 0;
     QThread m_thread;
+    // Syslog: UDP on the road's thread, TCP and TLS on a thread of their own.
+    SyslogDecoder m_syslog;
+    Receiver *m_syslogUdp = nullptr;
+    StreamListener *m_syslogTcp = nullptr;
+    StreamListener *m_syslogTls = nullptr;
+    int m_syslogUdpSource = 0, m_syslogStreamSource = 0;
+    std::optional<SyslogSettings> m_syslogInForce;
+    QStringList m_syslogProblems;
+    QThread m_streamThread;
 };
 
 } // namespace quorvik

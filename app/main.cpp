@@ -63,6 +63,7 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
     config.sounds = &sounds;
     config.notifier = &notifier;
     config.trapDecoder = &snmp.decoder();
+    config.listenForSyslog = true;
     config.receiver.responder = [&snmp](std::string_view datagram) {
         return snmp.answer(datagram);
     };
@@ -84,6 +85,7 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
     for (const std::string &note : {snmp.startEngine(profile), snmp.passwordsReadableByOthers()})
         if (!note.empty())
             notices << QString::fromStdString(note);
+    notices << session.syslogProblems();
     if (const QString notice = notices.join(QStringLiteral("; ")); !notice.isEmpty()) {
         window.showNotice(notice);
         qWarning("%s", qPrintable(notice));

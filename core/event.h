@@ -63,6 +63,9 @@ struct Event {
     std::string sender; // the address it came from; empty for quorvik's own
     std::uint16_t senderPort = 0;
     std::int64_t receivedAt = 0; // seconds since 1970, UTC
+    // A syslog message that carried quorvik's own element: an event another
+    // quorvik forwarded, shown as at its source and never forwarded again.
+    bool relayed = false;
 
     // Date, host, application, object, message: the column order of the
     // level tables and of the log line after the level.

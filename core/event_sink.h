@@ -5,6 +5,7 @@
 
 #include "core/event.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -28,9 +29,36 @@ public:
     virtual void take(const EventBatch &batch) = 0;
 };
 
+// What the sources lost, by reason.
+struct IntakeLosses {
+    std::uint64_t dropped = 0; // datagrams dropped: the system's buffer or the queue was full
+    std::uint64_t refused = 0; // connections refused: too many at once
+    std::uint64_t cut = 0;     // messages cut at the size limit (shown cut)
+
+    IntakeLosses() = default;
+    // A datagram source only drops.
+    IntakeLosses(std::uint64_t droppedDatagrams) : dropped(droppedDatagrams) {} // NOLINT
+
+    std::uint64_t total() const { return dropped + refused + cut; }
+    IntakeLosses &operator+=(const IntakeLosses &other) {
+        dropped += other.dropped;
+        refused += other.refused;
+        cut += other.cut;
+        return *this;
+    }
+    // What was lost since `before`; a count that restarted gives 0.
+    IntakeLosses since(const IntakeLosses &before) const {
+        IntakeLosses rest;
+        rest.dropped = dropped - std::min(dropped, before.dropped);
+        rest.refused = refused - std::min(refused, before.refused);
+        rest.cut = cut - std::min(cut, before.cut);
+        return rest;
+    }
+};
+
 // How the intake stands: what the views show beside the tables.
 struct IntakeStatus {
-    std::uint64_t lost = 0;     // messages the sources lost, since the start
+    IntakeLosses lost;          // what the sources lost, since the start
     std::uint64_t rejected = 0; // refused SNMPv3 messages, since the start
     // The latest reason of each refusing sender, the most recent first; set
     // only when it changed.

@@ -52,4 +52,14 @@ LevelColours defaultLevelColours() {
     return {255, 8421631, 33023, 65535, 16776960, 8454016, 14737632};
 }
 
+const Level *levelByName(std::string_view name) {
+    for (int i = 0; i < kLevelCount; ++i)
+        if (levelByIndex(i).name == name)
+            return &levelByIndex(i);
+    for (const Level *level : {&trapLevel(), &unknownLevel()})
+        if (level->name == name)
+            return level;
+    return nullptr;
+}
+
 } // namespace quorvik

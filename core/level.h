@@ -34,6 +34,10 @@ const Level &unknownLevel();
 // text or any other letter gives Unknown.
 const Level &levelForLetter(std::string_view letter);
 
+// The level whose name is `name` (Emergency ... Note, Trap, Unknown), or
+// nullptr for any other text.
+const Level *levelByName(std::string_view name);
+
 // Background colours as 24-bit values 0x00BBGGRR (red in the low byte).
 using Colour = std::uint32_t;
 using LevelColours = std::array<Colour, kLevelCount>;

@@ -81,14 +81,15 @@ std::string quoted(std::string_view text) {
     return '"' + std::string(text) + '"';
 }
 
-// A whole number of [Global] within low..high: `fallback` when the key is
+// A whole number of `section` within low..high: `fallback` when the key is
 // missing or holds no number, a number outside the range bounded to it;
 // either is named in `problems`.
-int boundedSetting(const Profile &profile, std::string_view key, int fallback, int low, int high,
-                   std::vector<std::string> *problems, std::size_t bufferSize = 256) {
-    if (!profile.contains("Global", key))
+int boundedNumber(const Profile &profile, std::string_view section, std::string_view key,
+                  int fallback, int low, int high, std::vector<std::string> *problems,
+                  std::size_t bufferSize = 256) {
+    if (!profile.contains(section, key))
         return fallback;
-    const std::string text = profile.value("Global", key, {}, bufferSize);
+    const std::string text = profile.value(section, key, {}, bufferSize);
     if (!holdsNumber(text)) {
         if (problems)
             problems->push_back(std::string(key) + ": " + quoted(text) + " is not a number; " +
@@ -103,6 +104,23 @@ int boundedSetting(const Profile &profile, std::string_view key, int fallback, i
             (value < low ? "below " + std::to_string(low) : "above " + std::to_string(high)) +
             "; " + std::to_string(bounded) + " is used");
     return bounded;
+}
+
+// A whole number of [Global] (see boundedNumber).
+int boundedSetting(const Profile &profile, std::string_view key, int fallback, int low, int high,
+                   std::vector<std::string> *problems, std::size_t bufferSize = 256) {
+    return boundedNumber(profile, "Global", key, fallback, low, high, problems, bufferSize);
+}
+
+SyslogSettings syslogFromProfile(const Profile &profile, std::vector<std::string> *problems) {
+    SyslogSettings syslog;
+    syslog.udpPort = boundedNumber(profile, "Syslog", "UDP", syslog.udpPort, 0, 65535, problems);
+    syslog.tcpPort = boundedNumber(profile, "Syslog", "TCP", syslog.tcpPort, 0, 65535, problems);
+    syslog.tlsPort = boundedNumber(profile, "Syslog", "TLS", syslog.tlsPort, 0, 65535, problems);
+    syslog.tlsCertificate = profile.value("Syslog", "TLSCert", {}, 4096);
+    syslog.tlsKey = profile.value("Syslog", "TLSKey", {}, 4096);
+    syslog.tlsCa = profile.value("Syslog", "TLSCA", {}, 4096);
+    return syslog;
 }
 
 // A colour text the program reads as no colour of its own: none written.
@@ -167,6 +185,7 @@ Settings settingsFromProfile(const Profile &profile, std::string_view defaultLog
     settings.startInFullList = profile.value("Global", "IniGrid", "0") != "0";
     settings.notify = profile.value("Global", "Notify", "1") != "0";
     settings.followNewEvents = profile.value("Global", "Follow", "1") != "0";
+    settings.syslog = syslogFromProfile(profile, problems);
     for (int i = 0; i < kLevelCount; ++i) {
         settings.levelSounds[i] = profile.value("Sound", levelKey('S', i), "");
         const std::string colour = profile.value("Color", levelKey('C', i), kNone);
@@ -243,6 +262,14 @@ void writeSettings(Profile &profile, const SettingsChanges &changes) {
         profile.setValue("Global", "Notify", *changes.notify ? "1" : "0");
     if (changes.followNewEvents)
         profile.setValue("Global", "Follow", *changes.followNewEvents ? "1" : "0");
+    if (const auto &syslog = changes.syslog) {
+        profile.setValue("Syslog", "UDP", std::to_string(syslog->udpPort));
+        profile.setValue("Syslog", "TCP", std::to_string(syslog->tcpPort));
+        profile.setValue("Syslog", "TLS", std::to_string(syslog->tlsPort));
+        profile.setValue("Syslog", "TLSCert", syslog->tlsCertificate);
+        profile.setValue("Syslog", "TLSKey", syslog->tlsKey);
+        profile.setValue("Syslog", "TLSCA", syslog->tlsCa);
+    }
 }
 
 } // namespace quorvik

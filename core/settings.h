@@ -15,6 +15,20 @@
 
 namespace quorvik {
 
+// Syslog intake, [Syslog]. A port of 0 switches its listener off; TLS
+// listens only with a certificate and its key.
+struct SyslogSettings {
+    int udpPort = 514;          // UDP
+    int tcpPort = 514;          // TCP
+    int tlsPort = 0;            // TLS (6514 is usual)
+    std::string tlsCertificate; // TLSCert: PEM file
+    std::string tlsKey;         // TLSKey: PEM file
+    std::string tlsCa;          // TLSCA: PEM file; set, a client must present a certificate
+                                // that chains to it
+
+    bool operator==(const SyslogSettings &) const = default;
+};
+
 // The settings the program keeps in memory, with their defaults.
 struct Settings {
     int popupLevel = 4;           // levels whose index is below it open the popup
@@ -26,6 +40,7 @@ struct Settings {
     bool followNewEvents = true;  // Follow other than "0": the tab of each new event is shown
     LevelColours levelColours = defaultLevelColours();
     std::array<std::string, kLevelCount> levelSounds; // empty: no sound
+    SyslogSettings syslog;
 };
 
 // Window geometry in twips, as stored under [Global].
@@ -52,7 +67,8 @@ int rowLimitFromText(std::string_view text);
 // All settings from the configuration file. Values the program can't use
 // are bounded: MaxLines below 2 counts as 2, StartTab is bounded to 0..6, a
 // negative Popuplevel counts as 0. A number key whose text holds no number
-// keeps its default, a colour that isn't a number its built-in value. Each
+// keeps its default, a colour that isn't a number its built-in value, a
+// syslog port outside 0..65535 is bounded to it. Each
 // such value is named in `problems`, when given: its key, its text and what
 // is used instead ("MaxLines: \"abc\" is not a number; 1000 is used").
 Settings settingsFromProfile(const Profile &profile, std::string_view defaultLogFile,
@@ -83,10 +99,12 @@ struct SettingsChanges {
     std::optional<int> startTab;                                // Global StartTab
     std::optional<bool> notify;                                 // Global Notify "1" / "0"
     std::optional<bool> followNewEvents;                        // Global Follow "1" / "0"
+    std::optional<SyslogSettings> syslog;                       // [Syslog]
 };
 
 // Sets the changed keys, in the order colours, popup level, sounds, log
-// file, row limit, start view, start tab, notifications, following new events.
+// file, row limit, start view, start tab, notifications, following new events,
+// syslog.
 // A colour whose stored text can't be read keeps it while the colour given
 // for it is the built-in one: the program never writes what it used in
 // place of a value over the text the user wrote.

@@ -5,6 +5,7 @@
 
 #include "core/event.h"
 #include "core/rejection_ledger.h"
+#include "core/syslog_parser.h"
 #include "snmp/trap_decoder.h"
 
 #include <cstdint>
@@ -54,6 +55,18 @@ private:
     std::function<std::int64_t()> m_steadySeconds;
     RejectionLedger m_rejections;
     bool m_rejectionsChanged = false;
+};
+
+// A syslog message (RFC 5424 or the older forms devices send).
+class SyslogDecoder : public MessageDecoder {
+public:
+    bool decode(const RawMessage &message, const LocalDateTime &now, Event &event) override {
+        event = m_reader.read(message.bytes, message, now);
+        return true;
+    }
+
+private:
+    SyslogReader m_reader;
 };
 
 // What arrives on port 162: an SNMP message goes to the SNMP decoder,

@@ -10,7 +10,7 @@ namespace quorvik {
 EventPipeline::EventPipeline(Sinks sinks, RulesStep *rules, QObject *parent)
     : QObject(parent), m_sinks(sinks), m_rules(rules) {}
 
-int EventPipeline::addSource(MessageDecoder *decoder, std::function<std::uint64_t()> lost) {
+int EventPipeline::addSource(MessageDecoder *decoder, std::function<IntakeLosses()> lost) {
     m_sources.push_back({decoder, std::move(lost)});
     return int(m_sources.size()) - 1;
 }
@@ -41,7 +41,7 @@ IntakeStatus EventPipeline::status() {
     for (const SourceEntry &source : m_sources)
         if (source.lost)
             status.lost += source.lost();
-    status.lost -= std::min(status.lost, m_lostCleared);
+    status.lost = status.lost.since(m_lostCleared);
     if (m_snmp) {
         status.rejected = m_snmp->rejections().count();
         if (m_snmp->takeRejectionsChanged())
@@ -74,7 +74,7 @@ void EventPipeline::toViews(EventBatch batch, IntakeStatus status) {
 
 void EventPipeline::clearCounts() {
     QMetaObject::invokeMethod(this, [this] {
-        m_lostCleared = 0;
+        m_lostCleared = {};
         for (const SourceEntry &source : m_sources)
             if (source.lost)
                 m_lostCleared += source.lost();

@@ -52,9 +52,9 @@ public:
 
     explicit EventPipeline(Sinks sinks, RulesStep *rules = nullptr, QObject *parent = nullptr);
 
-    // A source: `decoder` makes its events, `lost` says how many of its
-    // messages it lost so far. Returns the source's number for take().
-    int addSource(MessageDecoder *decoder, std::function<std::uint64_t()> lost);
+    // A source: `decoder` makes its events, `lost` says what it lost so
+    // far. Returns the source's number for take().
+    int addSource(MessageDecoder *decoder, std::function<IntakeLosses()> lost);
     // The SNMP decoder whose refusals the status counts.
     void setSnmpDecoder(SnmpEventDecoder *snmp) { m_snmp = snmp; }
 
@@ -69,7 +69,7 @@ public:
 private:
     struct SourceEntry {
         MessageDecoder *decoder;
-        std::function<std::uint64_t()> lost;
+        std::function<IntakeLosses()> lost;
     };
     IntakeStatus status();
     void toViews(EventBatch batch, IntakeStatus status);
@@ -79,7 +79,7 @@ private:
     SnmpEventDecoder *m_snmp = nullptr;
     std::vector<SourceEntry> m_sources;
     LocalTimeCache m_localTime;
-    std::uint64_t m_lostCleared = 0; // the sources' lost count at the last clearCounts()
+    IntakeLosses m_lostCleared; // the sources' losses at the last clearCounts()
 };
 
 } // namespace quorvik

@@ -68,7 +68,8 @@ public:
         for (ForwardLink *link : m_links) {
             for (const EventBatch &batch : batches)
                 for (const Event &event : *batch)
-                    link->take(event);
+                    if (!event.relayed) // another quorvik's: sending it on could loop
+                        link->take(event);
             link->flush();
         }
         notify();

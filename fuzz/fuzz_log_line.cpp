@@ -6,8 +6,8 @@
 // splits into the same fields. Whatever the fields hold, a formatted event
 // is one line of six fields.
 #include "check.h"
+#include "core/level.h"
 #include "core/log_file.h"
-#include "tests/core/level_names.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(fields[i].empty());
 
     Event record;
-    record.level = testing::levelForName(fields[0]);
+    record.level = levelByName(fields[0]);
     if (!record.level || separators != 5)
         return 0;
     record.date = fields[1];

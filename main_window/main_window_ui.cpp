@@ -145,12 +145,6 @@ void MainWindowUi::createButtons() {
     lostLabel = new QLabel(toolbar);
     lostLabel->setObjectName(QStringLiteral("lostCount"));
     lostLabel->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
-    lostLabel->setToolTip(QStringLiteral(
-        "Events that reached this computer but were dropped before Quorvik could read them: "
-        "the receive buffer was full (a flood, or a busy system). Quorvik asks for a 16 MiB "
-        "buffer; without the capability CAP_NET_ADMIN the system's limit net.core.rmem_max "
-        "caps it. Raise that limit (sysctl) or give the program the capability to prevent it. "
-        "Delete clears the count."));
     lostLabel->hide();
 
     notForwardedLabel = new QLabel(toolbar);
@@ -309,13 +303,40 @@ bool MainWindowUi::isTabMarked(int index) const {
     return tabStrip->tabBar()->tabData(index).toBool();
 }
 
-void MainWindowUi::showLost(std::uint64_t lost) {
-    if (lost == 0) {
+namespace {
+
+// Why events were lost, each reason that counted.
+QString lostToolTip(const IntakeLosses &lost) {
+    QStringList reasons;
+    if (lost.dropped > 0 || lost.total() == 0)
+        reasons << QStringLiteral(
+            "Events that reached this computer but were dropped before Quorvik could read them: "
+            "the receive buffer was full (a flood, or a busy system). Quorvik asks for a 16 MiB "
+            "buffer; without the capability CAP_NET_ADMIN the system's limit net.core.rmem_max "
+            "caps it. Raise that limit (sysctl) or give the program the capability to prevent it.");
+    if (lost.refused > 0)
+        reasons << QStringLiteral("%1 syslog connections refused: more than 1,000 senders were "
+                                  "connected at once.")
+                       .arg(QString::fromStdString(withThousands(lost.refused)));
+    if (lost.cut > 0)
+        reasons << QStringLiteral("%1 syslog messages longer than 64 KiB were cut; they end "
+                                  "in \u2026.")
+                       .arg(QString::fromStdString(withThousands(lost.cut)));
+    reasons << QStringLiteral("Delete clears the count.");
+    return reasons.join(QStringLiteral("\n\n"));
+}
+
+} // namespace
+
+void MainWindowUi::showLost(const IntakeLosses &lost) {
+    if (lost.total() == 0) {
         lostLabel->hide();
         lineUpCounts();
         return;
     }
-    const QString text = QString::fromStdString(withThousands(lost)) + QStringLiteral(" lost");
+    lostLabel->setToolTip(lostToolTip(lost));
+    const QString text =
+        QString::fromStdString(withThousands(lost.total())) + QStringLiteral(" lost");
     if (lostLabel->text() != text) {
         lostLabel->setText(text);
         lostLabel->adjustSize();

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "core/event_sink.h"
 #include "core/level.h"
 #include "main_window/main_layout.h"
 
@@ -48,7 +49,7 @@ struct MainWindowUi {
     // What the layout depends on, but the window's own sizes.
     LayoutInput layoutInput() const;
     // "1,234 lost" in the button strip, hidden while nothing is lost.
-    void showLost(std::uint64_t lost);
+    void showLost(const IntakeLosses &lost);
     // "12 not forwarded" after it, then the failing targets; hidden while
     // nothing is dropped and every target works.
     void showNotForwarded(std::uint64_t count, const QString &failing, const QString &targets);

@@ -3,7 +3,6 @@
 
 #include "core/forward_target.h"
 #include "core/syslog_message.h"
-#include "level_names.h"
 
 #include <QtTest>
 
@@ -71,7 +70,7 @@ void TestSyslogMessage::severities() {
     QFETCH(QString, level);
     QFETCH(int, facility);
     QFETCH(QString, pri);
-    const Level *found = testing::levelForName(level.toStdString());
+    const Level *found = levelByName(level.toStdString());
     QVERIFY(found);
     SyslogFormatter formatter;
     const std::string text =

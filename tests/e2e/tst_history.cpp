@@ -5,8 +5,8 @@
 // snmptrap traps and writes its log; a history window built on that file
 // shows the same events in the same tables; a real `quorvik -H` on it writes
 // nothing and binds no port; the History button starts a copy with "-H".
-#include "../core/level_names.h"
 #include "../main_window/form_fixture.h"
+#include "core/level.h"
 #include "history/history_browser.h"
 #include "quorvik_process.h"
 
@@ -136,7 +136,7 @@ private slots:
                 cells << QString::fromLocal8Bit(f[c].data(), qsizetype(f[c].size()));
             cells.last().prepend(QLatin1Char(' '));
             // An Unknown line comes back as a trap, as the intake reads an untagged message.
-            const Level &level = f[0] == "Unknown" ? trapLevel() : *testing::levelForName(f[0]);
+            const Level &level = f[0] == "Unknown" ? trapLevel() : *levelByName(f[0]);
             expectedLevels[std::size_t(level.index)].prepend(cells.join(QLatin1Char('|')));
             expectedList.prepend(QString::fromLatin1(level.name.data(), level.name.size()) + "|" +
                                  cells.join(QLatin1Char('|')));
