@@ -491,6 +491,9 @@ Event SyslogReader::read(std::string_view bytes, const RawMessage &receipt,
         event.date = formatGeneratedDate(received);
     event.host = header.host.empty() ? std::string(receipt.sender) : std::string(header.host);
     event.application = header.application;
+    // A relay's template may put a blank before the text ("- %msg%").
+    const std::size_t start = header.message.find_first_not_of(' ');
+    header.message.erase(0, start == std::string::npos ? header.message.size() : start);
     event.message = std::move(header.message);
     if (header.relayed) {
         event.relayed = true;

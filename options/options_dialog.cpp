@@ -7,6 +7,7 @@
 #include "core/log_file.h"
 #include "core/profile.h"
 #include "options/snmp_users_page.h"
+#include "options/syslog_tab.h"
 #include "ui/colour.h"
 #include "ui/once_window.h"
 #include "ui/profile_store.h"
@@ -151,6 +152,8 @@ OptionsDialog::OptionsDialog(OptionsConfig config)
     m_tabs->addTab(createColoursTab(), QStringLiteral("Colors"));
     m_snmpUsers = new SnmpUsersPage;
     m_tabs->addTab(m_snmpUsers, QStringLiteral("SNMPv3"));
+    m_syslog = new SyslogTab;
+    m_tabs->addTab(m_syslog, QStringLiteral("Syslog"));
     m_forward = new ForwardTab(m_config.testForwardTarget);
     m_forward->setObjectName(QStringLiteral("tabForward"));
     m_tabs->addTab(m_forward, QStringLiteral("Forward"));
@@ -313,6 +316,7 @@ void OptionsDialog::fill() {
     m_startViewButtons[iniGrid == "0" ? 0 : 1]->setChecked(true);
     m_forward->setEntries(forwardEntriesFromProfile(profile));
     m_snmpUsers->fill(snmpUserFieldsFromProfile(profile));
+    m_syslog->setSettings(settings.syslog);
     clearMarks();
 }
 
@@ -320,6 +324,7 @@ void OptionsDialog::clearMarks() {
     m_coloursChanged = m_popupLevelChanged = m_soundsChanged = m_logFileChanged = false;
     m_forward->clearMark();
     m_snmpUsers->clearMark();
+    m_syslog->clearMark();
 }
 
 void OptionsDialog::showSound(int level, const QString &path) {
@@ -414,6 +419,11 @@ bool OptionsDialog::apply() {
                             .arg(m_shownLogFile, fromLocal(created.error));
     }
     saveGeneralSettings(settings, changes);
+    if (m_syslog->changed()) {
+        settings.syslog = m_syslog->settings();
+        changes.syslog = settings.syslog;
+        m_syslog->clearMark();
+    }
     m_config.applySettings(settings);
     std::optional<std::vector<ForwardEntry>> targets;
     if (m_forward->changed()) {

@@ -25,6 +25,7 @@ class QTabWidget;
 namespace quorvik {
 
 class SnmpUsersPage;
+class SyslogTab;
 class SoundPlayer;
 
 // What the options dialog works with. The settings in force belong to the
@@ -46,7 +47,7 @@ struct OptionsConfig {
 };
 
 // frmOptions: colours, sounds, popup threshold, row limit, start view, start
-// tab, desktop notifications and log file. Modeless; Apply and OK put the
+// tab, desktop notifications, log file, SNMPv3 users, forwarding and syslog. Modeless; Apply and OK put the
 // changed groups in force at once and write them to the configuration file
 // in one go.
 class OptionsDialog : public QDialog {
@@ -96,6 +97,7 @@ private:
     QLineEdit *m_rowLimit = nullptr;
     QComboBox *m_startTab = nullptr;
     SnmpUsersPage *m_snmpUsers = nullptr;
+    SyslogTab *m_syslog = nullptr;
     QCheckBox *m_notify = nullptr;
     QCheckBox *m_follow = nullptr;
     std::array<QLabel *, kLevelCount> m_soundLabels{};

@@ -113,6 +113,9 @@ void TestSyslogReader::messages_data() {
         << may
         << "Information|12.10.2003 00:14:15|mymachine.example.com|evntslog|local4|[ex@32473 "
            "iut=\"3\" q=\"a\\\"]\\\\\"][b@1 x=\"\"] An event";
+    QTest::newRow("relayed 3164 text keeps no blank")
+        << QByteArray("<11>1 2026-05-10T11:00:00+02:00 h backup - - -  disk 2 failed\n") << may
+        << "Alert|10.05.2026 11:00:00|h|backup|user|disk 2 failed";
     QTest::newRow("5424 nil values") << QByteArray("<15>1 - - - - - -") << may
                                      << "Note|10.05.2026 12:00:00|192.0.2.9||user|";
     QTest::newRow("5424 unreadable time")

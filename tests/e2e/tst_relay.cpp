@@ -3,9 +3,9 @@
 
 // The live copy forwarding what it logs to a real rsyslogd, and the relay of
 // the README's "Many desktops": a real rsyslogd with the README's
-// configuration forwards `logger` messages to two real quorvik copies, each
-// in a network namespace of its own (quorvik listens on port 162 of every
-// address), and both log them with their hosts and programs.
+// configuration forwards `logger` messages in RFC 5424 to two real quorvik
+// copies' TCP port 514, each copy in a network namespace of its own, and
+// both log them with their hosts, programs and facilities.
 #include "quorvik_process.h"
 #include "rsyslog_process.h"
 
@@ -171,7 +171,7 @@ void RelayTest::twoConsolesLogWhatTheRelaySends() {
     const quint16 port = 10514;
     QCOMPARE(rsyslog.start(Rsyslog::Input::Udp, port, {}, rules), QString());
 
-    const QStringList logger{"-n", "127.0.0.1", "-P", QString::number(port), "-d"};
+    const QStringList logger{"-n", "127.0.0.1", "-P", QString::number(port), "-d", "--rfc3164"};
     QCOMPARE(run(QStringLiteral("logger"),
                  logger + QStringList{"-p", "user.err", "-t", "backup", "disk 2 failed"}),
              QString());
@@ -184,8 +184,9 @@ void RelayTest::twoConsolesLogWhatTheRelaySends() {
 
     const QByteArray host = QHostInfo::localHostName().toUtf8();
     const QByteArray expected =
-        e2e::kHeader + "Alert;{DATE};" + host + ";backup;;disk 2 failed\r\nWarning;{DATE};" + host +
-        ";web;;slow ] \"x\" \\ caf\xc3\xa9\r\nNote;{DATE};" + host + ";cron;;tick\r\n";
+        e2e::kHeader + "Alert;{DATE};" + host + ";backup;user;disk 2 failed\r\nWarning;{DATE};" +
+        host + ";web;local3;slow ] \"x\" \\ caf\xc3\xa9\r\nNote;{DATE};" + host +
+        ";cron;daemon;tick\r\n";
     for (e2e::QuorvikEnv *console : {&first, &second}) {
         QVERIFY2(e2e::waitFor([&] { return e2e::lineCount(console->log()) == 4; }, 10000),
                  console->log().constData());

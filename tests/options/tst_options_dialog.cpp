@@ -22,6 +22,7 @@
 #include <QLockFile>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -168,6 +169,7 @@ private slots:
     void snmpUserNameOnceAndPasswordWhole();
     void forwardTargetsAddEditRemoveAndTest();
     void forwardTargetsTheTabCantReadStay();
+    void syslogPortsAndTls();
 };
 
 void TestOptionsDialog::fillsFromSettings() {
@@ -818,6 +820,41 @@ void TestOptionsDialog::snmpUserNameOnceAndPasswordWhole() {
     QCOMPARE(stored.users[1].privPassword, std::string("\"quoted\""));
     QCOMPARE(f.snmpUsers.size(), std::size_t(2));
     QCOMPARE(f.snmpUsers[1].authPassword, stored.users[1].authPassword);
+}
+
+// The Syslog tab shows [Syslog] with its defaults, and writes it only when
+// the operator changed it; what is typed is in force at once.
+void TestOptionsDialog::syslogPortsAndTls() {
+    DialogFixture f("[Global]\r\n[Syslog]\r\nUDP=1514\r\n");
+    f.open();
+    auto *tabs = f.control<QTabWidget>(QStringLiteral("SSTab1"));
+    QTabBar *bar = tabs->tabBar();
+    const int index = tabs->indexOf(f.control(QStringLiteral("tabSyslog")));
+    QCOMPARE(bar->tabText(index), QStringLiteral("Syslog"));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+    auto *udp = f.control<QSpinBox>(QStringLiteral("syslogUdpPort"));
+    auto *tls = f.control<QSpinBox>(QStringLiteral("syslogTlsPort"));
+    QCOMPARE(udp->value(), 1514);
+    QCOMPARE(f.control<QSpinBox>(QStringLiteral("syslogTcpPort"))->value(), 514);
+    QCOMPARE(tls->text(), QStringLiteral("off"));
+    QVERIFY(!f.appliedChanges().contains("[Syslog]"));
+
+    const auto typeInto = [](QWidget *widget, const QString &text) {
+        QTest::mouseClick(widget, Qt::LeftButton);
+        QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(widget, text);
+    };
+    typeInto(tls, QStringLiteral("6514"));
+    typeInto(f.control(QStringLiteral("syslogTlsCert")), QStringLiteral("/etc/q/cert.pem"));
+    typeInto(f.control(QStringLiteral("syslogTlsKey")), QStringLiteral("/etc/q/key.pem"));
+    f.click(QStringLiteral("cmdOK"));
+    QCOMPARE(f.settings.syslog.tlsPort, 6514);
+    QCOMPARE(f.settings.syslog.udpPort, 1514);
+    QCOMPARE(f.settings.syslog.tlsKey, std::string("/etc/q/key.pem"));
+    const QByteArray written = f.config();
+    QVERIFY2(written.contains("TLS=6514\r\n") && written.contains("TLSCert=/etc/q/cert.pem\r\n") &&
+                 written.contains("UDP=1514\r\n") && written.contains("TCP=514\r\n"),
+             written.constData());
 }
 
 QTEST_MAIN(TestOptionsDialog)
