@@ -143,7 +143,10 @@ void LiveSession::buildRoad(bool logReady) {
         if (const QString error = m_receiver->bind(m_config.udpPort); !error.isEmpty())
             m_config.boxes->report(window, QStringLiteral("Quorvik"), error, QMessageBox::Warning);
     if (m_config.listenForSyslog) {
-        m_syslogUdp = new Receiver(m_config.receiver);
+        ReceiverOptions syslogOptions = m_config.receiver;
+        syslogOptions.responder = {}; // nothing on 514 is answered
+        syslogOptions.answeredBefore = {};
+        m_syslogUdp = new Receiver(syslogOptions);
         m_syslogUdp->setObjectName(QStringLiteral("syslogUdp"));
     }
     if (!m_config.roadThread)
