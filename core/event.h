@@ -7,8 +7,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvik {
 
@@ -50,6 +52,21 @@ struct RawMessage {
     std::uint16_t senderPort = 0; // 0: not known
 };
 
+// What the rules decided for one event beyond its level. The defaults are
+// what happens without rules: shown, alerted by its level, forwarded to
+// every target whose level admits it, no program.
+struct EventActions {
+    bool shown = true;                // false: logged and forwarded only
+    std::optional<bool> popup;        // over the popup level
+    std::optional<bool> notify;       // over the notification setting
+    std::optional<std::string> sound; // a wave file over the level's; empty: none
+    // Only these [Forward] targets (numbers from 1); empty: none.
+    std::optional<std::vector<int>> forwardTo;
+    std::vector<int> run; // the rules (numbers from 1) whose program runs for it
+
+    bool operator==(const EventActions &) const = default;
+};
+
 // One event, from its decoding to every sink. Texts are bytes as received
 // (8-bit text); the message carries no leading blank.
 struct Event {
@@ -66,6 +83,7 @@ struct Event {
     // A syslog message that carried quorvik's own element: an event another
     // quorvik forwarded, shown as at its source and never forwarded again.
     bool relayed = false;
+    EventActions actions; // set by the rules step
 
     // Date, host, application, object, message: the column order of the
     // level tables and of the log line after the level.
