@@ -48,7 +48,7 @@ test-asan: deps
 	  ctest --output-on-failure -j $(JOBS) -LE slow
 
 # The tests of the parts shared between threads (the receiver thread, the
-# SNMP decoder: CTest label tsan) under ThreadSanitizer (clang); only their
+# SNMP decoder, the forwarder: CTest label tsan) under ThreadSanitizer (clang); only their
 # targets are built, so it stays quick.
 test-tsan: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVIK_TSAN=ON \
