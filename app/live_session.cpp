@@ -25,14 +25,6 @@ public:
     void closeAll() override {}
 };
 
-// A seam the configuration leaves empty gets the real implementation.
-template <typename Real, typename Seam> void useDefault(Seam *&seam, std::unique_ptr<Seam> &owner) {
-    if (!seam) {
-        owner = std::make_unique<Real>();
-        seam = owner.get();
-    }
-}
-
 } // namespace
 
 LiveSession::LiveSession(LiveSessionConfig config)
@@ -65,7 +57,8 @@ namespace {
 
 // Runs `work` on `object`'s thread and waits for it.
 void runOn(QObject *object, const std::function<void()> &work) {
-    const bool elsewhere = object->thread()->isRunning() && object->thread() != QThread::currentThread();
+    const bool elsewhere =
+        object->thread()->isRunning() && object->thread() != QThread::currentThread();
     QMetaObject::invokeMethod(object, work,
                               elsewhere ? Qt::BlockingQueuedConnection : Qt::DirectConnection);
 }
@@ -153,8 +146,9 @@ void LiveSession::buildRoad(bool logReady) {
         return;
     // Bound first, then moved: the receiver's timer starts on the road's thread.
     m_thread.setObjectName(QStringLiteral("road"));
-    for (QObject *object : {static_cast<QObject *>(m_receiver), static_cast<QObject *>(m_log),
-                            static_cast<QObject *>(m_pipeline), static_cast<QObject *>(m_syslogUdp)})
+    for (QObject *object :
+         {static_cast<QObject *>(m_receiver), static_cast<QObject *>(m_log),
+          static_cast<QObject *>(m_pipeline), static_cast<QObject *>(m_syslogUdp)})
         if (object)
             object->moveToThread(&m_thread);
     m_thread.start();

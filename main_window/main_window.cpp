@@ -32,17 +32,6 @@ namespace {
 // of a stream, and four updates a second read well).
 constexpr int kQuietMs = 50;
 constexpr int kStreamRefreshMs = 250;
-// How long a tab the operator chose stays when new events would follow
-// another level's.
-constexpr int kChosenTabMs = 60000;
-
-// A seam the configuration leaves empty gets the real implementation.
-template <typename Real, typename Seam> void useDefault(Seam *&seam, std::unique_ptr<Seam> &owner) {
-    if (!seam) {
-        owner = std::make_unique<Real>();
-        seam = owner.get();
-    }
-}
 
 } // namespace
 
@@ -118,8 +107,7 @@ bool MainWindow::load(const Profile &profile) {
     setSettings(settingsFromProfile(profile, m_config.defaultLogFile.toStdString()));
     m_ui.setUpRows();
     m_sizer->setUpWidths();
-    m_storedOuterSize =
-        placeAtStoredGeometry(*this, geometryFromProfile(profile, outerGeometry(*this)));
+    m_placement.place(*this, geometryFromProfile(profile, outerGeometry(*this)));
     m_ui.tabStrip->setCurrentIndex(m_settings.startTab);
     setViewMode(m_settings.startInFullList ? ViewMode::FullList : ViewMode::TabbedView);
     // Only a missing log is created here; an existing one is not opened (a
@@ -254,7 +242,9 @@ void MainWindow::refreshViews() {
     // Following new events, the tab of the newest is shown; else the tabs
     // of the levels with new events are marked until they are shown.
     const int newest = std::exchange(m_pendingTab, -1);
-    const bool follow = m_settings.followNewEvents && !tabChosen();
+    const bool follow =
+        m_settings.followNewEvents &&
+        !m_tabChoice.holds(m_viewMode == ViewMode::TabbedView, m_ui.tabStrip->currentIndex());
     if (follow && newest >= 0)
         m_ui.tabStrip->setCurrentIndex(newest);
     if (!follow)
@@ -272,19 +262,8 @@ void MainWindow::refreshViews() {
 // The operator's choice of tab, kept while new events arrive.
 void MainWindow::chooseTab(int level) {
     m_pendingTab = -1;
-    m_chosenTab = level;
-    m_chosenSince.start();
+    m_tabChoice.choose(level);
     m_ui.tabStrip->setCurrentIndex(level);
-}
-
-// Whether the chosen tab is still on screen and not yet old; once it is
-// left, new events are followed again.
-bool MainWindow::tabChosen() {
-    if (m_chosenTab >= 0 &&
-        (m_viewMode != ViewMode::TabbedView || m_ui.tabStrip->currentIndex() != m_chosenTab ||
-         m_chosenSince.elapsed() >= kChosenTabMs))
-        m_chosenTab = -1;
-    return m_chosenTab >= 0;
 }
 
 EventGrid *MainWindow::shownGrid() const {
@@ -346,30 +325,20 @@ void MainWindow::layoutControls() {
 
 void MainWindow::resizeEvent(QResizeEvent *event) {
     QMainWindow::resizeEvent(event);
-    fitToStoredSize();
+    m_placement.fitOnceFramed(*this);
     layoutControls();
 }
 
 void MainWindow::moveEvent(QMoveEvent *event) {
     QMainWindow::moveEvent(event);
-    fitToStoredSize();
+    m_placement.fitOnceFramed(*this);
 }
 
 void MainWindow::showEvent(QShowEvent *event) {
     QMainWindow::showEvent(event);
-    fitToStoredSize();
+    m_placement.fitOnceFramed(*this);
     layoutControls();
     refreshViews(); // nothing was painted while hidden
-}
-
-// The stored size is the window's with its frame. The frame is known only
-// once the window manager has framed the shown window, which it tells with
-// a move or a resize: then the window takes the stored size, frame included,
-// once.
-void MainWindow::fitToStoredSize() {
-    if (!m_storedOuterSize.isValid() || !isVisible() || frameGeometry().size() == size())
-        return;
-    resizeToOuter(*this, std::exchange(m_storedOuterSize, QSize()));
 }
 
 void MainWindow::changeEvent(QEvent *event) {
@@ -391,12 +360,8 @@ void MainWindow::keyPressEvent(QKeyEvent *event) {
     QMainWindow::keyPressEvent(event);
 }
 
-bool MainWindow::isNormalState() const {
-    return !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
-}
-
 void MainWindow::storeGeometry() {
-    if (!isNormalState() || m_refused)
+    if (!isNormalState(*this) || m_refused)
         return;
     const QString error = storeOuterGeometry(m_profile, *this);
     if (!error.isEmpty() && !m_systemQuit)

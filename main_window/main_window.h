@@ -9,6 +9,8 @@
 #include "core/text_file.h"
 #include "main_window/column_sizer.h"
 #include "main_window/main_window_ui.h"
+#include "main_window/tab_choice.h"
+#include "main_window/window_placement.h"
 #include "tables/event_grid.h"
 #include "ui/profile_store.h"
 #include "ui/seams.h"
@@ -161,7 +163,6 @@ private:
     void showRowMenu(EventGrid *grid, const QPoint &position);
     void showInItsTab(const EventRow &event);
     void chooseTab(int level);
-    bool tabChosen();
     void showFilterBar();
     void hideFilterBar();
     void filterBy(const char *prefix, std::string_view value);
@@ -170,8 +171,6 @@ private:
     void tabShown();
     void setMessageLine(const QString &text);
     void storeGeometry();
-    void fitToStoredSize();
-    bool isNormalState() const;
 
     MainWindowConfig m_config;
     std::unique_ptr<MessageBoxes> m_ownBoxes;
@@ -182,13 +181,9 @@ private:
     bool m_systemQuit = false;
     bool m_refused = false;
     QString m_quitWarning;
-    QSize m_storedOuterSize; // applied again once the frame is known
+    StoredPlacement m_placement;
     int m_pendingTab = -1;
-    // The tab the operator chose ("Show in its tab", a notification): new
-    // events of other levels don't take the view from it until the
-    // operator leaves it or kChosenTabMs have passed.
-    int m_chosenTab = -1;
-    QElapsedTimer m_chosenSince;
+    TabChoice m_tabChoice;
     std::bitset<kLevelCount> m_newInLevel; // levels with events since the last refresh
     // The filter bar's changes, and the one each table shows (the level
     // tables first, then the full list): a table is filtered again only when

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace quorvik {
 
@@ -80,6 +81,22 @@ void resizeToOuter(QWidget &window, const QSize &outer) {
     const QSize extra = window.frameGeometry().size() - window.size();
     window.resize(std::max(1, outer.width() - extra.width()),
                   std::max(1, outer.height() - extra.height()));
+}
+
+bool isNormalState(const QWidget &window) {
+    return !(window.windowState() &
+             (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+}
+
+void StoredPlacement::place(QWidget &window, const WindowGeometry &stored) {
+    m_outerSize = placeAtStoredGeometry(window, stored);
+}
+
+void StoredPlacement::fitOnceFramed(QWidget &window) {
+    if (!m_outerSize.isValid() || !window.isVisible() ||
+        window.frameGeometry().size() == window.size())
+        return;
+    resizeToOuter(window, std::exchange(m_outerSize, QSize()));
 }
 
 } // namespace quorvik

@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 class QWidget;
@@ -36,5 +37,23 @@ QString storeOuterGeometry(ProfileStore &store, const QWidget &window);
 // Sizes `window` so that with its frame it is `outer` large (stored sizes are
 // outer sizes; the frame is whatever the window system adds).
 void resizeToOuter(QWidget &window, const QSize &outer);
+
+// Whether `window` is neither minimised, maximised nor full screen: only
+// then is its geometry worth storing.
+bool isNormalState(const QWidget &window);
+
+// A window's stored outer geometry, put in force in two steps: placed at
+// load, then sized once more when the window manager has framed the shown
+// window (it tells with a move or a resize), since only then is the frame
+// known.
+class StoredPlacement {
+public:
+    void place(QWidget &window, const WindowGeometry &stored);
+    // At each move or resize: sizes the window, frame included, once.
+    void fitOnceFramed(QWidget &window);
+
+private:
+    QSize m_outerSize; // valid until applied to the framed window
+};
 
 } // namespace quorvik

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QWidget;
@@ -85,5 +86,13 @@ public:
 // The local clock, broken down.
 using Clock = std::function<LocalDateTime()>;
 LocalDateTime systemLocalTime();
+
+// A seam the configuration leaves empty gets the real implementation.
+template <typename Real, typename Seam> void useDefault(Seam *&seam, std::unique_ptr<Seam> &owner) {
+    if (!seam) {
+        owner = std::make_unique<Real>();
+        seam = owner.get();
+    }
+}
 
 } // namespace quorvik
