@@ -4,7 +4,7 @@
 // bench_sender: sends datagrams to a loopback UDP port, paced at a given
 // rate or at full speed, for the intake benchmark.
 //
-//   bench_sender --port P --count N [--rate R] [--kind text|trap|linkdown]
+//   bench_sender --port P --count N [--rate R] [--kind text|trap|linkdown|syslog]
 //                [--levels EPCAWIN] [--first K] [--max-seconds S] [--replay FILE]
 //
 // --rate 0 (the default) sends at full speed. Text datagrams are tagged
@@ -12,7 +12,10 @@
 // are SNMPv2c coldStart traps that carry sysDescr.0 (sysUpTime.0,
 // snmpTrapOID.0, sysDescr.0); linkdown datagrams are SNMPv2c IF-MIB linkDown
 // traps without sysDescr (sysUpTime.0, snmpTrapOID.0, ifIndex.2,
-// ifAdminStatus.2, ifOperStatus.2), which a receiver must decode. RawMessage i
+// ifAdminStatus.2, ifOperStatus.2), which a receiver must decode; syslog
+// datagrams are RFC 5424 messages whose severities cycle through 0 to 7
+// (`<134>1 2026-12-10T08:00:00.123+01:00 srv7 backup 1234 ID47 - quota
+// reached #n`, facility local0). RawMessage i
 // carries the number --first + (i mod 65536) in its message and request id,
 // so that its length varies a little like real traffic. The target is
 // always 127.0.0.1. --replay sends the datagrams of FILE (each a 2-byte
@@ -42,7 +45,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-enum class Kind { Text, Trap, LinkDown };
+enum class Kind { Text, Trap, LinkDown, Syslog };
 
 struct Options {
     int port = 0;
@@ -58,7 +61,7 @@ struct Options {
 [[noreturn]] void usage(const char *why) {
     std::fprintf(stderr,
                  "bench_sender: %s\nusage: bench_sender --port P --count N [--rate R] "
-                 "[--kind text|trap|linkdown] [--levels EPCAWIN] [--first K] [--max-seconds S] "
+                 "[--kind text|trap|linkdown|syslog] [--levels EPCAWIN] [--first K] [--max-seconds S] "
                  "[--replay FILE]\n",
                  why);
     std::exit(2);
@@ -71,6 +74,8 @@ Kind kindNamed(std::string_view kind) {
         return Kind::Trap;
     if (kind == "linkdown")
         return Kind::LinkDown;
+    if (kind == "syslog")
+        return Kind::Syslog;
     usage("unknown kind");
 }
 
@@ -252,8 +257,17 @@ Bytes taggedText(long long sequence, char level) {
     return text(s);
 }
 
+Bytes syslogMessage(long long sequence, long long index) {
+    const int priority = 16 * 8 + int(index % 8); // local0, severities 0..7
+    return text("<" + std::to_string(priority) +
+                ">1 2026-12-10T08:00:00.123+01:00 srv7 backup 1234 ID47 - quota reached #" +
+                std::to_string(sequence));
+}
+
 Bytes datagram(const Options &o, long long sequence, long long index) {
     switch (o.kind) {
+    case Kind::Syslog:
+        return syslogMessage(sequence, index);
     case Kind::Trap:
         return snmpV2cTrap(sequence);
     case Kind::LinkDown:

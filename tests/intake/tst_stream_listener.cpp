@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quorvik developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The syslog stream listener on real loopback connections: frames split
+// The syslog stream listener on real loopback connections (IPv4 and IPv6): frames split
 // across writes, the connection limit, the idle close, cut frames, TLS with
 // and without client certificates made by openssl, and a busy port.
 
@@ -10,6 +10,7 @@
 
 #include <QSslKey>
 #include <QSslSocket>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -71,6 +72,17 @@ void StreamListenerTest::framesAcrossWritesAndConnections() {
     QTRY_COMPARE(got.messages.size(), std::size_t(4));
     QCOMPARE(got.messages.back(), std::string("<15>last"));
     QTRY_COMPARE(listener.connectionCount(), 1);
+
+    // The same port takes IPv6 senders.
+    if (QTcpServer probe; !probe.listen(QHostAddress::LocalHostIPv6))
+        QSKIP("no IPv6 loopback here");
+    QTcpSocket v6;
+    v6.connectToHost(QHostAddress::LocalHostIPv6, listener.port());
+    QVERIFY(v6.waitForConnected(5000));
+    v6.write("<15>over IPv6\n");
+    v6.flush();
+    QTRY_COMPARE(got.messages.size(), std::size_t(5));
+    QCOMPARE(got.sender, std::string("::1"));
 }
 
 void StreamListenerTest::limitsCountWhatTheyRefuseAndCut() {
