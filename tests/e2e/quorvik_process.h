@@ -42,6 +42,19 @@ namespace e2e {
 inline constexpr quint16 kTrapPort = 162;
 inline const QByteArray kHeader = "Level;Date;Processor;Application;Object;Message\r\n";
 
+// Runs `program` to its end: empty when it exited with 0, else the command
+// and what it wrote.
+inline QString runProgram(const QString &program, const QStringList &arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(15000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return program + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')) +
+               QStringLiteral(": ") + QString::fromLocal8Bit(process.readAll());
+    return {};
+}
+
 inline QString quorvikBinary() {
     const QString fromEnv = qEnvironmentVariable("QUORVIK_BINARY");
     return fromEnv.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/quorvik")

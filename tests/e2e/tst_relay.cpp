@@ -36,17 +36,6 @@ QString readmeRelay() {
     return readme.mid(start + 8, end - start - 8) + QLatin1Char('\n');
 }
 
-QString run(const QString &program, const QStringList &arguments) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(15000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return program + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')) +
-               QStringLiteral(": ") + QString::fromLocal8Bit(process.readAll());
-    return {};
-}
-
 // Whether process `pid` holds UDP port 162 in its own network namespace.
 bool holdsTrapPortInItsNamespace(qint64 pid) {
     for (const char *table : {"udp", "udp6"}) {
@@ -161,7 +150,7 @@ void RelayTest::twoConsolesLogWhatTheRelaySends() {
           QStringList{"nsenter", "-t", pid, "-n", "ip", "addr", "add", "10.162.0.2/24", "dev",
                       "qv1"},
           QStringList{"nsenter", "-t", pid, "-n", "ip", "link", "set", "qv1", "up"}})
-        QCOMPARE(run(command.first(), command.mid(1)), QString());
+        QCOMPARE(e2e::runProgram(command.first(), command.mid(1)), QString());
 
     QTemporaryDir dir;
     Rsyslog rsyslog(dir.path());
@@ -172,21 +161,23 @@ void RelayTest::twoConsolesLogWhatTheRelaySends() {
     QCOMPARE(rsyslog.start(Rsyslog::Input::Udp, port, {}, rules), QString());
 
     const QStringList logger{"-n", "127.0.0.1", "-P", QString::number(port), "-d", "--rfc3164"};
-    QCOMPARE(run(QStringLiteral("logger"),
-                 logger + QStringList{"-p", "user.err", "-t", "backup", "disk 2 failed"}),
+    QCOMPARE(
+        e2e::runProgram(QStringLiteral("logger"),
+                        logger + QStringList{"-p", "user.err", "-t", "backup", "disk 2 failed"}),
+        QString());
+    QCOMPARE(e2e::runProgram(QStringLiteral("logger"),
+                             logger + QStringList{"-p", "local3.warning", "-t", "web",
+                                                  "slow ] \"x\" \\ caf\u00e9"}),
              QString());
-    QCOMPARE(run(QStringLiteral("logger"), logger + QStringList{"-p", "local3.warning", "-t", "web",
-                                                                "slow ] \"x\" \\ caf\u00e9"}),
-             QString());
-    QCOMPARE(run(QStringLiteral("logger"),
-                 logger + QStringList{"-p", "daemon.debug", "-t", "cron", "tick"}),
+    QCOMPARE(e2e::runProgram(QStringLiteral("logger"),
+                             logger + QStringList{"-p", "daemon.debug", "-t", "cron", "tick"}),
              QString());
 
     const QByteArray host = QHostInfo::localHostName().toUtf8();
-    const QByteArray expected =
-        e2e::kHeader + "Alert;{DATE};" + host + ";backup;user;disk 2 failed\r\nWarning;{DATE};" +
-        host + ";web;local3;slow ] \"x\" \\ caf\xc3\xa9\r\nNote;{DATE};" + host +
-        ";cron;daemon;tick\r\n";
+    const QByteArray expected = e2e::kHeader + "Alert;{DATE};" + host +
+                                ";backup;user;disk 2 failed\r\nWarning;{DATE};" + host +
+                                ";web;local3;slow ] \"x\" \\ caf\xc3\xa9\r\nNote;{DATE};" + host +
+                                ";cron;daemon;tick\r\n";
     for (e2e::QuorvikEnv *console : {&first, &second}) {
         QVERIFY2(e2e::waitFor([&] { return e2e::lineCount(console->log()) == 4; }, 10000),
                  console->log().constData());

@@ -17,17 +17,6 @@ namespace {
 
 constexpr quint16 kRelayPort = 5140;
 
-QString run(const QString &program, const QStringList &arguments) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(15000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return program + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')) +
-               QStringLiteral(": ") + QString::fromLocal8Bit(process.readAll());
-    return {};
-}
-
 // The log's lines that end with `tail`.
 QList<QByteArray> linesEndingWith(const QByteArray &log, const QByteArray &tail) {
     QList<QByteArray> found;
@@ -89,10 +78,11 @@ void SyslogTest::loggerOverUdpAndTcp() {
     const QByteArray tag = "app-" + QByteArray::number(QRandomGenerator::global()->generate());
     const QByteArray text = QByteArray("hello from ") + QTest::currentDataTag();
     const QDateTime from = QDateTime::currentDateTime();
-    QCOMPARE(run(QStringLiteral("logger"),
-                 options + QStringList{"-n", "127.0.0.1", "-P", "514", "-t", QString::fromLatin1(tag),
-                                       QString::fromLatin1(text)}),
-             QString());
+    QCOMPARE(
+        e2e::runProgram(QStringLiteral("logger"),
+                        options + QStringList{"-n", "127.0.0.1", "-P", "514", "-t",
+                                              QString::fromLatin1(tag), QString::fromLatin1(text)}),
+        QString());
     const QByteArray tail = ";" + tag + ";" + facility + ";" + text;
     QVERIFY2(e2e::waitFor([&] { return !linesEndingWith(m_env->log(), tail).isEmpty(); }, 10000),
              qPrintable(QString::fromLatin1(m_env->log().right(400)) +
@@ -100,7 +90,8 @@ void SyslogTest::loggerOverUdpAndTcp() {
     const QByteArray line = linesEndingWith(m_env->log(), tail).constFirst();
     const QByteArray host = QHostInfo::localHostName().toLatin1();
     const QByteArray expected = level + ";{DATE};" + host + tail;
-    const QString mismatch = e2e::compareLogLine(line, expected, from, QDateTime::currentDateTime());
+    const QString mismatch =
+        e2e::compareLogLine(line, expected, from, QDateTime::currentDateTime());
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
@@ -137,13 +128,15 @@ void SyslogTest::relayedEventsComeBackAsTheyLeftAndStop() {
                            .arg(dir.path());
     }
     const QString rules =
-        QStringLiteral("action(type=\"omfwd\" target=\"127.0.0.1\" port=\"%1\" protocol=\"tcp\" "
-                       "TCP_Framing=\"octet-counted\" template=\"RSYSLOG_SyslogProtocol23Format\"%2)\n")
+        QStringLiteral(
+            "action(type=\"omfwd\" target=\"127.0.0.1\" port=\"%1\" protocol=\"tcp\" "
+            "TCP_Framing=\"octet-counted\" template=\"RSYSLOG_SyslogProtocol23Format\"%2)\n")
             .arg(port)
             .arg(streamDriver);
     QCOMPARE(relay.start(Rsyslog::Input::Udp, kRelayPort, {}, rules), QString());
-    const QByteArray forward = "[Forward]\r\nTarget1=udp://127.0.0.1:" +
-                               QByteArray::number(kRelayPort) + "\r\n" + syslogConfig;
+    const QByteArray forward =
+        "[Forward]\r\nTarget1=udp://127.0.0.1:" + QByteArray::number(kRelayPort) + "\r\n" +
+        syslogConfig;
     const QString error = e2e::startFreshLive(m_env, &m_live, {}, [&](const e2e::QuorvikEnv &env) {
         QFile config(env.configPath());
         QVERIFY(config.open(QIODevice::Append) && config.write(forward) == forward.size());
