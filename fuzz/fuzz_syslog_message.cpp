@@ -50,14 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string_view input(reinterpret_cast<const char *>(data + 1), size - 1);
     // Six fields between NUL bytes: date, processor, application, object,
     // message, sender.
-    std::array<std::string, 6> fields;
-    std::size_t field = 0;
-    for (const char c : input) {
-        if (c == '\0' && field < fields.size() - 1)
-            ++field;
-        else
-            fields[field] += c;
-    }
+    const std::array<std::string, 6> fields = fieldsBetweenNuls<6>(input);
     Event event;
     event.level = &levelByIndex(int(data[0] / 24) % 9 - 1); // also Unknown
     event.date = fields[0];

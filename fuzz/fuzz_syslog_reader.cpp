@@ -35,14 +35,8 @@ void checkEvent(const Event &event, std::string_view input) {
 }
 
 void roundTrip(std::string_view input, SyslogReader &reader, const RawMessage &receipt) {
-    std::array<std::string, 4> fields; // host, application, object, message
-    std::size_t field = 0;
-    for (const char c : input) {
-        if (c == '\0' && field < fields.size() - 1)
-            ++field;
-        else
-            fields[field] += c;
-    }
+    // host, application, object, message
+    const std::array<std::string, 4> fields = fieldsBetweenNuls<4>(input);
     Event sent;
     sent.level = &levelByIndex(int(input.size() % 7));
     sent.date = "10.05.2026 09:15:02";
