@@ -20,21 +20,7 @@ fi
 config=$1
 shift
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-
-display=":$(cat "$work/display")"
+source "$(dirname "$0")/../private_display.sh"
 # dunst draws on that display; the test itself stays offscreen.
 DISPLAY=$display dunst -config "$config" >"$work/dunst.log" 2>&1 &
 pids+=($!)

@@ -9,20 +9,8 @@
 #   with_window_manager.sh <test> [arguments...]
 set -euo pipefail
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
+source "$(dirname "$0")/../private_display.sh"
+export DISPLAY=$display
 
 HOME=$work openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
