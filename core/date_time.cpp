@@ -35,26 +35,6 @@ int daysInMonth(int year, int month) {
     return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
 }
 
-// Reads 1..maxDigits decimal digits from the front of `text`; the count
-// read goes to `digits`.
-std::optional<int> takeNumber(std::string_view &text, std::size_t maxDigits, std::size_t &digits) {
-    digits = 0;
-    int value = 0;
-    while (digits < text.size() && digits < maxDigits && text[digits] >= '0' && text[digits] <= '9')
-        value = value * 10 + (text[digits++] - '0');
-    if (digits == 0)
-        return std::nullopt;
-    text.remove_prefix(digits);
-    return value;
-}
-
-bool takeChar(std::string_view &text, char c) {
-    if (text.empty() || text.front() != c)
-        return false;
-    text.remove_prefix(1);
-    return true;
-}
-
 // "hh:mm[:ss]", the whole text.
 std::optional<std::int64_t> readTime(std::string_view text) {
     std::size_t digits = 0;

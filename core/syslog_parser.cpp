@@ -5,6 +5,7 @@
 
 #include "core/date_time.h"
 #include "core/forward_target.h"
+#include "core/text_rules.h"
 
 #include <array>
 #include <cstdlib>
@@ -27,26 +28,19 @@ struct Stamp {
     std::optional<int> offset; // seconds east of UTC
 };
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Reads exactly `count` digits.
-bool readNumber(std::string_view &text, std::size_t count, int &value) {
-    if (text.size() < count)
-        return false;
-    value = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!isDigit(text[i]))
-            return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    text.remove_prefix(count);
-    return true;
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 
-bool readChar(std::string_view &text, char c) {
-    if (text.empty() || text.front() != c)
+// Reads exactly `count` digits; leaves `text` as it was when they are not there.
+bool readNumber(std::string_view &text, std::size_t count, int &value) {
+    std::string_view rest = text;
+    std::size_t digits = 0;
+    const std::optional<int> number = takeNumber(rest, count, digits);
+    if (!number || digits != count)
         return false;
-    text.remove_prefix(1);
+    value = *number;
+    text = rest;
     return true;
 }
 
@@ -68,7 +62,7 @@ bool readNumericOffset(std::string_view &text, int &offset) {
     int hours = 0, minutes = 0;
     if (!readNumber(at, 2, hours) || hours > 23)
         return false;
-    readChar(at, ':');
+    takeChar(at, ':');
     if (!at.empty() && isDigit(at[0]) && (!readNumber(at, 2, minutes) || minutes > 59))
         return false;
     offset = sign * (hours * 3600 + minutes * 60);
@@ -78,8 +72,8 @@ bool readNumericOffset(std::string_view &text, int &offset) {
 
 // hh:mm:ss with an optional fraction.
 bool readClock(std::string_view &text, LocalDateTime &parts) {
-    return readNumber(text, 2, parts.hour) && readChar(text, ':') &&
-           readNumber(text, 2, parts.minute) && readChar(text, ':') &&
+    return readNumber(text, 2, parts.hour) && takeChar(text, ':') &&
+           readNumber(text, 2, parts.minute) && takeChar(text, ':') &&
            readNumber(text, 2, parts.second) && (skipFraction(text), true);
 }
 
@@ -88,15 +82,15 @@ std::optional<Stamp> readIsoStamp(std::string_view &text) {
     std::string_view at = text;
     Stamp stamp;
     LocalDateTime &p = stamp.parts;
-    if (!readNumber(at, 4, p.year) || !readChar(at, '-') || !readNumber(at, 2, p.month) ||
-        !readChar(at, '-') || !readNumber(at, 2, p.day) || at.empty() ||
+    if (!readNumber(at, 4, p.year) || !takeChar(at, '-') || !readNumber(at, 2, p.month) ||
+        !takeChar(at, '-') || !readNumber(at, 2, p.day) || at.empty() ||
         (at[0] != 'T' && at[0] != 't' && at[0] != ' '))
         return std::nullopt;
     at.remove_prefix(1);
     if (!readClock(at, p))
         return std::nullopt;
     int offset = 0;
-    if (readChar(at, 'Z') || readChar(at, 'z'))
+    if (takeChar(at, 'Z') || takeChar(at, 'z'))
         stamp.offset = 0;
     else if (readNumericOffset(at, offset))
         stamp.offset = offset;
@@ -121,7 +115,7 @@ int monthOf(std::string_view name) {
 // " yyyy" followed by a blank, a colon or the end.
 bool readYear(std::string_view &text, int &year) {
     std::string_view at = text;
-    if (!readChar(at, ' ') || !readNumber(at, 4, year))
+    if (!takeChar(at, ' ') || !readNumber(at, 4, year))
         return false;
     if (!at.empty() && at[0] != ' ' && at[0] != ':')
         return false;
@@ -133,7 +127,7 @@ bool readYear(std::string_view &text, int &year) {
 // another name of capitals followed by a colon (kept as local time).
 void readZone(std::string_view &text, Stamp &stamp) {
     std::string_view at = text;
-    if (!readChar(at, ' '))
+    if (!takeChar(at, ' '))
         return;
     int offset = 0;
     if (readNumericOffset(at, offset)) {
@@ -163,14 +157,14 @@ std::optional<Stamp> readLegacyStamp(std::string_view &text) {
     if (at.size() < 4 || (p.month = monthOf(at.substr(0, 3))) == 0 || at[3] != ' ')
         return std::nullopt;
     at.remove_prefix(4);
-    if (readChar(at, ' ')) {
+    if (takeChar(at, ' ')) {
         if (!readNumber(at, 1, p.day))
             return std::nullopt;
     } else if (!readNumber(at, 2, p.day) && !readNumber(at, 1, p.day)) {
         return std::nullopt;
     }
     stamp.hasYear = readYear(at, p.year);
-    if (!readChar(at, ' ') || !readClock(at, p))
+    if (!takeChar(at, ' ') || !readClock(at, p))
         return std::nullopt;
     if (!stamp.hasYear)
         stamp.hasYear = readYear(at, p.year);
@@ -193,7 +187,9 @@ std::optional<Stamp> readStamp(std::string_view &text) {
     return stamp;
 }
 
-bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool isLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 bool isRealDate(const LocalDateTime &p) {
     static constexpr std::array<int, 12> kDays = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -254,7 +250,9 @@ std::string_view takeWord(std::string_view &text) {
 
 // A word that names a program rather than a host: "sshd:", "cron[12]:",
 // or a Cisco mnemonic "%SYS-5-CONFIG_I:".
-bool isTag(std::string_view word) { return !word.empty() && (word.back() == ':' || word[0] == '%'); }
+bool isTag(std::string_view word) {
+    return !word.empty() && (word.back() == ':' || word[0] == '%');
+}
 
 // The application of a TAG: without the colon and a [pid].
 std::string_view applicationOf(std::string_view tag) {
@@ -281,7 +279,7 @@ struct Header {
 // <PRI>: 1 to 3 digits, at most 191. Without one, user.notice.
 int readPriority(std::string_view &text) {
     std::string_view at = text;
-    if (!readChar(at, '<'))
+    if (!takeChar(at, '<'))
         return kNoPriority;
     int value = 0;
     std::size_t digits = 0;
@@ -290,7 +288,7 @@ int readPriority(std::string_view &text) {
         at.remove_prefix(1);
         ++digits;
     }
-    if (digits == 0 || value > 191 || !readChar(at, '>'))
+    if (digits == 0 || value > 191 || !takeChar(at, '>'))
         return kNoPriority;
     text = at;
     return value;
@@ -321,8 +319,8 @@ void readLegacy(std::string_view text, Header &header) {
         header.message = std::string(text);
         return;
     }
-    readChar(at, ':');
-    while (readChar(at, ' ')) {
+    takeChar(at, ':');
+    while (takeChar(at, ' ')) {
     }
     std::string_view rest = at;
     std::string_view word = takeWord(rest);
@@ -372,7 +370,7 @@ void takeOwnParam(Header &header, std::string_view name, std::string_view value)
 // False when malformed.
 bool readElement(std::string_view &text, Header &header, bool &own) {
     std::string_view at = text;
-    if (!readChar(at, '['))
+    if (!takeChar(at, '['))
         return false;
     std::size_t idEnd = 0;
     while (idEnd < at.size() && at[idEnd] != ' ' && at[idEnd] != ']' && at[idEnd] != '"')
@@ -381,7 +379,7 @@ bool readElement(std::string_view &text, Header &header, bool &own) {
         return false;
     own = at.substr(0, idEnd) == kOwnElement;
     at.remove_prefix(idEnd);
-    while (readChar(at, ' ')) {
+    while (takeChar(at, ' ')) {
         const std::size_t equals = at.find("=\"");
         if (equals == 0 || equals == std::string_view::npos)
             return false;
@@ -398,7 +396,7 @@ bool readElement(std::string_view &text, Header &header, bool &own) {
             takeOwnParam(header, name, at.substr(0, end));
         at.remove_prefix(end + 1);
     }
-    if (!readChar(at, ']'))
+    if (!takeChar(at, ']'))
         return false;
     header.relayed = header.relayed || own;
     text = at;
@@ -420,8 +418,8 @@ void readRfc5424(std::string_view text, Header &header) {
         header.host = host;
     if (const std::string_view application = takeWord(text); application != "-")
         header.application = application;
-    takeWord(text); // PROCID
-    takeWord(text); // MSGID
+    takeWord(text);   // PROCID
+    takeWord(text);   // MSGID
     std::string kept; // the structured data, without quorvik's own element
     if (!text.empty() && text[0] == '-') {
         text.remove_prefix(1);
@@ -447,19 +445,13 @@ void readRfc5424(std::string_view text, Header &header) {
         header.ownObject = std::move(parsed.ownObject);
         text = at;
     }
-    readChar(text, ' ');
+    takeChar(text, ' ');
     if (text.starts_with(kByteOrderMark))
         text.remove_prefix(kByteOrderMark.size());
     header.message = std::move(kept);
     if (!header.message.empty() && !text.empty())
         header.message += ' ';
     header.message += text;
-}
-
-std::string_view withoutLineEnd(std::string_view text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '\0'))
-        text.remove_suffix(1);
-    return text;
 }
 
 } // namespace

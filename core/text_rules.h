@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,35 @@ inline bool takeSign(std::string_view &text) {
     const bool negative = text.front() == '-';
     text.remove_prefix(1);
     return negative;
+}
+
+// Removes `c` from the front of `text`; false when it is not there.
+inline bool takeChar(std::string_view &text, char c) {
+    if (text.empty() || text.front() != c)
+        return false;
+    text.remove_prefix(1);
+    return true;
+}
+
+// Reads 1..maxDigits decimal digits from the front of `text`; the count
+// read goes to `digits`.
+inline std::optional<int> takeNumber(std::string_view &text, std::size_t maxDigits,
+                                     std::size_t &digits) {
+    digits = 0;
+    int value = 0;
+    while (digits < text.size() && digits < maxDigits && text[digits] >= '0' && text[digits] <= '9')
+        value = value * 10 + (text[digits++] - '0');
+    if (digits == 0)
+        return std::nullopt;
+    text.remove_prefix(digits);
+    return value;
+}
+
+// `text` without the line ends (LF, CR LF, NUL) a sender put after it.
+inline std::string_view withoutLineEnd(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '\0'))
+        text.remove_suffix(1);
+    return text;
 }
 
 // 1234567 as "1,234,567", whatever the locale.

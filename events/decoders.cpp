@@ -3,6 +3,7 @@
 
 #include "events/decoders.h"
 
+#include "core/text_rules.h"
 #include "snmp/ber.h"
 
 #include <chrono>
@@ -10,13 +11,6 @@
 namespace quorvik {
 
 namespace {
-
-// A plain text's message: the text without the line end a sender adds.
-std::string_view withoutLineEnd(std::string_view text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '\0'))
-        text.remove_suffix(1);
-    return text;
-}
 
 std::int64_t steadyNow() {
     return std::chrono::duration_cast<std::chrono::seconds>(
