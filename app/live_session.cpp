@@ -213,11 +213,7 @@ QStringList LiveSession::applySyslog(const SyslogSettings &syslog) {
             const TlsFiles files{QString::fromStdString(syslog.tlsCertificate),
                                  QString::fromStdString(syslog.tlsKey),
                                  QString::fromStdString(syslog.tlsCa)};
-            problems << (files.certificate.isEmpty()
-                             ? QStringLiteral("Cannot listen on TLS port %1: TLSCert names no "
-                                              "certificate file")
-                                   .arg(syslog.tlsPort)
-                             : m_syslogTls->listen(quint16(syslog.tlsPort), files));
+            problems << m_syslogTls->listen(quint16(syslog.tlsPort), files);
         });
     m_syslogInForce = syslog;
     problems.removeAll(QString());

@@ -140,15 +140,17 @@ StreamListener::~StreamListener() {
     close();
 }
 
-QString StreamListener::listen(quint16 port, const TlsFiles &tls) {
+QString StreamListener::listen(quint16 port, const std::optional<TlsFiles> &tls) {
     close();
-    m_transport = tls.certificate.isEmpty() ? QStringLiteral("TCP") : QStringLiteral("TLS");
+    m_transport = tls ? QStringLiteral("TLS") : QStringLiteral("TCP");
     const auto failure = [&](const QString &problem) {
         return QStringLiteral("Cannot listen on %1 port %2: %3").arg(m_transport).arg(port).arg(problem);
     };
-    if (!tls.certificate.isEmpty()) {
+    if (tls) {
+        if (tls->certificate.isEmpty())
+            return failure(QStringLiteral("TLSCert names no certificate file"));
         QString problem;
-        const QSslConfiguration config = tlsConfiguration(tls, problem);
+        const QSslConfiguration config = tlsConfiguration(*tls, problem);
         if (!problem.isEmpty())
             return failure(problem);
         m_tls = std::make_unique<QSslConfiguration>(config);

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QTcpServer;
@@ -49,10 +50,10 @@ public:
     explicit StreamListener(StreamListenerOptions options = {}, QObject *parent = nullptr);
     ~StreamListener() override;
 
-    // Listens on `port`; TLS when `tls` names a certificate. Returns the text
+    // Listens on `port`: TLS with `tls`, else plain TCP. Returns the text
     // for the operator when that fails ("Cannot listen on TCP port 514:
     // address in use"), empty on success. Call on the listener's thread.
-    QString listen(quint16 port, const TlsFiles &tls = {});
+    QString listen(quint16 port, const std::optional<TlsFiles> &tls = std::nullopt);
     quint16 port() const;
     // Stops listening and closes every connection.
     void close();

@@ -168,10 +168,14 @@ void StreamListenerTest::tls() {
 
     // A key that is missing is named.
     StreamListener broken;
-    const QString error = broken.listen(0, {base + "server.pem", base + "nothing.pem", {}});
+    const QString error = broken.listen(0, TlsFiles{base + "server.pem", base + "nothing.pem", {}});
     QVERIFY2(error.startsWith("Cannot listen on TLS port 0: cannot read the key ") &&
                  error.contains("nothing.pem"),
              qPrintable(error));
+    // TLS without a certificate is refused, not served as plain TCP.
+    QCOMPARE(broken.listen(0, TlsFiles{}),
+             QStringLiteral("Cannot listen on TLS port 0: TLSCert names no certificate file"));
+    QCOMPARE(broken.port(), quint16(0));
 }
 
 void StreamListenerTest::busyPortIsReported() {
