@@ -96,17 +96,21 @@ void SyslogTest::loggerOverUdpAndTcp() {
 }
 
 void SyslogTest::relayedEventsComeBackAsTheyLeftAndStop_data() {
-    QTest::addColumn<bool>("tls");
-    QTest::newRow("tcp") << false;
-    QTest::newRow("tls") << true;
+    QTest::addColumn<QString>("transport");
+    QTest::newRow("udp") << QStringLiteral("udp");
+    QTest::newRow("tcp lines") << QStringLiteral("tcp lines");
+    QTest::newRow("tcp") << QStringLiteral("tcp");
+    QTest::newRow("tls") << QStringLiteral("tls");
 }
 
 // The copy forwards a tagged text to a relay that sends it back in RFC 5424
-// (octet counted, as omfwd frames it): the event shows again with its own
+// (over UDP, or over TCP or TLS as omfwd frames it: LF or octet counted):
+// the event shows again with its own
 // level, host, program and object, and goes no further, so the log holds it
 // twice and not more.
 void SyslogTest::relayedEventsComeBackAsTheyLeftAndStop() {
-    QFETCH(bool, tls);
+    QFETCH(QString, transport);
+    const bool tls = transport == QLatin1String("tls");
     m_env.reset();
     m_live = nullptr;
     QTemporaryDir dir;
@@ -127,12 +131,16 @@ void SyslogTest::relayedEventsComeBackAsTheyLeftAndStop() {
                                       "streamDriver.CAFile=\"%1/ca.pem\"")
                            .arg(dir.path());
     }
+    const QString protocol = transport == QLatin1String("udp") ? QStringLiteral("protocol=\"udp\"")
+                             : transport == QLatin1String("tcp lines")
+                                 ? QStringLiteral("protocol=\"tcp\"")
+                                 : QStringLiteral("protocol=\"tcp\" "
+                                                  "TCP_Framing=\"octet-counted\"");
     const QString rules =
-        QStringLiteral(
-            "action(type=\"omfwd\" target=\"127.0.0.1\" port=\"%1\" protocol=\"tcp\" "
-            "TCP_Framing=\"octet-counted\" template=\"RSYSLOG_SyslogProtocol23Format\"%2)\n")
+        QStringLiteral("action(type=\"omfwd\" target=\"127.0.0.1\" port=\"%1\" %2 "
+                       "template=\"RSYSLOG_SyslogProtocol23Format\"%3)\n")
             .arg(port)
-            .arg(streamDriver);
+            .arg(protocol, streamDriver);
     QCOMPARE(relay.start(Rsyslog::Input::Udp, kRelayPort, {}, rules), QString());
     const QByteArray forward =
         "[Forward]\r\nTarget1=udp://127.0.0.1:" + QByteArray::number(kRelayPort) + "\r\n" +
