@@ -35,6 +35,19 @@ LiveSession::LiveSession(LiveSessionConfig config)
     m_window = std::make_unique<MainWindow>(MainWindowConfig{
         false, m_config.profilePath, m_config.defaultLogFile, m_config.boxes, m_config.processes});
     MainWindow *window = m_window.get();
+    // A program's failure is a Note of quorvik's own, on the road like any event.
+    m_programs = std::make_unique<ProgramRunner>(
+        [this](Event note) {
+            if (m_pipeline)
+                m_pipeline->takeOwn(std::move(note));
+        },
+        m_config.programs);
+    ProgramRunner *programs = m_programs.get();
+    QObject::connect(programs, &ProgramRunner::statusChanged, window, [window, programs] {
+        window->showNotRun(programs->notRun(), programs->notRunText());
+    });
+    QObject::connect(window, &MainWindow::countsCleared, programs, &ProgramRunner::clearCounts,
+                     Qt::DirectConnection);
     m_alerts = std::make_unique<EventAlerts>(EventAlerts::Seams{
         m_config.popup, m_config.notifier, m_config.sounds, [window] { return window->isAway(); }});
     EventNotifier *notifier = m_config.notifier;
@@ -66,6 +79,9 @@ void runOn(QObject *object, const std::function<void()> &work) {
 } // namespace
 
 LiveSession::~LiveSession() {
+    // No program runs and no note comes from here on; the road may still
+    // hand events to the runner, which ignores them.
+    m_programs->stop();
     if (m_syslogTcp) {
         runOn(m_syslogTcp, [this] {
             delete m_syslogTcp;
@@ -123,7 +139,8 @@ void LiveSession::buildRoad(bool logReady) {
     if (!logReady)
         m_log->startFailing();
     MainWindow *window = m_window.get();
-    m_pipeline = new EventPipeline({m_log, m_forward, window, m_alerts.get(), window, window});
+    m_pipeline = new EventPipeline(
+        {m_log, m_forward, window, m_alerts.get(), window, window, m_programs.get()});
     m_pipeline->setSnmpDecoder(&m_snmp);
     Receiver *receiver = m_receiver;
     m_port162Source = m_pipeline->addSource(&m_port162, [receiver] { return receiver->lost(); });

@@ -10,6 +10,7 @@
 #include "intake/receiver.h"
 #include "intake/stream_listener.h"
 #include "main_window/main_window.h"
+#include "rules/program_runner.h"
 
 #include <QThread>
 
@@ -42,10 +43,13 @@ struct LiveSessionConfig {
     // Syslog listeners on the ports of [Syslog]; tests that don't test them
     // leave the ports alone.
     bool listenForSyslog = false;
+    // The bounds of the rules' programs (tests make them small).
+    ProgramRunnerOptions programs;
 };
 
 // A live copy: the window, the receiver on port 162, the road with its
-// log, forwarding (when added), views and alerts, wired once.
+// log, forwarding (when added), the rules' programs, views and alerts, wired
+// once.
 class LiveSession {
 public:
     explicit LiveSession(LiveSessionConfig config);
@@ -59,6 +63,8 @@ public:
     MainWindow &window() { return *m_window; }
     Receiver &receiver() { return *m_receiver; }
     EventPipeline &pipeline() { return *m_pipeline; }
+    // Runs the rules' programs; only a live copy has one.
+    ProgramRunner &programs() { return *m_programs; }
     // The settings in force, for the window, the alerts and the log.
     void setSettings(const Settings &settings);
     // Forwarding's place on the road (before start()).
@@ -81,6 +87,7 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<EventAlerts> m_alerts;
+    std::unique_ptr<ProgramRunner> m_programs;
     SnmpEventDecoder m_snmp;
     Port162Decoder m_port162{m_snmp};
     EventSink *m_forward = nullptr;

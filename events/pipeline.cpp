@@ -24,6 +24,20 @@ void EventPipeline::take(int source, const std::vector<RawMessage> &batch) {
         if (decoder.decode(message, m_localTime.at(message.receivedAt), event))
             events.push_back(std::move(event));
     }
+    carry(std::move(events));
+}
+
+void EventPipeline::takeOwn(Event event) {
+    QMetaObject::invokeMethod(this, [this, event = std::move(event)]() mutable {
+        if (event.date.empty())
+            event.date = formatGeneratedDate(m_localTime.at(event.receivedAt));
+        std::vector<Event> events;
+        events.push_back(std::move(event));
+        carry(std::move(events));
+    });
+}
+
+void EventPipeline::carry(std::vector<Event> events) {
     if (m_rules)
         m_rules->apply(events);
     auto shared = std::make_shared<const std::vector<Event>>(std::move(events));
@@ -32,6 +46,8 @@ void EventPipeline::take(int source, const std::vector<RawMessage> &batch) {
             m_sinks.log->take(shared);
         if (m_sinks.forward)
             m_sinks.forward->take(shared);
+        if (m_sinks.programs)
+            m_sinks.programs->take(shared);
     }
     toViews(std::move(shared), status());
 }

@@ -30,9 +30,12 @@ public:
 // rules step sees the batch; then the sinks take it in this fixed order:
 //   1. the log (one write a batch),
 //   2. forwarding,
-// both on the thread the road runs on, and then, on the views' thread,
-//   3. the views (tables, message line, counts),
-//   4. the alerts (popup, sound, notification).
+//   3. programs (the rules' programs; they only queue there),
+// all on the thread the road runs on, and then, on the views' thread,
+//   4. the views (tables, message line, counts),
+//   5. the alerts (popup, sound, notification).
+// Quorvik's own events (a rule's program that failed) take the same road
+// from the rules step on.
 // So an event is in the log before anyone is alerted to it, and a window
 // that is busy never holds up the log or the forward queues. The road may
 // run on a thread of its own (the live copy) or on the views' thread (tests).
@@ -48,6 +51,7 @@ public:
         StatusSink *status = nullptr; // the views' counts
         // Where the views and alerts live; their share of a batch runs there.
         QObject *viewContext = nullptr;
+        EventSink *programs = nullptr; // after forwarding, before the views
     };
 
     explicit EventPipeline(Sinks sinks, RulesStep *rules = nullptr, QObject *parent = nullptr);
@@ -62,6 +66,11 @@ public:
     // thread (the thread this object lives in).
     void take(int source, const std::vector<RawMessage> &batch);
 
+    // One of quorvik's own events; its date is made of its receive time.
+    // Safe from any thread: it takes the road on the road's thread, behind
+    // the batches before it.
+    void takeOwn(Event event);
+
     // Counts shown from now on start again from zero (the operator cleared
     // the tables). Thread-safe: runs on the road's thread.
     void clearCounts();
@@ -71,6 +80,8 @@ private:
         MessageDecoder *decoder;
         std::function<IntakeLosses()> lost;
     };
+    // The rules step and the sinks, in their order.
+    void carry(std::vector<Event> events);
     IntakeStatus status();
     void toViews(EventBatch batch, IntakeStatus status);
 

@@ -214,6 +214,10 @@ void MainWindow::finishBatch() {
     scheduleRefresh();
 }
 
+void MainWindow::showNotRun(std::uint64_t count, const QString &rules) {
+    m_ui.showNotRun(count, rules);
+}
+
 void MainWindow::showNotForwarded(std::uint64_t count, const QString &failing,
                                   const QString &targets) {
     m_ui.showNotForwarded(count, failing, targets);

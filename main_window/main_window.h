@@ -109,6 +109,9 @@ public:
     QLabel *messageLine() const { return m_ui.messageLine; }
     // Shows the filter bar holding `query`, as if typed.
     void showFilter(const QString &query);
+    // "12 not run" beside the lost count: events whose rule's program found
+    // no room; `rules` (each rule with its count, one a line) as tool tip.
+    void showNotRun(std::uint64_t count, const QString &rules);
     // "12 not forwarded" beside the lost count, then the failing targets
     // (`failing`, empty while every target works); each target's state as
     // tool tip.

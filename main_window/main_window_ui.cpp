@@ -147,6 +147,11 @@ void MainWindowUi::createButtons() {
     lostLabel->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
     lostLabel->hide();
 
+    notRunLabel = new QLabel(toolbar);
+    notRunLabel->setObjectName(QStringLiteral("notRunCount"));
+    notRunLabel->setStyleSheet(lostLabel->styleSheet());
+    notRunLabel->setTextFormat(Qt::PlainText); // rule names are never markup
+    notRunLabel->hide();
     notForwardedLabel = new QLabel(toolbar);
     notForwardedLabel->setObjectName(QStringLiteral("notForwardedCount"));
     notForwardedLabel->setStyleSheet(lostLabel->styleSheet());
@@ -345,6 +350,26 @@ void MainWindowUi::showLost(const IntakeLosses &lost) {
     lineUpCounts();
 }
 
+void MainWindowUi::showNotRun(std::uint64_t count, const QString &rules) {
+    if (count == 0) {
+        notRunLabel->hide();
+        lineUpCounts();
+        return;
+    }
+    notRunLabel->setToolTip(
+        QStringLiteral("Events whose rule's program did not run: at most 4 programs run at "
+                       "once and 100 wait; the events beyond were logged, shown and forwarded, "
+                       "but their programs were not started.\n") +
+        rules + QStringLiteral("\nDelete clears the count."));
+    const QString text = QString::fromStdString(withThousands(count)) + QStringLiteral(" not run");
+    if (notRunLabel->text() != text) {
+        notRunLabel->setText(text);
+        notRunLabel->adjustSize();
+    }
+    notRunLabel->show();
+    lineUpCounts();
+}
+
 void MainWindowUi::showNotForwarded(std::uint64_t count, const QString &failing,
                                     const QString &targets) {
     notForwardedLabel->setToolTip(
@@ -396,6 +421,9 @@ void MainWindowUi::lineUpCounts() {
     QPoint at = lostLabel->pos();
     if (!lostLabel->isHidden())
         at.rx() += lostLabel->width() + toPixels(120);
+    notRunLabel->move(at);
+    if (!notRunLabel->isHidden())
+        at.rx() += notRunLabel->width() + toPixels(120);
     notForwardedLabel->move(at);
     if (!notForwardedLabel->isHidden())
         at.rx() += notForwardedLabel->width() + toPixels(120);

@@ -50,6 +50,9 @@ struct MainWindowUi {
     LayoutInput layoutInput() const;
     // "1,234 lost" in the button strip, hidden while nothing is lost.
     void showLost(const IntakeLosses &lost);
+    // "12 not run" after it: events whose rule's program found no room (the
+    // rules and their counts as tool tip); hidden while none are.
+    void showNotRun(std::uint64_t count, const QString &rules);
     // "12 not forwarded" after it, then the failing targets; hidden while
     // nothing is dropped and every target works.
     void showNotForwarded(std::uint64_t count, const QString &failing, const QString &targets);
@@ -71,6 +74,7 @@ struct MainWindowUi {
     EventGrid *fullList = nullptr;
     QLabel *messageLine = nullptr;
     QLabel *lostLabel = nullptr;
+    QLabel *notRunLabel = nullptr;
     QLabel *notForwardedLabel = nullptr;
     QLabel *rejectedLabel = nullptr;
     QAction *optionsAction = nullptr, *quitAction = nullptr, *copyAction = nullptr,

@@ -6,6 +6,7 @@
 
 #include "events/log_sink.h"
 #include "events/pipeline.h"
+#include "rules/program_runner.h"
 #include "snmp/net_snmp_decoder.h"
 
 #include <QFile>
@@ -65,6 +66,7 @@ class TestPipeline : public QObject {
 
 private slots:
     void eachSinkGetsItsShareInOrder();
+    void programsRunAfterTheLogAndTheirFailuresTakeTheRoad();
 };
 
 void TestPipeline::eachSinkGetsItsShareInOrder() {
@@ -167,6 +169,88 @@ void TestPipeline::eachSinkGetsItsShareInOrder() {
     road.take(source, {});
     QCOMPARE(status.last.lost.total(), std::uint64_t(2));
     QCOMPARE(forward.events.size(), std::size_t(4));
+}
+
+void TestPipeline::programsRunAfterTheLogAndTheirFailuresTakeTheRoad() {
+    QTemporaryDir dir;
+    const QString logPath = dir.filePath(QStringLiteral("quorvik.log"));
+    const auto program = [&dir](const QString &name, const QByteArray &body) {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write("#!/bin/sh\n" + body);
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    };
+    // The log as the program finds it when it runs.
+    const QString copy = program(QStringLiteral("copy"), "cp \"$1\" \"$1.seen\"\n");
+    const QString fail =
+        program(QStringLiteral("fail"), "echo 'no route to tracker' >&2\nexit 3\n");
+
+    QStringList order;
+    Recording forward(order, QStringLiteral("forward")), views(order, QStringLiteral("views")),
+        alerts(order, QStringLiteral("alerts"));
+    LogSink log;
+    log.setPath(logPath.toStdString());
+    struct Watch : EventSink {
+        EventSink &sink;
+        QStringList &order;
+        QString name;
+        Watch(EventSink &s, QStringList &o, QString n) : sink(s), order(o), name(std::move(n)) {}
+        void take(const EventBatch &batch) override {
+            sink.take(batch);
+            order << name;
+        }
+    } logWatch(log, order, QStringLiteral("log"));
+    // Rules 2 and 3 for every event that asks for a ticket.
+    struct Tickets : RulesStep {
+        void apply(std::vector<Event> &events) override {
+            for (Event &event : events)
+                if (event.message.find("open ticket") != std::string::npos)
+                    event.actions.run = {2, 3};
+        }
+    } rules;
+
+    EventPipeline *road = nullptr;
+    ProgramRunner runner([&road](Event note) { road->takeOwn(std::move(note)); });
+    runner.setPrograms(
+        {{2, "Copy", parseRunCommand((copy + QLatin1Char(' ') + logPath).toStdString(), "")},
+         {3, "Ticket", parseRunCommand(fail.toStdString(), "")}});
+    Watch programs(runner, order, QStringLiteral("programs"));
+    EventPipeline pipeline({&logWatch, &forward, &views, &alerts, nullptr, nullptr, &programs},
+                           &rules);
+    road = &pipeline;
+    TextDecoder text;
+    const int source = pipeline.addSource(&text, {});
+    pipeline.take(source, {{"$LEVL$:W$HOST$:ups1$MSG$:on battery, open ticket", "192.0.2.9",
+                            1'765'000'000, 4001}});
+    QCOMPARE(order, (QStringList{"log", "forward", "programs", "views", "alerts"}));
+
+    // The failure is a Note of quorvik's own, logged, forwarded and shown.
+    QTRY_COMPARE_WITH_TIMEOUT(views.events.size(), std::size_t(2), 60'000);
+    const Event &note = views.events[1];
+    const QString message =
+        QStringLiteral("Rule 3 (Ticket): %1 exited with 3: no route to tracker").arg(fail);
+    QCOMPARE(QString::fromStdString(note.message), message);
+    QCOMPARE(note.level->name, std::string_view("Note"));
+    QCOMPARE(note.source, Source::Quorvik);
+    QCOMPARE(note.application, std::string("quorvik"));
+    QVERIFY(!note.date.empty());
+    QCOMPARE(forward.events.size(), std::size_t(2));
+    QCOMPARE(alerts.events.size(), std::size_t(2));
+    QFile file(logPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 1 + 2 + 1);
+    QVERIFY2(lines[2].startsWith("Note;") && lines[2].contains(";quorvik;Rule 3;") &&
+                 lines[2].trimmed().endsWith(message.toUtf8()),
+             lines[2]);
+    // The event was in the log before its program ran.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(logPath + QStringLiteral(".seen")), 60'000);
+    QFile seen(logPath + QStringLiteral(".seen"));
+    QVERIFY(seen.open(QIODevice::ReadOnly));
+    QVERIFY(seen.readAll().contains("on battery, open ticket"));
 }
 
 QTEST_GUILESS_MAIN(TestPipeline)

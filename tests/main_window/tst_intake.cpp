@@ -38,6 +38,7 @@ private slots:
     void logFailureReportedOncePerRunOfFailures();
     void loggedEventsHandedOnAfterTheLog();
     void notForwardedCountAndFailingTargetsBesideTheLostCount();
+    void notRunCountBesideTheLostCount();
     void historyModeWritesNoLogAndOpensNoPopup();
     void popupAndSoundFollowLevel();
     void socketDrainsEveryDatagram();
@@ -312,6 +313,26 @@ void IntakeTest::notForwardedCountAndFailingTargetsBesideTheLostCount() {
     QCOMPARE(f.boxes.questions[0].text,
              QStringLiteral("Really quit Quorvik ?\n\nNot yet forwarded: 3 events for "
                             "tls://siem:6514"));
+}
+
+void IntakeTest::notRunCountBesideTheLostCount() {
+    FormFixture f;
+    f.start();
+    QLabel *notRun = labelOf(*f.form, "notRunCount");
+    QLabel *notForwarded = labelOf(*f.form, "notForwardedCount");
+    QLabel *lost = labelOf(*f.form, "lostCount");
+    QVERIFY(notRun->isHidden());
+    f.form->showNotRun(1234, QStringLiteral("Rule 2 (Core links): 1,234 not run"));
+    QVERIFY(notRun->isVisible());
+    QCOMPARE(notRun->text(), QStringLiteral("1,234 not run"));
+    QVERIFY(notRun->toolTip().contains(QStringLiteral("\nRule 2 (Core links): 1,234 not run\n")));
+    QCOMPARE(notRun->styleSheet(), lost->styleSheet());
+    QCOMPARE(notRun->pos(), lost->pos()); // the lost count is hidden
+    f.form->showNotForwarded(3, {}, QString());
+    QVERIFY(notForwarded->x() > notRun->x() + notRun->width());
+    f.form->showNotRun(0, QString());
+    QVERIFY(notRun->isHidden());
+    QCOMPARE(notForwarded->pos(), lost->pos());
 }
 
 void IntakeTest::logFailureReportedOncePerRunOfFailures() {
