@@ -4,14 +4,19 @@
 // Helper of the history benchmark bench/history. It measures; it is not a
 // test.
 //
-//   bench_history_load generate <lines> <path>   deterministic log file
+//   bench_history_load generate <lines> <path> [wide]  deterministic log file
 //   bench_history_load getline <path>            std::getline + split into six strings
-//   bench_history_load load <path> [search]      history load in a real window
+//   bench_history_load load <path> [search] [--max-lines N] [--cancel-after-ms T]
+//                                                history load in a real window
 //
+// "generate ... wide" gives every message words beyond ASCII ("düymesi").
 // "load" builds a history window offscreen on the file (default tables,
-// MaxLines 1000), ticks "All", types the search text and presses OK, and
+// MaxLines 1000 or N), ticks "All", types the search text and presses OK, and
 // prints the time from the reload's start to the view shown again, the
 // longest stretch without a return to the event loop, the rows and VmHWM.
+// With --cancel-after-ms it presses the load's Cancel button T ms after OK
+// and prints how long that press held the window (cancel_ms) and the longest
+// stretch without the event loop in the 5 s after it.
 #include "history/history_browser.h"
 #include "main_window/main_window.h"
 #include "ui/profile_store.h"
@@ -36,7 +41,7 @@ namespace {
 
 // 90 bytes a line on average: all seven levels, Trap and Unknown lines,
 // dates over 30 days, hosts, applications and objects of realistic length.
-int generate(long lines, const char *path) {
+int generate(long lines, const char *path, bool wide) {
     std::FILE *out = std::fopen(path, "wb");
     if (!out)
         return 1;
@@ -48,6 +53,8 @@ int generate(long lines, const char *path) {
     const char *const words[] = {"disk",  "quota",       "reached", "link",    "down",      "up",
                                  "retry", "timeout",     "volume",  "service", "restarted", "after",
                                  "error", "temperature", "high",    "fan"};
+    const char *const wideWords[] = {"düymesi",       "Lüfter",  "Größe", "çalışmıyor",
+                                     "überschritten", "Störung", "année", "düzeyi"};
     std::fprintf(out, "Level;Date;Processor;Application;Object;Message\r\n");
     for (long n = 0; n < lines; ++n) {
         const long second = n * (30L * 86400) / lines; // 30 days, in file order
@@ -56,7 +63,7 @@ int generate(long lines, const char *path) {
         std::string message;
         const int count = 4 + int(random() % 8);
         for (int w = 0; w < count; ++w) {
-            message += words[random() % 16];
+            message += wide && w % 2 ? wideWords[random() % 8] : words[random() % 16];
             message += ' ';
         }
         // The search text of the benchmark, in about 1 % of the lines.
@@ -116,13 +123,20 @@ public:
     }
 };
 
-int load(int argc, char *argv[], const QString &path, const QString &search) {
+struct LoadOptions {
+    QString search;
+    int maxLines = 1000;
+    int cancelAfterMs = -1;
+};
+
+int load(int argc, char *argv[], const QString &path, const LoadOptions &options) {
     QApplication app(argc, argv);
     QTemporaryDir dir;
     QFile config(dir.filePath(QStringLiteral("quorvik.cfg")));
     if (!config.open(QIODevice::WriteOnly))
         return 1;
-    config.write("[Global]\r\nLogfile=" + QFile::encodeName(path) + "\r\n");
+    config.write("[Global]\r\nLogfile=" + QFile::encodeName(path) +
+                 "\r\nMaxLines=" + QByteArray::number(options.maxLines) + "\r\n");
     config.close();
     NoBoxes boxes;
     quorvik::MainWindow window({true, config.fileName(), path, &boxes, nullptr});
@@ -141,6 +155,8 @@ int load(int argc, char *argv[], const QString &path, const QString &search) {
     QElapsedTimer clock;
     QObject::connect(&history, &quorvik::HistoryBrowser::loadFinished, [&] {
         const qint64 ms = clock.elapsed();
+        if (options.cancelAfterMs >= 0)
+            return; // measured by the cancel below
         turn.stop();
         int rows = 0;
         const quorvik::EventTable *list =
@@ -155,11 +171,35 @@ int load(int argc, char *argv[], const QString &path, const QString &search) {
     QTimer::singleShot(1000, [&] {
         quorvik::SearchDialog *dialog = history.searchDialog();
         dialog->allMessagesBox()->click();
-        dialog->findChild<QLineEdit *>(QStringLiteral("searchString"))->setText(search);
+        dialog->findChild<QLineEdit *>(QStringLiteral("searchString"))->setText(options.search);
         clock.start();
         sinceTurn.start();
         turn.start();
         dialog->findChild<QPushButton *>(QStringLiteral("btnOK"))->click();
+        if (options.cancelAfterMs < 0)
+            return;
+        QTimer::singleShot(options.cancelAfterMs, [&] {
+            auto *cancel = window.findChild<QPushButton *>(QStringLiteral("historyCancel"));
+            if (!cancel || !history.replay().isRunning()) {
+                std::printf("the load ended before the cancel\n");
+                app.quit();
+                return;
+            }
+            const qint64 before = longest;
+            QElapsedTimer press;
+            press.start();
+            cancel->click();
+            const qint64 cancelMs = press.elapsed();
+            longest = 0;
+            sinceTurn.restart();
+            QTimer::singleShot(5000, [&, cancelMs, before] {
+                turn.stop();
+                std::printf("cancel_ms %lld longest_stretch_after_ms %lld "
+                            "longest_stretch_before_ms %lld held %d\n",
+                            cancelMs, longest, before, window.eventsHeld());
+                app.quit();
+            });
+        });
     });
     return app.exec();
 }
@@ -167,15 +207,31 @@ int load(int argc, char *argv[], const QString &path, const QString &search) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    const std::string mode = argc > 2 ? argv[1] : "";
-    if (mode == "generate" && argc == 4)
-        return generate(std::atol(argv[2]), argv[3]);
+    std::string mode = argc > 2 ? argv[1] : "";
+    if (mode == "generate" && (argc == 4 || argc == 5))
+        return generate(std::atol(argv[2]), argv[3], argc == 5 && std::string(argv[4]) == "wide");
     if (mode == "getline" && argc == 3)
         return getlineReference(argv[2]);
-    if (mode == "load" && (argc == 3 || argc == 4))
-        return load(argc, argv, QString::fromLocal8Bit(argv[2]),
-                    argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString());
-    std::cerr << "usage: bench_history_load generate <lines> <path> | getline <path> | "
-                 "load <path> [search]\n";
+    if (mode == "load") {
+        LoadOptions options;
+        bool searchSeen = false;
+        for (int k = 3; k < argc; ++k) {
+            const std::string arg = argv[k];
+            if (arg == "--max-lines" && k + 1 < argc)
+                options.maxLines = std::atoi(argv[++k]);
+            else if (arg == "--cancel-after-ms" && k + 1 < argc)
+                options.cancelAfterMs = std::atoi(argv[++k]);
+            else if (!searchSeen && !arg.starts_with("--")) {
+                options.search = QString::fromLocal8Bit(argv[k]);
+                searchSeen = true;
+            } else {
+                mode.clear();
+            }
+        }
+        if (!mode.empty())
+            return load(argc, argv, QString::fromLocal8Bit(argv[2]), options);
+    }
+    std::cerr << "usage: bench_history_load generate <lines> <path> [wide] | getline <path> | "
+                 "load <path> [search] [--max-lines N] [--cancel-after-ms T]\n";
     return 2;
 }

@@ -43,6 +43,9 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
     m_sizer = std::make_unique<ColumnSizer>(m_ui.levelGrids, m_ui.fullList);
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setSingleShot(true);
+    m_fitTimer = new QTimer(this);
+    m_fitTimer->setSingleShot(true);
+    m_fitTimer->setInterval(0);
     connectControls();
     // The design client area; the stored geometry replaces it at load.
     resize(toPixels(design::kClientWidth),
@@ -54,6 +57,7 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::connectControls() {
     connect(m_refreshTimer, &QTimer::timeout, this, &MainWindow::refreshViews);
+    connect(m_fitTimer, &QTimer::timeout, this, &MainWindow::fitSomeRows);
     for (EventGrid *grid : m_ui.levelGrids)
         connectGrid(grid);
     EventGrid *list = m_ui.fullList;
@@ -176,16 +180,6 @@ void MainWindow::showStatus(const IntakeStatus &status) {
     m_ui.showLost(status.lost);
     if (status.rejections)
         m_ui.showRejected(status.rejected, *status.rejections);
-}
-
-void MainWindow::fitColumnsToRows() {
-    for (int level = 0; level < kLevelCount; ++level) {
-        const EventTable *table = m_ui.levelGrids[std::size_t(level)]->table();
-        for (int r = 1; r < table->rows(); ++r)
-            if (const EventRow row = table->eventAt(r); !row.isNull())
-                m_sizer->noteRow(level, row);
-    }
-    m_sizer->growColumns();
 }
 
 int MainWindow::eventsHeld() const {

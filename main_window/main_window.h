@@ -78,8 +78,16 @@ public:
     // played. The columns grow at fitColumnsToRows().
     void takeHistoryRows(const std::vector<EventRow> &rows);
     // The columns grown to the rows the level tables hold (a history load
-    // is over: only the rows that stayed count).
+    // is over: only the rows that stayed count). Measuring a text beyond
+    // ASCII costs microseconds and the tables may hold 700,000 rows, so the
+    // rows are measured in slices of about fitSliceMs, the first at once,
+    // the window answering the operator between them; a cleared table or a
+    // new fit stops the one running. (A row deleted meanwhile may let one
+    // other row go unmeasured.)
     void fitColumnsToRows();
+    // Whether rows wait to be measured by fitColumnsToRows().
+    bool isFittingColumns() const { return m_fitLevel < kLevelCount; }
+    int fitSliceMs = 20;
 
     // The events the full list holds (all levels, up to the row limit).
     int eventsHeld() const;
@@ -152,6 +160,8 @@ private:
     void connectControls();
     void startHistoryCopy();
     void finishBatch();
+    void fitSomeRows();
+    void stopFitting();
     void insertTop(EventGrid *grid, const EventRow &row);
     void scheduleRefresh();
     void flushShownTable();
@@ -200,6 +210,10 @@ private:
 
     MainWindowUi m_ui;
     std::unique_ptr<ColumnSizer> m_sizer;
+    // The next row fitColumnsToRows() measures: level table and grid row.
+    int m_fitLevel = kLevelCount;
+    int m_fitRow = 1;
+    QTimer *m_fitTimer = nullptr;
 };
 
 } // namespace quorvik

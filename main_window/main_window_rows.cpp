@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // What the operator does with the rows of the main window: the message line
-// under the pointer, delete, copy, the row menu, the filter bar, clearing.
+// under the pointer, delete, copy, the row menu, the filter bar, clearing;
+// and the columns fitted to the rows a history load leaves.
 
 #include "main_window/main_window.h"
 
@@ -12,8 +13,10 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QTimer>
 
 namespace quorvik {
 
@@ -166,6 +169,7 @@ void MainWindow::clearAllTables() {
 }
 
 void MainWindow::clearAllTablesQuietly() {
+    stopFitting(); // the rows it would measure go
     refreshViews();
     emit countsCleared();
     m_messageLineTag.clear();
@@ -174,6 +178,39 @@ void MainWindow::clearAllTablesQuietly() {
     for (EventGrid *grid : m_ui.levelGrids)
         grid->table()->clearAll();
     showFilterCount();
+}
+
+void MainWindow::fitColumnsToRows() {
+    m_fitLevel = 0;
+    m_fitRow = 1;
+    fitSomeRows();
+}
+
+// One slice of the fit: rows until fitSliceMs have passed (the clock read
+// every few rows), then the columns grow to what was measured.
+void MainWindow::fitSomeRows() {
+    QElapsedTimer clock;
+    clock.start();
+    for (int noted = 1; m_fitLevel < kLevelCount; ++noted) {
+        const EventTable *table = m_ui.levelGrids[std::size_t(m_fitLevel)]->table();
+        if (m_fitRow >= table->rows()) {
+            ++m_fitLevel;
+            m_fitRow = 1;
+            continue;
+        }
+        if (const EventRow row = table->eventAt(m_fitRow++); !row.isNull())
+            m_sizer->noteRow(m_fitLevel, row);
+        if (noted % 16 == 0 && clock.elapsed() >= fitSliceMs)
+            break;
+    }
+    m_sizer->growColumns();
+    if (isFittingColumns())
+        m_fitTimer->start();
+}
+
+void MainWindow::stopFitting() {
+    m_fitTimer->stop();
+    m_fitLevel = kLevelCount;
 }
 
 } // namespace quorvik

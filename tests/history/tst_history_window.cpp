@@ -4,6 +4,7 @@
 // A history window on real log files: the first load, the caption, the
 // buttons, reloads, another file, failures, and a cancelled load.
 #include "../main_window/form_fixture.h"
+#include "core/units.h"
 #include "history/history_browser.h"
 
 #include <QCheckBox>
@@ -268,6 +269,49 @@ private slots:
         QVERIFY2(kept > 0 && kept < 1000, qPrintable(QString::number(kept)));
         QVERIFY(tabStripOf(window())->isVisible());
         QVERIFY(!strip()->isVisible());
+    }
+
+    // Cancel shows the rows read so far at once; their columns grow to
+    // them afterwards, in slices between which the window answers. The
+    // oldest row, at the bottom of its table, has the widest object.
+    void cancelShowsTheRowsBeforeTheirColumnsAreFitted() {
+        const QByteArray header = "Level;Date;Processor;Application;Object;Message\r\n";
+        startHistory(header + "Note;07.12.2026 10:00:00;h;;obj;m\r\n", 0);
+        Settings settings = window().settings();
+        settings.maxLines = 100000;
+        window().setSettings(settings);
+        const QString widest = QString("Lüfter-Störung-").repeated(12);
+        QByteArray log = header + "Note;07.12.2026 10:00:00;h;;" + widest.toUtf8() + ";düy\r\n";
+        for (int i = 0; i < 20000; ++i)
+            log += "Note;07.12.2026 10:00:01;h" + QByteArray::number(i) + ";;Größe;düy\r\n";
+        QFile file(m_fixture->logPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(log);
+        file.close();
+        window().fitSliceMs = 0; // 16 rows a slice
+        m_history->replay().sliceMs = 0;
+        m_history->replay().batchSize = 1;
+        QSignalSpy done(m_history.get(), &HistoryBrowser::loadFinished);
+        m_history->reload();
+        const auto strip = [this] { return window().findChild<QWidget *>("historyProgress"); };
+        QTRY_VERIFY_WITH_TIMEOUT(strip() && strip()->isVisible() && window().eventsHeld() > 50,
+                                 20000);
+        QTest::mouseClick(control<QPushButton>(strip(), QStringLiteral("historyCancel")),
+                          Qt::LeftButton);
+        QCOMPARE(done.count(), 1);
+        QVERIFY(tabStripOf(window())->isVisible());
+
+        EventGrid *notes = levelGridOf(window(), 6);
+        const int widestTwips = toTwips(notes->fontMetrics().horizontalAdvance(widest));
+        QVERIFY2(notes->colWidth(3) < widestTwips, "every row was measured within the Cancel");
+        QVERIFY(window().isFittingColumns());
+        // The operator's click is answered meanwhile.
+        QTest::mouseClick(notes->viewport(), Qt::LeftButton, {},
+                          notes->visualRect(notes->model()->index(2, 3)).center());
+        QCOMPARE(notes->currentIndex().row(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!window().isFittingColumns(), 20000);
+        QVERIFY(notes->colWidth(3) >= widestTwips);
+        QCOMPARE(fullListOf(window())->colWidth(4), notes->colWidth(3));
     }
 };
 
