@@ -5,6 +5,8 @@
 
 #include "core/visible_text.h"
 
+#include <set>
+#include <tuple>
 #include <utility>
 
 namespace quorvik {
@@ -107,6 +109,9 @@ bool meansLevel(const Level &level, std::string_view folded) {
 
 EventFilter::EventFilter(std::string_view query, WideSearch wideSearch)
     : m_wideSearch(std::move(wideSearch)) {
+    // A word given twice asks the same of every row twice: it is kept once
+    // (a pasted text repeats most of its words).
+    std::set<std::tuple<int, bool, std::string>> seen;
     for (std::string_view word : splitWords(query)) {
         Term term;
         if (word.size() > 1 && word.front() == '-') {
@@ -125,7 +130,10 @@ EventFilter::EventFilter(std::string_view query, WideSearch wideSearch)
         term.text = std::string(word);
         term.folded = lowerAscii(word);
         term.ascii = isAscii(word);
-        m_terms.push_back(std::move(term));
+        // An ASCII word is looked for with letter case ignored, a wider one
+        // as typed (the wide search decides about its case).
+        if (seen.emplace(term.field, term.exclude, term.ascii ? term.folded : term.text).second)
+            m_terms.push_back(std::move(term));
     }
 }
 

@@ -29,6 +29,11 @@ void MainWindow::connectGrid(EventGrid *grid) {
             deleteEntry(grid, row);
     });
     connect(grid, &EventGrid::copyPressed, this, [this, grid] { copySelection(grid); });
+    // A long filter runs in slices: the count follows them.
+    connect(grid, &EventGrid::filterProgressed, this, [this, grid] {
+        if (grid == shownGrid())
+            showFilterCount();
+    });
     connect(grid, &QWidget::customContextMenuRequested, this,
             [this, grid](const QPoint &position) { showRowMenu(grid, position); });
 }

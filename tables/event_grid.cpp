@@ -83,12 +83,19 @@ void EventGrid::setFilter(EventFilter filter) {
         return;
     }
     if (m_filtered) {
+        m_filtered->sliceMs = filterSliceMs;
         m_filtered->setFilter(std::move(filter));
         return;
     }
     m_filtered = new FilteredTable(m_table, this);
+    m_filtered->sliceMs = filterSliceMs;
+    connect(m_filtered, &FilteredTable::filterProgressed, this, &EventGrid::filterProgressed);
     m_filtered->setFilter(std::move(filter));
     showModel(m_filtered);
+}
+
+bool EventGrid::isFiltering() const {
+    return m_filtered && m_filtered->isFiltering();
 }
 
 int EventGrid::shownEvents() const {

@@ -44,8 +44,13 @@ public:
     int viewRowAt(int y) const;
 
     // Shows only the events that pass `filter`; an empty one shows every row.
+    // A large table is filtered in slices of about filterSliceMs, the first
+    // at once (see FilteredTable); filterProgressed() follows each.
     void setFilter(EventFilter filter);
     bool isFiltered() const { return m_filtered != nullptr; }
+    // Whether rows still wait to be tested against the filter.
+    bool isFiltering() const;
+    int filterSliceMs = 20;
     // The events shown (every event of the table when not filtered).
     int shownEvents() const;
     // The event in view row `row`; a null row for an empty or missing one.
@@ -69,6 +74,9 @@ signals:
     void deletePressed(int row);
     // Copy (Ctrl+C) with the table focused.
     void copyPressed();
+    // A slice of filtering is done: the events shown have changed; once
+    // isFiltering() is false they are exactly the events that pass.
+    void filterProgressed();
 
 protected:
     bool viewportEvent(QEvent *event) override;

@@ -3,13 +3,20 @@
 
 #include "tables/filtered_table.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
+
 #include <algorithm>
 
 namespace quorvik {
 
 FilteredTable::FilteredTable(EventTable *source, QObject *parent)
     : QAbstractTableModel(parent), m_source(source),
-      m_withLevel(source->messageColumn() == 5) { // the full list shows the level
+      m_withLevel(source->messageColumn() == 5), // the full list shows the level
+      m_nextSlice(new QTimer(this)) {
+    m_nextSlice->setSingleShot(true);
+    m_nextSlice->setInterval(0);
+    connect(m_nextSlice, &QTimer::timeout, this, &FilteredTable::filterSome);
     connect(source, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex &, int first, int last) { sourceInserted(first, last); });
     connect(source, &QAbstractItemModel::rowsRemoved, this,
@@ -41,12 +48,41 @@ void FilteredTable::refilter() {
     m_entries.clear();
     m_base = 0;
     m_sourceRows = m_source->rowCount();
-    for (int row = 0; row < m_sourceRows; ++row) {
-        EventRow event = sourceEvent(row);
-        if (passes(event))
-            m_entries.push_back({std::move(event), m_sourceRows - 1 - row});
-    }
+    m_scanNext = m_sourceRows - 1;
+    m_scanning = true;
     endResetModel();
+    filterSome();
+}
+
+// One slice of a re-filter: rows from the top down until sliceMs have
+// passed (the clock read every few rows: one row may cost a long query's
+// every word), their passing ones added below those found before.
+void FilteredTable::filterSome() {
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<Entry> found;
+    for (int tested = 1; m_scanNext - m_base >= 0; ++tested) {
+        const qint64 place = m_scanNext - m_base;
+        EventRow event = sourceEvent(int(m_sourceRows - 1 - place));
+        if (passes(event))
+            found.push_back({std::move(event), m_scanNext});
+        --m_scanNext;
+        if (tested % 8 == 0 && clock.elapsed() >= sliceMs)
+            break;
+    }
+    if (!found.empty()) {
+        const int first = rowCount();
+        beginInsertRows({}, first, first + int(found.size()) - 1);
+        m_entries.insert(m_entries.end(), std::make_move_iterator(found.begin()),
+                         std::make_move_iterator(found.end()));
+        endInsertRows();
+    }
+    m_scanning = m_scanNext - m_base >= 0;
+    if (m_scanning)
+        m_nextSlice->start();
+    else
+        m_nextSlice->stop();
+    emit filterProgressed();
 }
 
 EventRow FilteredTable::eventAt(int row) const {
@@ -98,6 +134,13 @@ void FilteredTable::sourceRemoved(int first, int last) {
         while (from != m_entries.begin() && placeOf(*(from - 1)) < 0)
             --from;
     } else {
+        // The rows above the removed ones move down, the next one to test
+        // with them.
+        const qint64 next = m_scanNext - m_base;
+        if (next > high)
+            m_scanNext -= count;
+        else if (next >= low)
+            m_scanNext = m_base + low - 1;
         from = m_entries.begin();
         while (from != m_entries.end() && placeOf(*from) > high)
             (from++)->fromBottom -= count;

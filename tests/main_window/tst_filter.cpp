@@ -96,6 +96,7 @@ private slots:
     void arrowsEnterAndDeleteKey();
     void followNewEvents_data();
     void followNewEvents();
+    void pastedQueryFiltersInSlices();
 };
 
 void FilterTest::typingFiltersShownRows() {
@@ -531,6 +532,52 @@ void FilterTest::followNewEvents() {
     f.form->setViewMode(MainWindow::ViewMode::TabbedView);
     QCOMPARE(tabStripOf(*f.form)->currentIndex(), 0);
     QCOMPARE(marked(), QList<int>({2, 4}));
+}
+
+// A long query pasted over a large table: the rows are tested in slices,
+// the window answering between them (new events, the oldest trimmed, a
+// deletion); once the last slice is done the rows shown and the count are
+// exactly the events that pass.
+void FilterTest::pastedQueryFiltersInSlices() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\nMaxLines=600\r\n");
+    startActive(f);
+    for (int i = 0; i < 700; ++i)
+        f.send("$LEVL$:W$HOST$:srv" + QByteArray::number(i % 10) +
+               "$MSG$:" + (i % 3 ? "quota reached #" : "link down #") + QByteArray::number(i));
+    f.settle();
+    EventGrid *full = fullListOf(*f.form);
+    full->filterSliceMs = 0; // 8 rows a slice
+    // 1,500 words: two of them repeated, the others each once and found nowhere.
+    QStringList words;
+    for (int w = 0; w < 1500; ++w)
+        words << (w % 3 == 0   ? QStringLiteral("quota")
+                  : w % 3 == 1 ? QStringLiteral("Reached")
+                               : QStringLiteral("-absent%1").arg(w));
+    QApplication::clipboard()->setText(words.join(QLatin1Char(' ')));
+    openBar(f);
+    QTest::keyClick(focused(), Qt::Key_V, Qt::ControlModifier);
+    QVERIFY2(full->isFiltering() && full->model()->rowCount() < 50,
+             "every row was tested before the paste was answered");
+
+    f.send("$LEVL$:C$HOST$:srv1$MSG$:quota reached late");
+    f.send("$LEVL$:C$HOST$:srv1$MSG$:link down late");
+    const QString deleted = full->model()->index(1, 5).data().toString();
+    f.boxes.answers = {true};
+    QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, cellCentre(full, 1));
+    QTest::mouseDClick(full->viewport(), Qt::LeftButton, {}, cellCentre(full, 1));
+    QVERIFY(full->isFiltering());
+
+    QTRY_VERIFY(!full->isFiltering());
+    EventTable *table = full->table();
+    QStringList passing;
+    for (int r = 1; r < table->rows(); ++r)
+        if (table->cellText(r, 5).contains(QStringLiteral("quota reached")))
+            passing << table->cellText(r, 5);
+    QVERIFY(!passing.contains(deleted));
+    QCOMPARE(passing.first(), QStringLiteral(" quota reached late"));
+    QCOMPARE(shownColumn(full, 5), passing);
+    QCOMPARE(countLabelOf(filterBarOf(*f.form))->text(),
+             QStringLiteral("%1 of %2 shown").arg(passing.size()).arg(table->eventCount()));
 }
 
 QTEST_MAIN(FilterTest)
