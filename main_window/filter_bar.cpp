@@ -31,12 +31,14 @@ FilterBar::FilterBar(QWidget *parent) : QWidget(parent) {
     m_text = new QLineEdit(this);
     m_text->setObjectName(QStringLiteral("filterText"));
     m_text->setPlaceholderText(
-        QStringLiteral("Filter: words in any column; host: app: obj: msg: level: -word"));
+        QStringLiteral("Filter: words in any column; host: app: obj: msg: level: source: "
+                       "/regex/ -word"));
     m_text->setAccessibleName(QStringLiteral("Filter"));
     m_text->setToolTip(QStringLiteral(
         "Shows the rows that contain every word (letter case ignored). host:, app:, obj:, msg: "
-        "and level: look in one column only; -word hides the rows that contain it; "
-        "\"two words\" go together. Escape clears the filter."));
+        "and level: look in one column only; source:trap, syslog, text or quorvik keeps the "
+        "events made so; /link (up|down)/ is a regular expression; -word hides the rows that "
+        "contain it; \"two words\" go together. Escape clears the filter."));
     m_text->setClearButtonEnabled(true);
     connect(m_text, &QLineEdit::textChanged, this, &FilterBar::changed);
     row->addWidget(m_text, 1);

@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build ccache g++ clang clang-tidy libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev
-  libsnmp-dev libsnmp-base
+  libsnmp-dev libsnmp-base libpcre2-dev
   xvfb xauth snmp snmptrapd libcap2-bin iproute2 pulseaudio pulseaudio-utils
   dbus dunst trayer openbox xdotool x11-utils systemd
   rsyslog rsyslog-gnutls openssl

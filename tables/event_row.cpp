@@ -45,12 +45,15 @@ struct EventRow::Data {
     std::uint32_t total;
     std::uint16_t lengths[kCells - 1];
     std::uint8_t level;
+    std::uint8_t source; // a Source
     char *text() { return reinterpret_cast<char *>(this + 1); }
 };
 
 EventRow::EventRow(const Event &record)
     : EventRow(*record.level,
-               {record.date, record.host, record.application, record.object, record.message}) {}
+               {record.date, record.host, record.application, record.object, record.message}) {
+    m_data->source = static_cast<std::uint8_t>(record.source);
+}
 
 EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells> &cells) {
     std::size_t total = 0;
@@ -59,7 +62,11 @@ EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells
     void *memory = std::malloc(sizeof(Data) + total);
     if (!memory)
         throw std::bad_alloc();
-    m_data = new (memory) Data{1, static_cast<std::uint32_t>(total), {}, levelCode(level)};
+    m_data = new (memory) Data{1,
+                               static_cast<std::uint32_t>(total),
+                               {},
+                               levelCode(level),
+                               static_cast<std::uint8_t>(Source::Text)};
     std::size_t offset = 0;
     for (int c = 0; c < kCells; ++c) {
         std::size_t length = cells[std::size_t(c)].size();
@@ -75,6 +82,10 @@ EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells
 
 const Level &EventRow::level() const {
     return levelOfCode(m_data->level);
+}
+
+Source EventRow::source() const {
+    return m_data ? static_cast<Source>(m_data->source) : Source::Text;
 }
 
 std::string_view EventRow::bytes(int c) const {
@@ -119,6 +130,7 @@ Event EventRow::event() const {
     if (!m_data)
         return record;
     record.level = &level();
+    record.source = source();
     const FilterFields fields = filterFields();
     std::string *texts[] = {&record.date, &record.host, &record.application, &record.object,
                             &record.message};

@@ -41,6 +41,9 @@ public:
     // The same event (not merely equal texts).
     bool sameAs(const EventRow &other) const { return m_data == other.m_data; }
     const Level &level() const;
+    // What it was made from; a row rebuilt from the log (the cells
+    // constructor) is a text, as the log keeps no source.
+    Source source() const;
     // Cell c (0..4) as bytes; the message without the leading blank.
     std::string_view bytes(int c) const;
     // Cell c as shown (shownText): the message cell with its one leading blank.

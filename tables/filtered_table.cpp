@@ -36,7 +36,8 @@ void FilteredTable::setFilter(EventFilter filter) {
 }
 
 bool FilteredTable::passes(const EventRow &event) const {
-    return !event.isNull() && m_filter.matches(event.level(), event.filterFields(), m_withLevel);
+    return !event.isNull() &&
+           m_filter.matches(event.level(), event.filterFields(), m_withLevel, event.source());
 }
 
 EventRow FilteredTable::sourceEvent(int row) const {

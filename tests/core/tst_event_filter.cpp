@@ -32,6 +32,7 @@ private slots:
     void wideSearchForWordsBeyondAscii();
     void levelWordsMeanOneLevel();
     void controlsFoundByTheirShownCode();
+    void sourcesAndProblems();
     void filterWordQuotesBlanks();
     void filterWordEscapesQuotes();
 };
@@ -76,6 +77,20 @@ void TestEventFilter::words_data() {
     QTest::newRow("quoted restricted phrase") << "msg:\"on /srv\"" << true;
     QTest::newRow("longer than the field") << "host:srv7srv7srv7srv7" << false;
     QTest::newRow("match at the end") << "/SRV" << true;
+    QTest::newRow("pattern in the message") << "msg:/quota .*srv/" << true;
+    QTest::newRow("pattern, case ignored") << "/QUOTA REACHED/" << true;
+    QTest::newRow("pattern anchored to its field") << "host:/^srv[0-9]$/" << true;
+    QTest::newRow("pattern anchored, no match") << "host:/^srv$/" << false;
+    QTest::newRow("pattern restricted elsewhere") << "app:/srv[0-9]/" << false;
+    QTest::newRow("pattern with blanks") << "msg:/(full|reached) on/ backup" << true;
+    QTest::newRow("pattern with blanks, no match") << "msg:/(full|empty) on/ backup" << false;
+    QTest::newRow("excluded pattern") << "-/disk_[0-9]/" << false;
+    QTest::newRow("escaped slash in a pattern") << "msg:/on \\/srv/" << true;
+    QTest::newRow("slash inside a pattern") << "/on /srv/" << true;
+    QTest::newRow("two patterns") << "/srv7/ -/srv8/" << true;
+    QTest::newRow("pattern that doesn't compile left out") << "/(quota/ srv7" << true;
+    QTest::newRow("unclosed slash is a word") << "/srv quota" << true;
+    QTest::newRow("quoted slashes are a word") << "\"/srv/\"" << false;
 }
 
 void TestEventFilter::words() {
@@ -170,6 +185,30 @@ void TestEventFilter::controlsFoundByTheirShownCode() {
     QVERIFY(!EventFilter("[U+000A]").matches(note, {"Note", "", "h", "a", "o", "one line"}));
 }
 
+void TestEventFilter::sourcesAndProblems() {
+    const auto passesFrom = [](const char *query, Source source) {
+        return EventFilter(query).matches(levelByIndex(4), kEvent, true, source);
+    };
+    QVERIFY(passesFrom("source:trap", Source::Trap));
+    QVERIFY(!passesFrom("source:trap", Source::Syslog));
+    QVERIFY(passesFrom("SOURCE:Syslog quota", Source::Syslog));
+    QVERIFY(passesFrom("source:text", Source::Text));
+    QVERIFY(!passesFrom("-source:quorvik", Source::Quorvik));
+    QVERIFY(passesFrom("-source:quorvik", Source::Text));
+    QVERIFY(EventFilter("source:text").problems().empty());
+
+    // What can't be read is named and left out.
+    const EventFilter unknown("source:snmp quota");
+    QCOMPARE(unknown.problems(),
+             std::vector<std::string>{"source:snmp: the source is trap, syslog, text or quorvik"});
+    QVERIFY(unknown.matches(levelByIndex(4), kEvent, true, Source::Trap));
+    const EventFilter broken("msg:/link (up|down/ -x");
+    QCOMPARE(broken.problems().size(), std::size_t(1));
+    QVERIFY2(broken.problems()[0].starts_with("/link (up|down/: missing closing parenthesis"),
+             broken.problems()[0].c_str());
+    QVERIFY(EventFilter("/srv/ source:").problems().empty());
+}
+
 void TestEventFilter::filterWordQuotesBlanks() {
     QCOMPARE(filterWord("host", "srv7"), std::string("host:srv7"));
     QCOMPARE(filterWord("obj", "disk 2"), std::string("obj:\"disk 2\""));
@@ -190,8 +229,8 @@ void TestEventFilter::filterWordEscapesQuotes() {
         QVERIFY2(!EventFilter(filterWord("obj", value)).matches(levelByIndex(6), other), value);
     }
     // Outside quotes a backslash is itself.
-    QVERIFY(EventFilter("obj:C:\\dir").matches(levelByIndex(6),
-                                              {"Note", "", "h", "a", "C:\\dir", "m"}));
+    QVERIFY(EventFilter("obj:C:\\dir")
+                .matches(levelByIndex(6), {"Note", "", "h", "a", "C:\\dir", "m"}));
 }
 
 QTEST_APPLESS_MAIN(TestEventFilter)

@@ -83,6 +83,7 @@ class FilterTest : public QObject {
 
 private slots:
     void typingFiltersShownRows();
+    void sourcesAndPatterns();
     void newEventsWhileFiltered();
     void levelTogglesInFullList();
     void levelTableAndTabSwitch();
@@ -125,6 +126,31 @@ void FilterTest::typingFiltersShownRows() {
     QTest::keyClicks(focused(), "xyz");
     QCOMPARE(full->model()->rowCount(), 0);
     QCOMPARE(countLabelOf(bar)->text(), QStringLiteral("0 of 5 shown"));
+}
+
+// source: and regular expressions, typed into the bar of the real window.
+void FilterTest::sourcesAndPatterns() {
+    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    startActive(f);
+    sendFive(f);
+    f.send("\x30\x03\x02\x01\x01", QStringLiteral("10.0.0.5")); // an SNMP message
+    f.settle();
+    openBar(f);
+    EventGrid *full = fullListOf(*f.form);
+    QTest::keyClicks(focused(), "source:trap");
+    QCOMPARE(shownColumn(full, 2), QStringList({"10.0.0.5"}));
+    queryEditOf(filterBarOf(*f.form))->clear();
+    QTest::keyClicks(focused(), "-source:trap msg:/backup (started|done)/");
+    QCOMPARE(shownColumn(full, 5), QStringList({" backup done", " backup started"}));
+    // Until its closing slash a pattern is words; one that doesn't compile
+    // is left out.
+    queryEditOf(filterBarOf(*f.form))->clear();
+    QTest::keyClicks(focused(), "host:/^srv[78]$/ /quota (re");
+    QCOMPARE(shownColumn(full, 5).size(), 0);
+    QTest::keyClicks(focused(), "ached)/");
+    QCOMPARE(shownColumn(full, 5), QStringList({" quota reached"}));
+    QTest::keyClicks(focused(), " /(/");
+    QCOMPARE(shownColumn(full, 5), QStringList({" quota reached"}));
 }
 
 void FilterTest::newEventsWhileFiltered() {
@@ -399,8 +425,9 @@ void FilterTest::copyAndFilterTakeTextsAsShown() {
     QCOMPARE(shownColumn(full, 2).first(), QStringLiteral("M\u00fcller"));
     QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, cellCentre(full, 0));
     QTest::keyClick(focused(), Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QApplication::clipboard()->text(),
-             QStringLiteral("Warning;07.12.2026 20:41:05;M\u00fcller;app;disk \"C\" 2;x[U+202E]y\n"));
+    QCOMPARE(
+        QApplication::clipboard()->text(),
+        QStringLiteral("Warning;07.12.2026 20:41:05;M\u00fcller;app;disk \"C\" 2;x[U+202E]y\n"));
 
     FilterBar *bar = filterBarOf(*f.form);
     QLineEdit *query = queryEditOf(bar);
