@@ -29,6 +29,14 @@ public:
     virtual void take(const EventBatch &batch) = 0;
 };
 
+// The rules step: may change the events of a batch before any sink sees
+// them. Without rules it leaves them as they are.
+class RulesStep {
+public:
+    virtual ~RulesStep() = default;
+    virtual void apply(std::vector<Event> &events) = 0;
+};
+
 // What the sources lost, by reason.
 struct IntakeLosses {
     std::uint64_t dropped = 0; // datagrams dropped: the system's buffer or the queue was full

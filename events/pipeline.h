@@ -17,14 +17,6 @@
 
 namespace quorvik {
 
-// The rules step: may change the events of a batch before any sink sees
-// them. Without rules it leaves them as they are.
-class RulesStep {
-public:
-    virtual ~RulesStep() = default;
-    virtual void apply(std::vector<Event> &events) = 0;
-};
-
 // The road of every live event. A source hands over a batch of raw messages
 // with the decoder of its kind; each message becomes at most one event; the
 // rules step sees the batch; then the sinks take it in this fixed order:
