@@ -18,17 +18,24 @@ QString shown(std::string_view bytes) {
 
 void EventAlerts::take(const EventBatch &batch) {
     for (const Event &event : *batch) {
+        const EventActions &actions = event.actions;
+        if (!actions.shown) // hidden by a rule: logged and forwarded only
+            continue;
         const Level &level = *event.level;
         const bool serious = level.index < m_settings.popupLevel;
-        if (serious && m_seams.popup)
+        if (actions.popup.value_or(serious) && m_seams.popup)
             alert(event);
         if (m_seams.notifier && m_seams.away && m_seams.away()) {
             m_seams.notifier->countAway(level.index);
-            if (serious && m_settings.notify)
+            if (actions.notify.value_or(serious && m_settings.notify))
                 m_seams.notifier->notify(
                     {level.index, shown(level.name), shown(event.host), shown(event.message)});
         }
-        if (m_seams.sounds)
+        if (!m_seams.sounds)
+            continue;
+        if (actions.sound)
+            playSoundFile(*m_seams.sounds, QString::fromLocal8Bit(*actions.sound));
+        else
             playLevelSound(*m_seams.sounds, m_settings.levelSounds, level.index);
     }
 }

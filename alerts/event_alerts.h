@@ -16,7 +16,10 @@ namespace quorvik {
 // The alerts' share of the road, on the window's thread: an event above the
 // popup level opens the popup; while the operator is away every event counts
 // in the tray and a serious one becomes a desktop notification; each level
-// plays its sound.
+// plays its sound. The rules' choices for an event (its actions) come
+// first: a hidden event alerts in no way; a popup, notification or sound
+// the rules chose replaces the level's (a notification still only while the
+// operator is away).
 class EventAlerts : public EventSink {
 public:
     struct Seams {

@@ -124,6 +124,10 @@ bool LiveSession::start(const Profile &profile) {
     }
     const bool logReady = m_window->load(profile);
     setSettings(m_window->settings());
+    std::vector<std::string> problems;
+    m_ruleProblems = setRules(readRules(profile, problems));
+    for (const std::string &problem : problems)
+        m_ruleProblems << QString::fromLocal8Bit(problem.data(), qsizetype(problem.size()));
     buildRoad(logReady);
     if (m_config.listenForSyslog) {
         buildSyslog();
@@ -140,7 +144,7 @@ void LiveSession::buildRoad(bool logReady) {
         m_log->startFailing();
     MainWindow *window = m_window.get();
     m_pipeline = new EventPipeline(
-        {m_log, m_forward, window, m_alerts.get(), window, window, m_programs.get()});
+        {m_log, m_forward, window, m_alerts.get(), window, window, m_programs.get()}, &m_rules);
     m_pipeline->setSnmpDecoder(&m_snmp);
     Receiver *receiver = m_receiver;
     m_port162Source = m_pipeline->addSource(&m_port162, [receiver] { return receiver->lost(); });
@@ -260,6 +264,27 @@ void LiveSession::setSettings(const Settings &settings) {
             m_window->showNotice(text);
             qWarning("%s", qPrintable(text));
         }
+}
+
+QStringList LiveSession::setRules(RuleSet rules) {
+    QStringList problems;
+    std::vector<RuleProgram> programs;
+    const std::string path = qEnvironmentVariable("PATH").toStdString();
+    for (const Rule &rule : rules) {
+        if (rule.run.empty())
+            continue;
+        RunCommand command = parseRunCommand(rule.run, path);
+        if (!command.error.empty()) {
+            const std::string problem = rule.label() + ": Run" + std::to_string(rule.number) +
+                                        ": " + command.error;
+            problems << QString::fromLocal8Bit(problem.data(), qsizetype(problem.size()));
+            continue;
+        }
+        programs.push_back({rule.number, rule.name, std::move(command)});
+    }
+    m_programs->setPrograms(programs);
+    m_rules.setRules(std::move(rules));
+    return problems;
 }
 
 void LiveSession::take(const std::vector<RawMessage> &batch) {

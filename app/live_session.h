@@ -11,6 +11,7 @@
 #include "intake/stream_listener.h"
 #include "main_window/main_window.h"
 #include "rules/program_runner.h"
+#include "rules/rule_walk.h"
 
 #include <QThread>
 
@@ -73,6 +74,12 @@ public:
     void take(const std::vector<RawMessage> &batch);
     // What the syslog listeners could not do at the start, for the operator.
     const QStringList &syslogProblems() const { return m_syslogProblems; }
+    // The rules of [Rules] that could not be read at the start, each named.
+    const QStringList &ruleProblems() const { return m_ruleProblems; }
+    // The rules in force from the next batch on (the options applied).
+    // Their programs go to the runner; one that can't run is named in the
+    // returned problems and not run.
+    QStringList setRules(RuleSet rules);
 
 private:
     void buildRoad(bool logReady);
@@ -88,6 +95,8 @@ private:
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<EventAlerts> m_alerts;
     std::unique_ptr<ProgramRunner> m_programs;
+    RuleWalk m_rules;
+    QStringList m_ruleProblems;
     SnmpEventDecoder m_snmp;
     Port162Decoder m_port162{m_snmp};
     EventSink *m_forward = nullptr;

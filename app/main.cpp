@@ -86,6 +86,9 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
         if (!note.empty())
             notices << QString::fromStdString(note);
     notices << session.syslogProblems();
+    if (!session.ruleProblems().isEmpty())
+        notices << QStringLiteral("Rules left out: ") +
+                       session.ruleProblems().join(QStringLiteral("; "));
     if (const QString notice = notices.join(QStringLiteral("; ")); !notice.isEmpty()) {
         window.showNotice(notice);
         qWarning("%s", qPrintable(notice));
@@ -105,7 +108,9 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
         &boxes,
         &fileDialogs,
         &sounds,
-        [f](const std::vector<ForwardTarget> &targets) { f->setTargets(targets); },
+        [f](const std::vector<ForwardTarget> &targets, const std::vector<int> &numbers) {
+            f->setTargets(targets, numbers);
+        },
         [f](const ForwardTarget &target, std::function<void(const QString &)> done) {
             f->test(target, std::move(done));
         },

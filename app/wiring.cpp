@@ -113,7 +113,7 @@ std::unique_ptr<Forwarder> startForwarding(MainWindow &window, const Profile &pr
                                         waiting);
     });
     const ForwardTargets targets = forwardTargetsFromProfile(profile);
-    f->setTargets(targets.targets);
+    f->setTargets(targets.targets, targets.numbers);
     QStringList problems;
     for (const std::string &problem : targets.problems)
         problems << QString::fromLocal8Bit(problem.c_str());

@@ -172,20 +172,21 @@ std::vector<ForwardEntry> forwardEntriesFromProfile(const Profile &profile) {
 ForwardTargets forwardTargetsFromProfile(const Profile &profile) {
     ForwardTargets result;
     for (ForwardEntry &entry : forwardEntriesFromProfile(profile)) {
-        if (entry.target)
+        if (entry.target) {
             result.targets.push_back(std::move(*entry.target));
-        else
+            result.numbers.push_back(int(entry.number));
+        } else
             result.problems.push_back(std::move(entry.problem));
     }
     return result;
 }
 
-void writeForwardEntries(Profile &profile, const std::vector<ForwardEntry> &entries) {
+std::vector<int> writtenTargetNumbers(const std::vector<ForwardEntry> &entries) {
     std::set<std::size_t> kept;
     for (const ForwardEntry &entry : entries)
         if (!entry.target && entry.number > 0)
             kept.insert(entry.number);
-    std::set<std::size_t> used = kept;
+    std::vector<int> numbers;
     std::size_t n = 0;
     for (const ForwardEntry &entry : entries) {
         if (!entry.target)
@@ -193,6 +194,22 @@ void writeForwardEntries(Profile &profile, const std::vector<ForwardEntry> &entr
         do
             ++n;
         while (kept.contains(n));
+        numbers.push_back(int(n));
+    }
+    return numbers;
+}
+
+void writeForwardEntries(Profile &profile, const std::vector<ForwardEntry> &entries) {
+    std::set<std::size_t> used;
+    for (const ForwardEntry &entry : entries)
+        if (!entry.target && entry.number > 0)
+            used.insert(entry.number);
+    const std::vector<int> numbers = writtenTargetNumbers(entries);
+    std::size_t next = 0;
+    for (const ForwardEntry &entry : entries) {
+        if (!entry.target)
+            continue;
+        const auto n = std::size_t(numbers[next++]);
         used.insert(n);
         const ForwardTarget &target = *entry.target;
         const bool tls = target.transport == ForwardTarget::Transport::Tls;

@@ -66,6 +66,7 @@ std::vector<ForwardEntry> forwardEntriesFromProfile(const Profile &profile);
 
 struct ForwardTargets {
     std::vector<ForwardTarget> targets;
+    std::vector<int> numbers; // each target's N, by which rules name it
     // One text per target skipped, naming its key: "Target2: ..." .
     std::vector<std::string> problems;
 };
@@ -78,6 +79,8 @@ ForwardTargets forwardTargetsFromProfile(const Profile &profile);
 // around the numbers of the unreadable ones, whose lines stay as they are;
 // the keys of the numbers no longer used are emptied.
 void writeForwardEntries(Profile &profile, const std::vector<ForwardEntry> &entries);
+// The N under which writeForwardEntries() writes each readable entry.
+std::vector<int> writtenTargetNumbers(const std::vector<ForwardEntry> &entries);
 // Writes `targets` so; the targets of the file that can't be read stay.
 void writeForwardTargets(Profile &profile, const std::vector<ForwardTarget> &targets);
 

@@ -124,8 +124,8 @@ ForwardLink::ForwardLink(ForwardTarget target, Limits limits, QObject *parent)
 
 ForwardLink::~ForwardLink() = default;
 
-void ForwardLink::take(const Event &event) {
-    if (!m_target.admits(*event.level))
+void ForwardLink::take(const Event &event, bool chosen) {
+    if (!chosen && !m_target.admits(*event.level))
         return;
     if (m_queue.size() >= m_limits.events || m_queuedBytes >= m_limits.bytes) {
         ++m_dropped;

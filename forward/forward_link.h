@@ -38,9 +38,10 @@ public:
     ~ForwardLink() override;
 
     const ForwardTarget &target() const { return m_target; }
-    // Queues the event when the target's level admits it; counts it as not
+    // Queues the event when the target's level admits it, or whatever its
+    // level when a rule `chose` this target for it; counts it as not
     // forwarded when the queue is full.
-    void take(const Event &event);
+    void take(const Event &event, bool chosen = false);
     // Starts sending what is queued (connects first where needed).
     void flush();
     // Nothing queued and nothing left in the socket.

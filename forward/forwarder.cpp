@@ -39,7 +39,8 @@ public:
         connect(m_statusTimer, &QTimer::timeout, this, &ForwardWorker::publish);
     }
 
-    void setTargets(const std::vector<ForwardTarget> &targets) {
+    void setTargets(const std::vector<ForwardTarget> &targets, std::vector<int> numbers) {
+        m_numbers = std::move(numbers);
         std::vector<ForwardLink *> kept;
         for (const ForwardTarget &target : targets) {
             const auto same = std::find_if(m_links.begin(), m_links.end(), [&](ForwardLink *l) {
@@ -65,11 +66,21 @@ public:
             std::lock_guard lock(m_shared->mutex);
             batches.swap(m_shared->inbox);
         }
-        for (ForwardLink *link : m_links) {
+        for (std::size_t l = 0; l < m_links.size(); ++l) {
+            ForwardLink *link = m_links[l];
+            const int number = l < m_numbers.size() ? m_numbers[l] : int(l) + 1;
             for (const EventBatch &batch : batches)
-                for (const Event &event : *batch)
-                    if (!event.relayed) // another quorvik's: sending it on could loop
+                for (const Event &event : *batch) {
+                    if (event.relayed) // another quorvik's: sending it on could loop
+                        continue;
+                    // A rule's targets take the event whatever their level;
+                    // the others don't take it.
+                    const std::optional<std::vector<int>> &chosen = event.actions.forwardTo;
+                    if (!chosen)
                         link->take(event);
+                    else if (std::find(chosen->begin(), chosen->end(), number) != chosen->end())
+                        link->take(event, true);
+                }
             link->flush();
         }
         notify();
@@ -178,6 +189,7 @@ private:
     std::shared_ptr<Forwarder::Shared> m_shared;
     ForwardLink::Limits m_limits;
     std::vector<ForwardLink *> m_links;
+    std::vector<int> m_numbers; // each link's N in [Forward]
     QTimer *m_statusTimer = nullptr;
 };
 
@@ -195,11 +207,12 @@ Forwarder::~Forwarder() {
     stop();
 }
 
-void Forwarder::setTargets(const std::vector<ForwardTarget> &targets) {
+void Forwarder::setTargets(const std::vector<ForwardTarget> &targets, std::vector<int> numbers) {
     if (!m_thread.isRunning())
         return;
-    QMetaObject::invokeMethod(m_worker,
-                              [worker = m_worker, targets] { worker->setTargets(targets); });
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker, targets, numbers = std::move(numbers)] {
+        worker->setTargets(targets, numbers);
+    });
 }
 
 void Forwarder::take(const EventBatch &batch) {

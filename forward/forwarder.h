@@ -52,9 +52,12 @@ public:
     // Waits at most 2 s for the queues to drain.
     ~Forwarder() override;
 
-    void setTargets(const std::vector<ForwardTarget> &targets);
-    // Queues a batch for every target whose level admits its events. Safe
-    // from any thread; never waits for a socket.
+    // `numbers`: each target's N in [Forward] (Target3 is 3), by which the
+    // rules name it; empty: 1, 2, ... in order.
+    void setTargets(const std::vector<ForwardTarget> &targets, std::vector<int> numbers = {});
+    // Queues a batch for every target whose level admits its events, or,
+    // for an event whose rules chose targets, for those targets only.
+    // Safe from any thread; never waits for a socket.
     void take(const EventBatch &batch) override;
 
     // Dropped for a full queue and, for UDP, refused: over all targets.

@@ -159,7 +159,11 @@ void MainWindow::takeHistoryRows(const std::vector<EventRow> &rows) {
 }
 
 void MainWindow::take(const EventBatch &batch) {
+    const Event *last = nullptr;
     for (const Event &event : *batch) {
+        if (!event.actions.shown) // hidden by a rule: in the log, not in the tables
+            continue;
+        last = &event;
         const int level = event.level->index;
         m_pendingTab = level;
         m_newInLevel.set(std::size_t(level));
@@ -168,9 +172,9 @@ void MainWindow::take(const EventBatch &batch) {
         insertTop(m_ui.fullList, row);
         m_sizer->noteRow(level, row);
     }
-    if (!batch->empty()) {
-        m_messageLineTag = QStringLiteral("Actual Message:") +
-                           EventRow(batch->back()).cellText(EventRow::kCells - 1);
+    if (last) {
+        m_messageLineTag =
+            QStringLiteral("Actual Message:") + EventRow(*last).cellText(EventRow::kCells - 1);
         m_messageLinePending = true;
     }
     finishBatch();

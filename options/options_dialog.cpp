@@ -430,7 +430,7 @@ bool OptionsDialog::apply() {
         targets = m_forward->entries();
         m_forward->clearMark();
         if (m_config.applyForwardTargets)
-            m_config.applyForwardTargets(m_forward->targets());
+            m_config.applyForwardTargets(m_forward->targets(), writtenTargetNumbers(*targets));
     }
 
     const auto change = [changes, targets, users](const std::string &old) {

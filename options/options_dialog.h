@@ -39,17 +39,18 @@ struct OptionsConfig {
     MessageBoxes *boxes = nullptr;
     FileDialogs *dialogs = nullptr;
     SoundPlayer *sounds = nullptr; // plays the "Test" buttons
-    // The forward targets put in force; their Test.
-    std::function<void(const std::vector<ForwardTarget> &)> applyForwardTargets;
+    // The forward targets put in force, with the N each is written under;
+    // their Test.
+    std::function<void(const std::vector<ForwardTarget> &, const std::vector<int> &)>
+        applyForwardTargets;
     ForwardTester testForwardTarget;
     // The usable SNMPv3 users put in force after Apply wrote them.
     std::function<void(const std::vector<SnmpUser> &)> applySnmpUsers;
 };
 
 // frmOptions: colours, sounds, popup threshold, row limit, start view, start
-// tab, desktop notifications, log file, SNMPv3 users, forwarding and syslog. Modeless; Apply and OK put the
-// changed groups in force at once and write them to the configuration file
-// in one go.
+// tab, desktop notifications, log file, SNMPv3 users, forwarding and syslog. Modeless; Apply and OK
+// put the changed groups in force at once and write them to the configuration file in one go.
 class OptionsDialog : public QDialog {
     Q_OBJECT
 

@@ -8,6 +8,8 @@
 #include "quorvik_process.h"
 #include "rsyslog_process.h"
 
+#include <QNetworkDatagram>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <cstdlib>
@@ -97,6 +99,7 @@ private slots:
     void wrongServerCertificateIsRefused();
     void testSendsOneInformationEvent();
     void udpCountsRefusalsAndTestSaysWhatItCantKnow();
+    void rulesChooseTargetsByNumber();
 
 private:
     QTemporaryDir m_dir;
@@ -411,6 +414,46 @@ void TestForwarder::udpCountsRefusalsAndTestSaysWhatItCantKnow() {
                                          "that it arrived.")
                               .arg(url));
     QVERIFY(Rsyslog::waitUntil([&] { return rsyslog.received().size() == 11; }, 10000));
+}
+
+// An event whose rules chose targets goes to those, by their N in
+// [Forward], whatever their level; the others go by the targets' levels.
+void TestForwarder::rulesChooseTargetsByNumber() {
+    QUdpSocket first, third;
+    QVERIFY(first.bind(QHostAddress::LocalHost, 0));
+    QVERIFY(third.bind(QHostAddress::LocalHost, 0));
+    ForwardTarget serious =
+        target(qPrintable(QStringLiteral("udp://127.0.0.1:%1").arg(third.localPort())));
+    serious.level = 2; // Emergency and Panic only
+    Forwarder forwarder;
+    forwarder.setTargets(
+        {target(qPrintable(QStringLiteral("udp://127.0.0.1:%1").arg(first.localPort()))), serious},
+        {1, 3});
+    auto batch = std::make_shared<std::vector<Event>>();
+    const auto add = [&](int n, std::optional<std::vector<int>> chosen) {
+        batch->push_back(loggedEvent('N', "srv7", "app", "obj", "n " + QByteArray::number(n)));
+        batch->back().actions.forwardTo = std::move(chosen);
+    };
+    add(0, std::nullopt);
+    add(1, std::vector<int>{3});
+    add(2, std::vector<int>{});
+    add(3, std::vector<int>{1, 3});
+    add(4, std::vector<int>{2});
+    add(5, std::nullopt);
+    forwarder.take(batch);
+    const auto numbersAt = [](QUdpSocket &socket, int count) {
+        QList<int> numbers;
+        while (numbers.size() < count &&
+               (socket.hasPendingDatagrams() || socket.waitForReadyRead(5000))) {
+            const QByteArray datagram = socket.receiveDatagram().data();
+            numbers << datagram.mid(datagram.lastIndexOf("n ") + 2).trimmed().toInt();
+        }
+        return numbers;
+    };
+    QCOMPARE(numbersAt(first, 3), QList<int>({0, 3, 5}));
+    QCOMPARE(numbersAt(third, 2), QList<int>({1, 3}));
+    forwarder.stop();
+    QVERIFY(!first.hasPendingDatagrams() && !third.hasPendingDatagrams());
 }
 
 E2E_TEST_MAIN(TestForwarder)

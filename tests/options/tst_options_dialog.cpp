@@ -99,8 +99,10 @@ public:
         c.dialogs = &dialogs;
         c.sounds = &sounds;
         c.applySnmpUsers = [this](const std::vector<SnmpUser> &users) { snmpUsers = users; };
-        c.applyForwardTargets = [this](const std::vector<ForwardTarget> &targets) {
+        c.applyForwardTargets = [this](const std::vector<ForwardTarget> &targets,
+                                       const std::vector<int> &numbers) {
             forwardTargets = targets;
+            forwardNumbers = numbers;
         };
         c.testForwardTarget = [this](const ForwardTarget &target,
                                      std::function<void(const QString &)> done) {
@@ -141,6 +143,7 @@ public:
     RecordingSounds sounds;
     QPointer<OptionsDialog> dialog;
     std::vector<ForwardTarget> forwardTargets, tested;
+    std::vector<int> forwardNumbers;
 };
 
 } // namespace
@@ -709,6 +712,9 @@ void TestOptionsDialog::forwardTargetsTheTabCantReadStay() {
     QCOMPARE(stored.size(), std::size_t(4));
     QCOMPARE(stored[0].target->url(), std::string("udp://c:5"));
     QCOMPARE(stored[3].target->url(), std::string("tcp://d:6"));
+    // In force under the numbers written, by which rules name them.
+    QCOMPARE(f.forwardNumbers, std::vector<int>({int(stored[0].number), int(stored[3].number)}));
+    QCOMPARE(f.forwardNumbers, std::vector<int>({1, 4}));
 
     // Edited into a readable one, it is written as any other.
     list->setCurrentRow(0);
