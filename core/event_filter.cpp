@@ -136,14 +136,37 @@ bool containsFolded(std::string_view text, std::string_view folded) {
     return false;
 }
 
+// Whether `folded` could be found in a text only as the operator reads it:
+// a code shown for a control ("[u+202e]", folded) holds brackets, "u", "+"
+// and hex digits, so a word that meets one holds a bracket or is made of
+// those alone.
+bool mayMeetShownCode(std::string_view folded) {
+    if (folded.find_first_of("[]") != std::string_view::npos)
+        return true;
+    for (const char c : folded)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == 'u' || c == '+'))
+            return false;
+    return true;
+}
+
+// Whether `text` holds a byte that visibleText may show as a code: a line
+// break, or the first byte of a UTF-8 format control.
+bool mayHoldControls(std::string_view text) {
+    for (const char c : text)
+        if (c == '\r' || c == '\n' || c == '\xE2')
+            return true;
+    return false;
+}
+
 // Whether `folded` occurs in `text` as the operator reads it (visibleText):
 // a control shown by its code, "[U+202E]", is found by that code.
-bool containsShown(std::string_view text, std::string_view folded) {
+// `meetsCodes`: mayMeetShownCode(folded).
+bool containsShown(std::string_view text, std::string_view folded, bool meetsCodes) {
     if (containsFolded(text, folded))
         return true;
     // Only a shown code can hold an ASCII word that the bytes don't; the
     // texts beyond ASCII that a legacy encoding gives hold no ASCII at all.
-    if (text.find_first_of("\r\n\xE2") == std::string_view::npos || !changedWhenShown(text))
+    if (!meetsCodes || !mayHoldControls(text) || !changedWhenShown(text))
         return false;
     return containsFolded(visibleText(text), folded);
 }
@@ -249,6 +272,7 @@ EventFilter::EventFilter(std::string_view query, WideSearch wideSearch)
         term.text = std::string(word);
         term.folded = lowerAscii(word);
         term.ascii = isAscii(word);
+        term.meetsCodes = mayMeetShownCode(term.folded);
         // An ASCII word is looked for with letter case ignored, a wider one
         // as typed (the wide search decides about its case).
         if (seen.emplace(int(term.kind), term.field, term.exclude,
@@ -281,7 +305,7 @@ bool EventFilter::contains(std::string_view text, const Term &term) const {
     // An ASCII word is found by its ASCII letters whatever the other bytes
     // are; only a word beyond ASCII needs the decoded texts.
     if (term.ascii || !m_wideSearch)
-        return containsShown(text, term.folded);
+        return containsShown(text, term.folded, term.meetsCodes);
     return m_wideSearch(text, term.text);
 }
 

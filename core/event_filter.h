@@ -74,6 +74,7 @@ private:
         int field = -1; // index into FilterFields; -1: any field
         bool exclude = false;
         bool ascii = true;
+        bool meetsCodes = true; // may be found only in a control's shown code
         Source source = Source::Text;
         std::string folded; // ASCII letters in lower case
         std::string text;   // as typed, for the wide search

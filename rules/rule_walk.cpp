@@ -44,14 +44,16 @@ void RuleWalk::apply(std::vector<Event> &events) {
 
 void RuleWalk::walk(const RuleSet &rules, Event &event) {
     EventActions &actions = event.actions;
+    FilterFields fields = {event.level->name, event.date,   event.host,
+                           event.application, event.object, event.message};
     for (std::size_t r = 0; r < rules.size(); ++r) {
         const Rule &rule = rules[r];
-        const FilterFields fields = {event.level->name, event.date,   event.host,
-                                     event.application, event.object, event.message};
         if (!rule.filter.matches(*event.level, fields, true, event.source))
             continue;
-        if (rule.level)
+        if (rule.level) {
             event.level = rule.level;
+            fields[EventFilter::kLevelField] = event.level->name;
+        }
         if (rule.show)
             actions.shown = *rule.show;
         if (rule.forward)
