@@ -118,7 +118,9 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
             if (const std::string error = snmp.setUsers(users); !error.empty())
                 boxes.report(&window, QStringLiteral("Quorvik"), QString::fromStdString(error),
                              QMessageBox::Warning);
-        }};
+        },
+        [&session](RuleSet rules) { session.setRules(std::move(rules)); },
+        [&window](const EventFilter &filter) { return window.eventsMatching(filter); }};
     QObject::connect(&window, &MainWindow::optionsRequested, &window,
                      [&] { OptionsDialog::open(options, optionsConfig); });
     window.show();

@@ -77,6 +77,8 @@ public:
     // would leave them, in one go per table; nothing is logged, alerted or
     // played. The columns grow at fitColumnsToRows().
     void takeHistoryRows(const std::vector<EventRow> &rows);
+    // How many of the events the window holds `filter` keeps: (kept, held).
+    std::pair<int, int> eventsMatching(const EventFilter &filter) const;
     // The columns grown to the rows the level tables hold (a history load
     // is over: only the rows that stayed count). Measuring a text beyond
     // ASCII costs microseconds and the tables may hold 700,000 rows, so the

@@ -157,6 +157,10 @@ OptionsDialog::OptionsDialog(OptionsConfig config)
     m_forward = new ForwardTab(m_config.testForwardTarget);
     m_forward->setObjectName(QStringLiteral("tabForward"));
     m_tabs->addTab(m_forward, QStringLiteral("Forward"));
+    m_rules = new RulesTab(m_config.rowsMatching, [forward = m_forward] {
+        return writtenTargetNumbers(forward->entries());
+    });
+    m_tabs->addTab(m_rules, QStringLiteral("Rules"));
 
     QPushButton *ok =
         button(this, QStringLiteral("cmdOK"), QStringLiteral("OK"), 2520, 4455, 1095, 375);
@@ -315,6 +319,7 @@ void OptionsDialog::fill() {
     const std::string iniGrid = profile.value("Global", "IniGrid", "0");
     m_startViewButtons[iniGrid == "0" ? 0 : 1]->setChecked(true);
     m_forward->setEntries(forwardEntriesFromProfile(profile));
+    m_rules->setRules(ruleTextsFromProfile(profile));
     m_snmpUsers->fill(snmpUserFieldsFromProfile(profile));
     m_syslog->setSettings(settings.syslog);
     clearMarks();
@@ -323,6 +328,7 @@ void OptionsDialog::fill() {
 void OptionsDialog::clearMarks() {
     m_coloursChanged = m_popupLevelChanged = m_soundsChanged = m_logFileChanged = false;
     m_forward->clearMark();
+    m_rules->clearMark();
     m_snmpUsers->clearMark();
     m_syslog->clearMark();
 }
@@ -387,8 +393,25 @@ bool OptionsDialog::apply() {
             return false;
         }
         users = m_snmpUsers->users();
-        m_snmpUsers->clearMark();
     }
+    // Every rule is checked before anything is written; the forward targets
+    // it names are those the Forward tab will write. A target removed there
+    // is checked here too.
+    std::optional<std::vector<RuleText>> rules;
+    if (m_rules->changed() || m_forward->changed()) {
+        if (const QStringList problems = m_rules->problems(); !problems.isEmpty()) {
+            m_tabs->setCurrentWidget(m_rules);
+            m_config.boxes->report(this, windowTitle(),
+                                   QStringLiteral("The rules can't be used:\n") +
+                                       problems.join(QLatin1Char('\n')),
+                                   QMessageBox::Warning);
+            return false;
+        }
+        rules = m_rules->rules();
+        m_rules->clearMark();
+    }
+    if (users)
+        m_snmpUsers->clearMark();
     Settings settings = m_config.currentSettings();
     SettingsChanges changes;
     QStringList failures;
@@ -433,11 +456,23 @@ bool OptionsDialog::apply() {
             m_config.applyForwardTargets(m_forward->targets(), writtenTargetNumbers(*targets));
     }
 
-    const auto change = [changes, targets, users](const std::string &old) {
+    if (rules && m_config.applyRules) {
+        RuleSet inForce;
+        const std::vector<int> numbers = writtenTargetNumbers(m_forward->entries());
+        std::vector<std::string> unused;
+        for (const RuleText &rule : *rules)
+            if (std::optional<Rule> read = readRule(rule, numbers, unused))
+                inForce.push_back(std::move(*read));
+        m_config.applyRules(std::move(inForce));
+    }
+
+    const auto change = [changes, targets, users, rules](const std::string &old) {
         Profile content = Profile::parse(old);
         writeSettings(content, changes);
         if (targets)
             writeForwardEntries(content, *targets);
+        if (rules)
+            writeRuleTexts(content, *rules);
         if (users)
             writeSnmpUsers(content, *users);
         return content.text();

@@ -6,6 +6,7 @@
 #include "core/settings.h"
 #include "core/snmp_users.h"
 #include "options/forward_tab.h"
+#include "options/rules_tab.h"
 #include "ui/seams.h"
 
 #include <QDialog>
@@ -46,6 +47,9 @@ struct OptionsConfig {
     ForwardTester testForwardTarget;
     // The usable SNMPv3 users put in force after Apply wrote them.
     std::function<void(const std::vector<SnmpUser> &)> applySnmpUsers;
+    // The rules put in force; how many of the window's events a match keeps.
+    std::function<void(RuleSet)> applyRules;
+    RowsMatching rowsMatching;
 };
 
 // frmOptions: colours, sounds, popup threshold, row limit, start view, start
@@ -92,6 +96,7 @@ private:
 
     QTabWidget *m_tabs = nullptr;
     ForwardTab *m_forward = nullptr;
+    RulesTab *m_rules = nullptr;
     std::array<QRadioButton *, 2> m_startViewButtons{};
     std::array<QRadioButton *, 8> m_popupLevelButtons{};
     QLabel *m_logFileLabel = nullptr;

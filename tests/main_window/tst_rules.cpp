@@ -15,12 +15,30 @@ using namespace quorvik::testing;
 
 namespace {
 
-// The texts of column `column` in the rows the grid shows, top down.
+// The texts of column `column` in the events of the grid's table, top down.
 QStringList shownColumn(EventGrid *grid, int column) {
     QStringList texts;
-    for (int row = 0; row < grid->model()->rowCount(); ++row)
-        texts << grid->model()->index(row, column).data().toString();
+    for (int row = 1; row <= grid->table()->eventCount(); ++row)
+        texts << grid->table()->cellText(row, column);
     return texts;
+}
+
+// The [Rules] blocks of the README's "Rules" section, in order.
+QList<QByteArray> readmeRules() {
+    QFile file(QStringLiteral(QUORVIK_SOURCE_DIR "/README.md"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray readme = file.readAll();
+    const qsizetype section = readme.indexOf("\n## Rules\n");
+    const qsizetype sectionEnd = readme.indexOf("\n#", section + 1);
+    QList<QByteArray> blocks;
+    for (qsizetype start = readme.indexOf("```ini\n[Rules]\n", section);
+         section >= 0 && start >= 0 && start < sectionEnd;
+         start = readme.indexOf("```ini\n[Rules]\n", start + 1)) {
+        const qsizetype end = readme.indexOf("\n```\n", start);
+        blocks << readme.mid(start + 7, end - start - 7).replace("\n", "\r\n") + "\r\n";
+    }
+    return blocks;
 }
 
 } // namespace
@@ -30,6 +48,7 @@ class RulesTest : public QObject {
 
 private slots:
     void rulesDecideWhatEachEventDoes();
+    void readmeExamples();
 };
 
 void RulesTest::rulesDecideWhatEachEventDoes() {
@@ -49,8 +68,8 @@ void RulesTest::rulesDecideWhatEachEventDoes() {
     f.send("$LEVL$:A$HOST$:srv7$SOURCE$:backup$MSG$:job done");
     f.settle();
     QVERIFY(!shownWindow<AlertPopup>());
-    QCOMPARE(fullListOf(*f.form)->model()->rowCount(), 0);
-    QCOMPARE(levelGridOf(*f.form, 3)->model()->rowCount(), 0);
+    QCOMPARE(fullListOf(*f.form)->table()->eventCount(), 0);
+    QCOMPARE(levelGridOf(*f.form, 3)->table()->eventCount(), 0);
 
     f.send("$LEVL$:N$HOST$:core1$SOURCE$:net$MSG$:Link Down on ge-0/0/1");
     f.settle();
@@ -74,6 +93,39 @@ void RulesTest::rulesDecideWhatEachEventDoes() {
         if (line.contains(";srv7;") || line.contains(";core1;") || line.contains(";h;"))
             logged << QString::fromLatin1(line.left(line.indexOf(';')));
     QCOMPARE(logged, QStringList({"Alert", "Emergency", "Alert"}));
+}
+
+// The README's examples, as written, in the live copy.
+void RulesTest::readmeExamples() {
+    const QList<QByteArray> examples = readmeRules();
+    QCOMPARE(examples.size(), 2);
+
+    FormFixture levelChange;
+    levelChange.writeConfig("[Global]\r\nIniGrid=1\r\nLogfile=" +
+                            levelChange.logPath().toLocal8Bit() + "\r\n" + examples[0]);
+    levelChange.start();
+    QCOMPARE(levelChange.form.session()->ruleProblems(), QStringList());
+    levelChange.send("$LEVL$:W$HOST$:core-rtr1$MSG$:Interface ge-0/0/1 Link Down");
+    levelChange.send("$LEVL$:W$HOST$:edge-rtr1$MSG$:Interface ge-0/0/1 link down");
+    levelChange.send("$LEVL$:W$HOST$:core-rtr2$MSG$:fan speed low");
+    levelChange.settle();
+    QCOMPARE(shownColumn(fullListOf(*levelChange.form), 0),
+             QStringList({"Warning", "Warning", "Emergency"}));
+    QCOMPARE(shownColumn(levelGridOf(*levelChange.form, 0), 1), QStringList{"core-rtr1"});
+    QVERIFY(levelChange.readFile(levelChange.logPath()).contains("Emergency;"));
+
+    FormFixture noise;
+    noise.writeConfig("[Global]\r\nIniGrid=1\r\nLogfile=" + noise.logPath().toLocal8Bit() + "\r\n" +
+                      examples[1]);
+    noise.start();
+    QCOMPARE(noise.form.session()->ruleProblems(), QStringList());
+    noise.send("$LEVL$:I$HOST$:srv7$SOURCE$:backup$MSG$:copied 120 files");
+    noise.send("$LEVL$:E$HOST$:srv7$SOURCE$:backup$MSG$:disk full");
+    noise.send("$LEVL$:I$HOST$:srv7$SOURCE$:cron$MSG$:backup started");
+    noise.settle();
+    QCOMPARE(shownColumn(fullListOf(*noise.form), 5),
+             QStringList({" backup started", " disk full"}));
+    QVERIFY(noise.readFile(noise.logPath()).contains("copied 120 files"));
 }
 
 QTEST_MAIN(RulesTest)

@@ -104,6 +104,16 @@ public:
             forwardTargets = targets;
             forwardNumbers = numbers;
         };
+        c.applyRules = [this](RuleSet r) { rules = std::move(r); };
+        // Three Warnings the window shows: srv7, srv8 and gw1 saying "link down".
+        c.rowsMatching = [](const EventFilter &filter) {
+            int kept = 0;
+            for (const char *host : {"srv7", "srv8", "gw1"})
+                if (filter.matches(levelByIndex(4),
+                                   {"Warning", "", host, "app", "obj", "link down"}))
+                    ++kept;
+            return std::pair{kept, 3};
+        };
         c.testForwardTarget = [this](const ForwardTarget &target,
                                      std::function<void(const QString &)> done) {
             tested.push_back(target);
@@ -144,6 +154,7 @@ public:
     QPointer<OptionsDialog> dialog;
     std::vector<ForwardTarget> forwardTargets, tested;
     std::vector<int> forwardNumbers;
+    RuleSet rules; // put in force by the last Apply
 };
 
 } // namespace
@@ -172,6 +183,7 @@ private slots:
     void snmpUserNameOnceAndPasswordWhole();
     void forwardTargetsAddEditRemoveAndTest();
     void forwardTargetsTheTabCantReadStay();
+    void rulesCheckedBeforeAnythingIsWritten();
     void syslogPortsAndTls();
 };
 
@@ -611,8 +623,9 @@ void TestOptionsDialog::forwardTargetsAddEditRemoveAndTest() {
                     "Target2=tcp://b:601\r\nLevel2=3\r\n");
     f.open();
     auto *tabs = f.control<QTabWidget>(QStringLiteral("SSTab1"));
-    QCOMPARE(tabs->tabText(tabs->count() - 1), QStringLiteral("Forward"));
-    tabs->setCurrentIndex(tabs->count() - 1);
+    const int forwardTab = tabs->indexOf(f.control(QStringLiteral("tabForward")));
+    QCOMPARE(tabs->tabText(forwardTab), QStringLiteral("Forward"));
+    tabs->setCurrentIndex(forwardTab);
     auto *list = f.control<QListWidget>(QStringLiteral("lstTargets"));
     QCOMPARE(list->count(), 2);
     QCOMPARE(list->item(1)->text(), QStringLiteral("tcp://b:601  (Critical and above, local0)"));
@@ -728,6 +741,107 @@ void TestOptionsDialog::forwardTargetsTheTabCantReadStay() {
     f.click(QStringLiteral("cmdApply"));
     QCOMPARE(f.forwardTargets.size(), std::size_t(3));
     QCOMPARE(f.forwardTargets[0].url(), std::string("tcp://siem.example:514"));
+}
+
+// The Rules tab: the list, the editor's count of matching events while the
+// match is typed, every entry checked before anything is written, Up;
+// Apply writes the rules in their order and puts them in force.
+void TestOptionsDialog::rulesCheckedBeforeAnythingIsWritten() {
+    const QByteArray before = "[Global]\r\nPopuplevel=4\r\n[Forward]\r\nTarget1=udp://a:514\r\n"
+                              "[Rules]\r\nName1=Noise\r\nMatch1=app:backup\r\nShow1=0\r\n"
+                              "Match2=x\r\nLevel2=Z\r\n";
+    DialogFixture f(before);
+    const QString sound = f.dir.filePath(QStringLiteral("core.wav"));
+    DialogFixture::writeFile(sound, "RIFF");
+    f.open();
+    auto *tabs = f.control<QTabWidget>(QStringLiteral("SSTab1"));
+    tabs->setCurrentWidget(f.control(QStringLiteral("tabRules")));
+    QCOMPARE(tabs->tabText(tabs->currentIndex()), QStringLiteral("Rules"));
+    auto *list = f.control<QListWidget>(QStringLiteral("lstRules"));
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("Noise: app:backup  \u2192  hidden"));
+    QCOMPARE(list->item(1)->text(), QStringLiteral("Rule 2: x  \u2192  level Z"));
+
+    auto *editor = f.control<QDialog>(QStringLiteral("frmRule"));
+    const auto edit = [&](const char *name) {
+        return editor->findChild<QLineEdit *>(QLatin1String(name));
+    };
+    const auto label = [&](const char *name) {
+        return editor->findChild<QLabel *>(QLatin1String(name))->text();
+    };
+    const auto ok = [&] {
+        QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("cmdOK")),
+                          Qt::LeftButton);
+    };
+    f.click(QStringLiteral("cmdAddRule"));
+    QVERIFY(editor->isVisible());
+    QTest::keyClicks(edit("txtMatch"), QStringLiteral("host:srv"));
+    QCOMPARE(label("lblMatching"), QStringLiteral("2 of 3 events shown match"));
+    QTest::keyClicks(edit("txtMatch"), QStringLiteral(" msg:/(up/"));
+    QCOMPARE(label("lblMatching"),
+             QStringLiteral("/(up/: missing closing parenthesis at offset 3"));
+    QTest::keyClicks(edit("txtSound"), QStringLiteral("/no/such.wav"));
+    QTest::keyClicks(edit("txtForward"), QStringLiteral("1,2"));
+    QTest::keyClicks(edit("txtRun"), f.configPath() + QStringLiteral(" {host}"));
+    ok();
+    QVERIFY(editor->isVisible());
+    QCOMPARE(label("lblError").split(QLatin1Char('\n')),
+             QStringList({"Rule 3: Match3=host:srv msg:/(up/: /(up/: missing closing parenthesis "
+                          "at offset 3",
+                          "Rule 3: Forward3=1,2: [Forward] has no Target2",
+                          "Rule 3: Sound3=/no/such.wav: no such file",
+                          "Rule 3: Run3: " + f.configPath() + " is not an executable file"}));
+    // A program by a name that is not on PATH.
+    edit("txtRun")->clear();
+    QTest::keyClicks(edit("txtRun"), QStringLiteral("no-such-program-quorvik {host}"));
+    ok();
+    QVERIFY2(label("lblError")
+                 .endsWith(QStringLiteral(
+                     "Rule 3: Run3: no-such-program-quorvik is not a program found on PATH")),
+             qPrintable(label("lblError")));
+
+    // Mended, the rule is taken.
+    for (const char *name : {"txtMatch", "txtSound", "txtForward", "txtRun"})
+        edit(name)->clear();
+    QTest::keyClicks(edit("txtMatch"), QStringLiteral("host:srv -msg:/(up|down)/"));
+    QTest::keyClicks(edit("txtSound"), sound);
+    QTest::keyClicks(edit("txtForward"), QStringLiteral("1"));
+    QTest::keyClicks(edit("txtRun"), QStringLiteral("true {host}"));
+    editor->findChild<QComboBox *>(QStringLiteral("cboLevel"))->setCurrentIndex(1);
+    ok();
+    QVERIFY(!editor->isVisible());
+    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->currentRow(), 2);
+
+    // The file's rule that can't be used stops Apply before anything is written.
+    f.click(QStringLiteral("cmdApply"));
+    QCOMPARE(f.boxes.reports.size(), 1);
+    QCOMPARE(f.boxes.reports[0].text,
+             QStringLiteral("The rules can't be used:\nRule 2: Level2=Z: the level is one of E, "
+                            "P, C, A, W, I, N"));
+    QCOMPARE(f.config(), before);
+    QVERIFY(f.rules.empty());
+    list->setCurrentRow(1);
+    f.click(QStringLiteral("cmdRemoveRule"));
+    list->setCurrentRow(1);
+    f.click(QStringLiteral("cmdRuleUp"));
+    QCOMPARE(list->currentRow(), 0);
+    QVERIFY(!f.control<QPushButton>(QStringLiteral("cmdRuleUp"))->isEnabled());
+    QCOMPARE(list->item(0)->text(), "Rule 1: host:srv -msg:/(up|down)/  \u2192  level E, sound " +
+                                        sound + ", forward 1, run true {host}");
+    f.click(QStringLiteral("cmdApply"));
+    QCOMPARE(f.boxes.reports.size(), 1);
+    QCOMPARE(f.rules.size(), std::size_t(2));
+    QCOMPARE(f.rules[0].level, &levelByIndex(0));
+    QCOMPARE(f.rules[1].label(), std::string("Rule 2 (Noise)"));
+    const std::vector<RuleText> written =
+        ruleTextsFromProfile(Profile::parse(f.config().toStdString()));
+    QCOMPARE(written.size(), std::size_t(2));
+    QCOMPARE(written[0].match, std::string("host:srv -msg:/(up|down)/"));
+    QCOMPARE(written[0].level, std::string("E"));
+    QCOMPARE(written[0].run, std::string("true {host}"));
+    QCOMPARE(written[1].name, std::string("Noise"));
+    QCOMPARE(written[1].show, std::string("0"));
 }
 
 // The fourth tab: users listed, a new one added with a password too short
