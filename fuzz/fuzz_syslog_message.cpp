@@ -67,9 +67,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         "<" + std::to_string(facility * 8 + syslogSeverity(*event.level)) + ">1 ";
     FUZZ_CHECK(text.compare(0, pri.size(), pri) == 0);
 
-    const std::string sd = " [quorvik@32473 ";
-    std::size_t at = text.find(sd);
-    FUZZ_CHECK(at != std::string::npos);
+    // The structured data follows the five header fields after the version,
+    // none of which holds a blank (a host may look like the element itself).
+    std::size_t at = pri.size();
+    for (int field = 0; field < 5; ++field) {
+        at = text.find(' ', at);
+        FUZZ_CHECK(at != std::string::npos);
+        ++at;
+    }
+    const std::string sd = "[quorvik@32473 ";
+    FUZZ_CHECK(text.compare(at, sd.size(), sd) == 0);
     at += sd.size();
     FUZZ_CHECK(readParam(text, at, "level") == event.level->name);
     const std::array<std::pair<std::string_view, const std::string *>, 4> params = {{
