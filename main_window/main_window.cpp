@@ -158,20 +158,6 @@ void MainWindow::takeHistoryRows(const std::vector<EventRow> &rows) {
     finishBatch();
 }
 
-std::pair<int, int> MainWindow::eventsMatching(const EventFilter &filter) const {
-    const EventTable *table = m_ui.fullList->table();
-    int kept = 0, held = 0;
-    for (int r = 1; r < table->rows(); ++r) {
-        const EventRow event = table->eventAt(r);
-        if (event.isNull())
-            continue;
-        ++held;
-        if (filter.matches(event.level(), event.filterFields(), true, event.source()))
-            ++kept;
-    }
-    return {kept, held};
-}
-
 void MainWindow::take(const EventBatch &batch) {
     const Event *last = nullptr;
     for (const Event &event : *batch) {
@@ -224,10 +210,6 @@ void MainWindow::comeForward(int level) {
 void MainWindow::finishBatch() {
     m_sizer->growColumns();
     scheduleRefresh();
-}
-
-void MainWindow::showNotRun(std::uint64_t count, const QString &rules) {
-    m_ui.showNotRun(count, rules);
 }
 
 void MainWindow::showNotForwarded(std::uint64_t count, const QString &failing,

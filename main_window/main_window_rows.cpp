@@ -218,4 +218,22 @@ void MainWindow::stopFitting() {
     m_fitLevel = kLevelCount;
 }
 
+std::pair<int, int> MainWindow::eventsMatching(const EventFilter &filter) const {
+    const EventTable *table = m_ui.fullList->table();
+    int kept = 0, held = 0;
+    for (int r = 1; r < table->rows(); ++r) {
+        const EventRow event = table->eventAt(r);
+        if (event.isNull())
+            continue;
+        ++held;
+        if (filter.matches(event.level(), event.filterFields(), true, event.source()))
+            ++kept;
+    }
+    return {kept, held};
+}
+
+void MainWindow::showNotRun(std::uint64_t count, const QString &rules) {
+    m_ui.showNotRun(count, rules);
+}
+
 } // namespace quorvik
