@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <set>
 
 namespace quorvik {
@@ -20,15 +19,6 @@ constexpr std::array<std::string_view, 24> kFacilities = {
     "kern",   "user",   "mail",     "daemon", "auth",   "syslog", "lpr",    "news",
     "uucp",   "cron",   "authpriv", "ftp",    "ntp",    "audit",  "alert",  "clock",
     "local0", "local1", "local2",   "local3", "local4", "local5", "local6", "local7"};
-
-std::optional<int> wholeNumber(std::string_view text, int low, int high) {
-    int value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || result.ec != std::errc{} || result.ptr != text.data() + text.size() ||
-        value < low || value > high)
-        return std::nullopt;
-    return value;
-}
 
 std::string key(std::string_view name, std::size_t number) {
     return std::string(name) + std::to_string(number);

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <map>
 
 namespace quorvik {
@@ -27,15 +26,6 @@ std::array<std::string RuleText::*, 11> fieldsOfKeys() {
     return {&RuleText::name,  &RuleText::match,  &RuleText::level, &RuleText::show,
             &RuleText::popup, &RuleText::notify, &RuleText::sound, &RuleText::forward,
             &RuleText::count, &RuleText::stop,   &RuleText::run};
-}
-
-std::optional<int> wholeNumber(std::string_view text, int low, int high) {
-    int value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || result.ec != std::errc{} || result.ptr != text.data() + text.size() ||
-        value < low || value > high)
-        return std::nullopt;
-    return value;
 }
 
 // "Level12" as the key Level of rule 12; nullopt for a name that is no key

@@ -3,9 +3,19 @@
 
 #include "core/text_rules.h"
 
+#include <charconv>
 #include <cstring>
 
 namespace quorvik {
+
+std::optional<int> wholeNumber(std::string_view text, int low, int high) {
+    int value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || result.ec != std::errc{} || result.ptr != text.data() + text.size() ||
+        value < low || value > high)
+        return std::nullopt;
+    return value;
+}
 
 std::string withThousands(std::uint64_t value) {
     std::string digits = std::to_string(value);

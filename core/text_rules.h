@@ -84,6 +84,9 @@ inline std::string_view withoutLineEnd(std::string_view text) {
     return text;
 }
 
+// `text` as a decimal number from `low` to `high`, nothing else around it.
+std::optional<int> wholeNumber(std::string_view text, int low, int high);
+
 // 1234567 as "1,234,567", whatever the locale.
 std::string withThousands(std::uint64_t value);
 

@@ -3,6 +3,8 @@
 
 #include "options/rules_tab.h"
 
+#include "core/program_command.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -12,7 +14,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace quorvik {
@@ -58,19 +59,6 @@ void choose(QComboBox *box, const std::string &value) {
 
 std::string chosen(const QComboBox *box) {
     return box->currentData().toString().toStdString();
-}
-
-// The program of a RunN value: its first word, in quotes if it has blanks.
-QString programOf(const std::string &run) {
-    const QString text = fromLocal(run).trimmed();
-    if (text.isEmpty())
-        return {};
-    const QChar first = text.front();
-    if (first == QLatin1Char('"') || first == QLatin1Char('\'')) {
-        const qsizetype end = text.indexOf(first, 1);
-        return text.mid(1, end < 0 ? -1 : end - 1);
-    }
-    return text.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
 }
 
 // What a rule does, in short: "level E, hidden, sound none, stop".
@@ -119,20 +107,10 @@ QStringList ruleProblems(const RuleText &rule, const std::vector<int> &targets) 
     if (!rule.sound.empty() && rule.sound != "none" && !QFileInfo(fromLocal(rule.sound)).isFile())
         problems << label +
                         QStringLiteral("Sound%1=%2: no such file").arg(n, fromLocal(rule.sound));
-    if (const QString program = programOf(rule.run); !program.isEmpty()) {
-        const QFileInfo file(program);
-        if (program.contains(QLatin1Char('/'))) {
-            if (file.isRelative())
-                problems << label + QStringLiteral("Run%1: %2: give the program by its absolute "
-                                                   "path or by a name found on PATH")
-                                        .arg(n, program);
-            else if (!file.isFile() || !file.isExecutable())
-                problems << label + QStringLiteral("Run%1: %2 is not an executable file")
-                                        .arg(n, program);
-        } else if (QStandardPaths::findExecutable(program).isEmpty()) {
-            problems << label + QStringLiteral("Run%1: %2 is not a program found on PATH")
-                                    .arg(n, program);
-        }
+    if (!rule.run.empty()) {
+        const std::string path = qEnvironmentVariable("PATH").toStdString();
+        if (const RunCommand command = parseRunCommand(rule.run, path); !command.error.empty())
+            problems << label + QStringLiteral("Run%1: ").arg(n) + fromLocal(command.error);
     }
     return problems;
 }

@@ -29,8 +29,8 @@ using RowsMatching = std::function<std::pair<int, int>(const EventFilter &)>;
 using TargetNumbers = std::function<std::vector<int>()>;
 
 // What is wrong with one rule, in words, each naming the rule and its key:
-// what readRule() finds, a sound file that doesn't exist, a program that is
-// neither an executable file given by its absolute path nor found on PATH.
+// what readRule() finds, a sound file that doesn't exist, a program line
+// that would not run (parseRunCommand, with this process's PATH).
 // Empty when it can be used.
 QStringList ruleProblems(const RuleText &rule, const std::vector<int> &targets);
 

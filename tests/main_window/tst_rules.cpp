@@ -41,6 +41,14 @@ QList<QByteArray> readmeRules() {
     return blocks;
 }
 
+// An executable shell script at `path`.
+bool writeScript(const QString &path, const QByteArray &content) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() &&
+           file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                               QFileDevice::ExeOwner);
+}
+
 } // namespace
 
 class RulesTest : public QObject {
@@ -49,6 +57,7 @@ class RulesTest : public QObject {
 private slots:
     void rulesDecideWhatEachEventDoes();
     void readmeExamples();
+    void liveCopyRunsTheRulesPrograms();
 };
 
 void RulesTest::rulesDecideWhatEachEventDoes() {
@@ -126,6 +135,33 @@ void RulesTest::readmeExamples() {
     QCOMPARE(shownColumn(fullListOf(*noise.form), 5),
              QStringList({" backup started", " disk full"}));
     QVERIFY(noise.readFile(noise.logPath()).contains("copied 120 files"));
+}
+
+// A rule's program, started by the live copy's own runner: one argument per
+// word whatever the event holds, no shell; a program that fails becomes a
+// Note shown in the window.
+void RulesTest::liveCopyRunsTheRulesPrograms() {
+    FormFixture f;
+    const QString script = f.dir.filePath(QStringLiteral("ticket"));
+    QVERIFY(writeScript(script, "#!/bin/sh\nprintf '<%s>' \"$@\" > \"$0.out\"\n"));
+    const QString failing = f.dir.filePath(QStringLiteral("failing"));
+    QVERIFY(writeScript(failing, "#!/bin/sh\necho tracker down >&2\nexit 3\n"));
+    f.writeConfig("[Global]\r\nIniGrid=1\r\nLogfile=" + f.logPath().toLocal8Bit() +
+                  "\r\n[Rules]\r\nName1=UPS\r\nMatch1=app:upsd\r\nRun1=" +
+                  script.toLocal8Bit() + " --title \"{host}: {msg}\" {level}\r\n" +
+                  "Name2=Broken\r\nMatch2=app:cron\r\nRun2=" + failing.toLocal8Bit() + "\r\n");
+    f.start();
+    QCOMPARE(f.form.session()->ruleProblems(), QStringList());
+
+    f.send("$LEVL$:W$HOST$:ups1$SOURCE$:upsd$MSG$:on battery; $(touch pwned) 'x'");
+    QTRY_COMPARE(f.readFile(script + QStringLiteral(".out")),
+                 QByteArray("<--title><ups1: on battery; $(touch pwned) 'x'><Warning>"));
+    QVERIFY(!QFile::exists(QStringLiteral("pwned")));
+
+    f.send("$LEVL$:I$HOST$:srv7$SOURCE$:cron$MSG$:nightly");
+    QTRY_VERIFY(f.readFile(f.logPath()).contains("exited with 3: tracker down"));
+    f.settle();
+    QTRY_COMPARE(shownColumn(fullListOf(*f.form), 4).value(0), QStringLiteral("Rule 2"));
 }
 
 QTEST_MAIN(RulesTest)
