@@ -1,9 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The Quorvik developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// bench_latency: how late a lone event reaches the main window's tables.
+// bench_latency: how late a lone event reaches the main window's tables,
+// and how fast the window answers during a flood.
 //
 //   bench_latency [--count N] [--rate R]
+//   bench_latency --flood R [--seconds S] [--ini FILE] [--sounds 1]
 //
 // Builds the real MainWindow offscreen in this process, listening on a free
 // UDP port, and sends it N tagged texts (default 1,000) at R per second
@@ -15,17 +17,37 @@
 //   view:  send to the table on screen being told of the new row (the
 //          tables' rowsInserted at the window's next view refresh).
 // Prints one line per delay, "model: n=... p50=... p90=... p99=... max=..." in
-// milliseconds. A measurement, not a test.
+// milliseconds.
+//
+// With --flood, the live copy (its road on a thread of its own) takes S
+// seconds (default 20) of tagged texts at R per second, cycling the levels,
+// with FILE's sections added to its configuration ([Rules] with a program,
+// say). Every 100 ms a probe thread posts a call to the window and times its
+// turn: "answer: n=... p50=... p99=... max=... ms". --sounds 1 gives every
+// level a sound, played through the real sound gate and Qt Multimedia into
+// a null sink of a private PulseAudio started for the run. Also printed:
+// the log's lines of the flood against those sent, the process's CPU per
+// event, and the most programs (child processes) seen running at once.
+// A measurement, not a test.
 
 #include "alerts/sound.h"
 #include "app/live_session.h"
 #include "options.h"
 #include "ui/profile_store.h"
 
+#include "alerts/sound_gate.h"
+
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
+#include <QtEndian>
+
+#include <sys/resource.h>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -33,6 +55,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -48,10 +71,15 @@ using Clock = std::chrono::steady_clock;
 struct Options {
     int count = 1000;
     double rate = 10;
+    double flood = 0; // events/s; 0: lone-event mode
+    double seconds = 20;
+    std::string ini;
+    bool sounds = false;
 };
 
 [[noreturn]] void usage(const char *why) {
-    std::fprintf(stderr, "bench_latency: %s\nusage: bench_latency [--count N] [--rate R]\n", why);
+    std::fprintf(stderr, "bench_latency: %s\nusage: bench_latency [--count N] [--rate R]\n"
+                 "       bench_latency --flood R [--seconds S] [--ini FILE] [--sounds 1]\n", why);
     std::exit(2);
 }
 
@@ -62,11 +90,19 @@ Options parse(int argc, char **argv) {
             o.count = std::atoi(value);
         else if (key == "--rate")
             o.rate = std::atof(value);
+        else if (key == "--flood")
+            o.flood = std::atof(value);
+        else if (key == "--seconds")
+            o.seconds = std::atof(value);
+        else if (key == "--ini")
+            o.ini = value;
+        else if (key == "--sounds")
+            o.sounds = std::atoi(value) != 0;
         else
             return false;
         return true;
     });
-    if (o.count <= 0 || o.rate <= 0)
+    if (o.count <= 0 || o.rate <= 0 || o.flood < 0 || o.seconds <= 0)
         usage("bad arguments");
     return o;
 }
@@ -110,6 +146,87 @@ void sendPaced(quint16 port, const Options &o, const std::atomic<bool> &stop) {
                  sizeof to);
     }
     ::close(fd);
+}
+
+// Tagged texts "flood #i" at `rate` per second, cycling the levels, in
+// bunches every 10 ms; `sent` counts them.
+void sendFlood(quint16 port, const Options &o, const std::atomic<bool> &stop,
+               std::atomic<int> &sent) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const auto start = Clock::now();
+    const int total = int(o.flood * o.seconds);
+    for (int tick = 1; sent < total && !stop; ++tick) {
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(10 * tick));
+        const int due = std::min(total, int(o.flood * 0.01 * tick));
+        for (int i = sent; i < due; ++i) {
+            const std::string text = std::string("$LEVL$:") + "EPCAWIN"[i % 7] +
+                                     "$HOST$:flood$SOURCE$:bench$MSG$:flood #" + std::to_string(i);
+            ::sendto(fd, text.data(), text.size(), 0, reinterpret_cast<const sockaddr *>(&to),
+                     sizeof to);
+        }
+        sent = due;
+    }
+    ::close(fd);
+}
+
+// Child processes of this process now: the programs rules started.
+int runningChildren() {
+    int children = 0;
+    const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs);
+    for (const QString &task : tasks) {
+        QFile file(QStringLiteral("/proc/self/task/%1/children").arg(task));
+        if (file.open(QIODevice::ReadOnly))
+            children += int(file.readAll().split(' ').count()) - 1;
+    }
+    return children;
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A mono 16-bit PCM wave of a 0.2 s tone.
+QByteArray waveFile() {
+    const int rate = 22050, samples = rate / 5;
+    QByteArray pcm(samples * 2, Qt::Uninitialized);
+    for (int i = 0; i < samples; ++i)
+        qToLittleEndian<qint16>(qint16(8000 * std::sin(i * 0.06)), pcm.data() + 2 * i);
+    QByteArray header;
+    auto u32 = [&](quint32 v) { header.append(reinterpret_cast<const char *>(&v), 4); };
+    auto u16 = [&](quint16 v) { header.append(reinterpret_cast<const char *>(&v), 2); };
+    header += "RIFF";
+    u32(quint32(36 + pcm.size()));
+    header += "WAVEfmt ";
+    u32(16), u16(1), u16(1), u32(rate), u32(rate * 2), u16(2), u16(16);
+    header += "data";
+    u32(quint32(pcm.size()));
+    return header + pcm;
+}
+
+// A private PulseAudio with a null sink, its socket in `runtime`; this
+// process's sounds go there.
+bool startAudioServer(QProcess &audio, const QString &runtime) {
+    QDir().mkpath(runtime);
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    qputenv("HOME", runtime.toLocal8Bit());
+    audio.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    audio.start(QStringLiteral("pulseaudio"),
+                {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+                 QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--log-level=error"),
+                 QStringLiteral("--load=module-null-sink sink_name=bench_null"),
+                 QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1")});
+    if (!audio.waitForStarted(10000))
+        return false;
+    for (int i = 0; i < 100 && !QFile::exists(runtime + QStringLiteral("/pulse/native")); ++i)
+        QThread::msleep(100);
+    return QFile::exists(runtime + QStringLiteral("/pulse/native"));
 }
 
 // The event number and send time of a text sendPaced made; false for others.
@@ -157,28 +274,134 @@ public:
 
 } // namespace
 
+// A live copy's configuration in `dir`: its log there, no popup, and `more`.
+quorvik::LiveSessionConfig liveConfig(const QTemporaryDir &dir, const QByteArray &more) {
+    quorvik::LiveSessionConfig config;
+    config.profilePath = dir.filePath(QStringLiteral("quorvik.cfg"));
+    config.defaultLogFile = dir.filePath(QStringLiteral("quorvik.log"));
+    config.liveLockPath = dir.filePath(QStringLiteral("live.lock"));
+    config.udpPort = freeUdpPort();
+    QFile profile(config.profilePath);
+    if (!dir.isValid() || !profile.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "bench_latency: cannot write a profile in a temporary folder\n");
+        std::exit(1);
+    }
+    profile.write("[Global]\r\nLogfile=" + config.defaultLogFile.toLocal8Bit() +
+                  "\r\nPopuplevel=0\r\n" + more);
+    return config;
+}
+
+bool startSession(quorvik::LiveSession &session, const quorvik::LiveSessionConfig &config) {
+    if (!session.start(
+            quorvik::Profile::parse(quorvik::ProfileStore(config.profilePath).content())))
+        return false;
+    session.window().show();
+    return true;
+}
+
+int runFlood(const Options &o, QApplication &app) {
+    QTemporaryDir dir;
+    QByteArray more;
+    QProcess audio;
+    if (o.sounds) {
+        if (!startAudioServer(audio, dir.filePath(QStringLiteral("run")))) {
+            std::fprintf(stderr, "bench_latency: pulseaudio did not start\n");
+            return 1;
+        }
+        const QString wave = dir.filePath(QStringLiteral("tone.wav"));
+        QFile file(wave);
+        if (!file.open(QIODevice::WriteOnly) || file.write(waveFile()) < 0)
+            return 1;
+        more += "[Sound]\r\n";
+        for (int level = 0; level < quorvik::kLevelCount; ++level)
+            more += "S" + QByteArray::number(level) + "=" + QFile::encodeName(wave) + "\r\n";
+    }
+    if (!o.ini.empty()) {
+        QFile file(QString::fromStdString(o.ini));
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "bench_latency: cannot read %s\n", o.ini.c_str());
+            return 1;
+        }
+        more += file.readAll().replace("\r\n", "\n").replace("\n", "\r\n");
+    }
+    SilentBoxes boxes;
+    SilentSounds silent;
+    quorvik::SoundGate gate;
+    quorvik::LiveSessionConfig config = liveConfig(dir, more);
+    config.boxes = &boxes;
+    config.sounds = o.sounds ? static_cast<quorvik::SoundPlayer *>(&gate) : &silent;
+    quorvik::LiveSession session(config);
+    if (!startSession(session, config))
+        return 1;
+
+    std::vector<double> answers;
+    std::atomic<int> sent = 0, mostChildren = 0;
+    std::atomic<bool> stop = false;
+    const double cpuBefore = cpuSeconds();
+    std::thread sender(sendFlood, config.udpPort, std::cref(o), std::cref(stop), std::ref(sent));
+    // Posts a call to the window every 100 ms and times its turn; looks for
+    // running programs every 10 ms.
+    const int ownChildren = runningChildren(); // the audio server
+    std::thread probe([&] {
+        for (int tick = 0; tick < int(o.seconds * 100) && !stop; ++tick) {
+            QThread::msleep(10);
+            mostChildren = std::max(mostChildren.load(), runningChildren() - ownChildren);
+            if (tick % 10 != 0)
+                continue;
+            const std::int64_t posted = nowNs();
+            QMetaObject::invokeMethod(
+                &session.window(),
+                [&answers, posted] { answers.push_back(double(nowNs() - posted) / 1e6); },
+                Qt::QueuedConnection);
+        }
+        // Behind the last probe's call, and after the log's last batch.
+        QThread::sleep(2);
+        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+    // Bounded: whatever happens, the run ends.
+    QTimer::singleShot(int(o.seconds * 1000) + 60000, &app, &QCoreApplication::quit);
+    app.exec();
+    const double cpu = cpuSeconds() - cpuBefore;
+    stop = true;
+    sender.join();
+    probe.join();
+
+    const QByteArray log = [&] {
+        QFile file(config.defaultLogFile);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    const int logged = int(log.count("flood #"));
+    printDelays("answer", answers, int(o.seconds * 10));
+    if (o.sounds) {
+        QProcess pactl;
+        pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"),
+                                              QStringLiteral("clients")});
+        pactl.waitForFinished(5000);
+        std::printf("audio server clients (quorvik's sound player among them): %d\n",
+                    int(pactl.readAllStandardOutput().count('\n')));
+        audio.terminate();
+        audio.waitForFinished(5000);
+    }
+    const QLabel *notRun = session.window().findChild<QLabel *>(QStringLiteral("notRunCount"));
+    std::printf("log: %d of %d sent; cpu: %.2f s, %.1f us an event; programs at once: at most "
+                "%d; not run: %s\n",
+                logged, sent.load(), cpu, cpu / std::max(1, sent.load()) * 1e6,
+                mostChildren.load(),
+                notRun && !notRun->isHidden() ? qPrintable(notRun->text()) : "none");
+    return logged == sent ? 0 : 1;
+}
+
 int main(int argc, char **argv) {
     const Options o = parse(argc, argv);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (o.flood > 0)
+        return runFlood(o, app);
 
     QTemporaryDir dir;
-    const QString log = dir.filePath(QStringLiteral("quorvik.log"));
-    QFile profile(dir.filePath(QStringLiteral("quorvik.cfg")));
-    if (!dir.isValid() || !profile.open(QIODevice::WriteOnly)) {
-        std::fprintf(stderr, "bench_latency: cannot write a profile in a temporary folder\n");
-        return 1;
-    }
-    profile.write("[Global]\r\nLogfile=" + log.toLocal8Bit() + "\r\nPopuplevel=0\r\n");
-    profile.close();
-
     SilentBoxes boxes;
     SilentSounds sounds;
-    quorvik::LiveSessionConfig config;
-    config.profilePath = profile.fileName();
-    config.defaultLogFile = log;
-    config.liveLockPath = dir.filePath(QStringLiteral("live.lock"));
-    config.udpPort = freeUdpPort();
+    quorvik::LiveSessionConfig config = liveConfig(dir, {});
     config.boxes = &boxes;
     config.sounds = &sounds;
     // The road on the window's thread, so that the slot below runs once the
@@ -186,10 +409,8 @@ int main(int argc, char **argv) {
     config.roadThread = false;
     quorvik::LiveSession session(config);
     quorvik::MainWindow &window = session.window();
-    if (!session.start(
-            quorvik::Profile::parse(quorvik::ProfileStore(profile.fileName()).content())))
+    if (!startSession(session, config))
         return 1;
-    window.show();
 
     std::vector<std::int64_t> sentNs(std::size_t(o.count), -1);
     std::vector<double> modelMs, viewMs;
