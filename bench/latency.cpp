@@ -448,12 +448,16 @@ int main(int argc, char **argv) {
             viewMs.push_back(double(now - sentNs[std::size_t(n)]) / 1e6);
         unseen.clear();
     };
-    for (int i = 0; i < quorvik::kLevelCount; ++i)
-        QObject::connect(
-            window.findChild<quorvik::EventGrid *>(QStringLiteral("MSFlexGrid1_%1").arg(i))
-                ->table(),
-            &QAbstractItemModel::rowsInserted, &window, viewed);
-    QObject::connect(fullList, &QAbstractItemModel::rowsInserted, &window, viewed);
+    // A full table tells of new rows as a shift.
+    for (int i = 0; i <= quorvik::kLevelCount; ++i) {
+        quorvik::EventTable *table =
+            i == quorvik::kLevelCount
+                ? fullList
+                : window.findChild<quorvik::EventGrid *>(QStringLiteral("MSFlexGrid1_%1").arg(i))
+                      ->table();
+        QObject::connect(table, &QAbstractItemModel::rowsInserted, &window, viewed);
+        QObject::connect(table, &quorvik::EventTable::rowsShifted, &window, viewed);
+    }
 
     std::atomic<bool> stop = false;
     std::thread sender(sendPaced, config.udpPort, o, std::cref(stop));

@@ -22,6 +22,11 @@ constexpr int kDefaultColumnWidth = 1000; // twips
 EventGrid::EventGrid(EventTable::Kind kind, QWidget *parent)
     : QTableView(parent), m_table(new EventTable(kind, this)) {
     setModel(m_table);
+    // A full table's new rows come as a shift, not as rows inserted.
+    connect(m_table, &EventTable::rowsShifted, this, [this](int, int inserted) {
+        if (model() == m_table)
+            keepFirstRow(inserted);
+    });
     setMouseTracking(true);
     setWordWrap(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -173,12 +178,17 @@ void EventGrid::rowsAboutToBeRemoved(const QModelIndex &parent, int first, int l
 // with the new ones above it.
 void EventGrid::rowsInserted(const QModelIndex &parent, int first, int last) {
     QTableView::rowsInserted(parent, first, last);
+    if (first == 0)
+        keepFirstRow(last - first + 1);
+}
+
+void EventGrid::keepFirstRow(int newRows) {
     QScrollBar *bar = verticalScrollBar();
     const int top = bar->value();
-    if (first != 0 || top == 0)
+    if (top == 0)
         return;
     updateGeometries(); // the scroll range with the new rows
-    bar->setValue(top + last - first + 1);
+    bar->setValue(top + newRows);
 }
 
 bool EventGrid::eventFilter(QObject *watched, QEvent *event) {

@@ -87,6 +87,9 @@ protected:
 
 private:
     void showModel(QAbstractItemModel *model);
+    // Scrolled down, the view keeps its first row: it moves down by the
+    // `newRows` inserted above it.
+    void keepFirstRow(int newRows);
 
     EventTable *m_table;
     FilteredTable *m_filtered = nullptr;

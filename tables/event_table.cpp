@@ -186,17 +186,44 @@ void EventTable::scheduleFlush() {
 void EventTable::flushChanges() {
     m_flushTimer.stop();
     const int kept = static_cast<int>(m_slots.size()) - m_pendingTop;
-    if (kept < m_shownRows) {
+    if (m_pendingTop > 0) {
+        shiftRows(m_shownRows - kept);
+    } else if (kept < m_shownRows) {
         beginRemoveRows({}, kept, m_shownRows - 1);
         m_shownRows = kept;
         endRemoveRows();
     }
-    if (m_pendingTop > 0) {
-        beginInsertRows({}, 0, m_pendingTop - 1);
-        m_shownRows += m_pendingTop;
-        m_pendingTop = 0;
+}
+
+// New rows at the top, and `trimmed` old ones gone at the bottom: the
+// views' rows move down in one layout change, and only the difference in
+// the row count is inserted or removed, at the bottom. A view keeps one
+// record per row (its header's sections); rows entering at the front and
+// leaving at the back of a full table made those lists creep through memory.
+void EventTable::shiftRows(int trimmed) {
+    const int inserted = m_pendingTop;
+    const int kept = m_shownRows - trimmed;
+    m_shifting = true;
+    if (trimmed > inserted) {
+        beginRemoveRows({}, m_shownRows - (trimmed - inserted), m_shownRows - 1);
+        m_shownRows -= trimmed - inserted;
+        endRemoveRows();
+    } else if (inserted > trimmed) {
+        beginInsertRows({}, m_shownRows, m_shownRows + (inserted - trimmed) - 1);
+        m_shownRows += inserted - trimmed;
         endInsertRows();
     }
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex &old : from)
+        to << (old.row() < kept ? index(old.row() + inserted, old.column()) : QModelIndex());
+    changePersistentIndexList(from, to);
+    m_pendingTop = 0;
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    m_shifting = false;
+    emit rowsShifted(trimmed, inserted);
 }
 
 int EventTable::rowCount(const QModelIndex &parent) const {

@@ -91,13 +91,23 @@ public:
 
     QString headerText(int column) const { return m_headers.value(column); }
 
-    // Tells the views about pending top inserts and bottom trims now.
+    // Tells the views about pending top inserts and bottom trims now. New
+    // rows reach them as rowsShifted(): a layout change that moves their
+    // rows down (persistent indexes follow), with only the difference in the
+    // row count inserted or removed at the bottom, never at the top.
     void flushChanges();
+    // True while flushChanges() tells the views of a shift, until rowsShifted().
+    bool isShifting() const { return m_shifting; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+signals:
+    // `inserted` new rows at the top, `trimmed` (may be 0) old ones gone at
+    // the bottom, told to the views as a layout change (see flushChanges()).
+    void rowsShifted(int trimmed, int inserted);
 
 private:
     using Slot = EventRow;
@@ -105,6 +115,7 @@ private:
     QString slotText(const Slot &slot, int column) const;
     std::optional<Colour> slotBackground(const Slot &slot) const;
     void scheduleFlush();
+    void shiftRows(int trimmed);
 
     Kind m_kind;
     QStringList m_headers;
@@ -119,6 +130,7 @@ private:
     int m_events = 0;
     QTimer m_flushTimer;
     bool m_autoFlush = true;
+    bool m_shifting = false;
     LevelColours m_levelColours = defaultLevelColours();
 };
 

@@ -17,16 +17,32 @@ FilteredTable::FilteredTable(EventTable *source, QObject *parent)
     m_nextSlice->setSingleShot(true);
     m_nextSlice->setInterval(0);
     connect(m_nextSlice, &QTimer::timeout, this, &FilteredTable::filterSome);
+    // A shift is followed as its trim and its inserts, not as the row
+    // changes and the layout change it is told to views as.
     connect(source, &QAbstractItemModel::rowsInserted, this,
-            [this](const QModelIndex &, int first, int last) { sourceInserted(first, last); });
+            [this](const QModelIndex &, int first, int last) {
+                if (!m_source->isShifting())
+                    sourceInserted(first, last);
+            });
     connect(source, &QAbstractItemModel::rowsRemoved, this,
-            [this](const QModelIndex &, int first, int last) { sourceRemoved(first, last); });
+            [this](const QModelIndex &, int first, int last) {
+                if (!m_source->isShifting())
+                    sourceRemoved(first, last);
+            });
+    connect(source, &EventTable::rowsShifted, this, [this](int trimmed, int inserted) {
+        if (trimmed > 0)
+            sourceRemoved(m_sourceRows - trimmed, m_sourceRows - 1);
+        sourceInserted(0, inserted - 1);
+    });
     connect(source, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
                 sourceChanged(roles);
             });
     connect(source, &QAbstractItemModel::modelReset, this, &FilteredTable::refilter);
-    connect(source, &QAbstractItemModel::layoutChanged, this, &FilteredTable::refilter);
+    connect(source, &QAbstractItemModel::layoutChanged, this, [this] {
+        if (!m_source->isShifting())
+            refilter();
+    });
     refilter();
 }
 

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QWheelEvent>
 
 using namespace quorvik;
@@ -42,6 +43,7 @@ private slots:
     void deletingLastDataRowKeepsOneRow();
     void clearAllAsksUnlessQuiet();
     void trimmedChoiceIsNeverDeleted();
+    void viewKeepsItsPlace_data();
     void viewKeepsItsPlace();
     void clickNeverScrollsSideways();
 };
@@ -270,10 +272,17 @@ void EntriesTest::trimmedChoiceIsNeverDeleted() {
     QCOMPARE(f.form->messageLine()->text(), QStringLiteral("Actual Message: m124"));
 }
 
-// Scrolled down, the view keeps the events it shows while new ones arrive
-// above; scrolled back to the top, it shows the newest.
+void EntriesTest::viewKeepsItsPlace_data() {
+    QTest::addColumn<QByteArray>("maxLines");
+    QTest::newRow("growing table") << QByteArray("1000");
+    QTest::newRow("full table") << QByteArray("150");
+}
+
+// Scrolled down, the view keeps the events it shows, and the chosen one,
+// while new ones arrive above; scrolled back to the top, it shows the newest.
 void EntriesTest::viewKeepsItsPlace() {
-    FormFixture f("[Global]\r\nIniGrid=1\r\n");
+    QFETCH(QByteArray, maxLines);
+    FormFixture f("[Global]\r\nIniGrid=1\r\nMaxLines=" + maxLines + "\r\n");
     f.start();
     for (int k = 0; k < 200; ++k)
         f.send("$LEVL$:N$MSG$:m" + QByteArray::number(k));
@@ -291,10 +300,26 @@ void EntriesTest::viewKeepsItsPlace() {
     wheel(-10);
     const QString shown = topMessage();
     QVERIFY(shown != QStringLiteral(" m199"));
-    for (int k = 200; k < 230; ++k)
+    const QPoint second = full->visualRect(full->model()->index(full->rowAt(0) + 1, 5)).center();
+    QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, second);
+    const EventRow chosen = full->selectedEvents().at(0);
+    QSignalSpy inserted(full->model(), &QAbstractItemModel::rowsInserted);
+    for (int k = 200; k < 230; ++k) {
         f.send("$LEVL$:N$MSG$:m" + QByteArray::number(k));
+        if (k % 7 == 0)
+            f.settle();
+    }
     f.settle();
     QCOMPARE(topMessage(), shown);
+    QCOMPARE(full->selectedEvents().size(), std::size_t(1));
+    QVERIFY(full->selectedEvents()[0].sameAs(chosen));
+    QCOMPARE(full->currentIndex().row() + 1, full->table()->findRow(chosen));
+    QCOMPARE(full->verticalHeader()->count(), full->table()->rows() - 1);
+    // The view gets no sections inserted at its top: rows coming in at the
+    // front and leaving at the back of a full table made its section list
+    // creep through memory.
+    for (const QList<QVariant> &rows : inserted)
+        QVERIFY(rows.at(1).toInt() > 0);
 
     for (int k = 0; k < 100 && full->verticalScrollBar()->value() > 0; ++k)
         wheel(3);
