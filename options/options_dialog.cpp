@@ -152,7 +152,7 @@ OptionsDialog::OptionsDialog(OptionsConfig config)
     m_tabs->addTab(createColoursTab(), QStringLiteral("Colors"));
     m_snmpUsers = new SnmpUsersPage;
     m_tabs->addTab(m_snmpUsers, QStringLiteral("SNMPv3"));
-    m_syslog = new SyslogTab;
+    m_syslog = new SyslogTab(m_config.dialogs);
     m_tabs->addTab(m_syslog, QStringLiteral("Syslog"));
     m_forward = new ForwardTab(m_config.testForwardTarget);
     m_forward->setObjectName(QStringLiteral("tabForward"));

@@ -3,8 +3,12 @@
 
 #include "options/syslog_tab.h"
 
+#include "ui/seams.h"
+
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 
 namespace quorvik {
@@ -36,7 +40,8 @@ std::string toLocal(const QLineEdit *edit) {
 
 } // namespace
 
-SyslogTab::SyslogTab(QWidget *parent) : QWidget(parent) {
+SyslogTab::SyslogTab(FileDialogs *dialogs, QWidget *parent)
+    : QWidget(parent), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("tabSyslog"));
     auto *form = new QFormLayout(this);
     m_udp = portBox("syslogUdpPort");
@@ -49,15 +54,36 @@ SyslogTab::SyslogTab(QWidget *parent) : QWidget(parent) {
     form->addRow(QStringLiteral("UDP port:"), m_udp);
     form->addRow(QStringLiteral("TCP port:"), m_tcp);
     form->addRow(QStringLiteral("TLS port:"), m_tls);
-    form->addRow(QStringLiteral("TLS certificate:"), m_certificate);
-    form->addRow(QStringLiteral("TLS key:"), m_key);
-    form->addRow(QStringLiteral("Client CA:"), m_authority);
+    form->addRow(QStringLiteral("TLS certificate:"), fileRow(m_certificate, "cmdSyslogTlsCert"));
+    form->addRow(QStringLiteral("TLS key:"), fileRow(m_key, "cmdSyslogTlsKey"));
+    form->addRow(QStringLiteral("Client CA:"), fileRow(m_authority, "cmdSyslogTlsCa"));
     const QString portTip = QStringLiteral("\"off\" switches the listener off");
     m_udp->setToolTip(portTip + QStringLiteral("; 514 is usual"));
     m_tcp->setToolTip(portTip + QStringLiteral("; 514 is usual"));
     m_tls->setToolTip(portTip + QStringLiteral("; 6514 is usual, with a certificate and key"));
     m_authority->setToolTip(QStringLiteral("When set, a sender must present a certificate "
                                            "that chains to this authority"));
+}
+
+// `edit` with a "..." button beside it that chooses its file; leaving the
+// dialog without choosing keeps what the field holds.
+QWidget *SyslogTab::fileRow(QLineEdit *edit, const char *buttonName) {
+    auto *row = new QWidget;
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *choose = new QPushButton(QStringLiteral("..."));
+    choose->setObjectName(QLatin1String(buttonName));
+    choose->setEnabled(m_dialogs != nullptr);
+    layout->addWidget(edit);
+    layout->addWidget(choose);
+    connect(choose, &QPushButton::clicked, this, [this, edit] {
+        const std::optional<QString> chosen =
+            m_dialogs->openFile(this, QStringLiteral("Open"), edit->text().trimmed(),
+                                QStringLiteral("PEM files (*.pem *.crt *.key);;All files (*)"));
+        if (chosen)
+            edit->setText(*chosen);
+    });
+    return row;
 }
 
 void SyslogTab::setSettings(const SyslogSettings &syslog) {

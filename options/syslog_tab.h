@@ -12,13 +12,16 @@ class QSpinBox;
 
 namespace quorvik {
 
+class FileDialogs;
+
 // The Syslog tab of the options: the UDP, TCP and TLS ports (0: off) and
-// the TLS certificate, key and client authority files.
+// the TLS certificate, key and client authority files, typed or chosen
+// with "..." (through `dialogs`).
 class SyslogTab : public QWidget {
     Q_OBJECT
 
 public:
-    explicit SyslogTab(QWidget *parent = nullptr);
+    explicit SyslogTab(FileDialogs *dialogs, QWidget *parent = nullptr);
 
     void setSettings(const SyslogSettings &syslog);
     SyslogSettings settings() const;
@@ -27,6 +30,9 @@ public:
     void clearMark() { m_shown = settings(); }
 
 private:
+    QWidget *fileRow(QLineEdit *edit, const char *buttonName);
+
+    FileDialogs *m_dialogs;
     SyslogSettings m_shown;
     QSpinBox *m_udp = nullptr, *m_tcp = nullptr, *m_tls = nullptr;
     QLineEdit *m_certificate = nullptr, *m_key = nullptr, *m_authority = nullptr;

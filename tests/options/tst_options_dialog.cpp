@@ -967,7 +967,14 @@ void TestOptionsDialog::syslogPortsAndTls() {
     };
     typeInto(tls, QStringLiteral("6514"));
     typeInto(f.control(QStringLiteral("syslogTlsCert")), QStringLiteral("/etc/q/cert.pem"));
-    typeInto(f.control(QStringLiteral("syslogTlsKey")), QStringLiteral("/etc/q/key.pem"));
+    // The key chosen with "...", which opens where the typed path points.
+    typeInto(f.control(QStringLiteral("syslogTlsKey")), QStringLiteral("/etc/q/old.pem"));
+    f.dialogs.files = {std::nullopt, QStringLiteral("/etc/q/key.pem")};
+    f.click(QStringLiteral("cmdSyslogTlsKey"));
+    QCOMPARE(f.control<QLineEdit>(QStringLiteral("syslogTlsKey"))->text(),
+             QStringLiteral("/etc/q/old.pem"));
+    f.click(QStringLiteral("cmdSyslogTlsKey"));
+    QCOMPARE(f.dialogs.presets.last(), QStringLiteral("/etc/q/old.pem"));
     f.click(QStringLiteral("cmdOK"));
     QCOMPARE(f.settings.syslog.tlsPort, 6514);
     QCOMPARE(f.settings.syslog.udpPort, 1514);
