@@ -30,12 +30,12 @@
 // event, and the most programs (child processes) seen running at once.
 // A measurement, not a test.
 
+#include "../tests/wave_file.h"
 #include "alerts/sound.h"
+#include "alerts/sound_gate.h"
 #include "app/live_session.h"
 #include "options.h"
 #include "ui/profile_store.h"
-
-#include "alerts/sound_gate.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,7 +45,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
-#include <QtEndian>
 
 #include <sys/resource.h>
 
@@ -55,7 +54,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -78,8 +76,10 @@ struct Options {
 };
 
 [[noreturn]] void usage(const char *why) {
-    std::fprintf(stderr, "bench_latency: %s\nusage: bench_latency [--count N] [--rate R]\n"
-                 "       bench_latency --flood R [--seconds S] [--ini FILE] [--sounds 1]\n", why);
+    std::fprintf(stderr,
+                 "bench_latency: %s\nusage: bench_latency [--count N] [--rate R]\n"
+                 "       bench_latency --flood R [--seconds S] [--ini FILE] [--sounds 1]\n",
+                 why);
     std::exit(2);
 }
 
@@ -127,13 +127,18 @@ quint16 freeUdpPort() {
     return ntohs(address.sin_port);
 }
 
-// Sends text `i` as "... lone event #i at <send time in ns>", paced by the clock.
-void sendPaced(quint16 port, const Options &o, const std::atomic<bool> &stop) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
+// A UDP socket and the address of `port` on loopback.
+int loopbackSender(quint16 port, sockaddr_in &to) {
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return ::socket(AF_INET, SOCK_DGRAM, 0);
+}
+
+// Sends text `i` as "... lone event #i at <send time in ns>", paced by the clock.
+void sendPaced(quint16 port, const Options &o, const std::atomic<bool> &stop) {
+    sockaddr_in to{};
+    const int fd = loopbackSender(port, to);
     const auto start = Clock::now();
     const auto period = std::chrono::duration<double>(1.0 / o.rate);
     for (int i = 0; i < o.count && !stop; ++i) {
@@ -152,11 +157,8 @@ void sendPaced(quint16 port, const Options &o, const std::atomic<bool> &stop) {
 // bunches every 10 ms; `sent` counts them.
 void sendFlood(quint16 port, const Options &o, const std::atomic<bool> &stop,
                std::atomic<int> &sent) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int fd = loopbackSender(port, to);
     const auto start = Clock::now();
     const int total = int(o.flood * o.seconds);
     for (int tick = 1; sent < total && !stop; ++tick) {
@@ -190,24 +192,6 @@ double cpuSeconds() {
     ::getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// A mono 16-bit PCM wave of a 0.2 s tone.
-QByteArray waveFile() {
-    const int rate = 22050, samples = rate / 5;
-    QByteArray pcm(samples * 2, Qt::Uninitialized);
-    for (int i = 0; i < samples; ++i)
-        qToLittleEndian<qint16>(qint16(8000 * std::sin(i * 0.06)), pcm.data() + 2 * i);
-    QByteArray header;
-    auto u32 = [&](quint32 v) { header.append(reinterpret_cast<const char *>(&v), 4); };
-    auto u16 = [&](quint16 v) { header.append(reinterpret_cast<const char *>(&v), 2); };
-    header += "RIFF";
-    u32(quint32(36 + pcm.size()));
-    header += "WAVEfmt ";
-    u32(16), u16(1), u16(1), u32(rate), u32(rate * 2), u16(2), u16(16);
-    header += "data";
-    u32(quint32(pcm.size()));
-    return header + pcm;
 }
 
 // A private PulseAudio with a null sink, its socket in `runtime`; this
@@ -310,7 +294,7 @@ int runFlood(const Options &o, QApplication &app) {
         }
         const QString wave = dir.filePath(QStringLiteral("tone.wav"));
         QFile file(wave);
-        if (!file.open(QIODevice::WriteOnly) || file.write(waveFile()) < 0)
+        if (!file.open(QIODevice::WriteOnly) || file.write(quorvik::testing::waveFile(0.2)) < 0)
             return 1;
         more += "[Sound]\r\n";
         for (int level = 0; level < quorvik::kLevelCount; ++level)
@@ -374,8 +358,8 @@ int runFlood(const Options &o, QApplication &app) {
     printDelays("answer", answers, int(o.seconds * 10));
     if (o.sounds) {
         QProcess pactl;
-        pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"),
-                                              QStringLiteral("clients")});
+        pactl.start(QStringLiteral("pactl"),
+                    {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("clients")});
         pactl.waitForFinished(5000);
         std::printf("audio server clients (quorvik's sound player among them): %d\n",
                     int(pactl.readAllStandardOutput().count('\n')));
@@ -385,8 +369,7 @@ int runFlood(const Options &o, QApplication &app) {
     const QLabel *notRun = session.window().findChild<QLabel *>(QStringLiteral("notRunCount"));
     std::printf("log: %d of %d sent; cpu: %.2f s, %.1f us an event; programs at once: at most "
                 "%d; not run: %s\n",
-                logged, sent.load(), cpu, cpu / std::max(1, sent.load()) * 1e6,
-                mostChildren.load(),
+                logged, sent.load(), cpu, cpu / std::max(1, sent.load()) * 1e6, mostChildren.load(),
                 notRun && !notRun->isHidden() ? qPrintable(notRun->text()) : "none");
     return logged == sent ? 0 : 1;
 }

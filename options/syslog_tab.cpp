@@ -40,8 +40,7 @@ std::string toLocal(const QLineEdit *edit) {
 
 } // namespace
 
-SyslogTab::SyslogTab(FileDialogs *dialogs, QWidget *parent)
-    : QWidget(parent), m_dialogs(dialogs) {
+SyslogTab::SyslogTab(FileDialogs *dialogs, QWidget *parent) : QWidget(parent), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("tabSyslog"));
     auto *form = new QFormLayout(this);
     m_udp = portBox("syslogUdpPort");

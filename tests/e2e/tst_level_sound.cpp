@@ -4,36 +4,11 @@
 // A level's sound file is played by the real program on a real audio server
 // (PulseAudio with a null sink, private to the test), and the program keeps
 // taking events while it plays.
+#include "../wave_file.h"
 #include "quorvik_process.h"
 
 #include <QStandardPaths>
-#include <QtEndian>
 #include <QtTest>
-
-#include <cmath>
-
-namespace {
-
-// A mono 16-bit PCM wave file with a tone of `seconds`.
-QByteArray waveFile(double seconds) {
-    const int rate = 22050;
-    const int samples = int(rate * seconds);
-    QByteArray pcm(samples * 2, Qt::Uninitialized);
-    for (int i = 0; i < samples; ++i)
-        qToLittleEndian<qint16>(qint16(8000 * std::sin(i * 0.06)), pcm.data() + 2 * i);
-    QByteArray header;
-    auto u32 = [&](quint32 v) { header.append(reinterpret_cast<const char *>(&v), 4); };
-    auto u16 = [&](quint16 v) { header.append(reinterpret_cast<const char *>(&v), 2); };
-    header += "RIFF";
-    u32(quint32(36 + pcm.size()));
-    header += "WAVEfmt ";
-    u32(16), u16(1), u16(1), u32(rate), u32(rate * 2), u16(2), u16(16);
-    header += "data";
-    u32(quint32(pcm.size()));
-    return header + pcm;
-}
-
-} // namespace
 
 class LevelSoundTest : public QObject {
     Q_OBJECT
@@ -50,7 +25,7 @@ private slots:
     void soundPlaysWhileEventsGoOn() {
         e2e::QuorvikEnv env;
         const QString wave = env.root() + QStringLiteral("/warning.wav");
-        QVERIFY(e2e::writeFile(wave, waveFile(4.0)));
+        QVERIFY(e2e::writeFile(wave, quorvik::testing::waveFile(4.0)));
         QVERIFY(e2e::writeFile(env.configPath(),
                                "[Global]\r\nLogfile=" + QFile::encodeName(env.logPath()) +
                                    "\r\nPopuplevel=0\r\n[Sound]\r\nS4=" + QFile::encodeName(wave) +

@@ -290,8 +290,8 @@ void EntriesTest::viewKeepsItsPlace() {
     EventGrid *full = fullListOf(*f.form);
     const auto wheel = [full](int steps) {
         const QPoint at = full->viewport()->rect().center();
-        QWheelEvent event(at, full->viewport()->mapToGlobal(at), {}, {0, 120 * steps},
-                          Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QWheelEvent event(at, full->viewport()->mapToGlobal(at), {}, {0, 120 * steps}, Qt::NoButton,
+                          {}, Qt::NoScrollPhase, false);
         QApplication::sendEvent(full->viewport(), &event);
     };
     const auto topMessage = [full] {

@@ -147,8 +147,8 @@ void RulesTest::liveCopyRunsTheRulesPrograms() {
     const QString failing = f.dir.filePath(QStringLiteral("failing"));
     QVERIFY(writeScript(failing, "#!/bin/sh\necho tracker down >&2\nexit 3\n"));
     f.writeConfig("[Global]\r\nIniGrid=1\r\nLogfile=" + f.logPath().toLocal8Bit() +
-                  "\r\n[Rules]\r\nName1=UPS\r\nMatch1=app:upsd\r\nRun1=" +
-                  script.toLocal8Bit() + " --title \"{host}: {msg}\" {level}\r\n" +
+                  "\r\n[Rules]\r\nName1=UPS\r\nMatch1=app:upsd\r\nRun1=" + script.toLocal8Bit() +
+                  " --title \"{host}: {msg}\" {level}\r\n" +
                   "Name2=Broken\r\nMatch2=app:cron\r\nRun2=" + failing.toLocal8Bit() + "\r\n");
     f.start();
     QCOMPARE(f.form.session()->ruleProblems(), QStringList());
