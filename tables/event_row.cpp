@@ -46,6 +46,8 @@ struct EventRow::Data {
     std::uint16_t lengths[kCells - 1];
     std::uint8_t level;
     std::uint8_t source; // a Source
+    std::uint8_t tables; // the tables holding it
+    RowAlarm *alarm;     // nullptr until it folds, clears or is acknowledged
     char *text() { return reinterpret_cast<char *>(this + 1); }
 };
 
@@ -66,7 +68,9 @@ EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells
                                static_cast<std::uint32_t>(total),
                                {},
                                levelCode(level),
-                               static_cast<std::uint8_t>(Source::Text)};
+                               static_cast<std::uint8_t>(Source::Text),
+                               0,
+                               nullptr};
     std::size_t offset = 0;
     for (int c = 0; c < kCells; ++c) {
         std::size_t length = cells[std::size_t(c)].size();
@@ -91,6 +95,8 @@ Source EventRow::source() const {
 std::string_view EventRow::bytes(int c) const {
     if (!m_data || c < 0 || c >= kCells)
         return {};
+    if (c == 0 && m_data->alarm && !m_data->alarm->newestDate.empty())
+        return m_data->alarm->newestDate;
     std::size_t begin = 0;
     for (int k = 0; k < c; ++k)
         begin += m_data->lengths[k];
@@ -101,7 +107,11 @@ QString EventRow::cellText(int c) const {
     if (!m_data)
         return {};
     const QString text = shownText(bytes(c));
-    return c == kCells - 1 ? QLatin1Char(' ') + text : text;
+    if (c != kCells - 1)
+        return text;
+    if (m_data->alarm && m_data->alarm->count > 1)
+        return QStringLiteral(" \u00D7%1 ").arg(m_data->alarm->count) + text;
+    return QLatin1Char(' ') + text;
 }
 
 QString shownText(std::string_view bytes) {
@@ -122,6 +132,7 @@ FilterFields EventRow::filterFields() const {
         fields[std::size_t(c) + 1] = {m_data->text() + begin, length};
         begin += length;
     }
+    fields[1] = bytes(0);
     return fields;
 }
 
@@ -150,6 +161,85 @@ QString EventRow::copyLine() const {
     return shown.join(QLatin1Char(';'));
 }
 
+const RowAlarm *EventRow::alarm() const {
+    return m_data ? m_data->alarm : nullptr;
+}
+
+int EventRow::count() const {
+    return m_data && m_data->alarm ? m_data->alarm->count : 1;
+}
+
+std::string_view EventRow::firstDate() const {
+    return m_data ? std::string_view(m_data->text(), m_data->lengths[0]) : std::string_view();
+}
+
+RowAlarm &EventRow::alarmToChange() {
+    if (!m_data->alarm)
+        m_data->alarm = new RowAlarm;
+    return *m_data->alarm;
+}
+
+void EventRow::fold(const Event &repeat) {
+    if (!m_data)
+        return;
+    RowAlarm &alarm = alarmToChange();
+    ++alarm.count;
+    alarm.newestDate = repeat.date;
+}
+
+void EventRow::clear(const Event &by) {
+    if (!m_data)
+        return;
+    RowAlarm &alarm = alarmToChange();
+    alarm.cleared = true;
+    QString what = shownText(by.level->name) + QStringLiteral(" from ") + shownText(by.host);
+    for (const std::string *field : {&by.application, &by.object})
+        if (!field->empty())
+            what += QLatin1Char(' ') + shownText(*field);
+    alarm.clearedBy = what + QStringLiteral(": ") + shownText(by.message);
+    alarm.clearedAt = shownText(by.date);
+}
+
+void EventRow::acknowledge(const QString &who, const QString &when, const QString &note) {
+    if (!m_data)
+        return;
+    RowAlarm &alarm = alarmToChange();
+    alarm.acknowledged = true;
+    alarm.acknowledgedBy = who;
+    alarm.acknowledgedAt = when;
+    alarm.note = note;
+}
+
+QString EventRow::toolTip() const {
+    const RowAlarm *alarm = this->alarm();
+    if (!alarm)
+        return {};
+    QStringList lines;
+    if (alarm->count > 1)
+        lines << QStringLiteral("%1 events, first %2, last %3")
+                     .arg(alarm->count)
+                     .arg(shownText(firstDate()), shownText(bytes(0)));
+    if (alarm->cleared)
+        lines << QStringLiteral("Cleared at %1 by %2").arg(alarm->clearedAt, alarm->clearedBy);
+    if (alarm->acknowledged) {
+        QString line = QStringLiteral("Acknowledged by %1 at %2")
+                           .arg(alarm->acknowledgedBy, alarm->acknowledgedAt);
+        if (!alarm->note.isEmpty())
+            line += QStringLiteral(": ") + alarm->note;
+        lines << line;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+int EventRow::tablesHolding() const {
+    return m_data ? m_data->tables : 0;
+}
+
+void EventRow::held(int by) noexcept {
+    if (m_data)
+        m_data->tables = static_cast<std::uint8_t>(m_data->tables + by);
+}
+
 void EventRow::retain() noexcept {
     if (m_data)
         ++m_data->references;
@@ -157,6 +247,7 @@ void EventRow::retain() noexcept {
 
 void EventRow::release() noexcept {
     if (m_data && --m_data->references == 0) {
+        delete m_data->alarm;
         m_data->~Data();
         std::free(m_data);
     }

@@ -12,10 +12,24 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <utility>
 
 namespace quorvik {
+
+// What became of a shown event as an alarm: the repeats folded into its
+// row, the event that cleared it, the operator who acknowledged it. Only
+// rows that have any of these carry one.
+struct RowAlarm {
+    int count = 1;          // events folded into the row, the first included
+    std::string newestDate; // the newest one's date, as received
+    bool cleared = false;
+    QString clearedBy; // the clearing event: "Trap from 192.0.2.1: IF-MIB::linkUp …"
+    QString clearedAt; // its date
+    bool acknowledged = false;
+    QString acknowledgedBy, acknowledgedAt, note;
+};
 
 // The five cells of one event (date, processor, application, object,
 // message), shared by its level table and the full list. The texts are kept
@@ -50,13 +64,45 @@ public:
     QString cellText(int c) const;
     // The level name and the five cells as the filter reads them.
     FilterFields filterFields() const;
-    // The event again, with its texts as received.
+    // The event again, with its texts as received: of a row that folded
+    // repeats, the newest.
     Event event() const;
     // The event as the log writes it, one line without its end, each field
     // as the operator reads it (shownText): what copying the row gives.
     QString copyLine() const;
 
+    // What became of the row; nullptr while nothing has. The date cell (cell
+    // 0, the filter's date, the copy) is the newest folded event's; the
+    // message cell shows the count before the text: " ×12 link down".
+    const RowAlarm *alarm() const;
+    int count() const;
+    // The first event's date, as received.
+    std::string_view firstDate() const;
+    // The tool tip: the fold's first and last date, by what and when it was
+    // cleared, by whom and when acknowledged with the note; empty for a row
+    // with none of these.
+    QString toolTip() const;
+
+    // These change the row wherever it is shown (the level table and the
+    // full list share it); each table that holds it must then be told
+    // (EventTable::rowChanged).
+    // A repeat of the event folds into the row: the count grows, the date
+    // becomes the repeat's.
+    void fold(const Event &repeat);
+    // Cleared by `by` (at its date).
+    void clear(const Event &by);
+    void acknowledge(const QString &who, const QString &when, const QString &note);
+
+    // How many tables hold the row now (0, 1 or 2): a fold goes into a row
+    // only while both its level table and the full list still show it.
+    int tablesHolding() const;
+    // Who the row is, for sets of changed rows.
+    const void *identity() const { return m_data; }
+
 private:
+    friend class EventTable;
+    void held(int by) noexcept;
+    RowAlarm &alarmToChange();
     struct Data;
     void retain() noexcept;
     void release() noexcept;

@@ -6,8 +6,10 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFont>
 
 #include <algorithm>
+#include <utility>
 
 namespace quorvik {
 
@@ -22,14 +24,25 @@ EventTable::EventTable(Kind kind, QObject *parent) : QAbstractTableModel(parent)
     setRows(2);
 }
 
+EventTable::~EventTable() {
+    dropSlots(0);
+}
+
+// Drops the rows from `from` on, which no longer count as held here.
+void EventTable::dropSlots(std::size_t from) {
+    for (std::size_t k = from; k < m_slots.size(); ++k) {
+        m_events -= m_slots[k].isNull() ? 0 : 1;
+        m_slots[k].held(-1);
+    }
+    m_slots.resize(std::min(from, m_slots.size()));
+}
+
 void EventTable::setRows(int rows) {
     const int wanted = std::max(rows, 2) - 1;
     const int current = static_cast<int>(m_slots.size());
     if (wanted < current) {
         // Dropping the oldest rows keeps a pending batch of top inserts valid.
-        for (auto slot = m_slots.begin() + wanted; slot != m_slots.end(); ++slot)
-            m_events -= slot->isNull() ? 0 : 1;
-        m_slots.resize(std::size_t(wanted));
+        dropSlots(std::size_t(wanted));
         ++m_removals;
         m_pendingTop = std::min(m_pendingTop, wanted);
         scheduleFlush();
@@ -44,6 +57,7 @@ void EventTable::setRows(int rows) {
 
 void EventTable::insertTop(const EventRow &row) {
     m_slots.push_front(row);
+    m_slots.front().held(1);
     m_events += row.isNull() ? 0 : 1;
     ++m_pendingTop;
     ++m_inserts;
@@ -69,11 +83,10 @@ void EventTable::insertTopBulk(const std::vector<EventRow> &rows, int rowLimit) 
     }
     const std::size_t filled = std::size_t(count - 1);
     const std::size_t added = std::min(rows.size(), filled);
-    for (std::size_t k = filled - added; k < m_slots.size(); ++k)
-        m_events -= m_slots[k].isNull() ? 0 : 1;
-    m_slots.resize(filled - added);
+    dropSlots(filled - added);
     for (std::size_t k = rows.size() - added; k < rows.size(); ++k) {
         m_slots.push_front(rows[k]);
+        m_slots.front().held(1);
         m_events += rows[k].isNull() ? 0 : 1;
     }
     m_pendingTop = pending;
@@ -88,6 +101,7 @@ void EventTable::removeRow(int row) {
     flushChanges();
     ++m_removals;
     m_events -= m_slots[std::size_t(row - 1)].isNull() ? 0 : 1;
+    m_slots[std::size_t(row - 1)].held(-1);
     if (m_slots.size() == 1) {
         // The table always keeps one data row under its header.
         m_slots.front() = Slot{};
@@ -103,8 +117,10 @@ void EventTable::removeRow(int row) {
 void EventTable::clearAll() {
     flushChanges();
     ++m_removals;
-    for (Slot &slot : m_slots)
+    for (Slot &slot : m_slots) {
+        slot.held(-1);
         slot = Slot{};
+    }
     m_events = 0;
     if (!m_slots.empty())
         emit dataChanged(index(0, 0), index(int(m_slots.size()) - 1, columnCount() - 1));
@@ -146,6 +162,38 @@ int EventTable::findRow(const RowMark &mark) const {
         return -1;
     const quint64 row = quint64(mark.row) + (m_inserts - mark.inserts);
     return row < quint64(rows()) && eventAt(int(row)).isNull() ? int(row) : -1;
+}
+
+void EventTable::rowChanged(const EventRow &row) {
+    if (row.isNull())
+        return;
+    m_changed.insert(row.identity());
+    scheduleFlush();
+}
+
+void EventTable::acknowledge(int row, const QString &who, const QString &when,
+                             const QString &note) {
+    EventRow event = eventAt(row);
+    if (event.isNull())
+        return;
+    event.acknowledge(who, when, note);
+    rowChanged(event);
+    flushChanges();
+}
+
+std::vector<int> EventTable::rowsOf(const Event &event) const {
+    std::vector<int> found;
+    for (std::size_t k = 0; k < m_slots.size(); ++k) {
+        const EventRow &row = m_slots[k];
+        if (row.isNull() || &row.level() != event.level)
+            continue;
+        const FilterFields fields = row.filterFields();
+        if (fields[2] == event.host && fields[3] == event.application &&
+            fields[4] == event.object && fields[5] == event.message &&
+            (fields[1] == event.date || row.firstDate() == event.date))
+            found.push_back(int(k) + 1);
+    }
+    return found;
 }
 
 QString EventTable::slotText(const Slot &slot, int column) const {
@@ -193,6 +241,7 @@ void EventTable::flushChanges() {
         m_shownRows = kept;
         endRemoveRows();
     }
+    tellChangedRows();
 }
 
 // New rows at the top, and `trimmed` old ones gone at the bottom: the
@@ -226,6 +275,22 @@ void EventTable::shiftRows(int trimmed) {
     emit rowsShifted(trimmed, inserted);
 }
 
+// Rows changed in place: each found from the top (a storm's row is near it),
+// the search over once all are.
+void EventTable::tellChangedRows() {
+    if (m_changed.empty())
+        return;
+    const std::unordered_set<const void *> changed = std::exchange(m_changed, {});
+    std::size_t left = changed.size();
+    static const QList<int> kRoles = {Qt::DisplayRole, Qt::ToolTipRole, Qt::ForegroundRole,
+                                      Qt::FontRole};
+    for (int r = 0; r < m_shownRows && left > 0; ++r)
+        if (changed.count(m_slots[std::size_t(r)].identity())) {
+            --left;
+            emit dataChanged(index(r, 0), index(r, columnCount() - 1), kRoles);
+        }
+}
+
 int EventTable::rowCount(const QModelIndex &parent) const {
     return parent.isValid() ? 0 : m_shownRows;
 }
@@ -251,6 +316,21 @@ QVariant EventTable::eventData(const EventRow &slot, int column, int role) const
         const std::optional<Colour> colour = slotBackground(slot);
         return colour ? QVariant(QBrush(toQColor(*colour))) : QVariant();
     }
+    case Qt::ToolTipRole: {
+        const QString tip = slot.toolTip();
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
+    case Qt::ForegroundRole:
+        if (const RowAlarm *alarm = slot.alarm(); alarm && alarm->cleared)
+            return QBrush(QColor(Qt::darkGray));
+        return {};
+    case Qt::FontRole:
+        if (const RowAlarm *alarm = slot.alarm(); alarm && alarm->cleared) {
+            QFont font;
+            font.setStrikeOut(true);
+            return font;
+        }
+        return {};
     default:
         return {};
     }

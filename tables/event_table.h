@@ -12,6 +12,7 @@
 
 #include <deque>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 namespace quorvik {
@@ -30,6 +31,7 @@ public:
     enum class Kind { LevelTable, FullList };
 
     explicit EventTable(Kind kind, QObject *parent = nullptr);
+    ~EventTable() override;
 
     // The column that holds the message: 4 in a level table, 5 in the full list.
     int messageColumn() const { return m_kind == Kind::FullList ? 5 : 4; }
@@ -76,9 +78,24 @@ public:
     int findRow(const RowMark &mark) const;
     // Row `row` (>= 1); a null row for an empty or missing one.
     EventRow eventAt(int row) const;
+    // `row` changed in place (EventRow::fold, clear, acknowledge): the views
+    // are told with the next flush, once however often it changed, if the
+    // table still holds it then.
+    void rowChanged(const EventRow &row);
+    // Acknowledges data row `row` (see EventRow::acknowledge); the views
+    // are told at once. The same event in the other table that holds it
+    // (its level table, the full list) needs rowChanged() there.
+    void acknowledge(int row, const QString &who, const QString &when, const QString &note);
+    // The grid rows of the events with the level, host, application, object
+    // and message of `event`, and its date as their first or newest date:
+    // where an acknowledgement that names the event finds it. Top down.
+    std::vector<int> rowsOf(const Event &event) const;
+
     // Cell text as shown; column 0 of the full list is the level name.
     QString cellText(int row, int column) const;
-    // What a view shows of `event` in `column`: its text and background.
+    // What a view shows of `event` in `column`: its text and background; the
+    // tool tip of a folded, cleared or acknowledged one; a cleared one in
+    // grey, struck through.
     QVariant eventData(const EventRow &event, int column, int role) const;
     // The full list colours each event's row with its level's colour; the
     // level tables and empty rows keep the ordinary background.
@@ -116,6 +133,8 @@ private:
     std::optional<Colour> slotBackground(const Slot &slot) const;
     void scheduleFlush();
     void shiftRows(int trimmed);
+    void dropSlots(std::size_t from);
+    void tellChangedRows();
 
     Kind m_kind;
     QStringList m_headers;
@@ -128,6 +147,8 @@ private:
     quint64 m_inserts = 0;
     quint64 m_removals = 0;
     int m_events = 0;
+    // The rows changed in place since the last flush.
+    std::unordered_set<const void *> m_changed;
     QTimer m_flushTimer;
     bool m_autoFlush = true;
     bool m_shifting = false;

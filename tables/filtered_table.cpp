@@ -35,8 +35,9 @@ FilteredTable::FilteredTable(EventTable *source, QObject *parent)
         sourceInserted(0, inserted - 1);
     });
     connect(source, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
-                sourceChanged(roles);
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                   const QList<int> &roles) {
+                sourceChanged(topLeft.row(), bottomRight.row(), roles);
             });
     connect(source, &QAbstractItemModel::modelReset, this, &FilteredTable::refilter);
     connect(source, &QAbstractItemModel::layoutChanged, this, [this] {
@@ -173,13 +174,42 @@ void FilteredTable::sourceRemoved(int first, int last) {
     endRemoveRows();
 }
 
-void FilteredTable::sourceChanged(const QList<int> &roles) {
+void FilteredTable::sourceChanged(int first, int last, const QList<int> &roles) {
     if (roles == QList<int>{Qt::BackgroundRole}) {
         if (!m_entries.empty())
             emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), roles);
         return;
     }
-    refilter(); // emptied rows (a clear)
+    if (roles.isEmpty()) {
+        refilter(); // emptied rows (a clear)
+        return;
+    }
+    for (int row = first; row <= last; ++row)
+        sourceRowChanged(row);
+}
+
+void FilteredTable::sourceRowChanged(int row) {
+    const qint64 place = m_sourceRows - 1 - row;
+    if (m_scanning && place <= m_scanNext - m_base)
+        return; // not tested yet: the scan will
+    // Entries run from high places to low.
+    const auto at = std::partition_point(m_entries.begin(), m_entries.end(),
+                                         [&](const Entry &e) { return placeOf(e) > place; });
+    const int shown = int(at - m_entries.begin());
+    const bool listed = at != m_entries.end() && placeOf(*at) == place;
+    EventRow event = sourceEvent(row);
+    const bool pass = passes(event);
+    if (listed && pass) {
+        emit dataChanged(index(shown, 0), index(shown, columnCount() - 1));
+    } else if (listed) {
+        beginRemoveRows({}, shown, shown);
+        m_entries.erase(at);
+        endRemoveRows();
+    } else if (pass) {
+        beginInsertRows({}, shown, shown);
+        m_entries.insert(at, {std::move(event), place + m_base});
+        endInsertRows();
+    }
 }
 
 int FilteredTable::rowCount(const QModelIndex &parent) const {

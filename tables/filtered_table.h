@@ -18,6 +18,8 @@ namespace quorvik {
 // for its view; never an empty row. It follows what the table tells its
 // views: new rows at the top that pass appear, rows trimmed at the bottom or
 // removed go, so that keeping up costs O(1) per event whatever the row count.
+// A row changed in place (a fold gives it a new date) is tested again: it
+// changes where it is, appears or goes.
 //
 // A new filter or a cleared table runs the filter over every row again, top
 // down, in slices of about sliceMs (the first at once) with the event loop
@@ -64,7 +66,8 @@ private:
     void filterSome();
     void sourceInserted(int first, int last);
     void sourceRemoved(int first, int last);
-    void sourceChanged(const QList<int> &roles);
+    void sourceChanged(int first, int last, const QList<int> &roles);
+    void sourceRowChanged(int row);
 
     EventTable *m_source;
     EventFilter m_filter;

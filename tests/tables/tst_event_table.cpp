@@ -11,7 +11,9 @@
 #include "ui/colour.h"
 
 #include <QAbstractItemModelTester>
+#include <QFont>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace quorvik;
@@ -52,6 +54,7 @@ private slots:
     void textShownReadably();
     void bulkInsertLeavesWhatSingleInsertsLeave_data();
     void bulkInsertLeavesWhatSingleInsertsLeave();
+    void foldClearAndAcknowledgeChangeRowsInPlace();
 };
 
 void EventTableTest::bulkInsertLeavesWhatSingleInsertsLeave_data() {
@@ -166,6 +169,15 @@ void EventTableTest::randomEditsKeepViewsConsistent() {
             if (random.bounded(20) == 0)
                 table.clearAll();
             break;
+        case 4: {
+            // A repeat folds into a row, wherever it is now.
+            EventRow row = table.eventAt(int(random.bounded(1, table.rows())));
+            Event repeat = row.event();
+            repeat.date = "f" + std::to_string(step);
+            row.fold(repeat);
+            table.rowChanged(row);
+            break;
+        }
         default:
             if (table.rows() > 30)
                 table.setRows(29);
@@ -238,6 +250,79 @@ void EventTableTest::textShownReadably() {
     table.insertTop(EventRow(record));
     QTEST(table.cellText(1, 3), "shown");
     QCOMPARE(table.cellText(1, 5), QLatin1Char(' ') + table.cellText(1, 3));
+}
+
+// One event shown in its level table and the full list: a fold, a clear and
+// an acknowledgement change it in both, where it is, and the views learn of
+// each at the next flush; a table that lets the row go no longer holds it.
+void EventTableTest::foldClearAndAcknowledgeChangeRowsInPlace() {
+    EventTable level(EventTable::Kind::LevelTable), full(EventTable::Kind::FullList);
+    QAbstractItemModelTester tester(&full, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    Event down = parseEventMessage("$LEVL$:W$DATE$:10.12.2026 10:00:01$HOST$:core-1$MSG$:link down",
+                                   "192.0.2.1", {});
+    EventRow row(down);
+    for (EventTable *table : {&level, &full}) {
+        table->insertTop(row);
+        table->insertTop(makeRow(1));
+        table->flushChanges();
+    }
+    QCOMPARE(row.tablesHolding(), 2);
+    QCOMPARE(row.toolTip(), QString());
+
+    QSignalSpy changed(&full, &QAbstractItemModel::dataChanged);
+    for (const char *date : {"10.12.2026 10:00:02", "10.12.2026 10:05:40"}) {
+        Event repeat = down;
+        repeat.date = date;
+        row.fold(repeat);
+        level.rowChanged(row);
+        full.rowChanged(row);
+    }
+    QCOMPARE(changed.count(), 0); // told at the flush, once
+    full.flushChanges();
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed[0][0].toModelIndex().row(), 1);
+    QCOMPARE(changed[0][1].toModelIndex().row(), 1);
+    for (EventTable *table : {&level, &full}) {
+        const int message = table->messageColumn();
+        QCOMPARE(table->cellText(2, message), QStringLiteral(" \u00D73 link down"));
+        QCOMPARE(table->cellText(2, message - 4), QStringLiteral("10.12.2026 10:05:40"));
+    }
+    QCOMPARE(full.data(full.index(1, 0), Qt::ToolTipRole).toString(),
+             QStringLiteral("3 events, first 10.12.2026 10:00:01, last 10.12.2026 10:05:40"));
+    // The copy is the newest event's log line; the filter reads its date.
+    QCOMPARE(row.copyLine(), QStringLiteral("Warning;10.12.2026 10:05:40;core-1;;;link down"));
+    QVERIFY(EventFilter("10:05:40").matches(row.level(), row.filterFields()));
+    QVERIFY(!EventFilter("10:00:01").matches(row.level(), row.filterFields()));
+    // An acknowledgement names the event by its first or newest date.
+    Event named = down;
+    QCOMPARE(full.rowsOf(named), std::vector<int>{2});
+    named.date = "10.12.2026 10:05:40";
+    QCOMPARE(level.rowsOf(named), std::vector<int>{2});
+    named.date = "10.12.2026 10:00:02";
+    QCOMPARE(level.rowsOf(named), std::vector<int>{});
+
+    Event up = down;
+    up.level = &levelByIndex(5);
+    up.date = "10.12.2026 10:06:00";
+    up.message = "link up";
+    row.clear(up);
+    full.acknowledge(2, QStringLiteral("alice"), QStringLiteral("10.12.2026 10:07:00"),
+                     QStringLiteral("on it"));
+    QCOMPARE(changed.count(), 2); // acknowledged: told at once
+    QCOMPARE(full.data(full.index(1, 5), Qt::ToolTipRole).toString(),
+             QStringLiteral("3 events, first 10.12.2026 10:00:01, last 10.12.2026 10:05:40\n"
+                            "Cleared at 10.12.2026 10:06:00 by Information from core-1: link up\n"
+                            "Acknowledged by alice at 10.12.2026 10:07:00: on it"));
+    QVERIFY(level.data(level.index(1, 0), Qt::FontRole).value<QFont>().strikeOut());
+    QVERIFY(!level.data(level.index(0, 0), Qt::FontRole).isValid());
+
+    full.removeRow(2);
+    QCOMPARE(row.tablesHolding(), 1);
+    level.setRows(2); // trimmed
+    QCOMPARE(row.tablesHolding(), 0);
+    full.insertTop(row);
+    full.clearAll();
+    QCOMPARE(row.tablesHolding(), 0);
 }
 
 QTEST_MAIN(EventTableTest)
