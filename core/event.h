@@ -7,12 +7,15 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quorvik {
+
+class EventFilter;
 
 // Field tags in column order; the level tag is not one of them and never ends
 // a field value.
@@ -63,6 +66,14 @@ struct EventActions {
     // Only these [Forward] targets (numbers from 1); empty: none.
     std::optional<std::vector<int>> forwardTo;
     std::vector<int> run; // the rules (numbers from 1) whose program runs for it
+    // Alarms. foldSeconds: repeats of the event within this many seconds
+    // fold into its row (0: none do); repeat: this one folds into the row
+    // of an earlier one, and so has no popup, notification, sound or
+    // program. clears: the rows of its host that this match keeps are
+    // cleared by it.
+    int foldSeconds = 0;
+    bool repeat = false;
+    std::shared_ptr<const EventFilter> clears;
 
     bool operator==(const EventActions &) const = default;
 };

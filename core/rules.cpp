@@ -18,14 +18,21 @@ constexpr std::string_view kSection = "Rules";
 constexpr std::size_t kValueSize = 4096;
 
 // The keys of one rule, in the order they are written.
-constexpr std::array<std::string_view, 11> kKeys = {"Name",  "Match",  "Level", "Show",
-                                                    "Popup", "Notify", "Sound", "Forward",
-                                                    "Count", "Stop",   "Run"};
+constexpr std::array<std::string_view, 13> kKeys = {
+    "Name",   "Match",   "Level", "Show", "Popup", "Notify",
+    "Sound",  "Forward", "Count", "Stop", "Run",
+    "Fold",   // alarms: folding repeats
+    "Clears", // alarms: clearing
+};
 
-std::array<std::string RuleText::*, 11> fieldsOfKeys() {
-    return {&RuleText::name,  &RuleText::match,  &RuleText::level, &RuleText::show,
-            &RuleText::popup, &RuleText::notify, &RuleText::sound, &RuleText::forward,
-            &RuleText::count, &RuleText::stop,   &RuleText::run};
+std::array<std::string RuleText::*, 13> fieldsOfKeys() {
+    return {
+        &RuleText::name,   &RuleText::match,  &RuleText::level, &RuleText::show,
+        &RuleText::popup,  &RuleText::notify, &RuleText::sound, &RuleText::forward,
+        &RuleText::count,  &RuleText::stop,   &RuleText::run,
+        &RuleText::fold,   // alarms: folding repeats
+        &RuleText::clears, // alarms: clearing
+    };
 }
 
 // "Level12" as the key Level of rule 12; nullopt for a name that is no key
@@ -181,9 +188,32 @@ std::optional<Rule> readRule(const RuleText &text, const std::vector<int> &targe
             rule.countSeconds = *seconds;
         }
     }
+    if (!text.fold.empty()) {
+        const std::optional<int> seconds = wholeNumber(text.fold, 1, 7 * 24 * 3600);
+        if (!seconds)
+            bad("Fold", text.fold,
+                "seconds from 1 to 604800: repeats within them fold into one row");
+        else
+            rule.fold = *seconds;
+    }
+    if (!text.clears.empty()) {
+        std::string problem;
+        rule.clears = ClearMatch::read(text.clears, problem);
+        if (!rule.clears)
+            bad("Clears", text.clears, problem);
+    }
     if (problems.size() != before)
         return std::nullopt;
     return rule;
+}
+
+void foldKey(const Event &event, std::string &key) {
+    key.assign(1, event.level ? event.level->letter : '?');
+    for (const std::string *field :
+         {&event.host, &event.application, &event.object, &event.message}) {
+        key += '\0';
+        key += *field;
+    }
 }
 
 RuleSet readRules(const Profile &profile, std::vector<std::string> &problems) {
@@ -192,7 +222,7 @@ RuleSet readRules(const Profile &profile, std::vector<std::string> &problems) {
             problems.push_back("[Rules] " + name +
                                ": not a key of a rule (NameN, MatchN, "
                                "LevelN, ShowN, PopupN, NotifyN, SoundN, "
-                               "ForwardN, CountN, StopN, RunN)");
+                               "ForwardN, CountN, StopN, RunN, FoldN, ClearsN)");
     const std::vector<int> targets = forwardTargetNumbers(profile);
     RuleSet rules;
     for (const RuleText &text : ruleTextsFromProfile(profile))

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "core/clear_match.h"
 #include "core/event_filter.h"
 #include "core/level.h"
 #include "core/profile.h"
@@ -15,10 +16,12 @@ namespace quorvik {
 
 // One rule of [Rules] as written: the values of its keys NameN, MatchN,
 // LevelN, ShowN, PopupN, NotifyN, SoundN, ForwardN, CountN, StopN and RunN,
-// blanks around them dropped. The options tab edits these texts.
+// and of the alarm keys below, blanks around them dropped. The options tab
+// edits these texts.
 struct RuleText {
     int number = 0; // the N of its keys; 0 for a new one
     std::string name, match, level, show, popup, notify, sound, forward, count, stop, run;
+    std::string fold, clears; // FoldN, ClearsN
 
     bool operator==(const RuleText &) const = default;
 };
@@ -46,12 +49,22 @@ struct Rule {
     int countSeconds = 0;
     bool stop = false; // StopN=1: no rule after this one is looked at
     std::string run;   // RunN as written: a program and its arguments; empty: none
+    // FoldN: a repeat (the same level, host, application, object and
+    // message) within this many seconds of the newest before it folds into
+    // its row and alerts in no way; 0: no folding.
+    int fold = 0;
+    // ClearsN: the shown rows of the event's host that match are cleared.
+    std::optional<ClearMatch> clears;
 
     // "Rule 2 (Core links)", or "Rule 2" without a name: how messages name it.
     std::string label() const;
     // Whether the rule alerts at all (popup, notification, sound or program).
     bool alerts() const { return popup || notify || sound || !run.empty(); }
 };
+
+// What makes two events repeats of one another for folding: the level,
+// host, application, object and message, in `key` (overwritten).
+void foldKey(const Event &event, std::string &key);
 
 using RuleSet = std::vector<Rule>;
 

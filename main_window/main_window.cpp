@@ -41,6 +41,7 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
     useDefault<QtProcessStarter>(m_config.processes, m_ownProcesses);
     m_ui.setupUi(this);
     m_sizer = std::make_unique<ColumnSizer>(m_ui.levelGrids, m_ui.fullList);
+    m_alarms = std::make_unique<AlarmRows>(m_ui.levelGrids, m_ui.fullList);
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setSingleShot(true);
     m_fitTimer = new QTimer(this);
@@ -167,9 +168,13 @@ void MainWindow::take(const EventBatch &batch) {
         const int level = event.level->index;
         m_pendingTab = level;
         m_newInLevel.set(std::size_t(level));
+        m_alarms->clear(event);
+        if (m_alarms->fold(event))
+            continue;
         const EventRow row(event);
         insertTop(m_ui.levelGrids[std::size_t(level)], row);
         insertTop(m_ui.fullList, row);
+        m_alarms->remember(event, row);
         m_sizer->noteRow(level, row);
     }
     if (last) {

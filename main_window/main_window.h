@@ -11,6 +11,7 @@
 #include "main_window/main_window_ui.h"
 #include "main_window/tab_choice.h"
 #include "main_window/window_placement.h"
+#include "tables/alarm_rows.h"
 #include "tables/event_grid.h"
 #include "ui/profile_store.h"
 #include "ui/seams.h"
@@ -212,6 +213,7 @@ private:
 
     MainWindowUi m_ui;
     std::unique_ptr<ColumnSizer> m_sizer;
+    std::unique_ptr<AlarmRows> m_alarms;
     // The next row fitColumnsToRows() measures: level table and grid row.
     int m_fitLevel = kLevelCount;
     int m_fitRow = 1;

@@ -10,6 +10,8 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace quorvik {
@@ -29,10 +31,23 @@ namespace quorvik {
 // within a minute" means. Programs that earlier rules chose for the event
 // stay. The clock is the events' receipt time.
 //
+// Alarms. A rule with a fold (FoldN) makes the event foldable; the last
+// such rule that matches decides the seconds. An event whose level, host,
+// application, object and message (as the rules left them) came within those
+// seconds of the newest one before it is a repeat: it keeps no popup,
+// notification, sound or program, whatever a rule gave it, and the views
+// fold it into that one's row. Up to kFoldKeys events are remembered; past
+// that the ones older than their fold go, then the oldest half. A rule with
+// ClearsN gives the event its match, the event's values filled in; the
+// remembered repeats of its host that it keeps are forgotten, so that the
+// next one (a link down after the up) alerts again.
+//
 // The rules may be replaced from any thread while the road runs; new rules
-// start their counts from nothing.
+// start their counts and folds from nothing.
 class RuleWalk : public RulesStep {
 public:
+    static constexpr std::size_t kFoldKeys = 10'000;
+
     explicit RuleWalk(RuleSet rules = {});
 
     void setRules(RuleSet rules);
@@ -46,12 +61,22 @@ private:
         bool tick(const Rule &rule, std::int64_t now);
     };
     void walk(const RuleSet &rules, Event &event);
+    void foldOrNot(Event &event);
+    void forgetCleared(const Event &event);
+    void boundFolds(std::int64_t now);
 
     std::mutex m_mutex;
     std::shared_ptr<const RuleSet> m_next; // set by setRules(), taken by apply()
     // The road's own, touched only by apply().
     std::shared_ptr<const RuleSet> m_rules;
     std::vector<Window> m_windows;
+    // Foldable events by foldKey(): the newest one's receipt time and fold.
+    struct Newest {
+        std::int64_t at;
+        int seconds;
+    };
+    std::unordered_map<std::string, Newest> m_folds;
+    std::string m_key; // foldKey()'s buffer
 };
 
 } // namespace quorvik

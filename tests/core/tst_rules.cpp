@@ -26,6 +26,8 @@ private slots:
     void badValuesNamed_data();
     void badValuesNamed();
     void writtenAsRead();
+    void clearMatchFilledIn_data();
+    void clearMatchFilledIn();
 };
 
 void TestRules::everyKeyRead() {
@@ -98,7 +100,19 @@ void TestRules::badValuesNamed_data() {
     QTest::newRow("unknown key") << "Match2=x\nLevl2=E"
                                  << "[Rules] Levl2: not a key of a rule (NameN, MatchN, LevelN, "
                                     "ShowN, PopupN, NotifyN, SoundN, ForwardN, CountN, StopN, "
-                                    "RunN)";
+                                    "RunN, FoldN, ClearsN)";
+    QTest::newRow("fold") << "Match2=x\nFold2=0"
+                          << "Rule 2: Fold2=0: seconds from 1 to 604800: repeats within them "
+                             "fold into one row";
+    QTest::newRow("clears pattern") << "Match2=x\nClears2=msg:/(down/"
+                                    << "Rule 2: Clears2=msg:/(down/: /(down/: missing closing "
+                                       "parenthesis at offset 5";
+    QTest::newRow("clears value pattern")
+        << "Match2=x\nClears2=msg:\"ifIndex.{msg:/ifIndex\\.(\\d+/}\""
+        << "Rule 2: Clears2=msg:\"ifIndex.{msg:/ifIndex\\.(\\d+/}\": /ifIndex\\.(\\d+/: "
+           "missing closing parenthesis at offset 13";
+    QTest::newRow("clears nothing") << "Match2=x\nClears2=msg:"
+                                    << "Rule 2: Clears2=msg:: holds no word to match";
 }
 
 // A rule with a value that can't be read is left out whole: half a rule
@@ -130,6 +144,48 @@ void TestRules::writtenAsRead() {
     writeRuleTexts(profile, texts);
     QCOMPARE(profile.text(), std::string("[Rules]\r\nMatch1=e\r\nMatch2=b\r\nRun1=/bin/true\r\n"
                                          "Level2=W\r\n[Other]\r\nKey=1\r\n"));
+}
+
+void TestRules::clearMatchFilledIn_data() {
+    QTest::addColumn<QString>("clears");
+    QTest::addColumn<QString>("filled"); // empty: the event clears nothing
+    QTest::newRow("phrase, the index read from the message")
+        << "msg:IF-MIB::linkDown msg:\"ifIndex.{msg:/ifIndex\\.(\\d+)/}=\""
+        << "msg:IF-MIB::linkDown msg:\"ifIndex.2=\"";
+    QTest::newRow("bare word") << "host:{host} obj:{obj}"
+                               << "host:\"sw \\\"1\" obj:ge-0/0/1";
+    QTest::newRow("quote and backslash in a phrase") << "msg:\"{obj} \\\"{msg:/(q.*)$/}\""
+                                                     << "msg:\"ge-0/0/1 \\\"q\\\"\\\\\"";
+    QTest::newRow("pattern") << "msg:/^{obj}\\b/ level:{level}"
+                             << "msg:/^ge\\-0\\/0\\/1\\b/ level:Trap";
+    QTest::newRow("whole match without a group") << "{msg:/if\\w+/}"
+                                                 << "ifIndex";
+    QTest::newRow("count of a pattern stays") << "msg:/x{2}/ {app}"
+                                              << "msg:/x{2}/ ";
+    QTest::newRow("finds nothing") << "msg:{msg:/ifIndex\\.(9+)/}"
+                                   << "";
+}
+
+// The clearing event's values in the match stay what was received wherever
+// they stand: a value never ends a phrase or a pattern, nor adds a word.
+void TestRules::clearMatchFilledIn() {
+    QFETCH(QString, clears);
+    QFETCH(QString, filled);
+    std::string problem;
+    const std::optional<ClearMatch> match = ClearMatch::read(clears.toStdString(), problem);
+    QCOMPARE(problem, std::string());
+    QVERIFY(match);
+    Event up;
+    up.level = &trapLevel();
+    up.host = "sw \"1";
+    up.object = "ge-0/0/1";
+    up.message = "IF-MIB::linkUp ifIndex.2=2 q\"\\";
+    const std::optional<std::string> text = match->textFor(up);
+    QCOMPARE(text.value_or(""), filled.toStdString());
+    if (!text)
+        return;
+    const EventFilter filter(*text);
+    QCOMPARE(filter.problems(), std::vector<std::string>{});
 }
 
 QTEST_APPLESS_MAIN(TestRules)

@@ -14,12 +14,17 @@
 #include "tests/control.h"
 #include "ui/profile_store.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
+
+#include <chrono>
+#include <thread>
 
 #include <ctime>
 #include <deque>
@@ -218,6 +223,51 @@ public:
     ScriptedBoxes boxes;
     RecordingSounds sounds;
     AlertPopups alerts;
+    FormHandle form;
+};
+
+// A window listening on a loopback port of its own, with the read-time clock
+// and the receiver's bounds in the test's hands; SNMP messages decoded by
+// `traps`, when given.
+struct LiveWindow {
+    explicit LiveWindow(FormFixture &f, ReceiverOptions options, TrapDecoder *traps = nullptr) {
+        QUdpSocket probe;
+        QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
+        port = probe.localPort();
+        probe.close();
+        LiveSessionConfig c = f.windowConfig(f.dir.filePath(QStringLiteral("live.lock")));
+        c.udpPort = port;
+        c.receiver = std::move(options);
+        c.trapDecoder = traps;
+        form.live(c);
+        QVERIFY(form.session()->start(f.profile()));
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+    Receiver *receiver() const { return &form.session()->receiver(); }
+    void send(const QByteArray &text) {
+        QCOMPARE(sender.writeDatagram(text, QHostAddress::LocalHost, port), text.size());
+    }
+    // Sends without letting the window thread run; in chunks that the
+    // receiver thread reads before the next, so none is dropped.
+    void sendWhileBusy(int first, int count) {
+        sendAll(count, [first](int n) { return "$LEVL$:N$MSG$:" + QByteArray::number(first + n); });
+    }
+    // `count` datagrams, textOf(0) to textOf(count - 1), as sendWhileBusy().
+    void sendAll(int count, const std::function<QByteArray(int)> &textOf) {
+        const std::uint64_t before = receiver()->readCount();
+        for (int n = 1; n <= count; ++n) {
+            send(textOf(n - 1));
+            if (n % 500 != 0 && n != count)
+                continue;
+            QDeadlineTimer patience(60'000);
+            while (receiver()->readCount() < before + std::uint64_t(n) && !patience.hasExpired())
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+
+    quint16 port = 0;
+    QUdpSocket sender;
     FormHandle form;
 };
 

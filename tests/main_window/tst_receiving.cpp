@@ -8,55 +8,12 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <QUdpSocket>
-
 #include <atomic>
-#include <chrono>
-#include <thread>
 
 using namespace quorvik;
 using namespace quorvik::testing;
 
 namespace {
-
-// A window listening on a loopback port of its own, with the read-time clock
-// and the receiver's bounds in the test's hands.
-struct LiveWindow {
-    explicit LiveWindow(FormFixture &f, ReceiverOptions options) {
-        QUdpSocket probe;
-        QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
-        port = probe.localPort();
-        probe.close();
-        LiveSessionConfig c = f.windowConfig(f.dir.filePath(QStringLiteral("live.lock")));
-        c.udpPort = port;
-        c.receiver = std::move(options);
-        form.live(c);
-        QVERIFY(form.session()->start(f.profile()));
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    }
-    Receiver *receiver() const { return &form.session()->receiver(); }
-    void send(const QByteArray &text) {
-        QCOMPARE(sender.writeDatagram(text, QHostAddress::LocalHost, port), text.size());
-    }
-    // Sends without letting the window thread run; in chunks that the
-    // receiver thread reads before the next, so none is dropped.
-    void sendWhileBusy(int first, int count) {
-        const std::uint64_t before = receiver()->readCount();
-        for (int n = 1; n <= count; ++n) {
-            send("$LEVL$:N$MSG$:" + QByteArray::number(first + n - 1));
-            if (n % 500 != 0 && n != count)
-                continue;
-            QDeadlineTimer patience(60'000);
-            while (receiver()->readCount() < before + std::uint64_t(n) && !patience.hasExpired())
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-    }
-
-    quint16 port = 0;
-    QUdpSocket sender;
-    FormHandle form;
-};
 
 QList<QByteArray> logLines(FormFixture &f) {
     QList<QByteArray> lines = f.readFile(f.logPath()).split('\n');

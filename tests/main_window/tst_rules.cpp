@@ -7,8 +7,18 @@
 #include "form_fixture.h"
 
 #include "alerts/alert_popup.h"
+#include "snmp/net_snmp_decoder.h"
 
+#include <QAbstractItemModelTester>
+#include <QClipboard>
+#include <QFont>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <atomic>
+#include <tuple>
 
 using namespace quorvik;
 using namespace quorvik::testing;
@@ -23,18 +33,19 @@ QStringList shownColumn(EventGrid *grid, int column) {
     return texts;
 }
 
-// The [Rules] blocks of the README's "Rules" section, in order.
-QList<QByteArray> readmeRules() {
+// The ini blocks of the README's section `section` ("Rules"), in order, with
+// CR LF line ends.
+QList<QByteArray> readmeRules(const QByteArray &section = "Rules") {
     QFile file(QStringLiteral(QUORVIK_SOURCE_DIR "/README.md"));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const QByteArray readme = file.readAll();
-    const qsizetype section = readme.indexOf("\n## Rules\n");
-    const qsizetype sectionEnd = readme.indexOf("\n#", section + 1);
+    const qsizetype begin = readme.indexOf("\n## " + section + "\n");
+    const qsizetype sectionEnd = readme.indexOf("\n#", begin + 1);
     QList<QByteArray> blocks;
-    for (qsizetype start = readme.indexOf("```ini\n[Rules]\n", section);
-         section >= 0 && start >= 0 && start < sectionEnd;
-         start = readme.indexOf("```ini\n[Rules]\n", start + 1)) {
+    for (qsizetype start = readme.indexOf("```ini\n", begin);
+         begin >= 0 && start >= 0 && start < sectionEnd;
+         start = readme.indexOf("```ini\n", start + 1)) {
         const qsizetype end = readme.indexOf("\n```\n", start);
         blocks << readme.mid(start + 7, end - start - 7).replace("\n", "\r\n") + "\r\n";
     }
@@ -58,6 +69,9 @@ private slots:
     void rulesDecideWhatEachEventDoes();
     void readmeExamples();
     void liveCopyRunsTheRulesPrograms();
+    void repeatsFoldAndLinkUpClears();
+    void stormOnARealSocketIsOneRow();
+    void readmeAlarmsWithRealTraps();
 };
 
 void RulesTest::rulesDecideWhatEachEventDoes() {
@@ -162,6 +176,193 @@ void RulesTest::liveCopyRunsTheRulesPrograms() {
     QTRY_VERIFY(f.readFile(f.logPath()).contains("exited with 3: tracker down"));
     f.settle();
     QTRY_COMPARE(shownColumn(fullListOf(*f.form), 4).value(0), QStringLiteral("Rule 2"));
+}
+
+// Folding and clearing in the window: a flapping link is one row with its
+// count in both tables, also filtered; it alerts once; the copy is its
+// newest event's log line; its link-up clears it, and the next link-down is
+// a new row; a row the operator deleted does not take repeats.
+void RulesTest::repeatsFoldAndLinkUpClears() {
+    FormFixture f;
+    f.writeConfig("[Global]\r\nPopuplevel=4\r\nIniGrid=1\r\nLogfile=" + f.logPath().toLocal8Bit() +
+                  "\r\n[Sound]\r\nS3=/s/alert.wav\r\n[Rules]\r\n"
+                  "Match1=msg:IF-MIB::link\r\nFold1=60\r\n"
+                  "Match2=msg:IF-MIB::linkUp\r\n"
+                  "Clears2=msg:IF-MIB::linkDown msg:\"ifIndex.{msg:/ifIndex\\.(\\d+)/}=\"\r\n");
+    f.start();
+    QCOMPARE(f.form.session()->ruleProblems(), QStringList());
+    EventGrid *full = fullListOf(*f.form);
+    EventGrid *alerts = levelGridOf(*f.form, 3);
+    QAbstractItemModelTester fullTester(full->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester levelTester(alerts->model(),
+                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const auto take = [&](int index, const char *trap, int at) {
+        const std::string text = "$LEVL$:A$DATE$:10.12.2026 10:" + std::to_string(10 + at / 60) +
+                                 ':' + std::to_string(10 + at % 60) +
+                                 "$HOST$:sw1$MSG$:IF-MIB::" + trap + " ifIndex." +
+                                 std::to_string(index) + '=' + std::to_string(index);
+        f.form.session()->take({{text, "192.0.2.1", 1'765'361'000 + at}});
+    };
+    for (int at = 0; at < 40; ++at)
+        take(2, "linkDown", at);
+    take(3, "linkDown", 40);
+    f.settle();
+    QCOMPARE(shownColumn(full, 5), QStringList({" IF-MIB::linkDown ifIndex.3=3",
+                                                " \u00D740 IF-MIB::linkDown ifIndex.2=2"}));
+    QCOMPARE(shownColumn(alerts, 4), QStringList({" IF-MIB::linkDown ifIndex.3=3",
+                                                  " \u00D740 IF-MIB::linkDown ifIndex.2=2"}));
+    QCOMPARE(full->model()->data(full->model()->index(1, 1), Qt::ToolTipRole).toString(),
+             QStringLiteral("40 events, first 10.12.2026 10:10:10, last 10.12.2026 10:10:49"));
+    QCOMPARE(f.sounds.played, QStringList({"/s/alert.wav", "/s/alert.wav"}));
+    QCOMPARE(f.readFile(f.logPath()).count("IF-MIB::linkDown"), 41);
+
+    // Filtered, the row goes on folding where it is.
+    f.form->showFilter(QStringLiteral("ifIndex.2="));
+    f.settle();
+    take(2, "linkDown", 41);
+    f.settle();
+    QCOMPARE(full->model()->rowCount(), 1);
+    QCOMPARE(full->model()->data(full->model()->index(0, 5)).toString(),
+             QStringLiteral(" \u00D741 IF-MIB::linkDown ifIndex.2=2"));
+    full->setFocus();
+    full->selectRow(0);
+    QTest::keyClick(full, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QStringLiteral("Alert;10.12.2026 10:10:51;sw1;;;IF-MIB::linkDown ifIndex.2=2\n"));
+    f.form->showFilter(QString());
+
+    // The link-up of interface 2 clears interface 2's row only, and the next
+    // link-down of it is a new alarm.
+    take(2, "linkUp", 42);
+    f.settle();
+    const auto struck = [&](int row) {
+        return full->model()
+            ->data(full->model()->index(row, 0), Qt::FontRole)
+            .value<QFont>()
+            .strikeOut();
+    };
+    QCOMPARE(shownColumn(full, 5).size(), 3);
+    QVERIFY(!struck(0) && !struck(1) && struck(2));
+    QCOMPARE(full->model()->data(full->model()->index(2, 0), Qt::ToolTipRole).toString(),
+             QStringLiteral("41 events, first 10.12.2026 10:10:10, last 10.12.2026 10:10:51\n"
+                            "Cleared at 10.12.2026 10:10:52 by Alert from sw1: IF-MIB::linkUp "
+                            "ifIndex.2=2"));
+    take(2, "linkDown", 43);
+    f.settle();
+    QCOMPARE(shownColumn(full, 5).first(), QStringLiteral(" IF-MIB::linkDown ifIndex.2=2"));
+    QCOMPARE(f.sounds.played.size(), 4); // the link-up, and the new link-down
+
+    // Interface 3's row deleted from the full list: its repeat is a row of its own.
+    full->setFocus();
+    full->selectRow(2);
+    full->setCurrentIndex(full->model()->index(2, 0));
+    QTest::keyClick(full, Qt::Key_Delete);
+    f.settle();
+    QCOMPARE(shownColumn(full, 5).size(), 3);
+    take(3, "linkDown", 44);
+    f.settle();
+    QCOMPARE(shownColumn(full, 5).first(), QStringLiteral(" IF-MIB::linkDown ifIndex.3=3"));
+    QCOMPARE(shownColumn(alerts, 4).filter("ifIndex.3").size(), 2);
+    QCOMPARE(f.sounds.played.size(), 4); // a repeat still: no alert
+}
+
+// A storm of 10,000 identical events on a real socket: one row counting
+// 10,000 in both tables, 10,000 log lines, one popup and one sound; another
+// message is a row of its own, and so is the repeat that comes after the
+// fold's time.
+void RulesTest::stormOnARealSocketIsOneRow() {
+    FormFixture f;
+    f.writeConfig("[Global]\r\nPopuplevel=4\r\nIniGrid=1\r\nLogfile=" + f.logPath().toLocal8Bit() +
+                  "\r\n[Sound]\r\nS3=/s/alert.wav\r\n[Rules]\r\nMatch1=host:sw1\r\nFold1=60\r\n");
+    std::atomic<std::int64_t> now{1'765'361'000};
+    ReceiverOptions options;
+    options.wallClock = [&now] { return now.load(); };
+    LiveWindow live(f, options);
+    EventGrid *full = fullListOf(*live.form);
+    QAbstractItemModelTester tester(full->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const QByteArray storm = "$LEVL$:A$HOST$:sw1$MSG$:IF-MIB::linkDown ifIndex.2=2";
+    constexpr int kStorm = 10'000;
+    live.sendAll(kStorm, [&](int) { return storm; });
+    const auto logged = [&] { return f.readFile(f.logPath()).count("\r\n") - 1; };
+    QTRY_COMPARE_WITH_TIMEOUT(logged(), kStorm, 120'000);
+    live.form->refreshViews();
+    full->table()->flushChanges();
+    QCOMPARE(full->table()->eventCount(), 1);
+    QCOMPARE(full->table()->cellText(1, 5),
+             QStringLiteral(" \u00D710000 IF-MIB::linkDown ifIndex.2=2"));
+    QCOMPARE(levelGridOf(*live.form, 3)->table()->eventAt(1).count(), kStorm);
+    QCOMPARE(f.sounds.played, QStringList{"/s/alert.wav"});
+    QVERIFY(shownWindow<AlertPopup>());
+
+    live.send("$LEVL$:A$HOST$:sw1$MSG$:IF-MIB::linkDown ifIndex.3=3");
+    now += 61;
+    live.send(storm);
+    QTRY_COMPARE_WITH_TIMEOUT(logged(), kStorm + 2, 60'000);
+    live.form->refreshViews();
+    full->table()->flushChanges();
+    QCOMPARE(shownColumn(full, 5),
+             QStringList({" IF-MIB::linkDown ifIndex.2=2", " IF-MIB::linkDown ifIndex.3=3",
+                          " \u00D710000 IF-MIB::linkDown ifIndex.2=2"}));
+    QCOMPARE(f.sounds.played.size(), 3);
+}
+
+// The README's alarm examples as written, with net-snmp's traps on a real
+// socket: link-down of interfaces 2 and 3 (2 twice), then link-up of 2:
+// only 2 is cleared.
+void RulesTest::readmeAlarmsWithRealTraps() {
+    const QList<QByteArray> examples = readmeRules("Alarms");
+    QCOMPARE(examples.size(), 2);
+    if (QStandardPaths::findExecutable(QStringLiteral("snmptrap")).isEmpty())
+        QSKIP("needs net-snmp's snmptrap (Debian package snmp)");
+    FormFixture f;
+    f.writeConfig("[Global]\r\nPopuplevel=0\r\nIniGrid=1\r\nLogfile=" + f.logPath().toLocal8Bit() +
+                  "\r\n" + examples[0] + examples[1]);
+    NetSnmpDecoder decoder(QUORVIK_MIB_DIR);
+    LiveWindow live(f, {}, &decoder);
+    QCOMPARE(live.form.session()->ruleProblems(), QStringList());
+    EventGrid *full = fullListOf(*live.form);
+    const auto trap = [&](const char *oid, int index, int status) {
+        QProcess sender;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("MIBS"), QString());
+        env.insert(QStringLiteral("SNMP_PERSISTENT_DIR"), f.dir.path());
+        env.insert(QStringLiteral("SNMPCONFPATH"), f.dir.path());
+        sender.setProcessEnvironment(env);
+        const QString n = QString::number(index);
+        sender.start(QStringLiteral("snmptrap"),
+                     {"-m", "", "-v", "2c", "-c", "public",
+                      QStringLiteral("127.0.0.1:%1").arg(live.port), "", QString::fromLatin1(oid),
+                      "1.3.6.1.2.1.2.2.1.1." + n, "i", n, "1.3.6.1.2.1.2.2.1.7." + n, "i", "1",
+                      "1.3.6.1.2.1.2.2.1.8." + n, "i", QString::number(status)});
+        QVERIFY(sender.waitForFinished(15'000) && sender.exitCode() == 0);
+    };
+    const char *const down = "1.3.6.1.6.3.1.1.5.3", *const up = "1.3.6.1.6.3.1.1.5.4";
+    int sent = 0;
+    for (const auto &[oid, index, status] :
+         {std::tuple{down, 2, 2}, {down, 3, 2}, {down, 2, 2}, {up, 2, 1}}) {
+        trap(oid, index, status);
+        if (QTest::currentTestFailed())
+            return;
+        ++sent;
+        QTRY_COMPARE_WITH_TIMEOUT(f.readFile(f.logPath()).count("\r\n") - 1, sent, 30'000);
+        QCoreApplication::processEvents();
+    }
+    live.form->refreshViews();
+    full->table()->flushChanges();
+    QCOMPARE(shownColumn(full, 5),
+             QStringList({" IF-MIB::linkUp ifIndex.2=2 ifAdminStatus.2=up ifOperStatus.2=up",
+                          " IF-MIB::linkDown ifIndex.3=3 ifAdminStatus.3=up ifOperStatus.3=down",
+                          " \u00D72 IF-MIB::linkDown ifIndex.2=2 ifAdminStatus.2=up "
+                          "ifOperStatus.2=down"}));
+    const auto cleared = [&](int row) {
+        const RowAlarm *alarm = full->table()->eventAt(row).alarm();
+        return alarm && alarm->cleared;
+    };
+    QVERIFY(!cleared(1) && !cleared(2) && cleared(3));
+    QVERIFY(full->table()->eventAt(3).toolTip().contains(
+        QStringLiteral("by Trap from 127.0.0.1: IF-MIB::linkUp ifIndex.2=2")));
 }
 
 QTEST_MAIN(RulesTest)

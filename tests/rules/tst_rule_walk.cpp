@@ -57,6 +57,12 @@ QString outcome(const Event &event) {
             numbers << QString::number(n);
         parts << "run=" + numbers.join(',');
     }
+    if (a.foldSeconds > 0)
+        parts << QStringLiteral("fold=%1").arg(a.foldSeconds);
+    if (a.repeat)
+        parts << "repeat";
+    if (a.clears)
+        parts << "clears";
     return parts.join(' ');
 }
 
@@ -70,6 +76,7 @@ private slots:
     void walk();
     void countWindows();
     void replacedRulesCountAnew();
+    void foldsAndClears();
 };
 
 void TestRuleWalk::walk_data() {
@@ -164,6 +171,52 @@ void TestRuleWalk::replacedRulesCountAnew() {
     std::vector<Event> third{eventOf("$LEVL$:I$MSG$:x", 8)};
     step.apply(third);
     QCOMPARE(outcome(third[0]), QStringLiteral("I"));
+}
+
+// FoldN=60: a repeat within 60 s of the newest one before it is quiet,
+// whatever a rule gives it; a host of its own, a gap, a level another rule
+// sets or a clearing event in between make it alert again.
+void TestRuleWalk::foldsAndClears() {
+    RuleWalk step(rulesOf("Match1=link\nFold1=60\nPopup1=1\nRun1=/bin/ticket\n"
+                          "Match2=host:srv9\nLevel2=E\n"
+                          "Match3=msg:\"link up\"\nClears3=msg:down obj:{obj}\n"
+                          "Match4=msg:\"port up\"\nClears4=msg:{msg:/(never)/}"));
+    std::vector<Event> events;
+    const auto add = [&](const char *host, const char *object, const char *message,
+                         std::int64_t at) {
+        const std::string text =
+            std::string("$LEVL$:W$HOST$:") + host + "$DEVC$:" + object + "$MSG$:" + message;
+        events.push_back(eventOf(text.c_str(), 1'000'000 + at));
+    };
+    add("srv7", "ge0", "link down", 0);
+    add("srv7", "ge0", "link down", 10);
+    add("srv7", "ge0", "link down", 70); // 60 s after the newest
+    add("srv7", "ge0", "link down", 131);
+    add("srv8", "ge0", "link down", 132);
+    add("srv9", "ge0", "link down", 133); // an Emergency by rule 2
+    add("srv9", "ge0", "link down", 134);
+    add("srv7", "ge1", "link up", 135);   // clears ge1 only
+    add("srv7", "ge0", "link down", 136); // not cleared: still a repeat
+    add("srv7", "ge0", "link up", 137);
+    add("srv7", "ge0", "link down", 138); // down again after the up
+    add("srv8", "ge0", "link down", 139);
+    add("srv7", "ge0", "port up", 140); // its value is not found: clears nothing
+    step.apply(events);
+    QStringList outcomes;
+    for (const Event &event : events)
+        outcomes << outcome(event);
+    const QString first = "W popup=1 run=1 fold=60";
+    const QString repeat = "W popup=0 notify=0 sound=none fold=60 repeat";
+    QCOMPARE(outcomes,
+             QStringList({first, repeat, repeat, first, first, "E popup=1 run=1 fold=60",
+                          "E popup=0 notify=0 sound=none fold=60 repeat", first + " clears", repeat,
+                          first + " clears", first, repeat, "W"}));
+    // The match of a clearing event, its object filled in.
+    const Event &up = events[7];
+    QVERIFY(up.actions.clears->matches(levelByIndex(4),
+                                       {"Warning", "", "srv7", "", "ge1", "link down"}));
+    QVERIFY(!up.actions.clears->matches(levelByIndex(4),
+                                        {"Warning", "", "srv7", "", "ge0", "link down"}));
 }
 
 QTEST_APPLESS_MAIN(TestRuleWalk)
