@@ -79,6 +79,9 @@ QString actionsOf(const RuleText &rule) {
     add("forward ", rule.forward);
     add("on each ", rule.count);
     add("run ", rule.run);
+    if (!rule.fold.empty())
+        parts << QStringLiteral("fold repeats within %1 s").arg(fromLocal(rule.fold));
+    add("clears ", rule.clears);
     if (rule.stop == "1")
         parts << QStringLiteral("stop");
     return parts.isEmpty() ? QStringLiteral("nothing") : parts.join(QStringLiteral(", "));
@@ -153,6 +156,16 @@ RuleDialog::RuleDialog(RowsMatching rowsMatching, TargetNumbers targets, QWidget
     form->addRow(QStringLiteral("Alert on"), m_count);
     m_run = lineEdit(this, "txtRun", QStringLiteral("/usr/local/bin/ticket {host} {msg}"));
     form->addRow(QStringLiteral("Run"), m_run);
+    m_fold =
+        lineEdit(this, "txtFold", QStringLiteral("seconds: repeats within them fold into one row"));
+    form->addRow(QStringLiteral("Fold repeats"), m_fold);
+    m_clears = lineEdit(this, "txtClears",
+                        QStringLiteral("msg:linkDown msg:\"ifIndex.{msg:/ifIndex\\.(\\d+)/}=\""));
+    m_clears->setToolTip(QStringLiteral(
+        "The rows of the event's host that this match keeps are cleared. {host} {app} {obj} "
+        "{msg} {level} {date}: the event's value; {msg:/expression/}: what the expression (its "
+        "first group) finds in it"));
+    form->addRow(QStringLiteral("Clears"), m_clears);
     m_stop = new QCheckBox(QStringLiteral("Stop: no later rule looks at the event"), this);
     m_stop->setObjectName(QStringLiteral("chkStop"));
     form->addRow(QString(), m_stop);
@@ -192,6 +205,8 @@ void RuleDialog::openFor(const RuleText &rule, int number) {
     m_forward->setText(fromLocal(rule.forward));
     m_count->setText(fromLocal(rule.count));
     m_run->setText(fromLocal(rule.run));
+    m_fold->setText(fromLocal(rule.fold));
+    m_clears->setText(fromLocal(rule.clears));
     m_stop->setChecked(rule.stop == "1");
     m_error->clear();
     showMatching();
@@ -212,6 +227,8 @@ RuleText RuleDialog::edited() const {
     rule.forward = toLocal(m_forward->text());
     rule.count = toLocal(m_count->text());
     rule.run = toLocal(m_run->text());
+    rule.fold = toLocal(m_fold->text());
+    rule.clears = toLocal(m_clears->text());
     if (m_stop->isChecked())
         rule.stop = std::string(1, '1'); // not = "1": a false -Wrestrict of GCC 12
     return rule;

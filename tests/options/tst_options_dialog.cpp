@@ -783,12 +783,18 @@ void TestOptionsDialog::rulesCheckedBeforeAnythingIsWritten() {
     QTest::keyClicks(edit("txtSound"), QStringLiteral("/no/such.wav"));
     QTest::keyClicks(edit("txtForward"), QStringLiteral("1,2"));
     QTest::keyClicks(edit("txtRun"), f.configPath() + QStringLiteral(" {host}"));
+    QTest::keyClicks(edit("txtFold"), QStringLiteral("ten"));
+    QTest::keyClicks(edit("txtClears"), QStringLiteral("obj:{obj} msg:/{msg:/(down/}/"));
     ok();
     QVERIFY(editor->isVisible());
     QCOMPARE(label("lblError").split(QLatin1Char('\n')),
              QStringList({"Rule 3: Match3=host:srv msg:/(up/: /(up/: missing closing parenthesis "
                           "at offset 3",
                           "Rule 3: Forward3=1,2: [Forward] has no Target2",
+                          "Rule 3: Fold3=ten: seconds from 1 to 604800: repeats within them fold "
+                          "into one row",
+                          "Rule 3: Clears3=obj:{obj} msg:/{msg:/(down/}/: /(down/: missing "
+                          "closing parenthesis at offset 5",
                           "Rule 3: Sound3=/no/such.wav: no such file",
                           "Rule 3: Run3: " + f.configPath() + " is not executable"}));
     // A program by a name that is not on PATH.
@@ -802,8 +808,11 @@ void TestOptionsDialog::rulesCheckedBeforeAnythingIsWritten() {
              qPrintable(label("lblError")));
 
     // Mended, the rule is taken.
-    for (const char *name : {"txtMatch", "txtSound", "txtForward", "txtRun"})
+    for (const char *name :
+         {"txtMatch", "txtSound", "txtForward", "txtRun", "txtFold", "txtClears"})
         edit(name)->clear();
+    QTest::keyClicks(edit("txtFold"), QStringLiteral("60"));
+    QTest::keyClicks(edit("txtClears"), QStringLiteral("msg:down obj:{obj}"));
     QTest::keyClicks(edit("txtMatch"), QStringLiteral("host:srv -msg:/(up|down)/"));
     QTest::keyClicks(edit("txtSound"), sound);
     QTest::keyClicks(edit("txtForward"), QStringLiteral("1"));
@@ -829,7 +838,9 @@ void TestOptionsDialog::rulesCheckedBeforeAnythingIsWritten() {
     QCOMPARE(list->currentRow(), 0);
     QVERIFY(!f.control<QPushButton>(QStringLiteral("cmdRuleUp"))->isEnabled());
     QCOMPARE(list->item(0)->text(), "Rule 1: host:srv -msg:/(up|down)/  \u2192  level E, sound " +
-                                        sound + ", forward 1, run true {host}");
+                                        sound +
+                                        ", forward 1, run true {host}, fold repeats within 60 s, "
+                                        "clears msg:down obj:{obj}");
     f.click(QStringLiteral("cmdApply"));
     QCOMPARE(f.boxes.reports.size(), 1);
     QCOMPARE(f.rules.size(), std::size_t(2));
@@ -841,6 +852,8 @@ void TestOptionsDialog::rulesCheckedBeforeAnythingIsWritten() {
     QCOMPARE(written[0].match, std::string("host:srv -msg:/(up|down)/"));
     QCOMPARE(written[0].level, std::string("E"));
     QCOMPARE(written[0].run, std::string("true {host}"));
+    QCOMPARE(written[0].fold, std::string("60"));
+    QCOMPARE(written[0].clears, std::string("msg:down obj:{obj}"));
     QCOMPARE(written[1].name, std::string("Noise"));
     QCOMPARE(written[1].show, std::string("0"));
 }
