@@ -162,13 +162,13 @@ void MainWindow::takeHistoryRows(const std::vector<EventRow> &rows) {
 void MainWindow::take(const EventBatch &batch) {
     const Event *last = nullptr;
     for (const Event &event : *batch) {
+        m_alarms->clear(event);   // also by an event the tables don't show
         if (!event.actions.shown) // hidden by a rule: in the log, not in the tables
             continue;
         last = &event;
         const int level = event.level->index;
         m_pendingTab = level;
         m_newInLevel.set(std::size_t(level));
-        m_alarms->clear(event);
         if (m_alarms->fold(event))
             continue;
         const EventRow row(event);

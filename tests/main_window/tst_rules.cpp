@@ -188,7 +188,8 @@ void RulesTest::repeatsFoldAndLinkUpClears() {
                   "\r\n[Sound]\r\nS3=/s/alert.wav\r\n[Rules]\r\n"
                   "Match1=msg:IF-MIB::link\r\nFold1=60\r\n"
                   "Match2=msg:IF-MIB::linkUp\r\n"
-                  "Clears2=msg:IF-MIB::linkDown msg:\"ifIndex.{msg:/ifIndex\\.(\\d+)/}=\"\r\n");
+                  "Clears2=msg:IF-MIB::linkDown msg:\"ifIndex.{msg:/ifIndex\\.(\\d+)/}=\"\r\n"
+                  "Match3=msg:\"linkUp ifIndex.9=\"\r\nShow3=0\r\n");
     f.start();
     QCOMPARE(f.form.session()->ruleProblems(), QStringList());
     EventGrid *full = fullListOf(*f.form);
@@ -265,6 +266,13 @@ void RulesTest::repeatsFoldAndLinkUpClears() {
     QCOMPARE(shownColumn(full, 5).first(), QStringLiteral(" IF-MIB::linkDown ifIndex.3=3"));
     QCOMPARE(shownColumn(alerts, 4).filter("ifIndex.3").size(), 2);
     QCOMPARE(f.sounds.played.size(), 4); // a repeat still: no alert
+
+    // A link-up the tables don't show clears all the same.
+    take(9, "linkDown", 45);
+    take(9, "linkUp", 46);
+    f.settle();
+    QCOMPARE(shownColumn(full, 5).first(), QStringLiteral(" IF-MIB::linkDown ifIndex.9=9"));
+    QVERIFY(struck(0));
 }
 
 // A storm of 10,000 identical events on a real socket: one row counting
