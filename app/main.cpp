@@ -15,6 +15,7 @@
 #include "ui/profile_store.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -45,7 +46,11 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
     WidgetMessageBoxes boxes;
     QtFileDialogs fileDialogs;
     SoundGate sounds; // the level sounds and the options' "Test", off the window's thread
-    SnmpService snmp(ownMibDirectory(), QFile::encodeName(profilePath).toStdString(),
+    // The operator's MIB folder exists from the first start, for the files
+    // the operator puts there.
+    QDir().mkpath(operatorMibFolder());
+    SnmpService snmp(ownMibDirectory(), operatorMibDirectories(profile),
+                     QFile::encodeName(profilePath).toStdString(),
                      [store = ProfileStore(profilePath)](const auto &change) mutable {
                          return store.update(change).toStdString();
                      });
@@ -100,7 +105,8 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
 
     Forwarder *f = forwarder.get();
     QPointer<OptionsDialog> options;
-    const OptionsConfig optionsConfig{
+    MibReadings mibs(snmp.decoder(), options);
+    OptionsConfig optionsConfig{
         &window,
         [&window] { return window.settings(); },
         [&session](const Settings &s) { session.setSettings(s); },
@@ -121,6 +127,9 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
         },
         [&session](RuleSet rules) { session.setRules(std::move(rules)); },
         [&window](const EventFilter &filter) { return window.eventsMatching(filter); }};
+    optionsConfig.mibFolder = operatorMibFolder();
+    optionsConfig.currentMibs = [&mibs] { return mibs.latest(); };
+    optionsConfig.reloadMibs = [&mibs](const QStringList &dirs) { mibs.reload(dirs); };
     QObject::connect(&window, &MainWindow::optionsRequested, &window,
                      [&] { OptionsDialog::open(options, optionsConfig); });
     window.show();

@@ -5,6 +5,7 @@
 
 #include "about/about_box.h"
 #include "core/forward_target.h"
+#include "core/mib_dirs.h"
 #include "core/profile.h"
 #include "core/settings.h"
 #include "core/text_file.h"
@@ -142,6 +143,73 @@ std::string ownMibDirectory() {
     if (!QFileInfo(dir).isDir())
         dir = programDir + QStringLiteral("/../share/quorvik/mibs");
     return QFile::encodeName(QDir::cleanPath(dir)).toStdString();
+}
+
+QString operatorMibFolder() {
+    QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty())
+        data = QDir::homePath() + QStringLiteral("/.local/share");
+    return data + QStringLiteral("/quorvik/mibs");
+}
+
+std::vector<std::string> operatorMibDirectories(const Profile &profile) {
+    std::vector<std::string> dirs{QFile::encodeName(operatorMibFolder()).toStdString()};
+    for (std::string &dir : mibDirsFromProfile(profile))
+        dirs.push_back(std::move(dir));
+    return dirs;
+}
+
+namespace {
+
+MibsShown shown(const MibTree &tree) {
+    MibsShown mibs;
+    for (const MibModule &module : tree.modules())
+        mibs.modules.emplace_back(QString::fromStdString(module.name),
+                                  QFile::decodeName(module.file.c_str()));
+    for (const MibFailure &failure : tree.failures())
+        mibs.failures.emplace_back(QFile::decodeName(failure.file.c_str()),
+                                   QString::fromLocal8Bit(failure.reason.c_str()));
+    return mibs;
+}
+
+} // namespace
+
+MibReadings::MibReadings(NetSnmpDecoder &decoder, QPointer<OptionsDialog> &dialog)
+    : m_decoder(decoder), m_state(std::make_shared<State>(State{&dialog, {}})) {
+    decoder.setMibsRead(
+        [weak = std::weak_ptr<State>(m_state)](std::shared_ptr<const MibTree> tree) {
+            QMetaObject::invokeMethod(
+                qApp,
+                [weak, tree = std::move(tree)] {
+                    const std::shared_ptr<State> state = weak.lock();
+                    if (!state)
+                        return;
+                    state->latest = tree;
+                    if (OptionsDialog *dialog = *state->dialog)
+                        dialog->showMibs(shown(*tree));
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+MibReadings::~MibReadings() {
+    m_decoder.setMibsRead({});
+}
+
+MibsShown MibReadings::latest() const {
+    // Before the first hand-over the decoder's tree is the latest; before
+    // the first reading is done there is none yet.
+    std::shared_ptr<const MibTree> tree = m_state->latest;
+    if (!tree)
+        tree = m_decoder.mibsInForce();
+    return tree ? shown(*tree) : MibsShown{true, {}, {}};
+}
+
+void MibReadings::reload(const QStringList &mibDirs) {
+    std::vector<std::string> dirs{QFile::encodeName(operatorMibFolder()).toStdString()};
+    for (const QString &dir : mibDirs)
+        dirs.push_back(QFile::encodeName(dir).toStdString());
+    m_decoder.reloadMibs(std::move(dirs));
 }
 
 QStringList configurationNotices(const QString &profilePath) {

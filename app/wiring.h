@@ -8,6 +8,8 @@
 #include "core/profile.h"
 #include "forward/forwarder.h"
 #include "main_window/main_window.h"
+#include "options/options_dialog.h"
+#include "snmp/net_snmp_decoder.h"
 
 #include <QApplication>
 #include <QString>
@@ -15,6 +17,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quorvik {
 
@@ -45,6 +48,36 @@ QString liveLockPath();
 
 // The MIB modules that come with the program.
 std::string ownMibDirectory();
+
+// The operator's MIB folder: $XDG_DATA_HOME/quorvik/mibs, else
+// ~/.local/share/quorvik/mibs.
+QString operatorMibFolder();
+// The folders whose MIBs are read, the first searched first: the operator's
+// folder, then those of [SNMP] MibDirs=.
+std::vector<std::string> operatorMibDirectories(const Profile &profile);
+
+// The live copy's readings of the MIBs for the options' MIBs tab: the
+// latest one, and a reading again. A reading ends on the loader's thread and
+// is handed to the window's thread here; once this is gone, none is.
+class MibReadings {
+public:
+    MibReadings(NetSnmpDecoder &decoder, QPointer<OptionsDialog> &dialog);
+    ~MibReadings();
+    MibReadings(const MibReadings &) = delete;
+    MibReadings &operator=(const MibReadings &) = delete;
+
+    MibsShown latest() const;
+    // Reads the MIBs again: the own folder, then `mibDirs`.
+    void reload(const QStringList &mibDirs);
+
+private:
+    struct State {
+        QPointer<OptionsDialog> *dialog;
+        std::shared_ptr<const MibTree> latest;
+    };
+    NetSnmpDecoder &m_decoder;
+    std::shared_ptr<State> m_state;
+};
 
 // What start-up says of the configuration: a file that can't be read, and
 // each value that can't be, with what is used instead.

@@ -5,6 +5,7 @@
 
 #include "alerts/sound.h"
 #include "core/log_file.h"
+#include "core/mib_dirs.h"
 #include "core/profile.h"
 #include "options/snmp_users_page.h"
 #include "options/syslog_tab.h"
@@ -161,6 +162,9 @@ OptionsDialog::OptionsDialog(OptionsConfig config)
         return writtenTargetNumbers(forward->entries());
     });
     m_tabs->addTab(m_rules, QStringLiteral("Rules"));
+    m_mibs = new MibsTab({m_config.mibFolder, m_config.dialogs, m_config.boxes,
+                          [this](const QStringList &dirs) { readMibs(dirs); }});
+    m_tabs->addTab(m_mibs, QStringLiteral("MIBs"));
 
     QPushButton *ok =
         button(this, QStringLiteral("cmdOK"), QStringLiteral("OK"), 2520, 4455, 1095, 375);
@@ -322,7 +326,20 @@ void OptionsDialog::fill() {
     m_rules->setRules(ruleTextsFromProfile(profile));
     m_snmpUsers->fill(snmpUserFieldsFromProfile(profile));
     m_syslog->setSettings(settings.syslog);
+    QStringList mibDirs;
+    for (const std::string &dir : mibDirsFromProfile(profile))
+        mibDirs << fromLocal(dir);
+    m_mibs->setFolders(mibDirs);
+    if (m_config.currentMibs)
+        m_mibs->showMibs(m_config.currentMibs());
     clearMarks();
+}
+
+void OptionsDialog::readMibs(const QStringList &mibDirs) {
+    if (!m_config.reloadMibs)
+        return;
+    m_config.reloadMibs(mibDirs);
+    m_mibs->showMibs({true, {}, {}});
 }
 
 void OptionsDialog::clearMarks() {
@@ -331,6 +348,7 @@ void OptionsDialog::clearMarks() {
     m_rules->clearMark();
     m_snmpUsers->clearMark();
     m_syslog->clearMark();
+    m_mibs->clearMark();
 }
 
 void OptionsDialog::showSound(int level, const QString &path) {
@@ -448,6 +466,15 @@ bool OptionsDialog::apply() {
         m_syslog->clearMark();
     }
     m_config.applySettings(settings);
+    // Other MIB folders are written and read at once.
+    std::optional<std::vector<std::string>> mibDirs;
+    if (m_mibs->changed()) {
+        mibDirs.emplace();
+        for (const QString &dir : m_mibs->folders())
+            mibDirs->push_back(toLocal(dir));
+        m_mibs->clearMark();
+        readMibs(m_mibs->folders());
+    }
     std::optional<std::vector<ForwardEntry>> targets;
     if (m_forward->changed()) {
         targets = m_forward->entries();
@@ -466,7 +493,7 @@ bool OptionsDialog::apply() {
         m_config.applyRules(std::move(inForce));
     }
 
-    const auto change = [changes, targets, users, rules](const std::string &old) {
+    const auto change = [changes, targets, users, rules, mibDirs](const std::string &old) {
         Profile content = Profile::parse(old);
         writeSettings(content, changes);
         if (targets)
@@ -475,6 +502,8 @@ bool OptionsDialog::apply() {
             writeRuleTexts(content, *rules);
         if (users)
             writeSnmpUsers(content, *users);
+        if (mibDirs)
+            writeMibDirs(content, *mibDirs);
         return content.text();
     };
     // The usable SNMPv3 users go in force once they are in the file, where

@@ -6,6 +6,7 @@
 #include "core/settings.h"
 #include "core/snmp_users.h"
 #include "options/forward_tab.h"
+#include "options/mibs_tab.h"
 #include "options/rules_tab.h"
 #include "ui/seams.h"
 
@@ -50,11 +51,17 @@ struct OptionsConfig {
     // The rules put in force; how many of the window's events a match keeps.
     std::function<void(RuleSet)> applyRules;
     RowsMatching rowsMatching;
+    // The MIBs: the operator's own folder, what the latest reading found,
+    // and a reading again with these MibDirs folders.
+    QString mibFolder;
+    std::function<MibsShown()> currentMibs;
+    std::function<void(const QStringList &)> reloadMibs;
 };
 
 // frmOptions: colours, sounds, popup threshold, row limit, start view, start
-// tab, desktop notifications, log file, SNMPv3 users, forwarding and syslog. Modeless; Apply and OK
-// put the changed groups in force at once and write them to the configuration file in one go.
+// tab, desktop notifications, log file, SNMPv3 users, forwarding, syslog,
+// rules and MIBs. Modeless; Apply and OK put the changed groups in force at
+// once and write them to the configuration file in one go.
 class OptionsDialog : public QDialog {
     Q_OBJECT
 
@@ -67,6 +74,8 @@ public:
 
     // False when nothing was applied: an SNMPv3 entry can't be used.
     bool apply();
+    // What a reading of the MIBs found, for the MIBs tab.
+    void showMibs(const MibsShown &mibs) { m_mibs->showMibs(mibs); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -83,6 +92,7 @@ private:
     void chooseColour(int level);
     void chooseLogFile();
     void saveGeneralSettings(Settings &settings, SettingsChanges &changes);
+    void readMibs(const QStringList &mibDirs);
 
     OptionsConfig m_config;
     bool m_coloursChanged = false;
@@ -104,6 +114,7 @@ private:
     QComboBox *m_startTab = nullptr;
     SnmpUsersPage *m_snmpUsers = nullptr;
     SyslogTab *m_syslog = nullptr;
+    MibsTab *m_mibs = nullptr;
     QCheckBox *m_notify = nullptr;
     QCheckBox *m_follow = nullptr;
     std::array<QLabel *, kLevelCount> m_soundLabels{};

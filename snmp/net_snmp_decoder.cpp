@@ -93,40 +93,20 @@ void appendSubids(std::string &out, const oid *name, std::size_t from, std::size
     }
 }
 
-// The MIB node that names `name`: the whole identifier, or an object whose
-// instance index follows. nullptr when no loaded MIB names it.
-tree *namingNode(const oid *name, std::size_t length, std::size_t &depth) {
-    tree *node = length == 0 ? nullptr : get_tree(name, length, get_tree_head());
-    depth = 0;
-    for (tree *t = node; t != nullptr; t = t->parent)
-        ++depth;
-    if (node == nullptr || depth > length)
-        return nullptr;
-    std::size_t at = depth;
-    for (tree *t = node; t != nullptr; t = t->parent) // the match is a prefix of name
-        if (t->subid != name[--at])
-            return nullptr;
-    const bool exact = depth == length;
-    const bool objectInstance = node->child_list == nullptr && node->type != TYPE_OTHER;
-    return exact || objectInstance ? node : nullptr;
-}
-
 enum class OidStyle { Module, Object }; // IF-MIB::linkDown, or ifIndex.2
 
-std::string oidText(const oid *name, std::size_t length, OidStyle style) {
+// Names come from the MIB tree in force when the message is decoded, never
+// from net-snmp's own tree, which the loader's thread rebuilds.
+std::string oidText(const MibTree &mibs, const oid *name, std::size_t length, OidStyle style) {
     std::size_t depth = 0;
-    const tree *node = namingNode(name, length, depth);
+    const MibNode *node = mibs.naming(name, length, depth);
     std::string text;
     if (node == nullptr) {
         appendSubids(text, name, 0, length);
         return text;
     }
-    if (style == OidStyle::Module) {
-        char module[SPRINT_MAX_LEN];
-        module_name(node->modid, module);
-        if (module[0] != '#')
-            text = std::string(module) + "::";
-    }
+    if (style == OidStyle::Module && !node->module.empty())
+        text = node->module + "::";
     text += node->label;
     std::string index;
     appendSubids(index, name, depth, length);
@@ -205,23 +185,43 @@ std::string encoded(unsigned char tag, std::string_view content) {
 
 // Text hints ("255a", "255t") and no hint at all leave the format to
 // octetText; other hints (addresses, dates) are net-snmp's to apply.
-bool hasOwnFormat(const netsnmp_variable_list &var) {
+bool hasOwnFormat(const MibTree &mibs, const netsnmp_variable_list &var) {
     std::size_t depth = 0;
-    const tree *node = namingNode(var.name, var.name_length, depth);
-    if (node == nullptr || node->hint == nullptr)
+    const MibNode *node = mibs.naming(var.name, var.name_length, depth);
+    if (node == nullptr)
         return false;
     const std::string_view hint = node->hint;
     return !hint.empty() && hint.back() != 'a' && hint.back() != 't';
 }
 
-std::string valueText(const netsnmp_variable_list &var) {
+// A value as net-snmp prints it with the syntax, enumeration, DISPLAY-HINT
+// and UNITS of the object that names it (sprint_realloc_value, with the
+// tree in force instead of net-snmp's own).
+std::string printed(const MibTree &mibs, const netsnmp_variable_list &var) {
+    std::size_t depth = 0;
+    const MibNode *node = mibs.closest(var.name, var.name_length, depth);
+    const char *hint = node == nullptr || node->hint.empty() ? nullptr : node->hint.c_str();
+    const char *units = node == nullptr || node->units.empty() ? nullptr : node->units.c_str();
+    const enum_list *enums = node == nullptr ? nullptr : node->enumChain;
+    u_char *buffer = nullptr;
+    std::size_t bufferLength = 0, written = 0;
+    if (node != nullptr && node->printer != nullptr)
+        node->printer(&buffer, &bufferLength, &written, 1, &var, enums, hint, units);
+    else
+        sprint_realloc_by_type(&buffer, &bufferLength, &written, 1, &var, enums, hint, units);
+    std::string text(reinterpret_cast<const char *>(buffer), buffer == nullptr ? 0 : written);
+    std::free(buffer);
+    return text;
+}
+
+std::string valueText(const MibTree &mibs, const netsnmp_variable_list &var) {
     switch (var.type) {
     case ASN_OCTET_STR:
-        if (!hasOwnFormat(var))
+        if (!hasOwnFormat(mibs, var))
             return octetText(var.val.string, var.val_len);
         break;
     case ASN_OBJECT_ID:
-        return oidText(var.val.objid, var.val_len / sizeof(oid), OidStyle::Module);
+        return oidText(mibs, var.val.objid, var.val_len / sizeof(oid), OidStyle::Module);
     case ASN_IPADDRESS:
         // net-snmp reads an address of any length but prints four bytes.
         if (var.val_len != 4) {
@@ -242,12 +242,7 @@ std::string valueText(const netsnmp_variable_list &var) {
     default:
         break;
     }
-    u_char *buffer = nullptr;
-    std::size_t bufferLength = 0, written = 0;
-    sprint_realloc_value(&buffer, &bufferLength, &written, 1, var.name, var.name_length, &var);
-    std::string text(reinterpret_cast<const char *>(buffer), buffer == nullptr ? 0 : written);
-    std::free(buffer);
-    return text;
+    return printed(mibs, var);
 }
 
 bool sameOid(const oid *name, std::size_t length, const oid *other, std::size_t otherLength) {
@@ -288,7 +283,7 @@ std::string agentAddress(const netsnmp_pdu &pdu) {
 }
 
 // The v1 trap's head: its SNMPv2 name, then enterprise, number and agent.
-std::string v1Head(const netsnmp_pdu &pdu) {
+std::string v1Head(const MibTree &mibs, const netsnmp_pdu &pdu) {
     std::vector<oid> trap;
     std::string number;
     if (pdu.trap_type == SNMP_TRAP_ENTERPRISESPECIFIC) {
@@ -301,19 +296,20 @@ std::string v1Head(const netsnmp_pdu &pdu) {
         trap.push_back(oid(pdu.trap_type + 1));
         number = "generic=" + std::to_string(pdu.trap_type);
     }
-    return oidText(trap.data(), trap.size(), OidStyle::Module) +
-           " enterprise=" + oidText(pdu.enterprise, pdu.enterprise_length, OidStyle::Module) + ' ' +
-           number + " agent=" + agentAddress(pdu);
+    return oidText(mibs, trap.data(), trap.size(), OidStyle::Module) +
+           " enterprise=" + oidText(mibs, pdu.enterprise, pdu.enterprise_length, OidStyle::Module) +
+           ' ' + number + " agent=" + agentAddress(pdu);
 }
 
 // Where a notification's bindings begin: after sysUpTime.0 and
 // snmpTrapOID.0, whose value names the trap.
-std::string notificationHead(const netsnmp_pdu &pdu, const netsnmp_variable_list *&first) {
+std::string notificationHead(const MibTree &mibs, const netsnmp_pdu &pdu,
+                             const netsnmp_variable_list *&first) {
     first = pdu.variables;
     if (first != nullptr && isOid(*first, kSysUpTime))
         first = first->next_variable;
     if (first != nullptr && isOid(*first, kSnmpTrapOid) && first->type == ASN_OBJECT_ID) {
-        std::string name = valueText(*first);
+        std::string name = valueText(mibs, *first);
         first = first->next_variable;
         return name;
     }
@@ -345,13 +341,14 @@ void bound(std::string &text, std::size_t limit) {
 // (tag and length included) in hex.
 using Malformed = std::unordered_map<const netsnmp_variable_list *, std::string>;
 
-std::string describePdu(const netsnmp_pdu &pdu, const Malformed &malformed = {}) {
+std::string describePdu(const MibTree &mibs, const netsnmp_pdu &pdu,
+                        const Malformed &malformed = {}) {
     std::string text;
     const netsnmp_variable_list *var = pdu.variables;
     if (pdu.command == SNMP_MSG_TRAP)
-        appendClean(text, v1Head(pdu));
+        appendClean(text, v1Head(mibs, pdu));
     else if (pdu.command == SNMP_MSG_TRAP2 || pdu.command == SNMP_MSG_INFORM)
-        appendClean(text, notificationHead(pdu, var));
+        appendClean(text, notificationHead(mibs, pdu, var));
     else
         text = commandName(pdu.command);
     for (; var != nullptr && text.size() <= NetSnmpDecoder::kMaxDescription;
@@ -359,13 +356,13 @@ std::string describePdu(const netsnmp_pdu &pdu, const Malformed &malformed = {})
         text += ' ';
         const auto bad = malformed.find(var);
         if (var->name_length > 0) {
-            appendClean(text, oidText(var->name, var->name_length, OidStyle::Object));
+            appendClean(text, oidText(mibs, var->name, var->name_length, OidStyle::Object));
             text += '=';
         }
         if (bad != malformed.end())
             text += "(malformed) " + bad->second;
         else
-            appendClean(text, valueText(*var));
+            appendClean(text, valueText(mibs, *var));
     }
     bound(text, NetSnmpDecoder::kMaxDescription);
     return text;
@@ -505,7 +502,7 @@ netsnmp_variable_list *unreadable(const Pieces &pieces, std::string_view binding
 // of its bindings: each binding it can't read shows its name, where that
 // reads, and "(malformed)" with its value's bytes in hex. Empty when the
 // fields don't read.
-std::string describeByBinding(std::string_view message) {
+std::string describeByBinding(const MibTree &mibs, std::string_view message) {
     const std::optional<Pieces> pieces = piecesOf(message);
     PduPointer pdu = pieces ? pieces->parse({}) : nullptr;
     if (!pdu)
@@ -526,16 +523,16 @@ std::string describeByBinding(std::string_view message) {
         }
         tail = &(*tail)->next_variable;
     }
-    return describePdu(*pdu, malformed);
+    return describePdu(mibs, *pdu, malformed);
 }
 
 // What an SNMPv3 message says: as for a community-based one, a sysDescr.0
 // text is the message, else its description.
-std::string describeScoped(const netsnmp_pdu &pdu) {
+std::string describeScoped(const MibTree &mibs, const netsnmp_pdu &pdu) {
     for (const netsnmp_variable_list *var = pdu.variables; var; var = var->next_variable)
         if (isOid(*var, kSysDescr) && var->type == ASN_OCTET_STR)
             return std::string(reinterpret_cast<const char *>(var->val.string), var->val_len);
-    return describePdu(pdu);
+    return describePdu(mibs, pdu);
 }
 
 constexpr std::int64_t kUserBasedSecurity = 3;
@@ -593,12 +590,46 @@ InformIdentity identityOf(const netsnmp_pdu &pdu) {
 
 } // namespace
 
-NetSnmpDecoder::NetSnmpDecoder(std::string ownMibDirectory)
-    : m_users(std::make_unique<UsmUsers>()),
-      m_loader([this, dir = std::move(ownMibDirectory)] { loadMibs(dir); }) {}
+NetSnmpDecoder::NetSnmpDecoder(std::string ownMibDirectory,
+                               std::vector<std::string> operatorMibDirectories)
+    : m_users(std::make_unique<UsmUsers>()), m_ownMibDirectory(std::move(ownMibDirectory)),
+      m_loadRequest(std::move(operatorMibDirectories)), m_loader([this] { loadMibs(); }) {}
 
 NetSnmpDecoder::~NetSnmpDecoder() {
+    {
+        const std::lock_guard lock(m_loadMutex);
+        m_stopping = true;
+    }
+    m_loadWake.notify_all();
     m_loader.join();
+}
+
+void NetSnmpDecoder::reloadMibs(std::vector<std::string> operatorMibDirectories) {
+    {
+        const std::lock_guard lock(m_loadMutex);
+        m_loadRequest = std::move(operatorMibDirectories);
+    }
+    m_loadWake.notify_all();
+}
+
+std::shared_ptr<const MibTree> NetSnmpDecoder::mibs() {
+    m_loaded.wait();
+    return mibsInForce();
+}
+
+std::shared_ptr<const MibTree> NetSnmpDecoder::mibsInForce() {
+    const std::lock_guard lock(m_mibsMutex);
+    return m_mibs;
+}
+
+void NetSnmpDecoder::setMibsRead(std::function<void(std::shared_ptr<const MibTree>)> callback) {
+    const std::lock_guard lock(m_loadMutex);
+    m_mibsRead = std::move(callback);
+}
+
+void NetSnmpDecoder::setWhileParsed(std::function<void()> hook) {
+    const std::lock_guard lock(m_loadMutex);
+    m_whileParsed = std::move(hook);
 }
 
 void NetSnmpDecoder::setUsers(const std::vector<SnmpUser> &users) {
@@ -637,44 +668,82 @@ void NetSnmpDecoder::setEngine(const std::string &engineId, long boots) {
     m_pendingEngine.emplace(engineId, boots);
 }
 
-void NetSnmpDecoder::loadMibs(const std::string &ownMibDirectory) {
-    // The system's snmp.conf may switch MIB loading off; this program
-    // decides itself. Broken or missing modules are no news for an operator.
-    netsnmp_register_loghandler(NETSNMP_LOGHANDLER_NONE, LOG_DEBUG);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
-    netsnmp_ds_set_int(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_WARNINGS, 0);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_ERRORS, 0);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_QUICK_PRINT, 1);
-    snmp_set_save_descriptions(0);
-    // Of two modules with one name the later directory's wins: the own
-    // minimal modules go first, so that full ones installed on the system
-    // replace them.
-    std::string directories = NETSNMP_DEFAULT_MIBDIRS;
-    if (!ownMibDirectory.empty())
-        directories = ownMibDirectory + ':' + directories;
-    netsnmp_set_mib_directory(directories.c_str());
-    // The library with its user-based security model; nothing it keeps
-    // between runs is read or written.
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
-    init_snmp("quorvik");
-    read_all_mibs();
-    m_session = std::make_unique<netsnmp_session>();
-    snmp_sess_init(m_session.get());
-    m_session->version = SNMP_VERSION_3;
-    // Traps come from their own authoritative engine; requests that expect
-    // an answer (informs) name this one.
-    m_session->isAuthoritative = SNMP_SESS_UNKNOWNAUTH;
-    m_loaded.count_down();
+// The loader's thread: the first reading starts net-snmp, later ones read
+// the MIBs again while the tree in force goes on naming what is decoded.
+// Only this thread uses net-snmp's MIB parser and its tree; the decoder
+// reads the copy each reading makes, held by a shared pointer that the swap
+// replaces under a short lock.
+void NetSnmpDecoder::loadMibs() {
+    bool first = true;
+    for (;;) {
+        std::vector<std::string> directories;
+        std::function<void()> whileParsed;
+        {
+            std::unique_lock lock(m_loadMutex);
+            m_loadWake.wait(lock, [this] { return m_stopping || m_loadRequest; });
+            if (m_stopping)
+                return;
+            directories = std::move(*m_loadRequest);
+            m_loadRequest.reset();
+            if (!first)
+                whileParsed = m_whileParsed;
+        }
+        std::function<void()> start;
+        if (first)
+            start = [this] {
+                // The system's snmp.conf may switch MIB loading off; this
+                // program decides itself. The parser's messages are read by
+                // MibTree; descriptions are kept for the details of events.
+                netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
+                netsnmp_ds_set_int(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_WARNINGS, 0);
+                netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_ERRORS, 1);
+                netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_QUICK_PRINT, 1);
+                snmp_set_save_descriptions(1);
+                // The library with its user-based security model; nothing it
+                // keeps between runs is read or written.
+                netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID,
+                                       NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
+                netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID,
+                                       NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
+                init_snmp("quorvik");
+                m_session = std::make_unique<netsnmp_session>();
+                snmp_sess_init(m_session.get());
+                m_session->version = SNMP_VERSION_3;
+                // Traps come from their own authoritative engine; requests
+                // that expect an answer (informs) name this one.
+                m_session->isAuthoritative = SNMP_SESS_UNKNOWNAUTH;
+            };
+        std::shared_ptr<const MibTree> mibs =
+            MibTree::read(directories, m_ownMibDirectory, start, whileParsed);
+        {
+            const std::lock_guard lock(m_mibsMutex);
+            m_mibs = mibs;
+        }
+        std::function<void(std::shared_ptr<const MibTree>)> read;
+        {
+            const std::lock_guard lock(m_loadMutex);
+            read = m_mibsRead;
+        }
+        if (read)
+            read(std::move(mibs));
+        if (first)
+            m_loaded.count_down();
+        first = false;
+    }
 }
 
 Decoded NetSnmpDecoder::decode(std::string_view datagram) {
     if (!mayBeSnmp(datagram))
         return {};
-    m_loaded.wait();
+    const std::shared_ptr<const MibTree> mibs = this->mibs();
     const std::lock_guard lock(m_mutex);
     // The same traps come again and again, and parsing them and naming their
-    // objects in the MIB tree is most of the work: their descriptions are kept.
+    // objects in the MIB tree is most of the work: their descriptions are
+    // kept, as long as the same tree names them.
+    if (m_describedWith != mibs.get()) {
+        m_descriptions.clear();
+        m_describedWith = mibs.get();
+    }
     std::optional<std::string> repeat = repeatKey(datagram);
     if (repeat)
         if (const auto known = m_descriptions.find(*repeat); known != m_descriptions.end())
@@ -685,13 +754,13 @@ Decoded NetSnmpDecoder::decode(std::string_view datagram) {
     case Version::None:
         return {};
     case Version::V3:
-        return decodeV3(datagram, data.data(), messageLength);
+        return decodeV3(*mibs, datagram, data.data(), messageLength);
     case Version::Community:
         break;
     }
     const std::optional<Message> message = parseCommunityMessage(data.data(), messageLength);
-    std::string description =
-        message ? describePdu(*message->pdu) : describeByBinding(datagram.substr(0, messageLength));
+    std::string description = message ? describePdu(*mibs, *message->pdu)
+                                      : describeByBinding(*mibs, datagram.substr(0, messageLength));
     if (description.empty())
         return {};
     if (repeat) {
@@ -702,7 +771,7 @@ Decoded NetSnmpDecoder::decode(std::string_view datagram) {
     return described(std::move(description));
 }
 
-Decoded NetSnmpDecoder::decodeV3(std::string_view datagram, u_char *data,
+Decoded NetSnmpDecoder::decodeV3(const MibTree &mibs, std::string_view datagram, u_char *data,
                                  std::size_t messageLength) {
     const std::optional<V3Header> header = readV3Header(datagram.substr(0, messageLength));
     if (!header)
@@ -713,7 +782,7 @@ Decoded NetSnmpDecoder::decodeV3(std::string_view datagram, u_char *data,
     // shown as it read then (its sender was told that it arrived).
     for (Answered &answered : m_answered)
         if (answered.pdu && answered.datagram == datagram)
-            return described(describeScoped(*std::exchange(answered.pdu, nullptr)));
+            return described(describeScoped(mibs, *std::exchange(answered.pdu, nullptr)));
     takePendingUsers();
     if (!header->authenticated() && header->userName.empty())
         return Decoded{{}, {}, true}; // engine discovery
@@ -729,7 +798,7 @@ Decoded NetSnmpDecoder::decodeV3(std::string_view datagram, u_char *data,
         return Decoded{{}, {}, true};
     if (result != SNMPERR_SUCCESS)
         return refusedFor(rejection(result, *header));
-    return described(describeScoped(*pdu));
+    return described(describeScoped(mibs, *pdu));
 }
 
 std::optional<std::string> NetSnmpDecoder::informResponse(std::string_view datagram) {

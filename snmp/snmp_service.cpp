@@ -12,10 +12,10 @@
 
 namespace quorvik {
 
-SnmpService::SnmpService(std::string mibDirectory, std::string configurationPath,
-                         UpdateConfiguration update)
-    : m_decoder(std::move(mibDirectory)), m_path(std::move(configurationPath)),
-      m_update(std::move(update)) {}
+SnmpService::SnmpService(std::string mibDirectory, std::vector<std::string> operatorMibDirectories,
+                         std::string configurationPath, UpdateConfiguration update)
+    : m_decoder(std::move(mibDirectory), std::move(operatorMibDirectories)),
+      m_path(std::move(configurationPath)), m_update(std::move(update)) {}
 
 std::optional<std::string> SnmpService::answer(std::string_view datagram) {
     return m_decoder.informResponse(datagram);

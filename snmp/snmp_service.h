@@ -29,8 +29,10 @@ public:
     using UpdateConfiguration =
         std::function<std::string(const std::function<std::string(std::string)> &change)>;
 
-    SnmpService(std::string mibDirectory, std::string configurationPath,
-                UpdateConfiguration update);
+    // `mibDirectory`: the program's own minimal modules; `operatorMibDirectories`:
+    // the operator's, the first searched first (see MibTree::read).
+    SnmpService(std::string mibDirectory, std::vector<std::string> operatorMibDirectories,
+                std::string configurationPath, UpdateConfiguration update);
 
     NetSnmpDecoder &decoder() { return m_decoder; }
 

@@ -52,6 +52,17 @@ std::optional<QColor> QtFileDialogs::chooseColour(QWidget *parent, const QColor 
     return colour.isValid() ? std::optional<QColor>(colour) : std::nullopt;
 }
 
+QStringList QtFileDialogs::openFiles(QWidget *parent, const QString &title, const QString &folder,
+                                     const QString &filters) {
+    return QFileDialog::getOpenFileNames(parent, title, folder, filters);
+}
+
+std::optional<QString> QtFileDialogs::chooseFolder(QWidget *parent, const QString &title,
+                                                   const QString &preset) {
+    const QString folder = QFileDialog::getExistingDirectory(parent, title, preset);
+    return folder.isEmpty() ? std::nullopt : std::optional<QString>(folder);
+}
+
 QString QtProcessStarter::startDetached(const QString &program, const QStringList &arguments) {
     QProcess process;
     process.setProgram(program);

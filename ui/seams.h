@@ -59,6 +59,11 @@ public:
     virtual std::optional<QString> saveFile(QWidget *parent, const QString &title,
                                             const QString &preset, const QString &filters) = 0;
     virtual std::optional<QColor> chooseColour(QWidget *parent, const QColor &initial) = 0;
+    // Existing files to read, any number; none when the operator chose none.
+    virtual QStringList openFiles(QWidget *parent, const QString &title, const QString &folder,
+                                  const QString &filters) = 0;
+    virtual std::optional<QString> chooseFolder(QWidget *parent, const QString &title,
+                                                const QString &preset) = 0;
 };
 
 class QtFileDialogs : public FileDialogs {
@@ -68,6 +73,10 @@ public:
     std::optional<QString> saveFile(QWidget *parent, const QString &title, const QString &preset,
                                     const QString &filters) override;
     std::optional<QColor> chooseColour(QWidget *parent, const QColor &initial) override;
+    QStringList openFiles(QWidget *parent, const QString &title, const QString &folder,
+                          const QString &filters) override;
+    std::optional<QString> chooseFolder(QWidget *parent, const QString &title,
+                                        const QString &preset) override;
 };
 
 // Starting another program, detached.

@@ -56,7 +56,20 @@ private slots:
     void initTestCase() {
         E2E_REQUIRE_TRAP_PORT();
         E2E_REQUIRE_FREE_TRAP_PORT();
-        const QString error = e2e::startFreshLive(m_env, &m_live);
+        // The tests' vendor MIBs: the module with the trap in the operator's
+        // folder, the enterprise module it imports in a folder of MibDirs.
+        const auto copyMibs = [](const e2e::QuorvikEnv &env) {
+            const QString mibs = QStringLiteral(QUORVIK_TEST_MIBS "/");
+            const QString own = env.root() + QStringLiteral("/data/quorvik/mibs/");
+            const QString vendor = env.root() + QStringLiteral("/vendor/");
+            QDir().mkpath(own);
+            QDir().mkpath(vendor);
+            QFile::copy(mibs + QStringLiteral("acme-fan.my"), own + QStringLiteral("acme-fan.my"));
+            QFile::copy(mibs + QStringLiteral("ACME-SMI"), vendor + QStringLiteral("ACME-SMI"));
+            env.writeConfig("[SNMP]\r\nMibDirs=/nonexistent; " + QFile::encodeName(vendor) +
+                            "\r\n");
+        };
+        const QString error = e2e::startFreshLive(m_env, &m_live, {}, copyMibs);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QCOMPARE(m_env->log(), e2e::kHeader);
     }
@@ -242,6 +255,16 @@ private slots:
             << QByteArray("Trap;{DATE};127.0.0.1;;;IF-MIB::linkDown "
                           "enterprise=NET-SNMP-TC::linux generic=2 agent=192.0.2.1 ifIndex.2=2 "
                           "ifAdminStatus.2=up ifOperStatus.2=down\r\n");
+        QTest::newRow("v2c vendor trap named by the operator's MIBs")
+            << v2cTrap + QStringList{QStringLiteral("1.3.6.1.4.1.64999.1.4.0.1"),
+                                     QStringLiteral("1.3.6.1.4.1.64999.1.4.1.1.1.2.3"),
+                                     i,
+                                     QStringLiteral("2"),
+                                     QStringLiteral("1.3.6.1.4.1.64999.1.4.1.1.1.3.3"),
+                                     QStringLiteral("u"),
+                                     QStringLiteral("0")}
+            << QByteArray("Trap;{DATE};127.0.0.1;;;ACME-FAN-MIB::fanFailure "
+                          "fanStatus.3=failed fanSpeed.3=0 rpm\r\n");
         QTest::newRow("v2c coldStart")
             << v2cTrap + QStringList{QStringLiteral("1.3.6.1.6.3.1.1.5.1")}
             << QByteArray("Trap;{DATE};127.0.0.1;;;SNMPv2-MIB::coldStart\r\n");

@@ -33,6 +33,12 @@ public:
         return std::nullopt;
     }
     std::optional<QColor> chooseColour(QWidget *, const QColor &) override { return std::nullopt; }
+    QStringList openFiles(QWidget *, const QString &, const QString &, const QString &) override {
+        return {};
+    }
+    std::optional<QString> chooseFolder(QWidget *, const QString &, const QString &) override {
+        return std::nullopt;
+    }
 };
 
 const QByteArray kLog = "Level;Date;Processor;Application;Object;Message\r\n"
@@ -218,8 +224,8 @@ private slots:
         QTest::mouseClick(dialog->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
         QVERIFY(finishes());
         QCOMPARE(messages(fullListOf(window())),
-                 QStringList({"dated", "before every range", "a line without separators",
-                              "no date", "sender's own date"}));
+                 QStringList({"dated", "before every range", "a line without separators", "no date",
+                              "sender's own date"}));
         QCOMPARE(fullListOf(window())->table()->cellText(3, 0), QString("Unknown"));
         QVERIFY(m_fixture->boxes.reports.isEmpty());
     }

@@ -25,6 +25,7 @@
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTreeWidget>
 
 #include <climits>
 #include <deque>
@@ -56,6 +57,15 @@ public:
         colours.pop_front();
         return answer;
     }
+    QStringList openFiles(QWidget *, const QString &, const QString &, const QString &) override {
+        QStringList answer = fileLists.front();
+        fileLists.pop_front();
+        return answer;
+    }
+    std::optional<QString> chooseFolder(QWidget *, const QString &, const QString &) override {
+        return nextFile({});
+    }
+    std::deque<QStringList> fileLists;
 
 private:
     std::optional<QString> nextFile(const QString &preset) {
@@ -114,6 +124,9 @@ public:
                     ++kept;
             return std::pair{kept, 3};
         };
+        c.mibFolder = dir.filePath(QStringLiteral("mibs"));
+        c.currentMibs = [this] { return mibs; };
+        c.reloadMibs = [this](const QStringList &dirs) { mibReadings << dirs; };
         c.testForwardTarget = [this](const ForwardTarget &target,
                                      std::function<void(const QString &)> done) {
             tested.push_back(target);
@@ -154,7 +167,9 @@ public:
     QPointer<OptionsDialog> dialog;
     std::vector<ForwardTarget> forwardTargets, tested;
     std::vector<int> forwardNumbers;
-    RuleSet rules; // put in force by the last Apply
+    RuleSet rules;                  // put in force by the last Apply
+    MibsShown mibs;                 // the latest reading of the MIBs
+    QList<QStringList> mibReadings; // the MibDirs of each reading asked for
 };
 
 } // namespace
@@ -185,6 +200,7 @@ private slots:
     void forwardTargetsTheTabCantReadStay();
     void rulesCheckedBeforeAnythingIsWritten();
     void syslogPortsAndTls();
+    void mibFoldersFilesAndReadings();
 };
 
 void TestOptionsDialog::fillsFromSettings() {
@@ -996,6 +1012,85 @@ void TestOptionsDialog::syslogPortsAndTls() {
     QVERIFY2(written.contains("TLS=6514\r\n") && written.contains("TLSCert=/etc/q/cert.pem\r\n") &&
                  written.contains("UDP=1514\r\n") && written.contains("TCP=514\r\n"),
              written.constData());
+}
+
+// The MIBs tab: the own folder first and the folders of MibDirs, which
+// Apply writes and has read; files copied into the own folder; the latest
+// reading with its failures, and "Reload" with what it shows meanwhile.
+void TestOptionsDialog::mibFoldersFilesAndReadings() {
+    DialogFixture f("[Global]\r\n[SNMP]\r\nMibDirs=/srv/a ; /srv/b\r\n");
+    f.mibs = {false,
+              {{QStringLiteral("ACME-FAN-MIB"), QStringLiteral("/srv/a/acme-fan.my")}},
+              {{QStringLiteral("/srv/b/acme-ups.my"),
+                QStringLiteral("ACME-UPS-MIB (acme-ups.my): imports ACME-GONE-SMI, which no file "
+                               "provides")}}};
+    f.open();
+    auto *tabs = f.control<QTabWidget>(QStringLiteral("SSTab1"));
+    QTabBar *bar = tabs->tabBar();
+    const int index = tabs->indexOf(f.control(QStringLiteral("tabMibs")));
+    QCOMPARE(bar->tabText(index), QStringLiteral("MIBs"));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+    auto *folders = f.control<QListWidget>(QStringLiteral("lstMibDirs"));
+    QCOMPARE(folders->count(), 3);
+    QVERIFY(folders->item(0)->text().startsWith(f.dir.filePath(QStringLiteral("mibs"))));
+    QCOMPARE(folders->item(1)->text(), QStringLiteral("/srv/a"));
+    auto *modules = f.control<QTreeWidget>(QStringLiteral("lstMibModules"));
+    QCOMPARE(modules->topLevelItemCount(), 1);
+    QCOMPARE(modules->topLevelItem(0)->text(0), QStringLiteral("ACME-FAN-MIB"));
+    QCOMPARE(modules->topLevelItem(0)->text(1), QStringLiteral("/srv/a/acme-fan.my"));
+    auto *failures = f.control<QListWidget>(QStringLiteral("lstMibFailures"));
+    QCOMPARE(failures->count(), 1);
+    QCOMPARE(failures->item(0)->text(), f.mibs.failures[0].second);
+    QVERIFY(!f.appliedChanges().contains("MibDirs"));
+    QVERIFY(f.mibReadings.isEmpty());
+
+    // The own folder stays; /srv/a goes, /srv/c comes.
+    QTest::mouseClick(folders->viewport(), Qt::LeftButton, {},
+                      folders->visualItemRect(folders->item(0)).center());
+    f.click(QStringLiteral("cmdMibDirRemove"));
+    QCOMPARE(folders->count(), 3);
+    QTest::mouseClick(folders->viewport(), Qt::LeftButton, {},
+                      folders->visualItemRect(folders->item(1)).center());
+    f.click(QStringLiteral("cmdMibDirRemove"));
+    f.dialogs.files.push_back(QStringLiteral("/srv/c"));
+    f.click(QStringLiteral("cmdMibDirAdd"));
+    f.click(QStringLiteral("cmdApply"));
+    QVERIFY(f.config().contains("[SNMP]\r\nMibDirs=/srv/b;/srv/c\r\n"));
+    QCOMPARE(f.mibReadings,
+             QList<QStringList>({{QStringLiteral("/srv/b"), QStringLiteral("/srv/c")}}));
+    auto *state = f.control<QLabel>(QStringLiteral("lblMibState"));
+    QCOMPARE(state->text(), QStringLiteral("Reading the MIBs…"));
+
+    // Two files copied in (one replacing its older copy), one that isn't there.
+    const QString own = f.dir.filePath(QStringLiteral("mibs"));
+    QVERIFY(QDir().mkpath(own));
+    DialogFixture::writeFile(own + QStringLiteral("/acme-fan.my"), "old");
+    DialogFixture::writeFile(f.dir.filePath(QStringLiteral("acme-fan.my")), "FAN");
+    DialogFixture::writeFile(f.dir.filePath(QStringLiteral("ACME-SMI")), "SMI");
+    const QString gone = f.dir.filePath(QStringLiteral("gone.mib"));
+    f.dialogs.fileLists.push_back({f.dir.filePath(QStringLiteral("acme-fan.my")),
+                                   f.dir.filePath(QStringLiteral("ACME-SMI")), gone});
+    f.click(QStringLiteral("cmdMibAdd"));
+    QCOMPARE(DialogFixture::readFile(own + QStringLiteral("/acme-fan.my")), QByteArray("FAN"));
+    QCOMPARE(DialogFixture::readFile(own + QStringLiteral("/ACME-SMI")), QByteArray("SMI"));
+    QCOMPARE(QDir(own).entryList(QDir::Files).size(), 2);
+    QCOMPARE(f.boxes.reports.size(), 1);
+    QVERIFY2(f.boxes.reports[0].text.startsWith(
+                 QStringLiteral("Cannot copy %1 into %2: ").arg(gone, own)),
+             qPrintable(f.boxes.reports[0].text));
+
+    // Reload reads the folders shown; the reading's end shows what it found.
+    f.click(QStringLiteral("cmdMibReload"));
+    QCOMPARE(f.mibReadings.size(), 2);
+    QCOMPARE(f.mibReadings[1], f.mibReadings[0]);
+    f.dialog->showMibs({false,
+                        {{QStringLiteral("ACME-FAN-MIB"), own + QStringLiteral("/acme-fan.my")},
+                         {QStringLiteral("ACME-SMI"), own + QStringLiteral("/ACME-SMI")}},
+                        {}});
+    QCOMPARE(modules->topLevelItemCount(), 2);
+    QCOMPARE(modules->topLevelItem(1)->text(0), QStringLiteral("ACME-SMI"));
+    QCOMPARE(failures->count(), 0);
+    QCOMPARE(state->text(), QStringLiteral("2 modules loaded, 0 not."));
 }
 
 QTEST_MAIN(TestOptionsDialog)
