@@ -106,7 +106,7 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
     Forwarder *f = forwarder.get();
     QPointer<OptionsDialog> options;
     MibReadings mibs(snmp.decoder(), options);
-    OptionsConfig optionsConfig{
+    const OptionsConfig optionsConfig{
         &window,
         [&window] { return window.settings(); },
         [&session](const Settings &s) { session.setSettings(s); },
@@ -126,10 +126,10 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
                              QMessageBox::Warning);
         },
         [&session](RuleSet rules) { session.setRules(std::move(rules)); },
-        [&window](const EventFilter &filter) { return window.eventsMatching(filter); }};
-    optionsConfig.mibFolder = operatorMibFolder();
-    optionsConfig.currentMibs = [&mibs] { return mibs.latest(); };
-    optionsConfig.reloadMibs = [&mibs](const QStringList &dirs) { mibs.reload(dirs); };
+        [&window](const EventFilter &filter) { return window.eventsMatching(filter); },
+        operatorMibFolder(),
+        [&mibs] { return mibs.latest(); },
+        [&mibs](const QStringList &dirs) { mibs.reload(dirs); }};
     QObject::connect(&window, &MainWindow::optionsRequested, &window,
                      [&] { OptionsDialog::open(options, optionsConfig); });
     window.show();

@@ -185,8 +185,8 @@ MibReadings::MibReadings(NetSnmpDecoder &decoder, QPointer<OptionsDialog> &dialo
                     if (!state)
                         return;
                     state->latest = tree;
-                    if (OptionsDialog *dialog = *state->dialog)
-                        dialog->showMibs(shown(*tree));
+                    if (OptionsDialog *open = *state->dialog)
+                        open->showMibs(shown(*tree));
                 },
                 Qt::QueuedConnection);
         });

@@ -236,6 +236,7 @@ void TestOperatorMibs::readingAgainTakesEffect() {
     release.set_value();
     const std::shared_ptr<const MibTree> vendor = readings.waitBeyond(before);
     m_decoder->setWhileParsed({});
+    m_decoder->setMibsRead({});
     const std::string named = m_decoder->decode(m_trap).text;
     QVERIFY2(named.starts_with("ACME-FAN-MIB::fanFailure fanIndex.3=3 fanStatus.3=failed"),
              named.c_str());
