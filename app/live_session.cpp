@@ -4,6 +4,7 @@
 #include "app/live_session.h"
 
 #include "alerts/sound_gate.h"
+#include "app/details_wiring.h"
 
 #include <QLockFile>
 
@@ -35,6 +36,12 @@ LiveSession::LiveSession(LiveSessionConfig config)
     m_window = std::make_unique<MainWindow>(MainWindowConfig{
         false, m_config.profilePath, m_config.defaultLogFile, m_config.boxes, m_config.processes});
     MainWindow *window = m_window.get();
+    DetailsConfig details{RowOrigin::Live, &m_raw, {}};
+    if (TrapDecoder *decoder = m_config.trapDecoder)
+        details.snmp = [decoder](std::string_view bytes, std::string_view decrypted) {
+            return decoder->details(bytes, decrypted);
+        };
+    wireDetails(*window, std::move(details));
     // A program's failure is a Note of quorvik's own, on the road like any event.
     m_programs = std::make_unique<ProgramRunner>(
         [this](Event note) {
@@ -146,6 +153,7 @@ void LiveSession::buildRoad(bool logReady) {
     m_pipeline = new EventPipeline(
         {m_log, m_forward, window, m_alerts.get(), window, window, m_programs.get()}, &m_rules);
     m_pipeline->setSnmpDecoder(&m_snmp);
+    m_pipeline->setRawKeeper(&m_raw);
     Receiver *receiver = m_receiver;
     m_port162Source = m_pipeline->addSource(&m_port162, [receiver] { return receiver->lost(); });
     QObject::connect(

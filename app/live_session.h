@@ -4,6 +4,7 @@
 #pragma once
 
 #include "alerts/event_alerts.h"
+#include "core/raw_keeper.h"
 #include "events/decoders.h"
 #include "events/log_sink.h"
 #include "events/pipeline.h"
@@ -62,6 +63,8 @@ public:
     bool start(const Profile &profile);
 
     MainWindow &window() { return *m_window; }
+    // The received bytes of the newest events, for their details.
+    const RawKeeper &rawKeeper() const { return m_raw; }
     Receiver &receiver() { return *m_receiver; }
     EventPipeline &pipeline() { return *m_pipeline; }
     // Runs the rules' programs; only a live copy has one.
@@ -88,6 +91,7 @@ private:
     void closeSyslog();
 
     LiveSessionConfig m_config;
+    RawKeeper m_raw; // outlives the road and the window, which read it
     std::unique_ptr<SoundPlayer> m_ownSounds;
     std::unique_ptr<AlertDisplay> m_ownPopup;
     std::unique_ptr<EventNotifier> m_ownNotifier;

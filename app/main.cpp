@@ -7,6 +7,7 @@
 #include "about/about_box.h" // applicationIcon
 #include "alerts/desktop_notifier.h"
 #include "alerts/sound_gate.h"
+#include "app/details_wiring.h"
 #include "app/live_session.h"
 #include "app/wiring.h"
 #include "history/history_browser.h"
@@ -36,6 +37,7 @@ int runHistoryCopy(QApplication &app, const Profile &profile, const QString &pro
         qWarning("%s", qPrintable(notice));
     }
     wireCommonWindows(app, window);
+    wireDetails(window, DetailsConfig{RowOrigin::History, nullptr, {}});
     window.show();
     HistoryBrowser history(window, HistoryConfig{&boxes, &fileDialogs, {}, 300});
     QTimer::singleShot(0, &history, &HistoryBrowser::startUp);

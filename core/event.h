@@ -95,6 +95,11 @@ struct Event {
     // quorvik forwarded, shown as at its source and never forwarded again.
     bool relayed = false;
     EventActions actions; // set by the rules step
+    // Where the road keeps the received bytes (RawKeeper); 0: none kept.
+    std::uint64_t rawId = 0;
+    // The plain text of an encrypted SNMPv3 message's scoped PDU, as its
+    // decoder read it: kept beside the bytes for the event's details.
+    std::string decrypted;
 
     // Date, host, application, object, message: the column order of the
     // level tables and of the log line after the level.

@@ -267,6 +267,7 @@ std::string_view applicationOf(std::string_view tag) {
 
 struct Header {
     std::optional<Stamp> stamp;
+    std::string_view stampText, tag; // as sent (the old header's)
     bool stampUnreadable = false;
     std::string_view host;
     std::string_view application;
@@ -299,6 +300,7 @@ int readPriority(std::string_view &text) {
 void readLegacy(std::string_view text, Header &header) {
     std::string_view at = text;
     std::string_view origin;
+    std::string_view before = at;
     header.stamp = readStamp(at);
     for (int prefix = 0; !header.stamp && prefix < 2; ++prefix) {
         // Cisco's sequence number and origin host, each followed by ": ".
@@ -313,12 +315,14 @@ void readLegacy(std::string_view text, Header &header) {
         if (!digits)
             origin = word;
         at.remove_prefix(colon + 2);
+        before = at;
         header.stamp = readStamp(at);
     }
     if (!header.stamp) {
         header.message = std::string(text);
         return;
     }
+    header.stampText = before.substr(0, before.size() - at.size());
     takeChar(at, ':');
     while (takeChar(at, ' ')) {
     }
@@ -331,9 +335,11 @@ void readLegacy(std::string_view text, Header &header) {
     }
     if (isTag(word) && !rest.empty()) {
         header.application = applicationOf(word);
+        header.tag = word;
         at = rest;
     } else if (isTag(word) && word.back() == ':') {
         header.application = applicationOf(word);
+        header.tag = word;
         at = {};
     }
     if (header.host.empty())
@@ -454,7 +460,99 @@ void readRfc5424(std::string_view text, Header &header) {
     header.message += text;
 }
 
+constexpr std::array<std::string_view, 8> kSeverityNames = {"emerg",   "alert",  "crit", "err",
+                                                            "warning", "notice", "info", "debug"};
+
+// The SD-ELEMENTs at the start of `text`, each parameter a line; `text`
+// then starts after them. False when they are malformed.
+bool readElementLines(std::string_view &text, DetailLines &lines) {
+    std::string_view at = text;
+    DetailLines read;
+    while (takeChar(at, '[')) {
+        const std::size_t idEnd = at.find_first_of(" ]\"");
+        if (idEnd == 0 || idEnd == std::string_view::npos)
+            return false;
+        const std::string id = '[' + std::string(at.substr(0, idEnd)) + ']';
+        at.remove_prefix(idEnd);
+        bool any = false;
+        while (takeChar(at, ' ')) {
+            const std::size_t equals = at.find("=\"");
+            if (equals == 0 || equals == std::string_view::npos)
+                return false;
+            const std::string_view name = at.substr(0, equals);
+            at.remove_prefix(equals + 2);
+            std::size_t end = 0;
+            while (end < at.size() && at[end] != '"')
+                end += at[end] == '\\' ? 2 : 1;
+            if (end >= at.size())
+                return false;
+            read.push_back({id + ' ' + std::string(name), unescape(at.substr(0, end))});
+            at.remove_prefix(end + 1);
+            any = true;
+        }
+        if (!takeChar(at, ']'))
+            return false;
+        if (!any)
+            read.push_back({id, {}});
+    }
+    lines.insert(lines.end(), read.begin(), read.end());
+    text = at;
+    return true;
+}
+
+std::string nilOr(std::string_view word) {
+    return word == "-" ? std::string() : std::string(word);
+}
+
 } // namespace
+
+DetailLines syslogDetails(std::string_view bytes) {
+    std::string_view text = withoutLineEnd(bytes);
+    DetailLines lines;
+    const std::string_view original = text;
+    const int priority = readPriority(text);
+    const std::string facility =
+        facilityName(priority >> 3) + " (" + std::to_string(priority >> 3) + ")";
+    const std::string severity = std::string(kSeverityNames[std::size_t(priority & 7)]) + " (" +
+                                 std::to_string(priority & 7) + ")";
+    if (text.size() == original.size())
+        lines.push_back({"PRI", "none: user.notice (13)"});
+    else
+        lines.push_back({"PRI", std::string(original.substr(0, original.size() - text.size()))});
+    lines.push_back({"Facility", facility});
+    lines.push_back({"Severity", severity});
+    if (text.starts_with("1 ")) {
+        text.remove_prefix(2);
+        lines.push_back({"Format", "RFC 5424"});
+        lines.push_back({"Timestamp as sent", nilOr(takeWord(text))});
+        lines.push_back({"HOSTNAME", nilOr(takeWord(text))});
+        lines.push_back({"APP-NAME", nilOr(takeWord(text))});
+        lines.push_back({"PROCID", nilOr(takeWord(text))});
+        lines.push_back({"MSGID", nilOr(takeWord(text))});
+        if (!text.empty() && text[0] == '-')
+            text.remove_prefix(1);
+        else if (!readElementLines(text, lines))
+            lines.push_back({"Structured data", "malformed: read as the message"});
+        takeChar(text, ' ');
+        if (text.starts_with(kByteOrderMark))
+            text.remove_prefix(kByteOrderMark.size());
+        lines.push_back({"MSG", std::string(text)});
+        return lines;
+    }
+    Header header;
+    readLegacy(text, header);
+    lines.push_back({"Format", header.stamp ? "RFC 3164" : "RFC 3164, no header"});
+    lines.push_back({"Timestamp as sent", std::string(header.stampText)});
+    lines.push_back({"HOSTNAME", std::string(header.host)});
+    lines.push_back({"TAG", std::string(header.tag)});
+    std::string_view procid;
+    if (const std::size_t open = header.tag.find('['); open != std::string_view::npos)
+        procid = header.tag.substr(open + 1, header.tag.find(']', open) - open - 1);
+    lines.push_back({"APP-NAME", std::string(header.application)});
+    lines.push_back({"PROCID", std::string(procid)});
+    lines.push_back({"MSG", header.message});
+    return lines;
+}
 
 const Level &levelOfSeverity(int severity) {
     return levelByIndex(severity >= 7 ? 6 : severity);

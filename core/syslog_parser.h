@@ -4,6 +4,7 @@
 #pragma once
 
 #include "event.h"
+#include "event_details.h"
 #include "local_time.h"
 
 #include <string_view>
@@ -13,6 +14,12 @@ namespace quorvik {
 // The level of a syslog severity (0..7): Emergency, Panic, Critical, Alert,
 // Warning, Information, Note, Note; the inverse of syslogSeverity().
 const Level &levelOfSeverity(int severity);
+
+// The fields of one syslog message as it was sent, for its details: PRI
+// with facility and severity, the format, the timestamp as written,
+// HOSTNAME, APP-NAME (or the TAG), PROCID, MSGID, each structured-data
+// parameter a line ("[exampleSDID@32473] iut": "3") and the message.
+DetailLines syslogDetails(std::string_view bytes);
 
 // Reads syslog messages as devices send them: RFC 5424, and RFC 3164 with
 // its real variants (no PRI, no header, Cisco's sequence number, origin,

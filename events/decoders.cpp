@@ -84,6 +84,7 @@ bool SnmpEventDecoder::decode(const RawMessage &message, const LocalDateTime &no
         return false;
     if (decoded.rejection.empty()) {
         event.message = std::move(decoded.text);
+        event.decrypted = std::move(decoded.decrypted);
         return true;
     }
     m_rejectionsChanged = true;

@@ -21,8 +21,12 @@ void EventPipeline::take(int source, const std::vector<RawMessage> &batch) {
     events.reserve(batch.size());
     for (const RawMessage &message : batch) {
         Event event;
-        if (decoder.decode(message, m_localTime.at(message.receivedAt), event))
-            events.push_back(std::move(event));
+        if (!decoder.decode(message, m_localTime.at(message.receivedAt), event))
+            continue;
+        if (m_raw)
+            event.rawId = m_raw->keep(message.bytes, event.decrypted);
+        event.decrypted = {};
+        events.push_back(std::move(event));
     }
     carry(std::move(events));
 }

@@ -5,6 +5,7 @@
 
 #include "core/event_sink.h"
 #include "core/local_time.h"
+#include "core/raw_keeper.h"
 #include "core/rejection_ledger.h"
 #include "events/decoders.h"
 
@@ -53,6 +54,9 @@ public:
     int addSource(MessageDecoder *decoder, std::function<IntakeLosses()> lost);
     // The SNMP decoder whose refusals the status counts.
     void setSnmpDecoder(SnmpEventDecoder *snmp) { m_snmp = snmp; }
+    // Where the received bytes of each event are kept for its details;
+    // none: they are not kept.
+    void setRawKeeper(RawKeeper *keeper) { m_raw = keeper; }
 
     // One batch of source `source`, in arrival order. Runs on the road's
     // thread (the thread this object lives in).
@@ -80,6 +84,7 @@ private:
     Sinks m_sinks;
     RulesStep *m_rules;
     SnmpEventDecoder *m_snmp = nullptr;
+    RawKeeper *m_raw = nullptr;
     std::vector<SourceEntry> m_sources;
     LocalTimeCache m_localTime;
     IntakeLosses m_lostCleared; // the sources' losses at the last clearCounts()

@@ -92,6 +92,12 @@ void MainWindow::connectControls() {
     connect(m_ui.aboutAction, &QAction::triggered, this, &MainWindow::aboutRequested);
     connect(m_ui.filterAction, &QAction::triggered, this, &MainWindow::showFilterBar);
     connect(m_ui.copyAction, &QAction::triggered, this, [this] { copySelection(shownGrid()); });
+    connect(m_ui.detailsAction, &QAction::triggered, this, [this] {
+        EventGrid *grid = shownGrid();
+        if (const EventRow event = grid->eventAtViewRow(grid->currentIndex().row());
+            !event.isNull())
+            emit detailsRequested(event);
+    });
 }
 
 void MainWindow::startHistoryCopy() {

@@ -144,6 +144,11 @@ signals:
     void sendMessageRequested();
     void filterRequested();
     void selectLogFileRequested();
+    // The operator asked for the details of `event` (the row menu, Ctrl+D).
+    void detailsRequested(const EventRow &event);
+    // The operator chose another row of the table on screen (a null row:
+    // none); the details window follows it.
+    void currentEventChanged(const EventRow &event);
     // The operator cleared the tables: the counts start again.
     void countsCleared();
     // The operator is back at the window.

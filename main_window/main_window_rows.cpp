@@ -36,6 +36,10 @@ void MainWindow::connectGrid(EventGrid *grid) {
     });
     connect(grid, &QWidget::customContextMenuRequested, this,
             [this, grid](const QPoint &position) { showRowMenu(grid, position); });
+    connect(grid, &EventGrid::currentEventChanged, this, [this, grid](const EventRow &event) {
+        if (grid == shownGrid())
+            emit currentEventChanged(event);
+    });
 }
 
 void MainWindow::hover(EventGrid *grid, int y) {
@@ -84,6 +88,8 @@ void MainWindow::showRowMenu(EventGrid *grid, const QPoint &position) {
     menu->setObjectName(QStringLiteral("rowMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(QStringLiteral("Copy"), this, [this, grid] { copySelection(grid); });
+    menu->addAction(QStringLiteral("Details…"), this,
+                    [this, event] { emit detailsRequested(event); });
     menu->addSeparator();
     const FilterFields fields = event.filterFields();
     const auto addFilter = [&](const QString &caption, const char *prefix, std::string_view value) {

@@ -201,6 +201,8 @@ void MainWindowUi::createMenus(QMainWindow *window) {
 
     QMenu *edit = addMenu(window, "menEdit", QStringLiteral("Edit"));
     copyAction = addEntry(edit, "menCopy", QStringLiteral("Copy"), QKeySequence::Copy);
+    detailsAction = addEntry(edit, "menDetails", QStringLiteral("Details…"),
+                             QKeySequence(Qt::CTRL | Qt::Key_D));
 
     QMenu *view = addMenu(window, "menView", QStringLiteral("View"));
     fullListAction = addEntry(view, "menFullList", QStringLiteral("Full List"),

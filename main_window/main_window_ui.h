@@ -78,8 +78,8 @@ struct MainWindowUi {
     QLabel *notForwardedLabel = nullptr;
     QLabel *rejectedLabel = nullptr;
     QAction *optionsAction = nullptr, *quitAction = nullptr, *copyAction = nullptr,
-            *fullListAction = nullptr, *tabbedListAction = nullptr, *filterAction = nullptr,
-            *aboutAction = nullptr;
+            *detailsAction = nullptr, *fullListAction = nullptr, *tabbedListAction = nullptr,
+            *filterAction = nullptr, *aboutAction = nullptr;
 
 private:
     void createButtons();

@@ -535,6 +535,26 @@ std::string describeScoped(const MibTree &mibs, const netsnmp_pdu &pdu) {
     return describePdu(mibs, pdu);
 }
 
+// A scoped PDU in plain BER: context engine ID, context name, the PDU.
+std::string plainScopedPdu(netsnmp_pdu &pdu) {
+    std::size_t size = 1024, offset = 0;
+    u_char *buffer = static_cast<u_char *>(std::malloc(size));
+    if (buffer == nullptr)
+        return {};
+    std::string scoped;
+    if (snmp_pdu_realloc_rbuild(&buffer, &size, &offset, &pdu) && offset <= size) {
+        const auto *context = reinterpret_cast<const char *>(pdu.contextEngineID);
+        const auto *name = reinterpret_cast<const char *>(pdu.contextName);
+        scoped = encoded(
+            kSequence,
+            encoded(ASN_OCTET_STR, {context, context ? pdu.contextEngineIDLen : 0}) +
+                encoded(ASN_OCTET_STR, {name, name ? pdu.contextNameLen : 0}) +
+                std::string(reinterpret_cast<const char *>(buffer + size - offset), offset));
+    }
+    std::free(buffer);
+    return scoped;
+}
+
 constexpr std::int64_t kUserBasedSecurity = 3;
 
 Decoded described(std::string text) {
@@ -781,8 +801,13 @@ Decoded NetSnmpDecoder::decodeV3(const MibTree &mibs, std::string_view datagram,
     // An inform answered on the receiver's thread was decrypted there; it is
     // shown as it read then (its sender was told that it arrived).
     for (Answered &answered : m_answered)
-        if (answered.pdu && answered.datagram == datagram)
-            return described(describeScoped(mibs, *std::exchange(answered.pdu, nullptr)));
+        if (answered.pdu && answered.datagram == datagram) {
+            const std::shared_ptr<snmp_pdu> pdu = std::exchange(answered.pdu, nullptr);
+            Decoded decoded = described(describeScoped(mibs, *pdu));
+            if (header->encrypted())
+                decoded.decrypted = plainScopedPdu(*pdu);
+            return decoded;
+        }
     takePendingUsers();
     if (!header->authenticated() && header->userName.empty())
         return Decoded{{}, {}, true}; // engine discovery
@@ -798,7 +823,12 @@ Decoded NetSnmpDecoder::decodeV3(const MibTree &mibs, std::string_view datagram,
         return Decoded{{}, {}, true};
     if (result != SNMPERR_SUCCESS)
         return refusedFor(rejection(result, *header));
-    return described(describeScoped(mibs, *pdu));
+    Decoded decoded = described(describeScoped(mibs, *pdu));
+    // Its plain text can't be had again later (keys, time window): it goes
+    // with the event for its details.
+    if (header->encrypted())
+        decoded.decrypted = plainScopedPdu(*pdu);
+    return decoded;
 }
 
 std::optional<std::string> NetSnmpDecoder::informResponse(std::string_view datagram) {
@@ -893,6 +923,226 @@ std::optional<std::string> NetSnmpDecoder::build(netsnmp_pdu &pdu) {
         message.emplace(reinterpret_cast<const char *>(buffer + size - offset), offset);
     std::free(buffer);
     return message;
+}
+
+// The details of one message (details()).
+namespace {
+
+std::string typeName(u_char type) {
+    switch (type) {
+    case ASN_INTEGER:
+        return "INTEGER";
+    case ASN_OCTET_STR:
+        return "OCTET STRING";
+    case ASN_OBJECT_ID:
+        return "OBJECT IDENTIFIER";
+    case ASN_NULL:
+        return "NULL";
+    case ASN_IPADDRESS:
+        return "IpAddress";
+    case ASN_COUNTER:
+        return "Counter32";
+    case ASN_GAUGE:
+        return "Gauge32";
+    case ASN_TIMETICKS:
+        return "TimeTicks";
+    case ASN_OPAQUE:
+        return "Opaque";
+    case ASN_COUNTER64:
+        return "Counter64";
+    case SNMP_NOSUCHOBJECT:
+        return "noSuchObject";
+    case SNMP_NOSUCHINSTANCE:
+        return "noSuchInstance";
+    case SNMP_ENDOFMIBVIEW:
+        return "endOfMibView";
+    default:
+        return "type " + std::to_string(type);
+    }
+}
+
+std::string pduTypeName(int command) {
+    switch (command) {
+    case SNMP_MSG_TRAP:
+        return "Trap (SNMPv1)";
+    case SNMP_MSG_TRAP2:
+        return "SNMPv2-Trap";
+    default:
+        return commandName(command).substr(std::string_view("SNMP ").size());
+    }
+}
+
+std::string numericOid(const oid *name, std::size_t length) {
+    std::string text;
+    appendSubids(text, name, 0, length);
+    return text;
+}
+
+std::string clean(std::string_view text) {
+    std::string out;
+    appendClean(out, text);
+    return out;
+}
+
+// The DESCRIPTION of the MIB object that `name` names exactly, each line
+// without its indentation.
+std::string descriptionOf(const MibTree &mibs, const oid *name, std::size_t length) {
+    std::size_t depth = 0;
+    const MibNode *node = mibs.naming(name, length, depth);
+    if (node == nullptr || depth != length || node->description.empty())
+        return {};
+    std::string text;
+    std::string_view rest = node->description;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        const std::size_t first = line.find_first_not_of(" \t\r");
+        line = first == std::string_view::npos ? std::string_view() : line.substr(first);
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\r'))
+            line.remove_suffix(1);
+        if (!text.empty())
+            text += '\n';
+        text += line;
+    }
+    return text;
+}
+
+void addOid(const MibTree &mibs, DetailLines &lines, const std::string &name, const oid *value,
+            std::size_t length) {
+    lines.push_back({name, clean(oidText(mibs, value, length, OidStyle::Module)) + " (" +
+                               numericOid(value, length) + ')'});
+}
+
+void addTrap(const MibTree &mibs, DetailLines &lines, const oid *trap, std::size_t length) {
+    addOid(mibs, lines, "Notification", trap, length);
+    if (std::string description = descriptionOf(mibs, trap, length); !description.empty())
+        lines.push_back({"Description", std::move(description)});
+}
+
+void addPdu(const MibTree &mibs, DetailLines &lines, const netsnmp_pdu &pdu) {
+    lines.push_back({"PDU type", pduTypeName(pdu.command)});
+    if (pdu.command == SNMP_MSG_TRAP) {
+        std::vector<oid> trap;
+        if (pdu.trap_type == SNMP_TRAP_ENTERPRISESPECIFIC) {
+            trap.assign(pdu.enterprise, pdu.enterprise + pdu.enterprise_length);
+            trap.push_back(0);
+            trap.push_back(oid(pdu.specific_type));
+        } else {
+            trap.assign(std::begin(kSnmpTraps), std::end(kSnmpTraps));
+            trap.push_back(oid(pdu.trap_type + 1));
+        }
+        addOid(mibs, lines, "Enterprise", pdu.enterprise, pdu.enterprise_length);
+        lines.push_back({"Agent address", agentAddress(pdu)});
+        lines.push_back({"Generic trap", std::to_string(pdu.trap_type)});
+        lines.push_back({"Specific trap", std::to_string(pdu.specific_type)});
+        lines.push_back({"Time stamp", std::to_string(pdu.time)});
+        addTrap(mibs, lines, trap.data(), trap.size());
+    } else {
+        lines.push_back({"Request id", std::to_string(pdu.reqid)});
+        if (pdu.errstat != 0 || pdu.errindex != 0) {
+            lines.push_back({"Error status", std::to_string(pdu.errstat)});
+            lines.push_back({"Error index", std::to_string(pdu.errindex)});
+        }
+        for (const netsnmp_variable_list *var = pdu.variables; var; var = var->next_variable)
+            if (isOid(*var, kSnmpTrapOid) && var->type == ASN_OBJECT_ID) {
+                addTrap(mibs, lines, var->val.objid, var->val_len / sizeof(oid));
+                break;
+            }
+    }
+    int number = 0;
+    for (const netsnmp_variable_list *var = pdu.variables; var; var = var->next_variable)
+        lines.push_back({"Binding " + std::to_string(++number),
+                         clean(oidText(mibs, var->name, var->name_length, OidStyle::Module)) +
+                             " (" + numericOid(var->name, var->name_length) + ") " +
+                             typeName(var->type) + ": " + clean(valueText(mibs, *var))});
+}
+
+// A scoped PDU in plain BER: its context and its PDU.
+void addScoped(const MibTree &mibs, DetailLines &lines, std::string_view scoped) {
+    Walk walk(scoped);
+    std::string_view engine, context;
+    if (!walk.header(kSequence, true) || !walk.header(ASN_OCTET_STR, false, &engine) ||
+        !walk.header(ASN_OCTET_STR, false, &context)) {
+        lines.push_back({"Scoped PDU", "unreadable"});
+        return;
+    }
+    lines.push_back({"Context engine ID", hexDigits(engine)});
+    lines.push_back({"Context name", clean(context)});
+    std::vector<u_char> data(walk.rest().begin(), walk.rest().end());
+    PduPointer pdu(snmp_pdu_create(0));
+    pdu->version = SNMP_VERSION_3;
+    std::size_t length = data.size();
+    if (data.empty() || snmp_pdu_parse(pdu.get(), data.data(), &length) != SNMP_ERR_NOERROR)
+        lines.push_back({"PDU", "unreadable"});
+    else
+        addPdu(mibs, lines, *pdu);
+}
+
+DetailLines v3Details(const MibTree &mibs, std::string_view message, std::string_view decrypted) {
+    const std::optional<V3Header> header = readV3Header(message);
+    if (!header)
+        return {{"Version", "SNMPv3"}, {"Header", "unreadable"}};
+    DetailLines lines{{"Version", "SNMPv3"}, {"Message id", std::to_string(header->messageId)}};
+    if (header->securityModel != kUserBasedSecurity) {
+        lines.push_back({"Security model", std::to_string(header->securityModel)});
+        return lines;
+    }
+    lines.push_back({"Security model", "user-based (USM)"});
+    lines.push_back({"User", clean(header->userName)});
+    lines.push_back({"Security level", header->encrypted()       ? "authPriv"
+                                       : header->authenticated() ? "authNoPriv"
+                                                                 : "noAuthNoPriv"});
+    lines.push_back({"Engine ID", hexDigits(header->engineId)});
+    lines.push_back({"Engine boots", std::to_string(header->engineBoots)});
+    lines.push_back({"Engine time", std::to_string(header->engineTime)});
+    if (header->encrypted()) {
+        if (decrypted.empty())
+            lines.push_back({"Scoped PDU", "encrypted, not decrypted"});
+        else
+            addScoped(mibs, lines, decrypted);
+        return lines;
+    }
+    // Version, header data and security parameters come before it.
+    Walk walk(message);
+    std::string_view scoped;
+    if (walk.header(kSequence, true) && walk.any() && walk.any() && walk.any() && walk.any(&scoped))
+        addScoped(mibs, lines, scoped);
+    else
+        lines.push_back({"Scoped PDU", "unreadable"});
+    return lines;
+}
+
+} // namespace
+
+DetailLines NetSnmpDecoder::details(std::string_view datagram, std::string_view decrypted) {
+    if (!mayBeSnmp(datagram))
+        return {};
+    const std::shared_ptr<const MibTree> mibs = this->mibs();
+    const std::lock_guard lock(m_mutex);
+    std::vector<u_char> data(datagram.begin(), datagram.end());
+    std::size_t messageLength = 0;
+    switch (versionOf(data.data(), data.size(), messageLength)) {
+    case Version::None:
+        return {};
+    case Version::V3:
+        return v3Details(*mibs, datagram.substr(0, messageLength), decrypted);
+    case Version::Community:
+        break;
+    }
+    Walk walk(datagram);
+    std::int64_t version = 0;
+    std::string_view community;
+    walk.header(kSequence, true);
+    walk.integer(version);
+    walk.header(ASN_OCTET_STR, false, &community);
+    DetailLines lines{{"Version", version == SNMP_VERSION_1 ? "SNMPv1" : "SNMPv2c"},
+                      {"Community", clean(community)}};
+    if (const std::optional<Message> message = parseCommunityMessage(data.data(), messageLength))
+        addPdu(*mibs, lines, *message->pdu);
+    else
+        lines.push_back({"Bindings", describeByBinding(*mibs, datagram.substr(0, messageLength))});
+    return lines;
 }
 
 } // namespace quorvik

@@ -77,6 +77,7 @@ public:
     // known from the informResponse that decrypted it; nothing else.
     std::optional<InformIdentity> informIdentity(std::string_view datagram);
     void setUsers(const std::vector<SnmpUser> &users) override;
+    DetailLines details(std::string_view datagram, std::string_view decrypted) override;
     // This receiver's engine as the authoritative one of SNMPv3 informs: its
     // ID and its boot count. Until it is set, no v3 message is answered.
     void setEngine(const std::string &engineId, long boots);

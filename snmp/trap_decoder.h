@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "core/event_details.h"
 #include "core/snmp_users.h"
 #include "snmp/ber.h"
 
@@ -20,6 +21,8 @@ struct Decoded {
     std::string text;
     std::string rejection;
     bool silent = false;
+    // An encrypted SNMPv3 message's scoped PDU in plain BER, for details().
+    std::string decrypted{};
 };
 
 // An SNMPv3 message by its start: the version field says 3. Its texts and
@@ -49,6 +52,18 @@ public:
 
     // The SNMPv3 users whose messages are decoded, instead of the ones before.
     virtual void setUsers(const std::vector<SnmpUser> &users) = 0;
+
+    // Everything an operator may want to know of one datagram: version,
+    // community or user and security level, engine, request id, PDU type,
+    // each binding with its numeric and named object, type and value, and
+    // the notification's DESCRIPTION from its MIB. `decrypted` is the
+    // Decoded::decrypted of an encrypted SNMPv3 message. No password or key
+    // is ever part of it. Empty when the datagram is no SNMP message.
+    virtual DetailLines details(std::string_view datagram, std::string_view decrypted) {
+        static_cast<void>(datagram);
+        static_cast<void>(decrypted);
+        return {};
+    }
 };
 
 } // namespace quorvik

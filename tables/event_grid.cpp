@@ -140,6 +140,12 @@ std::vector<EventRow> EventGrid::selectedEvents() const {
     return events;
 }
 
+void EventGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous) {
+    QTableView::currentChanged(current, previous);
+    if (current.row() != previous.row() || current.model() != previous.model())
+        emit currentEventChanged(eventAtViewRow(current.isValid() ? current.row() : -1));
+}
+
 void EventGrid::keyPressEvent(QKeyEvent *event) {
     const QModelIndex current = currentIndex();
     if (event->matches(QKeySequence::Copy)) {

@@ -74,6 +74,8 @@ signals:
     void deletePressed(int row);
     // Copy (Ctrl+C) with the table focused.
     void copyPressed();
+    // The current row changed; `event` is the one it holds (a null row: none).
+    void currentEventChanged(const EventRow &event);
     // A slice of filtering is done: the events shown have changed; once
     // isFiltering() is false they are exactly the events that pass.
     void filterProgressed();
@@ -84,6 +86,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void rowsAboutToBeRemoved(const QModelIndex &parent, int first, int last) override;
     void rowsInserted(const QModelIndex &parent, int first, int last) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
     void showModel(QAbstractItemModel *model);

@@ -37,9 +37,10 @@ const Level &levelOfCode(std::uint8_t code) {
 
 } // namespace
 
-// Header of the shared block; the cell bytes follow it. Every cell but the
-// message comes from one datagram field or a short default, so 16 bits hold
-// its length; the message has the rest of `total`.
+// Header of the shared block; the cell bytes follow it, then the sender's
+// address. Every cell but the message comes from one datagram field or a
+// short default, so 16 bits hold its length; the message has the rest of
+// `total`.
 struct EventRow::Data {
     std::uint32_t references;
     std::uint32_t total;
@@ -47,21 +48,38 @@ struct EventRow::Data {
     std::uint8_t level;
     std::uint8_t source; // a Source
     std::uint8_t tables; // the tables holding it
-    RowAlarm *alarm;     // nullptr until it folds, clears or is acknowledged
+    std::uint8_t senderLength;
+    std::uint16_t senderPort;
+    RowAlarm *alarm; // nullptr until it folds, clears or is acknowledged
+    std::int64_t receivedAt;
+    std::uint64_t rawId;
     char *text() { return reinterpret_cast<char *>(this + 1); }
 };
 
+namespace {
+
+// An address text is at most 45 bytes (IPv6 with an IPv4 tail).
+constexpr std::size_t kMaxSender = 64;
+
+} // namespace
+
 EventRow::EventRow(const Event &record)
     : EventRow(*record.level,
-               {record.date, record.host, record.application, record.object, record.message}) {
+               {record.date, record.host, record.application, record.object, record.message},
+               record.sender) {
     m_data->source = static_cast<std::uint8_t>(record.source);
+    m_data->senderPort = record.senderPort;
+    m_data->receivedAt = record.receivedAt;
+    m_data->rawId = record.rawId;
 }
 
-EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells> &cells) {
+EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells> &cells,
+                   std::string_view sender) {
     std::size_t total = 0;
     for (const std::string_view cell : cells)
         total += cell.size();
-    void *memory = std::malloc(sizeof(Data) + total);
+    sender = sender.substr(0, kMaxSender);
+    void *memory = std::malloc(sizeof(Data) + total + sender.size());
     if (!memory)
         throw std::bad_alloc();
     m_data = new (memory) Data{1,
@@ -70,7 +88,11 @@ EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells
                                levelCode(level),
                                static_cast<std::uint8_t>(Source::Text),
                                0,
-                               nullptr};
+                               static_cast<std::uint8_t>(sender.size()),
+                               0,
+                               nullptr,
+                               0,
+                               0};
     std::size_t offset = 0;
     for (int c = 0; c < kCells; ++c) {
         std::size_t length = cells[std::size_t(c)].size();
@@ -82,6 +104,7 @@ EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells
         offset += length;
     }
     m_data->total = static_cast<std::uint32_t>(offset);
+    std::memcpy(m_data->text() + offset, sender.data(), sender.size());
 }
 
 const Level &EventRow::level() const {
@@ -90,6 +113,23 @@ const Level &EventRow::level() const {
 
 Source EventRow::source() const {
     return m_data ? static_cast<Source>(m_data->source) : Source::Text;
+}
+
+std::string_view EventRow::sender() const {
+    return m_data ? std::string_view(m_data->text() + m_data->total, m_data->senderLength)
+                  : std::string_view();
+}
+
+std::uint16_t EventRow::senderPort() const {
+    return m_data ? m_data->senderPort : 0;
+}
+
+std::int64_t EventRow::receivedAt() const {
+    return m_data ? m_data->receivedAt : 0;
+}
+
+std::uint64_t EventRow::rawId() const {
+    return m_data ? m_data->rawId : 0;
 }
 
 std::string_view EventRow::bytes(int c) const {
@@ -142,6 +182,10 @@ Event EventRow::event() const {
         return record;
     record.level = &level();
     record.source = source();
+    record.sender = sender();
+    record.senderPort = senderPort();
+    record.receivedAt = receivedAt();
+    record.rawId = rawId();
     const FilterFields fields = filterFields();
     std::string *texts[] = {&record.date, &record.host, &record.application, &record.object,
                             &record.message};

@@ -41,8 +41,9 @@ public:
 
     EventRow() = default;
     explicit EventRow(const Event &record);
-    // The cells in the order above, as bytes.
-    EventRow(const Level &level, const std::array<std::string_view, kCells> &cells);
+    // The cells in the order above, as bytes, and the address it came from.
+    EventRow(const Level &level, const std::array<std::string_view, kCells> &cells,
+             std::string_view sender = {});
     EventRow(const EventRow &other) noexcept : m_data(other.m_data) { retain(); }
     EventRow(EventRow &&other) noexcept : m_data(std::exchange(other.m_data, nullptr)) {}
     EventRow &operator=(EventRow other) noexcept {
@@ -58,6 +59,13 @@ public:
     // What it was made from; a row rebuilt from the log (the cells
     // constructor) is a text, as the log keeps no source.
     Source source() const;
+    // Where it came from and when, as the receiver saw it (the log keeps
+    // none of these: empty and 0 in a row rebuilt from it).
+    std::string_view sender() const;
+    std::uint16_t senderPort() const;
+    std::int64_t receivedAt() const;
+    // The number its received bytes are kept under (RawKeeper); 0: none.
+    std::uint64_t rawId() const;
     // Cell c (0..4) as bytes; the message without the leading blank.
     std::string_view bytes(int c) const;
     // Cell c as shown (shownText): the message cell with its one leading blank.

@@ -356,8 +356,9 @@ void FilterTest::contextMenuOnRow() {
     for (QAction *action : menu->actions())
         if (!action->isSeparator())
             texts << action->text();
-    QCOMPARE(texts, QStringList({"Copy", "Filter by this host", "Filter by this application",
-                                 "Filter by this object", "Delete this entry", "Show in its tab"}));
+    QCOMPARE(texts,
+             QStringList({"Copy", "Details…", "Filter by this host", "Filter by this application",
+                          "Filter by this object", "Delete this entry", "Show in its tab"}));
     // The right-click selected the row: Copy takes it.
     choose(menu, QStringLiteral("Copy"));
     QCOMPARE(QApplication::clipboard()->text(),
