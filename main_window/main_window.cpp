@@ -289,23 +289,6 @@ void MainWindow::tabShown() {
         m_ui.markTab(m_ui.tabStrip->currentIndex(), false);
 }
 
-// Only the table on screen follows every refresh; the others learn of their
-// new rows in one go when they are shown.
-void MainWindow::flushShownTable() {
-    shownGrid()->table()->flushChanges();
-}
-
-void MainWindow::showNotice(const QString &text) {
-    m_messageLineTag = text;
-    setMessageLine(text);
-    m_config.boxes->report(this, QStringLiteral("Quorvik"), text, QMessageBox::Information);
-}
-
-void MainWindow::setMessageLine(const QString &text) {
-    if (m_ui.messageLine->text() != text)
-        m_ui.messageLine->setText(text);
-}
-
 void MainWindow::setViewMode(ViewMode mode) {
     m_viewMode = mode;
     m_ui.showView(mode == ViewMode::FullList);

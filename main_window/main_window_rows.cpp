@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTimer>
 
 namespace quorvik {
@@ -240,6 +241,23 @@ std::pair<int, int> MainWindow::eventsMatching(const EventFilter &filter) const 
 
 void MainWindow::showNotRun(std::uint64_t count, const QString &rules) {
     m_ui.showNotRun(count, rules);
+}
+
+// Only the table on screen follows every refresh; the others learn of their
+// new rows in one go when they are shown.
+void MainWindow::flushShownTable() {
+    shownGrid()->table()->flushChanges();
+}
+
+void MainWindow::showNotice(const QString &text) {
+    m_messageLineTag = text;
+    setMessageLine(text);
+    m_config.boxes->report(this, QStringLiteral("Quorvik"), text, QMessageBox::Information);
+}
+
+void MainWindow::setMessageLine(const QString &text) {
+    if (m_ui.messageLine->text() != text)
+        m_ui.messageLine->setText(text);
 }
 
 } // namespace quorvik
