@@ -9,7 +9,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 namespace quorvik {
@@ -100,11 +99,12 @@ EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells
             length = std::min<std::size_t>(length, UINT16_MAX);
             m_data->lengths[c] = static_cast<std::uint16_t>(length);
         }
-        std::memcpy(m_data->text() + offset, cells[std::size_t(c)].data(), length);
+        std::copy_n(cells[std::size_t(c)].data(), length, m_data->text() + offset);
         offset += length;
     }
     m_data->total = static_cast<std::uint32_t>(offset);
-    std::memcpy(m_data->text() + offset, sender.data(), sender.size());
+    // copy_n, not memcpy: an empty view may hold a null pointer.
+    std::copy_n(sender.data(), sender.size(), m_data->text() + offset);
 }
 
 const Level &EventRow::level() const {
