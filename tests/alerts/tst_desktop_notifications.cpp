@@ -110,8 +110,9 @@ private slots:
 };
 
 void TestDesktopNotifications::onlyWhileAwayAndActivationShowsItsTab() {
-    NotifyFixture f;
-    f.start();
+    NotifyFixture f; // loaded already: shown, not started a second time
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
     f.form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
     f.send("$LEVL$:E$HOST$:srv1$MSG$:seen on screen");
