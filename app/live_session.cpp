@@ -6,7 +6,12 @@
 #include "alerts/sound_gate.h"
 #include "app/details_wiring.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
+#include <QSysInfo>
+#include <QTimer>
 
 #include <functional>
 #include <tuple>
@@ -50,6 +55,23 @@ LiveSession::LiveSession(LiveSessionConfig config)
         },
         m_config.programs);
     ProgramRunner *programs = m_programs.get();
+    // The silent hosts are remembered beside the configuration.
+    SilentHosts::Options silentOptions;
+    if (!m_config.profilePath.isEmpty())
+        silentOptions.statePath =
+            QFile::encodeName(QFileInfo(m_config.profilePath)
+                                  .dir()
+                                  .filePath(QStringLiteral("quorvik-silent-hosts")))
+                .toStdString();
+    m_silent = std::make_unique<SilentHosts>(
+        [this, hostName = QSysInfo::machineHostName().toStdString()](Event event) {
+            if (event.host.empty())
+                event.host = hostName;
+            if (m_pipeline)
+                m_pipeline->takeOwn(std::move(event));
+        },
+        silentOptions);
+    m_rules.setSilentHosts(m_silent.get());
     QObject::connect(programs, &ProgramRunner::statusChanged, window, [window, programs] {
         window->showNotRun(programs->notRun(), programs->notRunText());
     });
@@ -116,6 +138,14 @@ LiveSession::~LiveSession() {
         delete m_pipeline;
         delete m_log;
     }
+    // The road has stopped: the hosts as they were at the end.
+    m_pipeline = nullptr;
+    m_silent->save();
+}
+
+std::int64_t LiveSession::now() const {
+    return m_config.receiver.wallClock ? m_config.receiver.wallClock()
+                                       : QDateTime::currentSecsSinceEpoch();
 }
 
 bool LiveSession::start(const Profile &profile) {
@@ -154,6 +184,12 @@ void LiveSession::buildRoad(bool logReady) {
         {m_log, m_forward, window, m_alerts.get(), window, window, m_programs.get()}, &m_rules);
     m_pipeline->setSnmpDecoder(&m_snmp);
     m_pipeline->setRawKeeper(&m_raw);
+    // Silences are looked for on the road's thread, where the rules step runs.
+    m_silent->load(now());
+    auto *silenceCheck = new QTimer(m_pipeline);
+    silenceCheck->setInterval(m_config.silentCheckMs);
+    QObject::connect(silenceCheck, &QTimer::timeout, m_pipeline, [this] { m_rules.tick(now()); });
+    silenceCheck->start();
     Receiver *receiver = m_receiver;
     m_port162Source = m_pipeline->addSource(&m_port162, [receiver] { return receiver->lost(); });
     QObject::connect(
@@ -283,8 +319,8 @@ QStringList LiveSession::setRules(RuleSet rules) {
             continue;
         RunCommand command = parseRunCommand(rule.run, path);
         if (!command.error.empty()) {
-            const std::string problem = rule.label() + ": Run" + std::to_string(rule.number) +
-                                        ": " + command.error;
+            const std::string problem =
+                rule.label() + ": Run" + std::to_string(rule.number) + ": " + command.error;
             problems << QString::fromLocal8Bit(problem.data(), qsizetype(problem.size()));
             continue;
         }

@@ -47,6 +47,8 @@ struct LiveSessionConfig {
     bool listenForSyslog = false;
     // The bounds of the rules' programs (tests make them small).
     ProgramRunnerOptions programs;
+    // How often the silences of hosts are looked for.
+    int silentCheckMs = 1000;
 };
 
 // A live copy: the window, the receiver on port 162, the road with its
@@ -86,6 +88,7 @@ public:
 
 private:
     void buildRoad(bool logReady);
+    std::int64_t now() const;
     void buildSyslog();
     QStringList applySyslog(const SyslogSettings &syslog);
     void closeSyslog();
@@ -99,6 +102,7 @@ private:
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<EventAlerts> m_alerts;
     std::unique_ptr<ProgramRunner> m_programs;
+    std::unique_ptr<SilentHosts> m_silent; // the rules' watched hosts
     RuleWalk m_rules;
     QStringList m_ruleProblems;
     SnmpEventDecoder m_snmp;

@@ -18,22 +18,27 @@ constexpr std::string_view kSection = "Rules";
 constexpr std::size_t kValueSize = 4096;
 
 // The keys of one rule, in the order they are written.
-constexpr std::array<std::string_view, 13> kKeys = {
+constexpr std::array<std::string_view, 14> kKeys = {
     "Name",   "Match",   "Level", "Show", "Popup", "Notify",
     "Sound",  "Forward", "Count", "Stop", "Run",
     "Fold",   // alarms: folding repeats
     "Clears", // alarms: clearing
+    "Silent", // alarms: silent hosts
 };
 
-std::array<std::string RuleText::*, 13> fieldsOfKeys() {
+std::array<std::string RuleText::*, kKeys.size()> fieldsOfKeys() {
     return {
         &RuleText::name,   &RuleText::match,  &RuleText::level, &RuleText::show,
         &RuleText::popup,  &RuleText::notify, &RuleText::sound, &RuleText::forward,
         &RuleText::count,  &RuleText::stop,   &RuleText::run,
         &RuleText::fold,   // alarms: folding repeats
         &RuleText::clears, // alarms: clearing
+        &RuleText::silent, // alarms: silent hosts
     };
 }
+
+// The longest silence a rule may wait for: 30 days.
+constexpr int kSilentSecondsMax = 30 * 24 * 3600;
 
 // "Level12" as the key Level of rule 12; nullopt for a name that is no key
 // of a rule.
@@ -202,6 +207,13 @@ std::optional<Rule> readRule(const RuleText &text, const std::vector<int> &targe
         if (!rule.clears)
             bad("Clears", text.clears, problem);
     }
+    if (!text.silent.empty()) {
+        if (const std::optional<int> seconds = wholeNumber(text.silent, 1, kSilentSecondsMax))
+            rule.silentSeconds = *seconds;
+        else
+            bad("Silent", text.silent,
+                "seconds from 1 to 2592000 (30 days), e.g. 600: silent after 10 minutes");
+    }
     if (problems.size() != before)
         return std::nullopt;
     return rule;
@@ -222,7 +234,8 @@ RuleSet readRules(const Profile &profile, std::vector<std::string> &problems) {
             problems.push_back("[Rules] " + name +
                                ": not a key of a rule (NameN, MatchN, "
                                "LevelN, ShowN, PopupN, NotifyN, SoundN, "
-                               "ForwardN, CountN, StopN, RunN, FoldN, ClearsN)");
+                               "ForwardN, CountN, StopN, RunN, FoldN, ClearsN, "
+                               "SilentN)");
     const std::vector<int> targets = forwardTargetNumbers(profile);
     RuleSet rules;
     for (const RuleText &text : ruleTextsFromProfile(profile))

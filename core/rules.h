@@ -22,6 +22,7 @@ struct RuleText {
     int number = 0; // the N of its keys; 0 for a new one
     std::string name, match, level, show, popup, notify, sound, forward, count, stop, run;
     std::string fold, clears; // FoldN, ClearsN
+    std::string silent;       // SilentN
 
     bool operator==(const RuleText &) const = default;
 };
@@ -55,6 +56,9 @@ struct Rule {
     int fold = 0;
     // ClearsN: the shown rows of the event's host that match are cleared.
     std::optional<ClearMatch> clears;
+    // SilentN: a host that sent a matching event and then none for this many
+    // seconds is reported silent; 0: hosts are not watched.
+    int silentSeconds = 0;
 
     // "Rule 2 (Core links)", or "Rule 2" without a name: how messages name it.
     std::string label() const;

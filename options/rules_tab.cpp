@@ -82,6 +82,8 @@ QString actionsOf(const RuleText &rule) {
     if (!rule.fold.empty())
         parts << QStringLiteral("fold repeats within %1 s").arg(fromLocal(rule.fold));
     add("clears ", rule.clears);
+    if (!rule.silent.empty())
+        parts << QStringLiteral("silent after %1 s").arg(fromLocal(rule.silent));
     if (rule.stop == "1")
         parts << QStringLiteral("stop");
     return parts.isEmpty() ? QStringLiteral("nothing") : parts.join(QStringLiteral(", "));
@@ -166,6 +168,10 @@ RuleDialog::RuleDialog(RowsMatching rowsMatching, TargetNumbers targets, QWidget
         "{msg} {level} {date}: the event's value; {msg:/expression/}: what the expression (its "
         "first group) finds in it"));
     form->addRow(QStringLiteral("Clears"), m_clears);
+    m_silent = lineEdit(this, "txtSilent", QStringLiteral("no watch; 600: a host silent 10 min"));
+    m_silent->setToolTip(QStringLiteral("Seconds: a host that sent a matching event and then "
+                                        "none for this long raises one event"));
+    form->addRow(QStringLiteral("Silent seconds"), m_silent);
     m_stop = new QCheckBox(QStringLiteral("Stop: no later rule looks at the event"), this);
     m_stop->setObjectName(QStringLiteral("chkStop"));
     form->addRow(QString(), m_stop);
@@ -207,6 +213,7 @@ void RuleDialog::openFor(const RuleText &rule, int number) {
     m_run->setText(fromLocal(rule.run));
     m_fold->setText(fromLocal(rule.fold));
     m_clears->setText(fromLocal(rule.clears));
+    m_silent->setText(fromLocal(rule.silent));
     m_stop->setChecked(rule.stop == "1");
     m_error->clear();
     showMatching();
@@ -229,6 +236,7 @@ RuleText RuleDialog::edited() const {
     rule.run = toLocal(m_run->text());
     rule.fold = toLocal(m_fold->text());
     rule.clears = toLocal(m_clears->text());
+    rule.silent = toLocal(m_silent->text());
     if (m_stop->isChecked())
         rule.stop = std::string(1, '1'); // not = "1": a false -Wrestrict of GCC 12
     return rule;

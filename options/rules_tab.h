@@ -57,6 +57,7 @@ private:
     QLineEdit *m_name = nullptr, *m_match = nullptr, *m_sound = nullptr, *m_forward = nullptr,
               *m_count = nullptr, *m_run = nullptr;
     QLineEdit *m_fold = nullptr, *m_clears = nullptr; // alarms
+    QLineEdit *m_silent = nullptr;
     QComboBox *m_level = nullptr, *m_show = nullptr, *m_popup = nullptr, *m_notify = nullptr;
     QCheckBox *m_stop = nullptr;
     QLabel *m_matching = nullptr, *m_error = nullptr;

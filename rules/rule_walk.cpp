@@ -30,15 +30,29 @@ bool RuleWalk::Window::tick(const Rule &rule, std::int64_t now) {
     return true;
 }
 
-void RuleWalk::apply(std::vector<Event> &events) {
+void RuleWalk::takeNewRules() {
+    std::shared_ptr<const RuleSet> next;
     {
         std::lock_guard lock(m_mutex);
-        if (m_next) {
-            m_rules = std::move(m_next);
-            m_windows.assign(m_rules->size(), {});
-            m_folds.clear();
-        }
+        next = std::move(m_next);
     }
+    if (!next)
+        return;
+    m_rules = std::move(next);
+    m_windows.assign(m_rules->size(), {});
+    m_folds.clear();
+    if (m_silent)
+        m_silent->setRules(*m_rules);
+}
+
+void RuleWalk::tick(std::int64_t now) {
+    takeNewRules();
+    if (m_silent)
+        m_silent->check(now);
+}
+
+void RuleWalk::apply(std::vector<Event> &events) {
+    takeNewRules();
     if (!m_rules || m_rules->empty())
         return;
     for (Event &event : events)
@@ -81,6 +95,8 @@ void RuleWalk::walk(const RuleSet &rules, Event &event) {
                 std::find(actions.run.begin(), actions.run.end(), rule.number) == actions.run.end())
                 actions.run.push_back(rule.number);
         }
+        if (rule.silentSeconds > 0 && m_silent && event.source != Source::Quorvik)
+            m_silent->heard(r, event);
         if (rule.stop)
             break;
     }

@@ -5,6 +5,7 @@
 
 #include "core/event_sink.h"
 #include "core/rules.h"
+#include "rules/silent_hosts.h"
 
 #include <cstdint>
 #include <deque>
@@ -41,6 +42,8 @@ namespace quorvik {
 // ClearsN gives the event its match, the event's values filled in; the
 // remembered repeats of its host that it keeps are forgotten, so that the
 // next one (a link down after the up) alerts again.
+// A rule with SilentN has the hosts of its matching events watched (see
+// SilentHosts); quorvik's own events are not watched.
 //
 // The rules may be replaced from any thread while the road runs; new rules
 // start their counts and folds from nothing.
@@ -52,6 +55,10 @@ public:
 
     void setRules(RuleSet rules);
     void apply(std::vector<Event> &events) override;
+    // The watch of silent hosts, before the road runs; none: no host is watched.
+    void setSilentHosts(SilentHosts *silent) { m_silent = silent; }
+    // The silences due at `now` (seconds since 1970), on the road's thread.
+    void tick(std::int64_t now);
 
 private:
     // The receipt times of a counted rule's matches since it last alerted,
@@ -60,6 +67,7 @@ private:
         std::deque<std::int64_t> times;
         bool tick(const Rule &rule, std::int64_t now);
     };
+    void takeNewRules();
     void walk(const RuleSet &rules, Event &event);
     void foldOrNot(Event &event);
     void forgetCleared(const Event &event);
@@ -77,6 +85,7 @@ private:
     };
     std::unordered_map<std::string, Newest> m_folds;
     std::string m_key; // foldKey()'s buffer
+    SilentHosts *m_silent = nullptr;
 };
 
 } // namespace quorvik

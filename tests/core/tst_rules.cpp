@@ -39,7 +39,7 @@ void TestRules::everyKeyRead() {
                             "Match1=host:core msg:/link (up|down)/\n"
                             "Level1=E\nShow1=1\nPopup1=0\nNotify1=1\n"
                             "Sound1=/tmp/a.wav\nForward1=1, 3\nCount1=10/60\n"
-                            "Stop1=1\nRun1=/usr/bin/ticket \"{host}\"\n"
+                            "Stop1=1\nRun1=/usr/bin/ticket \"{host}\"\nSilent1=600\n"
                             "Match4=source:syslog\nSound4=none\nForward4=none\n"
                             "Match7=backup\nShow7=0\n"),
                   problems);
@@ -57,12 +57,14 @@ void TestRules::everyKeyRead() {
     QCOMPARE(core.countSeconds, 60);
     QVERIFY(core.stop);
     QCOMPARE(core.run, std::string("/usr/bin/ticket \"{host}\""));
+    QCOMPARE(core.silentSeconds, 600);
     const FilterFields link = {"Note", "", "core-1", "a", "o", "Link Down on ge-0/0/1"};
     QVERIFY(core.filter.matches(levelByIndex(6), link));
     QCOMPARE(rules[1].label(), std::string("Rule 4"));
     QCOMPARE(rules[1].sound, std::optional<std::string>(""));
     QCOMPARE(rules[1].forward, std::optional<std::vector<int>>(std::vector<int>{}));
-    QVERIFY(!rules[1].stop && !rules[1].level && !rules[1].show && rules[1].count == 0);
+    QVERIFY(!rules[1].stop && !rules[1].level && !rules[1].show && rules[1].count == 0 &&
+            rules[1].silentSeconds == 0);
     QCOMPARE(rules[2].number, 7);
     QCOMPARE(rules[2].show, std::optional<bool>(false));
 }
@@ -97,10 +99,13 @@ void TestRules::badValuesNamed_data() {
     QTest::newRow("count zero") << "Match2=x\nCount2=0/60"
                                 << "Rule 2: Count2=0/60: events/seconds, e.g. 10/60: the 10th "
                                    "matching event within 60 seconds";
+    QTest::newRow("silent") << "Match2=x\nSilent2=10m"
+                            << "Rule 2: Silent2=10m: seconds from 1 to 2592000 (30 days), e.g. "
+                               "600: silent after 10 minutes";
     QTest::newRow("unknown key") << "Match2=x\nLevl2=E"
                                  << "[Rules] Levl2: not a key of a rule (NameN, MatchN, LevelN, "
                                     "ShowN, PopupN, NotifyN, SoundN, ForwardN, CountN, StopN, "
-                                    "RunN, FoldN, ClearsN)";
+                                    "RunN, FoldN, ClearsN, SilentN)";
     QTest::newRow("fold") << "Match2=x\nFold2=0"
                           << "Rule 2: Fold2=0: seconds from 1 to 604800: repeats within them "
                              "fold into one row";

@@ -801,6 +801,7 @@ void TestOptionsDialog::rulesCheckedBeforeAnythingIsWritten() {
     QTest::keyClicks(edit("txtRun"), f.configPath() + QStringLiteral(" {host}"));
     QTest::keyClicks(edit("txtFold"), QStringLiteral("ten"));
     QTest::keyClicks(edit("txtClears"), QStringLiteral("obj:{obj} msg:/{msg:/(down/}/"));
+    QTest::keyClicks(edit("txtSilent"), QStringLiteral("10m"));
     ok();
     QVERIFY(editor->isVisible());
     QCOMPARE(label("lblError").split(QLatin1Char('\n')),
@@ -811,6 +812,8 @@ void TestOptionsDialog::rulesCheckedBeforeAnythingIsWritten() {
                           "into one row",
                           "Rule 3: Clears3=obj:{obj} msg:/{msg:/(down/}/: /(down/: missing "
                           "closing parenthesis at offset 5",
+                          "Rule 3: Silent3=10m: seconds from 1 to 2592000 (30 days), e.g. 600: "
+                          "silent after 10 minutes",
                           "Rule 3: Sound3=/no/such.wav: no such file",
                           "Rule 3: Run3: " + f.configPath() + " is not executable"}));
     // A program by a name that is not on PATH.
@@ -825,10 +828,11 @@ void TestOptionsDialog::rulesCheckedBeforeAnythingIsWritten() {
 
     // Mended, the rule is taken.
     for (const char *name :
-         {"txtMatch", "txtSound", "txtForward", "txtRun", "txtFold", "txtClears"})
+         {"txtMatch", "txtSound", "txtForward", "txtRun", "txtFold", "txtClears", "txtSilent"})
         edit(name)->clear();
     QTest::keyClicks(edit("txtFold"), QStringLiteral("60"));
     QTest::keyClicks(edit("txtClears"), QStringLiteral("msg:down obj:{obj}"));
+    QTest::keyClicks(edit("txtSilent"), QStringLiteral("600"));
     QTest::keyClicks(edit("txtMatch"), QStringLiteral("host:srv -msg:/(up|down)/"));
     QTest::keyClicks(edit("txtSound"), sound);
     QTest::keyClicks(edit("txtForward"), QStringLiteral("1"));
@@ -856,11 +860,12 @@ void TestOptionsDialog::rulesCheckedBeforeAnythingIsWritten() {
     QCOMPARE(list->item(0)->text(), "Rule 1: host:srv -msg:/(up|down)/  \u2192  level E, sound " +
                                         sound +
                                         ", forward 1, run true {host}, fold repeats within 60 s, "
-                                        "clears msg:down obj:{obj}");
+                                        "clears msg:down obj:{obj}, silent after 600 s");
     f.click(QStringLiteral("cmdApply"));
     QCOMPARE(f.boxes.reports.size(), 1);
     QCOMPARE(f.rules.size(), std::size_t(2));
     QCOMPARE(f.rules[0].level, &levelByIndex(0));
+    QCOMPARE(f.rules[0].silentSeconds, 600);
     QCOMPARE(f.rules[1].label(), std::string("Rule 2 (Noise)"));
     const std::vector<RuleText> written =
         ruleTextsFromProfile(Profile::parse(f.config().toStdString()));
@@ -870,6 +875,7 @@ void TestOptionsDialog::rulesCheckedBeforeAnythingIsWritten() {
     QCOMPARE(written[0].run, std::string("true {host}"));
     QCOMPARE(written[0].fold, std::string("60"));
     QCOMPARE(written[0].clears, std::string("msg:down obj:{obj}"));
+    QCOMPARE(written[0].silent, std::string("600"));
     QCOMPARE(written[1].name, std::string("Noise"));
     QCOMPARE(written[1].show, std::string("0"));
 }
