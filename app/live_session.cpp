@@ -5,6 +5,7 @@
 
 #include "alerts/sound_gate.h"
 #include "app/details_wiring.h"
+#include "core/acknowledgement.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -82,6 +83,18 @@ LiveSession::LiveSession(LiveSessionConfig config)
     EventNotifier *notifier = m_config.notifier;
     notifier->setHandlers(
         {[window](int level) { window->comeForward(level); }, [window] { window->close(); }});
+    // Each acknowledged event becomes a Note of quorvik's own on the road:
+    // logged, forwarded, and back at the views, which mark its rows.
+    QObject::connect(window, &MainWindow::acknowledgeRequested, window,
+                     [this, user = loginName(), host = QSysInfo::machineHostName().toStdString()](
+                         const std::vector<Event> &events, const QString &note) {
+                         if (!m_pipeline)
+                             return;
+                         const std::string text = note.toUtf8().toStdString();
+                         for (const Event &event : events)
+                             m_pipeline->takeOwn(
+                                 acknowledgementEvent(event, user, text, now(), host));
+                     });
     QObject::connect(window, &MainWindow::activated, window,
                      [notifier] { notifier->windowActivated(); });
     QObject::connect(window, &MainWindow::closing, window, [this] {

@@ -78,6 +78,15 @@ struct EventActions {
     bool operator==(const EventActions &) const = default;
 };
 
+// An operator's acknowledgement of an event, carried by the event that
+// says so: who took which event, with what note.
+struct Acknowledgement {
+    std::string user; // the login name
+    std::string note; // may be empty
+    // The acknowledged event: its level's name and its fields as shown.
+    std::string level, date, host, application, object, message;
+};
+
 // One event, from its decoding to every sink. Texts are bytes as received
 // (8-bit text); the message carries no leading blank.
 struct Event {
@@ -100,6 +109,9 @@ struct Event {
     // The plain text of an encrypted SNMPv3 message's scoped PDU, as its
     // decoder read it: kept beside the bytes for the event's details.
     std::string decrypted;
+    // Set when the event says that an operator acknowledged another event
+    // (here or, relayed, at another console): the views mark its rows.
+    std::shared_ptr<const Acknowledgement> acknowledges;
 
     // Date, host, application, object, message: the column order of the
     // level tables and of the log line after the level.

@@ -156,6 +156,20 @@ std::string SyslogFormatter::format(const Event &event, int facility) {
     appendParam(out, "application", record.application);
     appendParam(out, "object", record.object);
     appendParam(out, "sender", event.sender);
+    if (const Acknowledgement *ack = event.acknowledges.get()) {
+        // The acknowledged event, so that a console receiving this finds
+        // its rows: the date as a timestamp where it reads as one, so that
+        // a console in another zone finds it too.
+        appendParam(out, "ackUser", ack->user);
+        appendParam(out, "ackNote", ack->note);
+        appendParam(out, "ackLevel", ack->level);
+        const std::string &stamp = timestamp(ack->date);
+        appendParam(out, "ackDate", stamp == "-" ? ack->date : stamp);
+        appendParam(out, "ackHost", ack->host);
+        appendParam(out, "ackApplication", ack->application);
+        appendParam(out, "ackObject", ack->object);
+        appendParam(out, "ackMessage", ack->message);
+    }
     out += ']';
     if (!record.message.empty()) {
         out += ' ';

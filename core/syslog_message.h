@@ -36,7 +36,9 @@ public:
     const std::string &timestamp(std::string_view eventDate);
 
     // <PRI>1 TIMESTAMP HOSTNAME quorvik - MSGID [quorvik@32473 level host
-    // application object sender] MSG, with `facility` (0..23) in the PRI,
+    // application object sender] MSG (an acknowledgement adds ackUser,
+    // ackNote, ackLevel, ackDate, ackHost, ackApplication, ackObject and
+    // ackMessage to the element), with `facility` (0..23) in the PRI,
     // the processor as HOSTNAME ("-" when empty; bytes outside printable
     // ASCII as "_"), the level's name as MSGID and the message in UTF-8
     // without a byte order mark.

@@ -275,6 +275,8 @@ struct Header {
     // quorvik's own element, when the message carries it.
     bool relayed = false;
     std::string ownLevel, ownHost, ownApplication, ownObject;
+    // An acknowledgement another quorvik forwarded.
+    std::shared_ptr<Acknowledgement> acknowledgement;
 };
 
 // <PRI>: 1 to 3 digits, at most 191. Without one, user.notice.
@@ -369,6 +371,23 @@ void takeOwnParam(Header &header, std::string_view name, std::string_view value)
         header.ownApplication = unescape(value);
     else if (name == "object")
         header.ownObject = unescape(value);
+    else if (name.starts_with("ack")) {
+        static constexpr std::array<std::pair<std::string_view, std::string Acknowledgement::*>, 8>
+            kAckParams = {{{"ackUser", &Acknowledgement::user},
+                           {"ackNote", &Acknowledgement::note},
+                           {"ackLevel", &Acknowledgement::level},
+                           {"ackDate", &Acknowledgement::date},
+                           {"ackHost", &Acknowledgement::host},
+                           {"ackApplication", &Acknowledgement::application},
+                           {"ackObject", &Acknowledgement::object},
+                           {"ackMessage", &Acknowledgement::message}}};
+        for (const auto &[param, field] : kAckParams)
+            if (name == param) {
+                if (!header.acknowledgement)
+                    header.acknowledgement = std::make_shared<Acknowledgement>();
+                (*header.acknowledgement).*field = unescape(value);
+            }
+    }
 }
 
 // One SD-ELEMENT at the start of `text`: [ID name="value" ...]. Reads the
@@ -449,6 +468,7 @@ void readRfc5424(std::string_view text, Header &header) {
         header.ownHost = std::move(parsed.ownHost);
         header.ownApplication = std::move(parsed.ownApplication);
         header.ownObject = std::move(parsed.ownObject);
+        header.acknowledgement = std::move(parsed.acknowledgement);
         text = at;
     }
     takeChar(text, ' ');
@@ -593,6 +613,14 @@ Event SyslogReader::read(std::string_view bytes, const RawMessage &receipt,
             event.host = std::move(header.ownHost);
         event.application = std::move(header.ownApplication);
         event.object = std::move(header.ownObject);
+        if (header.acknowledgement && !header.acknowledgement->user.empty()) {
+            // The acknowledged event's date as this console shows dates.
+            Acknowledgement &ack = *header.acknowledgement;
+            std::string_view at = ack.date;
+            if (const std::optional<Stamp> stamp = readIsoStamp(at); stamp && at.empty())
+                ack.date = localDateOf(*stamp, received, m_localTime);
+            event.acknowledges = std::move(header.acknowledgement);
+        }
     }
     return event;
 }

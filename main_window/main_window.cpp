@@ -98,6 +98,8 @@ void MainWindow::connectControls() {
             !event.isNull())
             emit detailsRequested(event);
     });
+    connect(m_ui.acknowledgeAction, &QAction::triggered, this,
+            [this] { acknowledgeSelection(shownGrid()); });
 }
 
 void MainWindow::startHistoryCopy() {
@@ -169,6 +171,8 @@ void MainWindow::take(const EventBatch &batch) {
     const Event *last = nullptr;
     for (const Event &event : *batch) {
         m_alarms->clear(event);   // also by an event the tables don't show
+        if (event.acknowledges) // here or at another console: its rows show it
+            markAcknowledged(event);
         if (!event.actions.shown) // hidden by a rule: in the log, not in the tables
             continue;
         last = &event;

@@ -155,6 +155,9 @@ signals:
     void activated();
     // The window is closing for good: what it started goes with it.
     void closing();
+    // The operator acknowledged `events` (the rows chosen, as the log has
+    // them) with `note`, possibly empty: app/ makes the acknowledgements.
+    void acknowledgeRequested(const std::vector<Event> &events, const QString &note);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -183,6 +186,8 @@ private:
     void copySelection(EventGrid *grid);
     void showRowMenu(EventGrid *grid, const QPoint &position);
     void showInItsTab(const EventRow &event);
+    void acknowledgeSelection(EventGrid *grid);
+    void markAcknowledged(const Event &acknowledgement);
     void chooseTab(int level);
     void showFilterBar();
     void hideFilterBar();

@@ -9,6 +9,7 @@
 
 #include "main_window/filter_bar.h"
 
+#include "core/acknowledgement.h"
 #include "core/log_file.h"
 
 #include <QAction>
@@ -105,6 +106,11 @@ void MainWindow::showRowMenu(EventGrid *grid, const QPoint &position) {
     addFilter(QStringLiteral("Filter by this application"), "app", fields[3]);
     addFilter(QStringLiteral("Filter by this object"), "obj", fields[4]);
     menu->addSeparator();
+    if (!m_config.historyCopy) {
+        menu->addAction(QStringLiteral("Acknowledge\u2026"), this,
+                        [this, grid] { acknowledgeSelection(grid); });
+        menu->addSeparator();
+    }
     const EventTable::RowMark chosen = grid->table()->markEvent(event);
     menu->addAction(QStringLiteral("Delete this entry"), this,
                     [this, grid, chosen] { deleteMarked(grid->table(), chosen); });
@@ -112,6 +118,39 @@ void MainWindow::showRowMenu(EventGrid *grid, const QPoint &position) {
         menu->addAction(QStringLiteral("Show in its tab"), this,
                         [this, event] { showInItsTab(event); });
     menu->popup(grid->viewport()->mapToGlobal(position));
+}
+
+// The selected rows, acknowledged with one note the operator may give.
+void MainWindow::acknowledgeSelection(EventGrid *grid) {
+    if (m_config.historyCopy)
+        return;
+    std::vector<Event> events;
+    for (const EventRow &row : grid->selectedEvents())
+        events.push_back(row.event());
+    if (events.empty())
+        return;
+    const QString what = events.size() == 1 ? QStringLiteral("this event")
+                                            : QStringLiteral("%1 events").arg(events.size());
+    const std::optional<QString> note =
+        m_config.boxes->askText(this, QStringLiteral("Acknowledge"),
+                                QStringLiteral("Acknowledge %1. Note (may stay empty):").arg(what));
+    if (note)
+        emit acknowledgeRequested(events, *note);
+}
+
+// The rows of the event `acknowledgement` names, in its level's table and
+// the full list, show who took it, when and the note.
+void MainWindow::markAcknowledged(const Event &acknowledgement) {
+    const Acknowledgement &ack = *acknowledgement.acknowledges;
+    const Event named = acknowledgedEvent(ack);
+    if (!named.level)
+        return;
+    const QString who = shownText(ack.user), when = shownText(acknowledgement.date),
+                  note = shownText(ack.note);
+    for (EventTable *table :
+         {m_ui.levelGrids[std::size_t(named.level->index)]->table(), m_ui.fullList->table()})
+        for (const int row : table->rowsOf(named))
+            table->acknowledge(row, who, when, note);
 }
 
 void MainWindow::showInItsTab(const EventRow &event) {

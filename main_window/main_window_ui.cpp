@@ -203,6 +203,8 @@ void MainWindowUi::createMenus(QMainWindow *window) {
     copyAction = addEntry(edit, "menCopy", QStringLiteral("Copy"), QKeySequence::Copy);
     detailsAction = addEntry(edit, "menDetails", QStringLiteral("Details…"),
                              QKeySequence(Qt::CTRL | Qt::Key_D));
+    acknowledgeAction = addEntry(edit, "menAcknowledge", QStringLiteral("Acknowledge\u2026"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_K));
 
     QMenu *view = addMenu(window, "menView", QStringLiteral("View"));
     fullListAction = addEntry(view, "menFullList", QStringLiteral("Full List"),
@@ -241,6 +243,9 @@ void MainWindowUi::showButtonsFor(bool historyMode) {
     historyButton->setVisible(!historyMode);
     clearButton->setVisible(!historyMode);
     sendButton->setVisible(!historyMode);
+    // A history copy shows acknowledgements as events; it takes none.
+    acknowledgeAction->setVisible(!historyMode);
+    acknowledgeAction->setEnabled(!historyMode);
 }
 
 void MainWindowUi::showView(bool full) {

@@ -77,6 +77,7 @@ struct MainWindowUi {
     QLabel *notRunLabel = nullptr;
     QLabel *notForwardedLabel = nullptr;
     QLabel *rejectedLabel = nullptr;
+    QAction *acknowledgeAction = nullptr; // live copy only
     QAction *optionsAction = nullptr, *quitAction = nullptr, *copyAction = nullptr,
             *detailsAction = nullptr, *fullListAction = nullptr, *tabbedListAction = nullptr,
             *filterAction = nullptr, *aboutAction = nullptr;

@@ -7,11 +7,31 @@
 #include <QBrush>
 #include <QColor>
 #include <QFont>
+#include <QImage>
+#include <QPainter>
 
 #include <algorithm>
 #include <utility>
 
 namespace quorvik {
+
+QColor acknowledgedColour() {
+    return QColor(Qt::gray);
+}
+
+const QImage &acknowledgedTick() {
+    static const QImage tick = [] {
+        QImage image(12, 12, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(0, 128, 0), 2));
+        const QPointF points[] = {{2, 6}, {5, 9}, {10, 3}};
+        painter.drawPolyline(points, 3);
+        return image;
+    }();
+    return tick;
+}
 
 EventTable::EventTable(Kind kind, QObject *parent) : QAbstractTableModel(parent), m_kind(kind) {
     m_headers = {QStringLiteral("Date"), QStringLiteral("Processor"), QStringLiteral("Application"),
@@ -323,6 +343,13 @@ QVariant EventTable::eventData(const EventRow &slot, int column, int role) const
     case Qt::ForegroundRole:
         if (const RowAlarm *alarm = slot.alarm(); alarm && alarm->cleared)
             return QBrush(QColor(Qt::darkGray));
+        else if (alarm && alarm->acknowledged)
+            return QBrush(acknowledgedColour());
+        return {};
+    case Qt::DecorationRole:
+        // The tick of an acknowledged row, in its first column.
+        if (const RowAlarm *alarm = slot.alarm(); column == 0 && alarm && alarm->acknowledged)
+            return acknowledgedTick();
         return {};
     case Qt::FontRole:
         if (const RowAlarm *alarm = slot.alarm(); alarm && alarm->cleared) {

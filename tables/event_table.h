@@ -7,6 +7,8 @@
 #include "tables/event_row.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
+#include <QImage>
 #include <QStringList>
 #include <QTimer>
 
@@ -16,6 +18,11 @@
 #include <vector>
 
 namespace quorvik {
+
+// An acknowledged row: its text dimmed to this colour, and a tick before its
+// first cell.
+QColor acknowledgedColour();
+const QImage &acknowledgedTick();
 
 // One grid of events: a fixed header row 0 and data rows from 1, the newest
 // in row 1. Rows are numbered like the grid control's, header included; a

@@ -6,6 +6,7 @@
 #include <QColorDialog>
 #include <QDateTime>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QProcess>
 
 namespace quorvik {
@@ -31,6 +32,14 @@ void WidgetMessageBoxes::reportAndWait(QWidget *parent, const QString &title, co
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+std::optional<QString> WidgetMessageBoxes::askText(QWidget *parent, const QString &title,
+                                                   const QString &label) {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent, title, label, QLineEdit::Normal, QString(), &ok);
+    return ok ? std::optional<QString>(text.trimmed()) : std::nullopt;
 }
 
 std::optional<QString> QtFileDialogs::openFile(QWidget *parent, const QString &title,

@@ -33,6 +33,14 @@ public:
     // A report that the caller waits for (used before the process ends).
     virtual void reportAndWait(QWidget *parent, const QString &title, const QString &text,
                                QMessageBox::Icon icon) = 0;
+    // A line of text with OK and Cancel (an acknowledgement's note): the
+    // text, possibly empty, or nothing on Cancel. Where no one is asked, an
+    // empty text.
+    virtual std::optional<QString> askText(QWidget *parent, const QString &title,
+                                           const QString &label) {
+        (void)parent, (void)title, (void)label;
+        return QString();
+    }
 };
 
 class WidgetMessageBoxes : public MessageBoxes {
@@ -43,6 +51,8 @@ public:
                 QMessageBox::Icon icon) override;
     void reportAndWait(QWidget *parent, const QString &title, const QString &text,
                        QMessageBox::Icon icon) override;
+    std::optional<QString> askText(QWidget *parent, const QString &title,
+                                   const QString &label) override;
 };
 
 // The platform's file and colour dialogs. Each returns nothing when the

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quorvik developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "core/acknowledgement.h"
 #include "core/date_time.h"
 #include "core/syslog_framer.h"
 #include "core/syslog_message.h"
@@ -58,6 +59,7 @@ private slots:
     void messages_data();
     void messages();
     void ownElementComesBackAsItLeft();
+    void acknowledgementComesBackAsItLeft();
     void frames_data();
     void frames();
     void framesSplitAnywhere();
@@ -104,9 +106,9 @@ void TestSyslogReader::messages_data() {
         << may
         << "Warning|10.05.2026 09:15:02|WIN-SRV01.corp.local|Microsoft-Windows-Security-Auditing|"
            "user|An account was logged on.\tSubject:\tSYSTEM";
-    QTest::newRow("logger 3164")
-        << QByteArray("<13>May 10 11:59:01 myhost root: hello world") << may
-        << "Information|10.05.2026 11:59:01|myhost|root|user|hello world";
+    QTest::newRow("logger 3164") << QByteArray("<13>May 10 11:59:01 myhost root: hello world")
+                                 << may
+                                 << "Information|10.05.2026 11:59:01|myhost|root|user|hello world";
     QTest::newRow("5424 with escapes kept as written")
         << QByteArray("<165>1 2003-10-11T22:14:15.003Z mymachine.example.com evntslog - ID47 "
                       "[ex@32473 iut=\"3\" q=\"a\\\"]\\\\\"][b@1 x=\"\"] An event")
@@ -116,11 +118,10 @@ void TestSyslogReader::messages_data() {
     QTest::newRow("relayed 3164 text keeps no blank")
         << QByteArray("<11>1 2026-05-10T11:00:00+02:00 h backup - - -  disk 2 failed\n") << may
         << "Alert|10.05.2026 11:00:00|h|backup|user|disk 2 failed";
-    QTest::newRow("5424 nil values") << QByteArray("<15>1 - - - - - -") << may
-                                     << "Note|10.05.2026 12:00:00|192.0.2.9||user|";
-    QTest::newRow("5424 unreadable time")
-        << QByteArray("<11>1 2026-13-45T99:00:00Z h a - - - msg") << may
-        << "Alert|10.05.2026 12:00:00|h|a|user|msg";
+    QTest::newRow("5424 nil values")
+        << QByteArray("<15>1 - - - - - -") << may << "Note|10.05.2026 12:00:00|192.0.2.9||user|";
+    QTest::newRow("5424 unreadable time") << QByteArray("<11>1 2026-13-45T99:00:00Z h a - - - msg")
+                                          << may << "Alert|10.05.2026 12:00:00|h|a|user|msg";
     QTest::newRow("5424 malformed sd is text")
         << QByteArray("<11>1 - h a - - [x@1 a=\"unclosed] msg") << may
         << "Alert|10.05.2026 12:00:00|h|a|user|[x@1 a=\"unclosed] msg";
@@ -140,11 +141,11 @@ void TestSyslogReader::messages_data() {
                                 << "Emergency|05.05.2026 01:02:03|host|tag|user|x";
     QTest::newRow("no pri") << QByteArray("May 10 11:00:00 host app: x") << may
                             << "Information|10.05.2026 11:00:00|host|app|user|x";
-    QTest::newRow("bad pri is text") << QByteArray("<999>hello") << may
-                                     << "Information|10.05.2026 12:00:00|192.0.2.9||user|<999>hello";
-    QTest::newRow("host without tag")
-        << QByteArray("<9>May 10 11:00:00 host just words") << may
-        << "Panic|10.05.2026 11:00:00|host||user|just words";
+    QTest::newRow("bad pri is text")
+        << QByteArray("<999>hello") << may
+        << "Information|10.05.2026 12:00:00|192.0.2.9||user|<999>hello";
+    QTest::newRow("host without tag") << QByteArray("<9>May 10 11:00:00 host just words") << may
+                                      << "Panic|10.05.2026 11:00:00|host||user|just words";
     // The year that puts the date closest to its receipt.
     QTest::newRow("last year's") << QByteArray("<13>Dec 31 23:59:58 h a: x")
                                  << "01.01.2027 00:00:30"
@@ -152,9 +153,9 @@ void TestSyslogReader::messages_data() {
     QTest::newRow("next year's") << QByteArray("<13>Jan  1 00:00:05 h a: x")
                                  << "31.12.2026 23:59:00"
                                  << "Information|01.01.2027 00:00:05|h|a|user|x";
-    QTest::newRow("29 february of the leap year") << QByteArray("<13>Feb 29 10:00:00 h a: x")
-                                                  << "01.03.2027 00:00:00"
-                                                  << "Information|29.02.2028 10:00:00|h|a|user|x";
+    QTest::newRow("29 february of the leap year")
+        << QByteArray("<13>Feb 29 10:00:00 h a: x") << "01.03.2027 00:00:00"
+        << "Information|29.02.2028 10:00:00|h|a|user|x";
 }
 
 void TestSyslogReader::messages() {
@@ -193,17 +194,55 @@ void TestSyslogReader::ownElementComesBackAsItLeft() {
     QVERIFY(mixed.relayed);
 }
 
+// An acknowledgement forwarded reads back with the acknowledged event as it
+// was named, so that the receiving console finds its rows.
+void TestSyslogReader::acknowledgementComesBackAsItLeft() {
+    Event taken;
+    taken.level = &levelByIndex(4);
+    taken.date = "10.05.2026 09:15:02";
+    taken.host = "core-router-1";
+    taken.application = "IF-MIB";
+    taken.object = "link\\Down";
+    taken.message = "Interface 2 \"down\" ] now";
+    SyslogFormatter formatter;
+    const Event sent = acknowledgementEvent(taken, "alice", "new optic ]\"x\"", 0, "console-1");
+    QCOMPARE(sent.message,
+             std::string("alice acknowledged Warning 10.05.2026 09:15:02, host core-router-1, "
+                         "application IF-MIB, object link\\Down: Interface 2 \"down\" ] now. "
+                         "Note: new optic ]\"x\""));
+    const Event back = readAt(QByteArray::fromStdString(formatter.format(sent, 1)));
+    QVERIFY(back.relayed && back.acknowledges);
+    QCOMPARE(fieldsOf(back).section(u'|', 2),
+             "console-1|quorvik|acknowledged|" + QString::fromStdString(sent.message));
+    const Acknowledgement &ack = *back.acknowledges;
+    QCOMPARE(QStringList({QString::fromStdString(ack.user), QString::fromStdString(ack.note)}),
+             QStringList({"alice", "new optic ]\"x\""}));
+    const Event named = acknowledgedEvent(ack);
+    QCOMPARE(named.level, taken.level);
+    for (std::size_t i = 0; i < taken.fields().size(); ++i)
+        QCOMPARE(*named.fields()[i], *taken.fields()[i]);
+
+    // A date that reads as none travels as written; without a note, no note.
+    taken.date = "yesterday";
+    const Event plain = readAt(QByteArray::fromStdString(
+        formatter.format(acknowledgementEvent(taken, "bob", "", 0, "console-1"), 1)));
+    QVERIFY(plain.acknowledges);
+    QCOMPARE(plain.acknowledges->date, std::string("yesterday"));
+    QVERIFY(plain.acknowledges->note.empty());
+    QVERIFY(plain.message.find("Note:") == std::string::npos);
+    // Only quorvik's own element carries acknowledgements.
+    QVERIFY(!readAt("<13>1 - h app - - [x@1 ackUser=\"eve\" ackLevel=\"Note\"] t").acknowledges);
+}
+
 void TestSyslogReader::frames_data() {
     QTest::addColumn<QByteArray>("stream");
     QTest::addColumn<QStringList>("frames");
-    QTest::newRow("lines, every end")
-        << QByteArray("one\ntwo\r\nthree\0four\n\n\r\n", 23)
-        << QStringList{"one", "two", "three", "four"};
+    QTest::newRow("lines, every end") << QByteArray("one\ntwo\r\nthree\0four\n\n\r\n", 23)
+                                      << QStringList{"one", "two", "three", "four"};
     QTest::newRow("counted, several in a write")
-        << QByteArray("5 <13>a9 <13>b\nc\nd3 xyz")
-        << QStringList{"<13>a", "<13>b\nc\nd", "xyz"};
-    QTest::newRow("mixed per frame") << QByteArray("3 abc<13>line\n4 defg")
-                                     << QStringList{"abc", "<13>line", "defg"};
+        << QByteArray("5 <13>a9 <13>b\nc\nd3 xyz") << QStringList{"<13>a", "<13>b\nc\nd", "xyz"};
+    QTest::newRow("mixed per frame")
+        << QByteArray("3 abc<13>line\n4 defg") << QStringList{"abc", "<13>line", "defg"};
     QTest::newRow("digits that are no length start a line")
         << QByteArray("29: foo: *Apr 29 x\n0 zero\n1234567890 ten digits\n5 ok123")
         << QStringList{"29: foo: *Apr 29 x", "0 zero", "1234567890 ten digits", "ok123"};
@@ -241,11 +280,10 @@ void TestSyslogReader::framesSplitAnywhere() {
 void TestSyslogReader::longFramesCut() {
     const std::string ellipsis = "\xE2\x80\xA6";
     SyslogFramer framer(16);
-    const auto frames =
-        framesOf(framer, {"30 0123456789abcdef", "ghijklmnopqrst", "2 ok",
-                          "line-0123456789abcdefghij", "klm\n", "line\n"});
+    const auto frames = framesOf(framer, {"30 0123456789abcdef", "ghijklmnopqrst", "2 ok",
+                                          "line-0123456789abcdefghij", "klm\n", "line\n"});
     QCOMPARE(frames, (std::vector<std::string>{"0123456789abc" + ellipsis, "ok",
-                                                "line-01234567" + ellipsis, "line"}));
+                                               "line-01234567" + ellipsis, "line"}));
     QCOMPARE(framer.cutCount(), 2u);
     // Never inside a UTF-8 character.
     SyslogFramer utf8(16);

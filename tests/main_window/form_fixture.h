@@ -69,6 +69,8 @@ public:
     std::function<void()> whileAsking; // runs while a question is open
     QList<BoxCall> questions;
     QList<BoxCall> reports;
+    std::deque<std::optional<QString>> texts; // next askText answers; an empty text when none
+    QStringList textQuestions;                // the labels askText showed
 
     bool askOkCancel(QWidget *, const QString &title, const QString &text,
                      QMessageBox::Icon icon) override {
@@ -88,6 +90,14 @@ public:
     void reportAndWait(QWidget *parent, const QString &title, const QString &text,
                        QMessageBox::Icon icon) override {
         report(parent, title, text, icon);
+    }
+    std::optional<QString> askText(QWidget *, const QString &, const QString &label) override {
+        textQuestions.append(label);
+        if (texts.empty())
+            return QString();
+        const std::optional<QString> answer = texts.front();
+        texts.pop_front();
+        return answer;
     }
 };
 
