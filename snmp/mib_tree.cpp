@@ -150,7 +150,11 @@ std::shared_ptr<const MibTree> MibTree::read(const std::vector<std::string> &ope
     if (!ownDirectory.empty())
         path = ownDirectory + ':' + path;
     for (auto dir = operatorDirectories.rbegin(); dir != operatorDirectories.rend(); ++dir) {
-        if (DIR *listing = ::opendir(dir->c_str()); listing != nullptr) {
+        if (dir->find(':') != std::string::npos) {
+            // net-snmp's MIB path separates its folders with ':'.
+            mibs->m_failures.push_back(
+                {*dir, *dir + ": MIBs can't be read from a folder whose path holds ':'"});
+        } else if (DIR *listing = ::opendir(dir->c_str()); listing != nullptr) {
             ::closedir(listing);
             path += ':' + *dir;
         } else {

@@ -725,7 +725,14 @@ void NetSnmpDecoder::loadMibs() {
                                        NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
                 netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID,
                                        NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
+                // The library starts once a process; a decoder made after
+                // an earlier one was destroyed starts only the MIB parser
+                // again, as a reading does.
+                static bool started = false;
+                if (started)
+                    netsnmp_init_mib();
                 init_snmp("quorvik");
+                started = true;
                 m_session = std::make_unique<netsnmp_session>();
                 snmp_sess_init(m_session.get());
                 m_session->version = SNMP_VERSION_3;

@@ -151,6 +151,7 @@ private slots:
     void initTestCase();
     void vendorTrapNamed();
     void readingAgainTakesEffect();
+    void laterDecoderReadsThemToo();
 
 private:
     QTemporaryDir m_home;
@@ -243,6 +244,22 @@ void TestOperatorMibs::readingAgainTakesEffect() {
     QCOMPARE(fileOf(*vendor, "ACME-FAN-MIB"), empty.filePath(QStringLiteral("acme-fan.my")));
     QVERIFY(reasons(*vendor, empty.path()).isEmpty());
     QCOMPARE(fileOf(*bare, "ACME-FAN-MIB"), QString());
+}
+
+// A decoder made after the first one is gone reads the MIBs as the first
+// did (net-snmp is started once a process); a folder whose path holds ':',
+// which net-snmp's MIB path can't name, is told as a failure.
+void TestOperatorMibs::laterDecoderReadsThemToo() {
+    m_decoder.reset();
+    const QString colon = m_home.filePath(QStringLiteral("a:b"));
+    QVERIFY(QDir().mkpath(colon));
+    m_decoder = std::make_unique<NetSnmpDecoder>(
+        QUORVIK_MIB_DIR, std::vector<std::string>{colon.toStdString(), m_own.toStdString()});
+    const std::string named = m_decoder->decode(m_trap).text;
+    QVERIFY2(named.starts_with("ACME-FAN-MIB::fanFailure fanIndex.3=3"), named.c_str());
+    QVERIFY(reasons(*m_decoder->mibs(), m_home.path())
+                .contains(colon + QStringLiteral(
+                                      ": MIBs can't be read from a folder whose path holds ':'")));
 }
 
 QTEST_GUILESS_MAIN(TestOperatorMibs)
