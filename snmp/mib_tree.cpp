@@ -138,6 +138,9 @@ std::shared_ptr<const MibTree> MibTree::read(const std::vector<std::string> &ope
                                              const std::string &ownDirectory,
                                              const std::function<void()> &start,
                                              const std::function<void()> &parsed) {
+    // Two decoders' readings in one process take turns on the one parser.
+    static std::mutex parser;
+    const std::lock_guard turn(parser);
     installLogHandler();
     auto mibs = std::make_shared<MibTree>();
     std::string log;

@@ -78,8 +78,8 @@ public:
     // the earlier operator directory is read, and one there before those of
     // net-snmp's directories, which go before the own ones. An operator
     // directory that can't be read is a failure. Uses net-snmp's one MIB
-    // parser and its global tree, which it frees again: only one thread may
-    // call this at a time, and no other may use net-snmp's tree meanwhile.
+    // parser and its global tree, which it frees again: readings take
+    // turns, and no other code may use net-snmp's tree meanwhile.
     // `start`, for the first reading, is net-snmp's start-up, which reads
     // the MIBs itself; `parsed` runs once net-snmp's tree holds them, before
     // they are copied (tests hold the reading there).
