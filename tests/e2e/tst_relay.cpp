@@ -22,20 +22,6 @@ namespace {
 
 constexpr char kSecondAddress[] = "10.162.0.2";
 
-// The rsyslog configuration the README shows under "Many desktops".
-QString readmeRelay() {
-    QFile file(QStringLiteral(QUORVIK_SOURCE_DIR "/README.md"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QString readme = QString::fromUtf8(file.readAll());
-    const qsizetype section = readme.indexOf(QStringLiteral("\n## Many desktops\n"));
-    const qsizetype start = readme.indexOf(QStringLiteral("```text\n"), section);
-    const qsizetype end = readme.indexOf(QStringLiteral("\n```\n"), start);
-    if (section < 0 || start < 0 || end < 0)
-        return {};
-    return readme.mid(start + 8, end - start - 8) + QLatin1Char('\n');
-}
-
 // Whether process `pid` holds UDP port 162 in its own network namespace.
 bool holdsTrapPortInItsNamespace(qint64 pid) {
     for (const char *table : {"udp", "udp6"}) {
@@ -119,7 +105,7 @@ void RelayTest::twoConsolesLogWhatTheRelaySends() {
     E2E_REQUIRE_FREE_TRAP_PORT();
     if (::geteuid() != 0)
         QSKIP("needs root for a second network namespace");
-    const QString relay = readmeRelay();
+    const QString relay = forwardtest::readmeRelay(QStringLiteral(QUORVIK_SOURCE_DIR "/README.md"));
     QVERIFY2(relay.contains(QLatin1String("192.0.2.11")), "no relay configuration in README.md");
 
     // The first console in this test's namespace, the second in one of its

@@ -302,4 +302,19 @@ private:
     std::unique_ptr<SpawnedProcess> m_process;
 };
 
+// The rsyslog configuration the README at `readmePath` shows under "Many
+// desktops": the relay to the consoles 192.0.2.10 and 192.0.2.11.
+inline QString readmeRelay(const QString &readmePath) {
+    QFile file(readmePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QString readme = QString::fromUtf8(file.readAll());
+    const qsizetype section = readme.indexOf(QStringLiteral("\n## Many desktops\n"));
+    const qsizetype start = readme.indexOf(QStringLiteral("```text\n"), section);
+    const qsizetype end = readme.indexOf(QStringLiteral("\n```\n"), start);
+    if (section < 0 || start < 0 || end < 0)
+        return {};
+    return readme.mid(start + 8, end - start - 8) + QLatin1Char('\n');
+}
+
 } // namespace forwardtest

@@ -5,13 +5,21 @@
 // "Acknowledge…" and Ctrl+K on the selected rows, with a note or without;
 // the rows' look and tool tip in the full list and the level table, and the
 // Note each acknowledgement writes to the log. A history copy takes none.
+// Two consoles behind the README's rsyslog relay (a real rsyslogd): one's
+// acknowledgement marks the row on the other.
 
 #include "form_fixture.h"
 
 #include "core/acknowledgement.h"
+#include "core/forward_target.h"
+#include "forward/forwarder.h"
+#include "rsyslog_process.h"
 
 #include <QMenu>
+#include <QProcess>
 #include <QSysInfo>
+#include <QTcpServer>
+#include <QUdpSocket>
 
 using namespace quorvik;
 using namespace quorvik::testing;
@@ -72,6 +80,45 @@ QStringList acknowledgements(const QByteArray &log, QStringList *dates) {
     return lines;
 }
 
+// Ports nobody holds now.
+quint16 freeTcpPort() {
+    QTcpServer server;
+    return server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0;
+}
+quint16 freeUdpPort() {
+    QUdpSocket socket;
+    return socket.bind(QHostAddress::LocalHost) ? socket.localPort() : 0;
+}
+
+// A live copy whose syslog listener takes TCP on `port` alone, forwarding
+// to the targets of `forward` (a [Forward] section) when given.
+struct Console {
+    Forwarder forwarder;
+    FormFixture f;
+    Console(quint16 port, const QByteArray &forward = {})
+        : f("[Global]\r\nIniGrid=1\r\n[Syslog]\r\nUDP=0\r\nTCP=" + QByteArray::number(port) +
+            "\r\n" + forward) {
+        LiveSessionConfig c = f.windowConfig(f.dir.filePath(QStringLiteral("live.lock")));
+        c.udpPort = 0;
+        c.listenForSyslog = true;
+        f.form.live(c);
+        forwarder.setTargets(forwardTargetsFromProfile(f.profile()).targets);
+        f.form.session()->setForwarder(&forwarder);
+        f.start();
+    }
+    ~Console() { f.form.reset(); } // before the forwarder
+};
+
+// The view row whose message ends in `message` (structured data, as the
+// relay's logger sends, goes before it); -1: none.
+int rowOf(EventGrid *grid, const QString &message) {
+    const QAbstractItemModel *model = grid->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (model->data(model->index(row, model->columnCount() - 1)).toString().endsWith(message))
+            return row;
+    return -1;
+}
+
 } // namespace
 
 class AcknowledgeTest : public QObject {
@@ -80,6 +127,7 @@ class AcknowledgeTest : public QObject {
 private slots:
     void rowMenuAndCtrlK();
     void historyCopyTakesNone();
+    void otherConsoleBehindRelaySeesIt();
 };
 
 void AcknowledgeTest::rowMenuAndCtrlK() {
@@ -156,6 +204,46 @@ void AcknowledgeTest::historyCopyTakesNone() {
     QTest::mouseClick(full->viewport(), Qt::LeftButton, {}, cellCentre(full, 0));
     QTest::keyClick(full, Qt::Key_K, Qt::ControlModifier);
     QVERIFY(f.boxes.textQuestions.isEmpty());
+}
+
+// Console A forwards to the relay; the relay sends everything to A and B.
+// logger's event shows on both; A acknowledges it with Ctrl+K; the Note
+// comes back through the relay and B marks its row with who and the note.
+void AcknowledgeTest::otherConsoleBehindRelaySeesIt() {
+    const quint16 relayPort = freeUdpPort();
+    const quint16 portA = freeTcpPort(), portB = freeTcpPort();
+    QString relay = forwardtest::readmeRelay(QStringLiteral(QUORVIK_SOURCE_DIR "/README.md"));
+    QVERIFY2(relay.contains(QLatin1String("192.0.2.11")), "no relay configuration in README.md");
+    relay
+        .replace(QStringLiteral("target=\"192.0.2.10\" port=\"514\""),
+                 QStringLiteral("target=\"127.0.0.1\" port=\"%1\"").arg(portA))
+        .replace(QStringLiteral("target=\"192.0.2.11\" port=\"514\""),
+                 QStringLiteral("target=\"127.0.0.1\" port=\"%1\"").arg(portB));
+    QTemporaryDir dir;
+    forwardtest::Rsyslog rsyslog(dir.path());
+    QCOMPARE(rsyslog.start(forwardtest::Rsyslog::Input::Udp, relayPort, {}, relay), QString());
+    Console a(portA,
+              "[Forward]\r\nTarget1=udp://127.0.0.1:" + QByteArray::number(relayPort) + "\r\n");
+    Console b(portB);
+    EventGrid *fullA = fullListOf(*a.f.form), *fullB = fullListOf(*b.f.form);
+
+    const QString down = QStringLiteral("Interface 2 down");
+    QCOMPARE(QProcess::execute(QStringLiteral("logger"),
+                               {"-n", "127.0.0.1", "-P", QString::number(relayPort), "-d", "-p",
+                                "local0.err", "-t", "ifmon", down}),
+             0);
+    QTRY_VERIFY_WITH_TIMEOUT(rowOf(fullA, down) >= 0 && rowOf(fullB, down) >= 0, 15000);
+
+    a.f.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(a.f.form.get()));
+    a.f.boxes.texts = {QStringLiteral("new optic")};
+    QTest::mouseClick(fullA->viewport(), Qt::LeftButton, {}, cellCentre(fullA, rowOf(fullA, down)));
+    QTest::keyClick(fullA, Qt::Key_K, Qt::ControlModifier);
+    const QString user = QString::fromStdString(loginName());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        lookOf(fullB, rowOf(fullB, down)).startsWith("ack | Acknowledged by " + user), 15000);
+    QVERIFY2(lookOf(fullB, rowOf(fullB, down)).endsWith(QStringLiteral(": new optic")),
+             qPrintable(lookOf(fullB, rowOf(fullB, down))));
 }
 
 QTEST_MAIN(AcknowledgeTest)
