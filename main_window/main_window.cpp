@@ -291,6 +291,9 @@ void MainWindow::tabShown() {
     applyFilter();
     if (m_viewMode == ViewMode::TabbedView)
         m_ui.markTab(m_ui.tabStrip->currentIndex(), false);
+    // What follows the chosen row (the details window) follows the view.
+    EventGrid *grid = shownGrid();
+    emit currentEventChanged(grid->eventAtViewRow(grid->currentIndex().row()));
 }
 
 void MainWindow::setViewMode(ViewMode mode) {

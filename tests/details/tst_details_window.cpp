@@ -194,6 +194,21 @@ void DetailsWindowTest::v2cTrapFromTheRowMenuThenFollowsATaggedText() {
         QVERIFY(shown.wait());
     QCOMPARE(f.form->findChildren<DetailsWindow *>().size(), 1);
     QVERIFY(window->text().contains(QStringLiteral("Community: n0c-public")));
+
+    // It follows the view too: the trap chosen in its level table, then the
+    // full list shown again, whose chosen row is the tagged text.
+    clickRow(full, 0);
+    QVERIFY(shown.wait());
+    auto *viewButton = control<QPushButton>(f.form.get(), QStringLiteral("viewschalt"));
+    QTest::mouseClick(viewButton, Qt::LeftButton);
+    EventGrid *warnings = levelGridOf(*f.form, 4);
+    QTRY_VERIFY(warnings->isVisible());
+    clickRow(warnings, 1);
+    QVERIFY(shown.wait());
+    QVERIFY(window->text().contains(QStringLiteral("Community: n0c-public")));
+    QTest::mouseClick(viewButton, Qt::LeftButton);
+    QVERIFY(shown.wait());
+    QVERIFY(window->text().contains(QStringLiteral("Processor: srv7")));
 }
 
 void DetailsWindowTest::v3TrapByCtrlDShowsNoSecret() {
