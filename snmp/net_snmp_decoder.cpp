@@ -593,8 +593,11 @@ std::string rejection(int error, const V3Header &header) {
 InformIdentity identityOf(const netsnmp_pdu &pdu) {
     InformIdentity identity{pdu.reqid, {}};
     std::string &content = identity.content;
+    // A value net-snmp kept no bytes for (a null pointer, whatever its
+    // length says) adds none: the fuzzer found such bindings.
     const auto add = [&content](const void *bytes, std::size_t size) {
-        content.append(static_cast<const char *>(bytes), size);
+        if (bytes != nullptr)
+            content.append(static_cast<const char *>(bytes), size);
         content += '\0';
     };
     add(pdu.securityName, pdu.securityNameLen);
