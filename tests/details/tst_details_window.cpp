@@ -8,6 +8,7 @@
 
 #include "tests/main_window/form_fixture.h"
 
+#include "app/details_wiring.h"
 #include "core/raw_keeper.h"
 #include "details/details_window.h"
 #include "snmp/net_snmp_decoder.h"
@@ -112,6 +113,7 @@ private slots:
     void v3TrapByCtrlDShowsNoSecret();
     void syslogHeaderFieldsOneParameterALine();
     void bytesKeptWithinTheirBound();
+    void historyCopyShowsItsLogLine();
 
 private:
     std::unique_ptr<NetSnmpDecoder> m_decoder;
@@ -363,6 +365,30 @@ void DetailsWindowTest::bytesKeptWithinTheirBound() {
     clickRow(note, 0);
     QVERIFY(shown.wait());
     QVERIFY(window->text().contains(QStringLiteral("Text: $LEVL$:N$MSG$:the newest")));
+}
+
+// A history copy, wired as the program wires it, has only the log line's
+// fields to show, and says so.
+void DetailsWindowTest::historyCopyShowsItsLogLine() {
+    FormFixture f({}, true);
+    wireDetails(*f.form, DetailsConfig{RowOrigin::History, nullptr, {}});
+    f.start();
+    f.send("$LEVL$:W$HOST$:srv7$SOURCE$:backup$DEVC$:disk_2$MSG$:quota reached");
+    f.settle();
+    EventGrid *grid = levelGridOf(*f.form, 4);
+    clickRow(grid, 0);
+    QTest::keyClick(grid, Qt::Key_D, Qt::ControlModifier);
+    auto *window = f.form->findChild<DetailsWindow *>(QStringLiteral("frmDetails"));
+    QVERIFY(window);
+    QSignalSpy shown(window, &DetailsWindow::detailsShown);
+    QVERIFY(shown.wait());
+    const QString text = window->text();
+    for (const char *line :
+         {"Level: Warning", "Processor: srv7", "Object: disk 2", "Message: quota reached",
+          "Received bytes: none: the log line holds only the fields above"})
+        QVERIFY2(text.contains(QLatin1String(line)),
+                 qPrintable(line + QStringLiteral("\n") + text));
+    QVERIFY(!text.contains(QStringLiteral("Sender")));
 }
 
 QTEST_MAIN(DetailsWindowTest)
