@@ -3,39 +3,88 @@
 
 #include "core/raw_keeper.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 namespace quorvik {
 
-std::size_t RawKeeper::cost(const Entry &entry) {
-    // The entry's place in the deque and the heap block of its bytes.
-    constexpr std::size_t kHeapOverhead = 16;
-    return sizeof(Entry) + entry.data.capacity() + kHeapOverhead;
+RawKeeper::RawKeeper(std::size_t bound) : m_bound(std::min<std::size_t>(bound, UINT32_MAX)) {}
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+
+// `size` bytes, not written, on huge-page boundaries.
+char *newRing(std::size_t size) {
+    const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
+    void *ring = std::aligned_alloc(kHugePage, rounded);
+    if (ring == nullptr)
+        throw std::bad_alloc();
+#ifdef __linux__
+    ::madvise(ring, rounded, MADV_HUGEPAGE); // a hint: without it, small pages
+#endif
+    return static_cast<char *>(ring);
+}
+
+} // namespace
+
+void RawKeeper::FreeRing::operator()(char *ring) const {
+    std::free(ring);
+}
+
+void RawKeeper::dropOldest() {
+    m_held -= m_slots.front().size;
+    m_slots.pop_front();
+    ++m_firstId;
 }
 
 std::uint64_t RawKeeper::keep(std::string_view bytes, std::string_view decrypted) {
-    Entry entry;
-    entry.data.reserve(bytes.size() + decrypted.size());
-    entry.data.append(bytes);
-    entry.data.append(decrypted);
-    entry.split = bytes.size();
-    const std::size_t size = cost(entry);
+    const std::size_t size = bytes.size() + decrypted.size();
     const std::lock_guard lock(m_mutex);
-    m_held += size;
-    m_entries.push_back(std::move(entry));
-    while (m_held > m_bound && !m_entries.empty()) {
-        m_held -= cost(m_entries.front());
-        m_entries.pop_front();
-        ++m_firstId;
+    if (size > m_bound) {
+        while (!m_slots.empty())
+            dropOldest();
+        return m_firstId++; // a number before the first kept: never found
     }
-    return m_firstId + m_entries.size() - 1;
+    if (!m_ring)
+        m_ring.reset(newRing(m_bound)); // not written here: no pages taken yet
+    // Written after the newest, or from the ring's beginning when the rest
+    // of it is too short. The messages in the way are the oldest: those of
+    // the ring's previous round that start in the space claimed, and on a
+    // new round first those left behind at its end. (The newer ones end
+    // before `at`.)
+    const bool wrap = m_next + size > m_bound;
+    const std::size_t at = wrap ? 0 : m_next;
+    while (!m_slots.empty()) {
+        const Slot &oldest = m_slots.front();
+        const bool inTheWay = oldest.offset >= at && oldest.offset < at + size;
+        const bool leftBehind = wrap && oldest.offset >= m_next;
+        if (!inTheWay && !leftBehind)
+            break;
+        dropOldest();
+    }
+    std::copy(bytes.begin(), bytes.end(), m_ring.get() + at);
+    std::copy(decrypted.begin(), decrypted.end(), m_ring.get() + at + bytes.size());
+    m_slots.push_back({static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(size),
+                       static_cast<std::uint32_t>(bytes.size())});
+    m_held += size;
+    m_next = at + size;
+    return m_firstId + m_slots.size() - 1;
 }
 
 std::optional<RawKeeper::Kept> RawKeeper::find(std::uint64_t id) const {
     const std::lock_guard lock(m_mutex);
-    if (id < m_firstId || id - m_firstId >= m_entries.size())
+    if (id < m_firstId || id - m_firstId >= m_slots.size())
         return std::nullopt;
-    const Entry &entry = m_entries[std::size_t(id - m_firstId)];
-    const std::string_view data = entry.data;
-    return Kept{std::string(data.substr(0, entry.split)), std::string(data.substr(entry.split))};
+    const Slot &slot = m_slots[std::size_t(id - m_firstId)];
+    const char *data = m_ring.get() + slot.offset;
+    return Kept{std::string(data, slot.split),
+                std::string(data + slot.split, slot.size - slot.split)};
 }
 
 std::size_t RawKeeper::heldBytes() const {
