@@ -66,21 +66,6 @@ QStringList linkDown(QStringList options) {
                                  QStringLiteral("2")};
 }
 
-QPoint cellCentre(EventGrid *grid, int viewRow) {
-    return grid->visualRect(grid->model()->index(viewRow, 1)).center();
-}
-
-// The row menu of view row `viewRow`, opened by a right click on the
-// viewport as the operator opens it.
-QMenu *openMenu(EventGrid *grid, int viewRow) {
-    const QPoint at = grid->viewport()->mapTo(grid->window(), cellCentre(grid, viewRow));
-    QTest::mouseClick(grid->window()->windowHandle(), Qt::RightButton, {}, at);
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        if (auto *menu = qobject_cast<QMenu *>(widget); menu && menu->isVisible())
-            return menu;
-    return nullptr;
-}
-
 void choose(QMenu *menu, const QString &text) {
     for (QAction *action : menu->actions())
         if (action->text() == text) {

@@ -14,10 +14,12 @@
 #include "tests/control.h"
 #include "ui/profile_store.h"
 
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,6 +57,22 @@ inline QLineEdit *queryEditOf(const FilterBar *bar) {
 }
 inline QLabel *countLabelOf(const FilterBar *bar) {
     return control<QLabel>(bar, QStringLiteral("filterCount"));
+}
+
+// The centre of view row `viewRow`'s second cell, in the viewport.
+inline QPoint cellCentre(EventGrid *grid, int viewRow) {
+    return grid->visualRect(grid->model()->index(viewRow, 1)).center();
+}
+
+// The row menu of view row `viewRow`, opened by a right click on the
+// viewport as the operator opens it; nullptr when none opened.
+inline QMenu *openMenu(EventGrid *grid, int viewRow) {
+    const QPoint at = grid->viewport()->mapTo(grid->window(), cellCentre(grid, viewRow));
+    QTest::mouseClick(grid->window()->windowHandle(), Qt::RightButton, {}, at);
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *menu = qobject_cast<QMenu *>(widget); menu && menu->isVisible())
+            return menu;
+    return nullptr;
 }
 
 struct BoxCall {

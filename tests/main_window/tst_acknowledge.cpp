@@ -26,19 +26,6 @@ using namespace quorvik::testing;
 
 namespace {
 
-QPoint cellCentre(EventGrid *grid, int viewRow) {
-    return grid->visualRect(grid->model()->index(viewRow, 1)).center();
-}
-
-QMenu *openMenu(EventGrid *grid, int viewRow) {
-    const QPoint at = grid->viewport()->mapTo(grid->window(), cellCentre(grid, viewRow));
-    QTest::mouseClick(grid->window()->windowHandle(), Qt::RightButton, {}, at);
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        if (auto *menu = qobject_cast<QMenu *>(widget); menu && menu->isVisible())
-            return menu;
-    return nullptr;
-}
-
 QStringList entries(const QMenu *menu) {
     QStringList texts;
     for (QAction *action : menu->actions())

@@ -36,10 +36,6 @@ QStringList shownColumn(EventGrid *grid, int column) {
     return texts;
 }
 
-QPoint cellCentre(EventGrid *grid, int viewRow) {
-    return grid->visualRect(grid->model()->index(viewRow, 1)).center();
-}
-
 // Five events of three hosts, in the full list.
 void sendFive(FormFixture &f) {
     f.send("$LEVL$:W$HOST$:srv7$SOURCE$:backup$DEVC$:disk_2$MSG$:quota reached");
@@ -58,15 +54,6 @@ void startActive(FormFixture &f) {
 
 void openBar(FormFixture &f) {
     QTest::keyClick(f.form.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-}
-
-QMenu *openMenu(EventGrid *grid, int viewRow) {
-    const QPoint at = grid->viewport()->mapTo(grid->window(), cellCentre(grid, viewRow));
-    QTest::mouseClick(grid->window()->windowHandle(), Qt::RightButton, {}, at);
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        if (auto *menu = qobject_cast<QMenu *>(widget); menu && menu->isVisible())
-            return menu;
-    return nullptr;
 }
 
 QAction *entry(QMenu *menu, const QString &text) {
@@ -356,10 +343,9 @@ void FilterTest::contextMenuOnRow() {
     for (QAction *action : menu->actions())
         if (!action->isSeparator())
             texts << action->text();
-    QCOMPARE(texts,
-             QStringList({"Copy", "Details…", "Filter by this host", "Filter by this application",
-                          "Filter by this object", "Acknowledge\u2026", "Delete this entry",
-                          "Show in its tab"}));
+    QCOMPARE(texts, QStringList({"Copy", "Details…", "Filter by this host",
+                                 "Filter by this application", "Filter by this object",
+                                 "Acknowledge\u2026", "Delete this entry", "Show in its tab"}));
     // The right-click selected the row: Copy takes it.
     choose(menu, QStringLiteral("Copy"));
     QCOMPARE(QApplication::clipboard()->text(),
