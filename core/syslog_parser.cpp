@@ -390,6 +390,31 @@ void takeOwnParam(Header &header, std::string_view name, std::string_view value)
     }
 }
 
+// One ` name="value"` of an SD-ELEMENT at the start of `at`: its name and
+// its value as sent (escapes kept); `at` then starts after it. False when
+// none starts there or it is malformed (`malformed` tells which).
+bool takeParam(std::string_view &at, std::string_view &name, std::string_view &value,
+               bool &malformed) {
+    malformed = false;
+    if (!takeChar(at, ' '))
+        return false;
+    malformed = true;
+    const std::size_t equals = at.find("=\"");
+    if (equals == 0 || equals == std::string_view::npos)
+        return false;
+    name = at.substr(0, equals);
+    at.remove_prefix(equals + 2);
+    std::size_t end = 0;
+    while (end < at.size() && at[end] != '"')
+        end += at[end] == '\\' ? 2 : 1;
+    if (end >= at.size())
+        return false;
+    value = at.substr(0, end);
+    at.remove_prefix(end + 1);
+    malformed = false;
+    return true;
+}
+
 // One SD-ELEMENT at the start of `text`: [ID name="value" ...]. Reads the
 // params of quorvik's own element into `header` and tells it by `own`.
 // False when malformed.
@@ -404,23 +429,16 @@ bool readElement(std::string_view &text, Header &header, bool &own) {
         return false;
     own = at.substr(0, idEnd) == kOwnElement;
     at.remove_prefix(idEnd);
-    while (takeChar(at, ' ')) {
-        const std::size_t equals = at.find("=\"");
-        if (equals == 0 || equals == std::string_view::npos)
-            return false;
-        const std::string_view name = at.substr(0, equals);
+    std::string_view name, value;
+    bool malformed = false;
+    while (takeParam(at, name, value, malformed)) {
         if (name.find_first_of(" ]\"") != std::string_view::npos)
             return false;
-        at.remove_prefix(equals + 2);
-        std::size_t end = 0;
-        while (end < at.size() && at[end] != '"')
-            end += at[end] == '\\' ? 2 : 1;
-        if (end >= at.size())
-            return false;
         if (own)
-            takeOwnParam(header, name, at.substr(0, end));
-        at.remove_prefix(end + 1);
+            takeOwnParam(header, name, value);
     }
+    if (malformed)
+        return false;
     if (!takeChar(at, ']'))
         return false;
     header.relayed = header.relayed || own;
@@ -495,21 +513,14 @@ bool readElementLines(std::string_view &text, DetailLines &lines) {
         const std::string id = '[' + std::string(at.substr(0, idEnd)) + ']';
         at.remove_prefix(idEnd);
         bool any = false;
-        while (takeChar(at, ' ')) {
-            const std::size_t equals = at.find("=\"");
-            if (equals == 0 || equals == std::string_view::npos)
-                return false;
-            const std::string_view name = at.substr(0, equals);
-            at.remove_prefix(equals + 2);
-            std::size_t end = 0;
-            while (end < at.size() && at[end] != '"')
-                end += at[end] == '\\' ? 2 : 1;
-            if (end >= at.size())
-                return false;
-            read.push_back({id + ' ' + std::string(name), unescape(at.substr(0, end))});
-            at.remove_prefix(end + 1);
+        std::string_view name, value;
+        bool malformed = false;
+        while (takeParam(at, name, value, malformed)) {
+            read.push_back({id + ' ' + std::string(name), unescape(value)});
             any = true;
         }
+        if (malformed)
+            return false;
         if (!takeChar(at, ']'))
             return false;
         if (!any)
