@@ -210,13 +210,14 @@ Forwarder::~Forwarder() {
 void Forwarder::setTargets(const std::vector<ForwardTarget> &targets, std::vector<int> numbers) {
     if (!m_thread.isRunning())
         return;
+    m_hasTargets = !targets.empty();
     QMetaObject::invokeMethod(m_worker, [worker = m_worker, targets, numbers = std::move(numbers)] {
         worker->setTargets(targets, numbers);
     });
 }
 
 void Forwarder::take(const EventBatch &batch) {
-    if (!batch || batch->empty() || !m_thread.isRunning())
+    if (!batch || batch->empty() || !m_hasTargets || !m_thread.isRunning())
         return;
     bool wake = false;
     {

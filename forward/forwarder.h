@@ -11,6 +11,7 @@
 #include <QString>
 #include <QThread>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -98,6 +99,8 @@ private:
     std::shared_ptr<Shared> m_shared;
     QThread m_thread;
     ForwardWorker *m_worker = nullptr; // lives on m_thread
+    // Whether any target is set: without one a batch wakes no thread.
+    std::atomic<bool> m_hasTargets{false};
 };
 
 } // namespace quorvik

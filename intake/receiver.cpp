@@ -33,7 +33,7 @@ QString Receiver::bind(quint16 port) {
             this,
             [this] {
                 if (!m_takeTimer->isActive())
-                    m_takeTimer->start(kTakeIntervalMs);
+                    m_takeTimer->start(HandOnPace::kFirstMs);
             },
             Qt::QueuedConnection);
     };
@@ -85,8 +85,8 @@ void Receiver::handOn() {
     m_handedOn = end;
     m_lostHandedOn = lost();
     // The rest of a backlog after the event loop had its turn; otherwise a
-    // look again after the interval, for what came meanwhile.
-    m_takeTimer->start(m_handedOn < m_backlog.size() ? 0 : kTakeIntervalMs);
+    // look again at the stream's pace, for what came meanwhile.
+    m_takeTimer->start(m_handedOn < m_backlog.size() ? 0 : HandOnPace::kStreamMs);
     if (begin == 0 && end == m_backlog.size()) { // the common case: all of it at once
         // Handed on from a local: a nested event loop in a slot may take anew.
         std::vector<RawMessage> all;

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "core/hand_on_pace.h"
 #include "intake/datagram_receiver.h"
 
 #include <QObject>
@@ -30,16 +31,15 @@ struct ReceiverOptions {
 };
 
 // The UDP receiver of the live copy. Its thread (DatagramReceiver) drains the
-// socket whatever the window does; on the window thread this hands the
-// datagrams on in batches, in arrival order, at most every kTakeIntervalMs
-// so that a flood of single datagrams costs one wake-up of the window per
-// interval. A long backlog goes out in slices of kMaxBatch with the event
-// loop running between them, so the window keeps painting and answering.
+// socket whatever the road does; on the road's thread this hands the
+// datagrams on in batches, in arrival order, at the HandOnPace, so that a
+// flood of single datagrams costs one wake-up of the road per interval. A
+// long backlog goes out in slices of kMaxBatch with the event loop running
+// between them, so the road's other work keeps its turn.
 class Receiver : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int kTakeIntervalMs = 10;
     static constexpr std::size_t kMaxBatch = 4096;
     // A spent backlog up to this many entries keeps its memory for the next.
     static constexpr std::size_t kKeptCapacity = 16 * kMaxBatch;

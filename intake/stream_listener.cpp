@@ -3,6 +3,8 @@
 
 #include "intake/stream_listener.h"
 
+#include "core/hand_on_pace.h"
+
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
@@ -237,7 +239,7 @@ void StreamListener::read(Connection &connection) {
         m_pending.push_back(
             RawMessage{std::move(frame), connection.sender, receivedAt, connection.senderPort});
     if (!m_handOnTimer->isActive())
-        m_handOnTimer->start(kTakeIntervalMs);
+        m_handOnTimer->start(HandOnPace::kFirstMs);
 }
 
 void StreamListener::drop(Connection *connection) {
@@ -257,7 +259,7 @@ void StreamListener::drop(Connection *connection) {
         m_pending.push_back(
             RawMessage{std::move(frame), connection->sender, now(), connection->senderPort});
     if (!m_pending.empty() && !m_handOnTimer->isActive())
-        m_handOnTimer->start(kTakeIntervalMs);
+        m_handOnTimer->start(HandOnPace::kFirstMs);
     socket->abort();
     socket->deleteLater();
     m_connections.erase(found);
@@ -276,9 +278,10 @@ void StreamListener::closeIdle() {
 
 void StreamListener::handOn() {
     if (m_pending.empty())
-        return;
+        return; // the stream paused: the next message goes soon again
     std::vector<RawMessage> batch;
     batch.swap(m_pending);
+    m_handOnTimer->start(HandOnPace::kStreamMs); // what comes meanwhile
     emit messagesReceived(batch);
 }
 

@@ -38,15 +38,13 @@ struct TlsFiles {
 
 // Syslog over TCP, or over TLS: accepts connections on every local address
 // (IPv6 and IPv4), cuts each stream into messages (SyslogFramer) and hands
-// them on in batches, in arrival order per connection, at most every
-// kTakeIntervalMs. Lives on a thread of its own, so TLS and framing never
-// hold up the window; losses are readable from any thread.
+// them on in batches, in arrival order per connection, at the HandOnPace.
+// Lives on a thread of its own, so TLS and framing never hold up the window;
+// losses are readable from any thread.
 class StreamListener : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int kTakeIntervalMs = 10;
-
     explicit StreamListener(StreamListenerOptions options = {}, QObject *parent = nullptr);
     ~StreamListener() override;
 

@@ -11,6 +11,7 @@
 #include <QFontMetricsF>
 #include <QStyle>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quorvik {
@@ -61,18 +62,33 @@ double ColumnSizer::asciiAdvance(char c) {
     return advance;
 }
 
+namespace {
+
+bool isPlainAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        const auto code = static_cast<unsigned char>(c);
+        return code >= 32 && code < 128;
+    });
+}
+
+} // namespace
+
+// The widest advance of any printable ASCII character.
+double ColumnSizer::widestAsciiAdvance() {
+    if (m_widestAscii == 0)
+        for (char c = 32; c < 127; ++c)
+            m_widestAscii = std::max(m_widestAscii, asciiAdvance(c));
+    return m_widestAscii;
+}
+
 // Shaping only narrows a plain ASCII text, so the sum of its characters'
 // advances bounds it; in fractional pixels, so that the bound of a text is not
 // above its measured width and a text as wide as the column is ruled out
-// without measuring. -1 when the text is not plain ASCII.
+// without measuring.
 double ColumnSizer::asciiBound(std::string_view text, bool leadingBlank) {
     double pixels = m_cellPadding + (leadingBlank ? asciiAdvance(' ') : 0);
-    for (const char c : text) {
-        const auto code = static_cast<unsigned char>(c);
-        if (code >= 128 || code < 32)
-            return -1;
+    for (const char c : text)
         pixels += asciiAdvance(c);
-    }
     return pixels;
 }
 
@@ -83,18 +99,25 @@ void ColumnSizer::noteRow(int level, const EventRow &row) {
 }
 
 void ColumnSizer::noteCell(int level, int column, const EventRow &row) {
-    const bool message = column == EventRow::kCells - 1;
-    const double bound = asciiBound(row.bytes(column), message);
+    const std::string_view text = row.bytes(column);
     EventGrid *grid = m_levelGrids[std::size_t(level)];
-    if (bound < 0) { // measured at once
+    if (!isPlainAscii(text)) { // measured at once
         const int wanted = textWidthTwips(row.cellText(column)) + kColumnMargin;
         if (wanted > grid->colWidth(column))
             grid->setColWidth(column, wanted);
         return;
     }
+    const bool message = column == EventRow::kCells - 1;
+    const auto widens = [&](double pixels) {
+        return toTwips(int(std::ceil(pixels))) + kColumnMargin > grid->colWidth(column);
+    };
+    // Most texts fit even in their widest character: no sum needed.
+    const std::size_t characters = text.size() + (message ? 1 : 0);
+    if (!widens(m_cellPadding + double(characters) * widestAsciiAdvance()))
+        return;
+    const double bound = asciiBound(text, message);
     WidthCandidate &candidate = m_candidates[std::size_t(level)][std::size_t(column)];
-    if (bound > candidate.boundPixels &&
-        toTwips(int(std::ceil(bound))) + kColumnMargin > grid->colWidth(column))
+    if (bound > candidate.boundPixels && widens(bound))
         candidate = {bound, row.cellText(column)};
 }
 

@@ -18,9 +18,10 @@ class EventGrid;
 // The widths of the tables' columns: a column grows to its widest text and
 // the margin, never shrinks, and the full list's columns follow the level
 // tables'. Measuring every cell of every event is costly, so plain ASCII
-// texts are first bounded by the sum of their characters' advances, and of a
-// batch's ASCII texts only the one with the largest bound per column is
-// measured, once, when the batch is finished.
+// texts are first bounded by their length in the widest character, then by
+// the sum of their characters' advances, and of a batch's ASCII texts only
+// the one with the largest bound per column is measured, once, when the
+// batch is finished.
 class ColumnSizer {
 public:
     using LevelGrids = std::array<EventGrid *, kLevelCount>;
@@ -44,12 +45,14 @@ private:
     void noteCell(int level, int column, const EventRow &row);
     double asciiBound(std::string_view text, bool leadingBlank);
     double asciiAdvance(char c);
+    double widestAsciiAdvance();
 
     LevelGrids m_levelGrids;
     EventGrid *m_fullList;
     int m_cellPadding = 0; // pixels
     int m_messageColumnWidth = 0;
     std::array<double, 128> m_asciiAdvance{}; // pixels; 0 until measured
+    double m_widestAscii = 0;                 // pixels; 0 until measured
     // Per level table and column, the ASCII text of this batch whose width
     // bound is largest.
     struct WidthCandidate {

@@ -6,6 +6,7 @@
 #include "main_window/filter_bar.h"
 #include "main_window/window_placement.h"
 
+#include "core/hand_on_pace.h"
 #include "core/log_file.h"
 #include "core/log_writer.h"
 #include "core/profile.h"
@@ -28,9 +29,10 @@ namespace quorvik {
 namespace {
 
 // A batch after kQuietMs without one is shown at once; while events stream
-// in, the views catch up every kStreamRefreshMs (painting is most of the cost
-// of a stream, and four updates a second read well).
-constexpr int kQuietMs = 50;
+// in (the sources hand them on every HandOnPace::kStreamMs), the views catch
+// up every kStreamRefreshMs (painting is most of the cost of a stream, and
+// four updates a second read well).
+constexpr int kQuietMs = HandOnPace::kStreamMs * 3 / 2;
 constexpr int kStreamRefreshMs = 250;
 
 } // namespace
