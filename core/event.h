@@ -36,6 +36,7 @@ struct LocalDateTime {
     int hour = 0;
     int minute = 0;
     int second = 0;
+    friend bool operator==(const LocalDateTime &, const LocalDateTime &) = default;
 };
 
 // What kind of message an event was made from.

@@ -37,32 +37,41 @@ FileResult writeIntoEmpty(const std::string &path, const std::string &text) {
 
 // A line break would end the event's line, a ";" before the message would
 // shift the columns: such characters are written as their visible codes.
-constexpr std::string_view kLineBreaks = "\r\n";
-constexpr std::string_view kLineBreaksAndSeparator = "\r\n;";
 
-void appendLogField(std::string &line, std::string_view field, std::string_view coded) {
-    for (std::size_t at = field.find_first_of(coded); at != std::string_view::npos;
-         at = field.find_first_of(coded)) {
-        line += field.substr(0, at);
-        line += visibleCode(static_cast<unsigned char>(field[at]));
-        field.remove_prefix(at + 1);
+// One pass over the field; find_first_of would look each byte up in `coded`
+// with a call of its own, and every event's log line goes through here.
+void appendLogField(std::string &line, std::string_view field, bool separatorCoded) {
+    std::size_t plain = 0;
+    for (std::size_t at = 0; at < field.size(); ++at) {
+        const char c = field[at];
+        if (c != '\r' && c != '\n' && (c != ';' || !separatorCoded))
+            continue;
+        line.append(field.data() + plain, at - plain);
+        line += visibleCode(static_cast<unsigned char>(c));
+        plain = at + 1;
     }
-    line += field;
+    line.append(field.data() + plain, field.size() - plain);
 }
 
 } // namespace
 
-std::string formatLogLine(const Event &record) {
+void appendLogLine(std::string &lines, const Event &record) {
     const Level &level = record.level ? *record.level : unknownLevel();
-    std::string line = level.logLabel();
+    lines += level.name;
+    lines += ';';
     const auto fields = record.fields();
     for (std::size_t k = 0; k < fields.size(); ++k) {
         const bool message = k + 1 == fields.size();
-        appendLogField(line, *fields[k], message ? kLineBreaks : kLineBreaksAndSeparator);
+        appendLogField(lines, *fields[k], !message);
         if (!message)
-            line += ';';
+            lines += ';';
     }
-    line += kLogLineEnd;
+    lines += kLogLineEnd;
+}
+
+std::string formatLogLine(const Event &record) {
+    std::string line;
+    appendLogLine(line, record);
     return line;
 }
 

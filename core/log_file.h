@@ -22,6 +22,8 @@ inline constexpr std::string_view kLogLineEnd = "\r\n";
 // are written as their visible codes, "[U+000D]", "[U+000A]", "[U+003B]";
 // nothing else is quoted or escaped.
 std::string formatLogLine(const Event &record);
+// The same line appended to `lines`, which the road fills for a whole batch.
+void appendLogLine(std::string &lines, const Event &record);
 
 // The six fields of one log line (without its line end) as views into
 // `line`, split at the first five ";" so that a ";" in the message survives.

@@ -240,6 +240,18 @@ std::string localDateOf(Stamp stamp, const LocalDateTime &received, LocalTimeCac
     return formatGeneratedDate(p);
 }
 
+// localDateOf, remembered for the last stamp with a year (a year-less one
+// depends on the receipt too).
+std::string datedOnce(const Stamp &stamp, const LocalDateTime &received, LocalTimeCache &zone,
+                      std::optional<SyslogReader::DatedStamp> &last) {
+    if (!stamp.hasYear)
+        return localDateOf(stamp, received, zone);
+    if (!last || last->parts != stamp.parts || last->offset != stamp.offset)
+        last =
+            SyslogReader::DatedStamp{stamp.parts, stamp.offset, localDateOf(stamp, received, zone)};
+    return last->date;
+}
+
 // The next word up to a blank; `text` then starts after the blank.
 std::string_view takeWord(std::string_view &text) {
     const std::size_t end = text.find(' ');
@@ -607,7 +619,7 @@ Event SyslogReader::read(std::string_view bytes, const RawMessage &receipt,
     event.level = &levelOfSeverity(priority & 7);
     event.object = facilityName(priority >> 3);
     if (header.stamp)
-        event.date = localDateOf(*header.stamp, received, m_localTime);
+        event.date = datedOnce(*header.stamp, received, m_localTime, m_lastStamp);
     if (event.date.empty())
         event.date = formatGeneratedDate(received);
     event.host = header.host.empty() ? std::string(receipt.sender) : std::string(header.host);

@@ -7,6 +7,8 @@
 #include "event_details.h"
 #include "local_time.h"
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace quorvik {
@@ -43,8 +45,17 @@ public:
     // host, application and object from it and is marked relayed.
     Event read(std::string_view bytes, const RawMessage &receipt, const LocalDateTime &received);
 
+    // The last stamp with a year and its date text: a stream's stamps
+    // repeat for a second at a time, and a zone's offset takes a lookup.
+    struct DatedStamp {
+        LocalDateTime parts;
+        std::optional<int> offset;
+        std::string date;
+    };
+
 private:
     LocalTimeCache m_localTime;
+    std::optional<DatedStamp> m_lastStamp;
 };
 
 } // namespace quorvik

@@ -14,7 +14,7 @@ void LogSink::setPath(const std::string &path) {
 void LogSink::take(const EventBatch &batch) {
     m_lines.clear();
     for (const Event &event : *batch)
-        m_lines += formatLogLine(event);
+        appendLogLine(m_lines, event);
     const FileResult result = m_writer.append(m_lines);
     if (result.ok()) {
         m_failing = false;

@@ -20,13 +20,15 @@ void EventPipeline::take(int source, const std::vector<RawMessage> &batch) {
     std::vector<Event> events;
     events.reserve(batch.size());
     for (const RawMessage &message : batch) {
-        Event event;
-        if (!decoder.decode(message, m_localTime.at(message.receivedAt), event))
+        // Decoded in its place: an event is too large to move for nothing.
+        Event &event = events.emplace_back();
+        if (!decoder.decode(message, m_localTime.at(message.receivedAt), event)) {
+            events.pop_back();
             continue;
+        }
         if (m_raw)
             event.rawId = m_raw->keep(message.bytes, event.decrypted);
         event.decrypted = {};
-        events.push_back(std::move(event));
     }
     carry(std::move(events));
 }

@@ -101,6 +101,11 @@ void ColumnSizer::noteRow(int level, const EventRow &row) {
 void ColumnSizer::noteCell(int level, int column, const EventRow &row) {
     const std::string_view text = row.bytes(column);
     EventGrid *grid = m_levelGrids[std::size_t(level)];
+    Noted &noted = m_noted[std::size_t(level)][std::size_t(column)];
+    if (noted.width == grid->colWidth(column) && noted.text == text)
+        return;
+    noted.text = text;
+    noted.width = grid->colWidth(column);
     if (!isPlainAscii(text)) { // measured at once
         const int wanted = textWidthTwips(row.cellText(column)) + kColumnMargin;
         if (wanted > grid->colWidth(column))

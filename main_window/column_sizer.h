@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <array>
+#include <string>
 #include <string_view>
 
 namespace quorvik {
@@ -61,6 +62,14 @@ private:
     };
     std::array<std::array<WidthCandidate, EventRow::kCells>, kLevelCount> m_candidates;
     std::array<bool, kLevelCount> m_touched{}; // tables that took an event in this batch
+    // Per level table and column, the last text noted and the column's width
+    // then: the same text against the same width comes to the same result,
+    // and hosts, applications, objects and dates repeat from event to event.
+    struct Noted {
+        std::string text;
+        int width = -1;
+    };
+    std::array<std::array<Noted, EventRow::kCells>, kLevelCount> m_noted;
 };
 
 } // namespace quorvik

@@ -31,9 +31,14 @@ namespace {
 // A batch after kQuietMs without one is shown at once; while events stream
 // in (the sources hand them on every HandOnPace::kStreamMs), the views catch
 // up every kStreamRefreshMs (painting is most of the cost of a stream, and
-// four updates a second read well).
+// four updates a second read well). A flood, more events between two
+// updates than a table shows rows, replaces every row seen at each update
+// however often it comes: then the views catch up every kFloodRefreshMs, and
+// the CPU a repaint takes stays with the intake.
 constexpr int kQuietMs = HandOnPace::kStreamMs * 3 / 2;
 constexpr int kStreamRefreshMs = 250;
+constexpr int kFloodRefreshMs = 1000;
+constexpr int kFloodEvents = 100;
 
 } // namespace
 
@@ -172,7 +177,7 @@ void MainWindow::takeHistoryRows(const std::vector<EventRow> &rows) {
 void MainWindow::take(const EventBatch &batch) {
     const Event *last = nullptr;
     for (const Event &event : *batch) {
-        m_alarms->clear(event);   // also by an event the tables don't show
+        m_alarms->clear(event); // also by an event the tables don't show
         if (event.acknowledges) // here or at another console: its rows show it
             markAcknowledged(event);
         if (!event.actions.shown) // hidden by a rule: in the log, not in the tables
@@ -181,6 +186,7 @@ void MainWindow::take(const EventBatch &batch) {
         const int level = event.level->index;
         m_pendingTab = level;
         m_newInLevel.set(std::size_t(level));
+        ++m_shownSinceRefresh;
         if (m_alarms->fold(event))
             continue;
         const EventRow row(event);
@@ -243,14 +249,15 @@ void MainWindow::scheduleRefresh() {
     m_lastBatch.start();
     if (m_refreshTimer->isActive())
         return;
-    const qint64 since = m_lastRefresh.isValid() ? m_lastRefresh.elapsed() : kStreamRefreshMs;
-    m_refreshTimer->start(
-        quiet ? 0 : int(std::clamp<qint64>(kStreamRefreshMs - since, 0, kStreamRefreshMs)));
+    const int pace = m_flooded ? kFloodRefreshMs : kStreamRefreshMs;
+    const qint64 since = m_lastRefresh.isValid() ? m_lastRefresh.elapsed() : pace;
+    m_refreshTimer->start(quiet ? 0 : int(std::clamp<qint64>(pace - since, 0, pace)));
 }
 
 void MainWindow::refreshViews() {
     m_refreshTimer->stop();
     m_lastRefresh.start();
+    m_flooded = std::exchange(m_shownSinceRefresh, 0) > kFloodEvents;
     if (!isVisible() || isMinimized())
         return; // nothing is painted; showing the window catches up
 

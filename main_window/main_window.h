@@ -134,7 +134,8 @@ public:
     // Brings the views up to date with the events taken in since the last
     // refresh: the tab of the newest event, the message line and the rows.
     // Runs by itself after a batch: at once after a quiet spell, else at
-    // most every 250 ms, so a stream of events repaints seldom.
+    // most every 250 ms, so a stream of events repaints seldom; every second
+    // while a flood brings more rows than a table shows between two updates.
     void refreshViews();
 
 signals:
@@ -219,6 +220,8 @@ private:
     bool m_messageLinePending = false;
     QTimer *m_refreshTimer = nullptr;
     QElapsedTimer m_lastRefresh, m_lastBatch;
+    int m_shownSinceRefresh = 0; // events put into the tables since the last refresh
+    bool m_flooded = false;      // the last refresh came after more than kFloodEvents
     QString m_messageLineTag;
 
     MainWindowUi m_ui;
