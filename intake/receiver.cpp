@@ -3,6 +3,8 @@
 
 #include "intake/receiver.h"
 
+#include "core/hand_on_pace.h"
+
 #include <QMetaObject>
 #include <QTimer>
 

@@ -3,7 +3,6 @@
 
 #pragma once
 
-#include "core/hand_on_pace.h"
 #include "intake/datagram_receiver.h"
 
 #include <QObject>
