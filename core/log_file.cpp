@@ -37,9 +37,7 @@ FileResult writeIntoEmpty(const std::string &path, const std::string &text) {
 
 // A line break would end the event's line, a ";" before the message would
 // shift the columns: such characters are written as their visible codes.
-
-// One pass over the field; find_first_of would look each byte up in `coded`
-// with a call of its own, and every event's log line goes through here.
+// One pass over the field, as every event's log line goes through here.
 void appendLogField(std::string &line, std::string_view field, bool separatorCoded) {
     std::size_t plain = 0;
     for (std::size_t at = 0; at < field.size(); ++at) {
@@ -57,8 +55,7 @@ void appendLogField(std::string &line, std::string_view field, bool separatorCod
 
 void appendLogLine(std::string &lines, const Event &record) {
     const Level &level = record.level ? *record.level : unknownLevel();
-    lines += level.name;
-    lines += ';';
+    lines += level.logLabel();
     const auto fields = record.fields();
     for (std::size_t k = 0; k < fields.size(); ++k) {
         const bool message = k + 1 == fields.size();

@@ -6,7 +6,6 @@
 #include "main_window/filter_bar.h"
 #include "main_window/window_placement.h"
 
-#include "core/hand_on_pace.h"
 #include "core/log_file.h"
 #include "core/log_writer.h"
 #include "core/profile.h"
@@ -22,25 +21,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include <chrono>
-
 namespace quorvik {
-
-namespace {
-
-// A batch after kQuietMs without one is shown at once; while events stream
-// in (the sources hand them on every HandOnPace::kStreamMs), the views catch
-// up every kStreamRefreshMs (painting is most of the cost of a stream, and
-// four updates a second read well). A flood, more events between two
-// updates than a table shows rows, replaces every row seen at each update
-// however often it comes: then the views catch up every kFloodRefreshMs, and
-// the CPU a repaint takes stays with the intake.
-constexpr int kQuietMs = HandOnPace::kStreamMs * 3 / 2;
-constexpr int kStreamRefreshMs = 250;
-constexpr int kFloodRefreshMs = 1000;
-constexpr int kFloodEvents = 100;
-
-} // namespace
 
 MainWindow::MainWindow(MainWindowConfig config, QWidget *parent)
     : QMainWindow(parent), m_config(std::move(config)), m_profile(m_config.profilePath) {
@@ -186,7 +167,7 @@ void MainWindow::take(const EventBatch &batch) {
         const int level = event.level->index;
         m_pendingTab = level;
         m_newInLevel.set(std::size_t(level));
-        ++m_shownSinceRefresh;
+        m_refreshPace.shown();
         if (m_alarms->fold(event))
             continue;
         const EventRow row(event);
@@ -245,19 +226,14 @@ void MainWindow::reportLogError(const QString &text) {
 }
 
 void MainWindow::scheduleRefresh() {
-    const bool quiet = !m_lastBatch.isValid() || m_lastBatch.elapsed() >= kQuietMs;
-    m_lastBatch.start();
-    if (m_refreshTimer->isActive())
-        return;
-    const int pace = m_flooded ? kFloodRefreshMs : kStreamRefreshMs;
-    const qint64 since = m_lastRefresh.isValid() ? m_lastRefresh.elapsed() : pace;
-    m_refreshTimer->start(quiet ? 0 : int(std::clamp<qint64>(pace - since, 0, pace)));
+    const int delay = m_refreshPace.delayAfterBatch();
+    if (!m_refreshTimer->isActive())
+        m_refreshTimer->start(delay);
 }
 
 void MainWindow::refreshViews() {
     m_refreshTimer->stop();
-    m_lastRefresh.start();
-    m_flooded = std::exchange(m_shownSinceRefresh, 0) > kFloodEvents;
+    m_refreshPace.refreshed();
     if (!isVisible() || isMinimized())
         return; // nothing is painted; showing the window catches up
 

@@ -9,6 +9,7 @@
 #include "core/text_file.h"
 #include "main_window/column_sizer.h"
 #include "main_window/main_window_ui.h"
+#include "main_window/refresh_pace.h"
 #include "main_window/tab_choice.h"
 #include "main_window/window_placement.h"
 #include "tables/alarm_rows.h"
@@ -16,7 +17,6 @@
 #include "ui/profile_store.h"
 #include "ui/seams.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 
@@ -133,9 +133,7 @@ public:
 
     // Brings the views up to date with the events taken in since the last
     // refresh: the tab of the newest event, the message line and the rows.
-    // Runs by itself after a batch: at once after a quiet spell, else at
-    // most every 250 ms, so a stream of events repaints seldom; every second
-    // while a flood brings more rows than a table shows between two updates.
+    // Runs by itself after a batch, at the RefreshPace.
     void refreshViews();
 
 signals:
@@ -219,9 +217,7 @@ private:
     std::array<quint64, kLevelCount + 1> m_gridFilterVersion{};
     bool m_messageLinePending = false;
     QTimer *m_refreshTimer = nullptr;
-    QElapsedTimer m_lastRefresh, m_lastBatch;
-    int m_shownSinceRefresh = 0; // events put into the tables since the last refresh
-    bool m_flooded = false;      // the last refresh came after more than kFloodEvents
+    RefreshPace m_refreshPace;
     QString m_messageLineTag;
 
     MainWindowUi m_ui;
