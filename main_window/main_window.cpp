@@ -124,6 +124,7 @@ bool MainWindow::load(const Profile &profile) {
 }
 
 void MainWindow::setSettings(const Settings &settings) {
+    settleWaiting(); // under the row limit they came with
     m_settings = settings;
     m_ui.fullList->table()->setLevelColours(settings.levelColours);
 }
@@ -156,6 +157,16 @@ void MainWindow::takeHistoryRows(const std::vector<EventRow> &rows) {
 }
 
 void MainWindow::take(const EventBatch &batch) {
+    // Tables that keep more rows than waiting may hold gain nothing by it.
+    if (m_refreshPace.flooding() && std::size_t(m_settings.maxLines) < WaitingEvents::kMost)
+        if (const std::optional<int> shown = m_waiting.add(*batch, m_settings.maxLines)) {
+            m_refreshPace.shown(*shown);
+            if (m_waiting.full())
+                settleWaiting();
+            scheduleRefresh();
+            return;
+        }
+    settleWaiting(); // what came first goes in first
     const Event *last = nullptr;
     for (const Event &event : *batch) {
         m_alarms->clear(event); // also by an event the tables don't show
@@ -184,13 +195,42 @@ void MainWindow::take(const EventBatch &batch) {
     finishBatch();
 }
 
+// The waiting events into the tables, as taking them one batch after
+// another would have left the tables.
+void MainWindow::settleWaiting() {
+    if (m_waiting.empty())
+        return;
+    const int limit = m_settings.maxLines;
+    const WaitingEvents::Rows taken = m_waiting.take(limit);
+    for (int level = 0; level < kLevelCount; ++level) {
+        const WaitingEvents::TableRows &table = taken.levels[std::size_t(level)];
+        m_ui.levelGrids[std::size_t(level)]->table()->insertTopBulk(table.rows, limit,
+                                                                    table.before);
+        for (const EventRow &row : table.rows)
+            m_sizer->noteRow(level, row);
+        if (!table.rows.empty())
+            m_newInLevel.set(std::size_t(level));
+    }
+    const WaitingEvents::TableRows &list = taken.fullList;
+    m_ui.fullList->table()->insertTopBulk(list.rows, limit, list.before);
+    if (!list.rows.empty()) {
+        const EventRow &newest = list.rows.back();
+        m_pendingTab = newest.level().index;
+        m_messageLineTag =
+            QStringLiteral("Actual Message:") + newest.cellText(EventRow::kCells - 1);
+        m_messageLinePending = true;
+    }
+    m_sizer->growColumns();
+}
+
 void MainWindow::showStatus(const IntakeStatus &status) {
     m_ui.showLost(status.lost);
     if (status.rejections)
         m_ui.showRejected(status.rejected, *status.rejections);
 }
 
-int MainWindow::eventsHeld() const {
+int MainWindow::eventsHeld() {
+    settleWaiting();
     return m_ui.fullList->table()->eventCount();
 }
 
@@ -232,6 +272,7 @@ void MainWindow::scheduleRefresh() {
 }
 
 void MainWindow::refreshViews() {
+    settleWaiting();
     m_refreshTimer->stop();
     m_refreshPace.refreshed();
     if (!isVisible() || isMinimized())
@@ -272,6 +313,7 @@ EventGrid *MainWindow::shownGrid() const {
 
 // A tab the operator sees: its table catches up, gets the filter, loses its mark.
 void MainWindow::tabShown() {
+    settleWaiting();
     flushShownTable();
     applyFilter();
     if (m_viewMode == ViewMode::TabbedView)
@@ -300,6 +342,7 @@ void MainWindow::showCurrentView() {
 void MainWindow::layoutControls() {
     if (isMinimized())
         return;
+    settleWaiting(); // before the tables grow to the new size
     LayoutInput in = m_ui.layoutInput();
     in.outer = frameGeometry().size();
     in.innerWidth = width();

@@ -14,6 +14,7 @@
 #include "main_window/window_placement.h"
 #include "tables/alarm_rows.h"
 #include "tables/event_grid.h"
+#include "tables/waiting_events.h"
 #include "ui/profile_store.h"
 #include "ui/seams.h"
 
@@ -79,7 +80,7 @@ public:
     // played. The columns grow at fitColumnsToRows().
     void takeHistoryRows(const std::vector<EventRow> &rows);
     // How many of the events the window holds `filter` keeps: (kept, held).
-    std::pair<int, int> eventsMatching(const EventFilter &filter) const;
+    std::pair<int, int> eventsMatching(const EventFilter &filter);
     // The columns grown to the rows the level tables hold (a history load
     // is over: only the rows that stayed count). Measuring a text beyond
     // ASCII costs microseconds and the tables may hold 700,000 rows, so the
@@ -93,7 +94,7 @@ public:
     int fitSliceMs = 20;
 
     // The events the full list holds (all levels, up to the row limit).
-    int eventsHeld() const;
+    int eventsHeld();
 
     // Empties every table after the operator confirms.
     void clearAllTables();
@@ -173,6 +174,7 @@ private:
     void fitSomeRows();
     void stopFitting();
     void insertTop(EventGrid *grid, const EventRow &row);
+    void settleWaiting();
     void scheduleRefresh();
     void flushShownTable();
     // The full list or the level table on screen.
@@ -218,6 +220,10 @@ private:
     bool m_messageLinePending = false;
     QTimer *m_refreshTimer = nullptr;
     RefreshPace m_refreshPace;
+    // During a flood, batches wait here for the next refresh (see
+    // WaitingEvents); anything that reads or changes the tables settles
+    // them first.
+    WaitingEvents m_waiting;
     QString m_messageLineTag;
 
     MainWindowUi m_ui;

@@ -61,6 +61,7 @@ void MainWindow::deleteEntry(EventGrid *grid, int viewRow) {
 }
 
 void MainWindow::deleteMarked(EventTable *table, const EventTable::RowMark &chosen) {
+    settleWaiting(); // the operator deletes after what came before
     if (table->findRow(chosen) < 0)
         return; // gone meanwhile (trimmed, deleted): nothing to delete or ask
     // Events may arrive while the question is open: the chosen row is found
@@ -154,6 +155,7 @@ void MainWindow::markAcknowledged(const Event &acknowledgement) {
 }
 
 void MainWindow::showInItsTab(const EventRow &event) {
+    settleWaiting();
     setViewMode(ViewMode::TabbedView);
     chooseTab(event.level().index);
     EventGrid *grid = shownGrid();
@@ -232,6 +234,7 @@ void MainWindow::clearAllTablesQuietly() {
 }
 
 void MainWindow::fitColumnsToRows() {
+    settleWaiting();
     m_fitLevel = 0;
     m_fitRow = 1;
     fitSomeRows();
@@ -264,7 +267,8 @@ void MainWindow::stopFitting() {
     m_fitLevel = kLevelCount;
 }
 
-std::pair<int, int> MainWindow::eventsMatching(const EventFilter &filter) const {
+std::pair<int, int> MainWindow::eventsMatching(const EventFilter &filter) {
+    settleWaiting();
     const EventTable *table = m_ui.fullList->table();
     int kept = 0, held = 0;
     for (int r = 1; r < table->rows(); ++r) {

@@ -16,8 +16,11 @@ namespace quorvik {
 // once a second, and the CPU a repaint takes stays with the intake.
 class RefreshPace {
 public:
-    // An event went into the tables.
-    void shown() { ++m_shownSinceRefresh; }
+    // `count` events went into the tables.
+    void shown(int count = 1) { m_shownSinceRefresh += count; }
+    // Whether the last update came after a flood: more events than a
+    // table shows rows arrived since the one before.
+    bool flooding() const { return m_flooded; }
     // A batch was taken: the milliseconds until the views should catch up.
     int delayAfterBatch();
     // The views caught up now.

@@ -65,11 +65,16 @@ constexpr std::size_t kMaxSender = 64;
 EventRow::EventRow(const Event &record)
     : EventRow(*record.level,
                {record.date, record.host, record.application, record.object, record.message},
-               record.sender) {
-    m_data->source = static_cast<std::uint8_t>(record.source);
-    m_data->senderPort = record.senderPort;
-    m_data->receivedAt = record.receivedAt;
-    m_data->rawId = record.rawId;
+               Origin{record.source, record.sender, record.senderPort, record.receivedAt,
+                      record.rawId}) {}
+
+EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells> &cells,
+                   const Origin &origin)
+    : EventRow(level, cells, origin.sender) {
+    m_data->source = static_cast<std::uint8_t>(origin.source);
+    m_data->senderPort = origin.senderPort;
+    m_data->receivedAt = origin.receivedAt;
+    m_data->rawId = origin.rawId;
 }
 
 EventRow::EventRow(const Level &level, const std::array<std::string_view, kCells> &cells,

@@ -39,11 +39,22 @@ class EventRow {
 public:
     static constexpr int kCells = 5;
 
+    // Where an event came from and when, as its row keeps it.
+    struct Origin {
+        Source source = Source::Text;
+        std::string_view sender;
+        std::uint16_t senderPort = 0;
+        std::int64_t receivedAt = 0;
+        std::uint64_t rawId = 0;
+    };
+
     EventRow() = default;
     explicit EventRow(const Event &record);
     // The cells in the order above, as bytes, and the address it came from.
     EventRow(const Level &level, const std::array<std::string_view, kCells> &cells,
              std::string_view sender = {});
+    EventRow(const Level &level, const std::array<std::string_view, kCells> &cells,
+             const Origin &origin);
     EventRow(const EventRow &other) noexcept : m_data(other.m_data) { retain(); }
     EventRow(EventRow &&other) noexcept : m_data(std::exchange(other.m_data, nullptr)) {}
     EventRow &operator=(EventRow other) noexcept {

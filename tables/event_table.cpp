@@ -84,15 +84,17 @@ void EventTable::insertTop(const EventRow &row) {
     scheduleFlush();
 }
 
-void EventTable::insertTopBulk(const std::vector<EventRow> &rows, int rowLimit) {
-    if (rows.empty())
+void EventTable::insertTopBulk(const std::vector<EventRow> &rows, int rowLimit,
+                               std::size_t before) {
+    if (rows.empty() && before == 0)
         return;
     // The row count, trims and pending inserts as one insertTop after another
     // with the trim before each would leave them.
+    const std::size_t inserted = before + rows.size();
     int count = this->rows();
     int pending = m_pendingTop;
     quint64 trims = 0;
-    for (std::size_t k = 0; k < rows.size(); ++k) {
+    for (std::size_t k = 0; k < inserted; ++k) {
         if (count > rowLimit) {
             count = std::max(rowLimit - 1, 2);
             pending = std::min(pending, count - 1);
@@ -103,6 +105,7 @@ void EventTable::insertTopBulk(const std::vector<EventRow> &rows, int rowLimit) 
     }
     const std::size_t filled = std::size_t(count - 1);
     const std::size_t added = std::min(rows.size(), filled);
+    Q_ASSERT(before == 0 || added == filled);
     dropSlots(filled - added);
     for (std::size_t k = rows.size() - added; k < rows.size(); ++k) {
         m_slots.push_front(rows[k]);
@@ -110,7 +113,7 @@ void EventTable::insertTopBulk(const std::vector<EventRow> &rows, int rowLimit) 
         m_events += rows[k].isNull() ? 0 : 1;
     }
     m_pendingTop = pending;
-    m_inserts += rows.size();
+    m_inserts += inserted;
     m_removals += trims;
     scheduleFlush();
 }

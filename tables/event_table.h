@@ -56,8 +56,10 @@ public:
     // `rows`, oldest first, as one insertTop after another would leave the
     // table with the intake's trim before each (a table of more than
     // `rowLimit` rows is cut to rowLimit - 1 first), in one go: only the rows
-    // that stay are placed.
-    void insertTopBulk(const std::vector<EventRow> &rows, int rowLimit);
+    // that stay are placed. `before` more rows went in ahead of `rows`
+    // without being built: the caller hands in at least the newest
+    // max(rowLimit, 2) + 1 whenever it skips any, so none of those would stay.
+    void insertTopBulk(const std::vector<EventRow> &rows, int rowLimit, std::size_t before = 0);
     // Removes data row `row` (1..rows()-1); the rows below move up.
     void removeRow(int row);
     // Every data row becomes empty and uncoloured; the row count stays.

@@ -50,7 +50,8 @@ void ReceivingTest::backlogWhileBusyArrivesInOrder() {
     for (int n = 0; n < count; ++n)
         if (lines[n + 1] != "Note;15.01.2027 08:00:00;127.0.0.1;;;" + QByteArray::number(n) + '\r')
             QFAIL(qPrintable(QStringLiteral("line %1: %2").arg(n + 1).arg(lines[n + 1])));
-    QCOMPARE(fullListOf(*live.form)->table()->cellText(1, 5), QStringLiteral(" 99999"));
+    // During a flood the tables catch up at the next refresh.
+    QTRY_COMPARE(fullListOf(*live.form)->table()->cellText(1, 5), QStringLiteral(" 99999"));
 
     live.send("$LEVL$:E$MSG$:after");
     QTRY_COMPARE(levelGridOf(*live.form, 0)->table()->cellText(1, 4), QStringLiteral(" after"));

@@ -5,6 +5,7 @@
 // table holds, however top inserts, bottom trims and other edits interleave.
 
 #include "tables/event_table.h"
+#include "tables/waiting_events.h"
 
 #include "core/event.h"
 #include "core/log_file.h"
@@ -15,6 +16,8 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <memory>
 
 using namespace quorvik;
 
@@ -54,6 +57,9 @@ private slots:
     void textShownReadably();
     void bulkInsertLeavesWhatSingleInsertsLeave_data();
     void bulkInsertLeavesWhatSingleInsertsLeave();
+    void waitingEventsLeaveWhatTakingEachLeaves_data();
+    void waitingEventsLeaveWhatTakingEachLeaves();
+    void eventsThatChangeRowsDoNotWait();
     void foldClearAndAcknowledgeChangeRowsInPlace();
 };
 
@@ -100,6 +106,113 @@ void EventTableTest::bulkInsertLeavesWhatSingleInsertsLeave() {
         QCOMPARE(bulk.findRow(bulkMark), single.findRow(singleMark));
         compareViewWithTable(bulk);
     }
+}
+
+void EventTableTest::waitingEventsLeaveWhatTakingEachLeaves_data() {
+    QTest::addColumn<int>("rowLimit");
+    QTest::addColumn<int>("startRows");
+    QTest::addColumn<QList<int>>("batches"); // events per batch
+    QTest::addColumn<int>("levelEvery");     // every n-th event of level 0, the rest of 1..6
+    QTest::newRow("fewer than the limit") << 1000 << 20 << QList<int>{3, 40} << 2;
+    QTest::newRow("flood past every table") << 10 << 20 << QList<int>{50, 7, 300, 1} << 3;
+    QTest::newRow("a rare level") << 10 << 5 << QList<int>{200, 200, 1, 200} << 97;
+    QTest::newRow("limit of two") << 2 << 2 << QList<int>{30, 1, 4} << 5;
+    QTest::newRow("an odd count") << 7 << 10 << QList<int>{23, 18} << 2;
+    QTest::newRow("tables above the limit already") << 10 << 80 << QList<int>{25, 3} << 4;
+}
+
+// The same events, shown and hidden ones, into one set of tables (seven
+// levels and the full list) one after another with the window's trim, and
+// into another after waiting: the same rows, marks and counts.
+void EventTableTest::waitingEventsLeaveWhatTakingEachLeaves() {
+    QFETCH(int, rowLimit);
+    QFETCH(int, startRows);
+    QFETCH(QList<int>, batches);
+    QFETCH(int, levelEvery);
+    std::vector<std::unique_ptr<EventTable>> single, waited;
+    std::vector<EventTable::RowMark> singleMarks, waitedMarks;
+    for (int t = 0; t <= kLevelCount; ++t) {
+        const auto kind =
+            t < kLevelCount ? EventTable::Kind::LevelTable : EventTable::Kind::FullList;
+        for (auto *tables : {&single, &waited}) {
+            tables->push_back(std::make_unique<EventTable>(kind));
+            tables->back()->setRows(startRows);
+        }
+        singleMarks.push_back(single.back()->markRow(startRows - 1));
+        waitedMarks.push_back(waited.back()->markRow(startRows - 1));
+    }
+    const auto insert = [rowLimit](EventTable &table, const EventRow &row) {
+        if (table.rows() > rowLimit)
+            table.setRows(rowLimit - 1);
+        table.insertTop(row);
+    };
+    WaitingEvents waiting;
+    int n = 0;
+    for (const int size : batches) {
+        std::vector<Event> batch;
+        for (int k = 0; k < size; ++k, ++n) {
+            Event &event = batch.emplace_back();
+            event.level = &levelByIndex(n % levelEvery == 0 ? 0 : 1 + n % (kLevelCount - 1));
+            event.date = "d" + std::to_string(n);
+            event.message = "message " + std::to_string(n);
+            event.source = Source::Syslog;
+            event.sender = "192.0.2." + std::to_string(n % 250);
+            event.senderPort = std::uint16_t(n);
+            event.receivedAt = 1'800'000'000 + n;
+            event.rawId = std::uint64_t(n) + 1;
+            event.actions.shown = n % 11 != 5;
+            if (!event.actions.shown)
+                continue;
+            const EventRow row(event);
+            insert(*single[std::size_t(event.level->index)], row);
+            insert(*single.back(), row);
+        }
+        QVERIFY(waiting.add(batch, rowLimit));
+    }
+    const WaitingEvents::Rows rows = waiting.take(rowLimit);
+    QVERIFY(waiting.empty());
+    for (int t = 0; t <= kLevelCount; ++t) {
+        const auto &table = t < kLevelCount ? rows.levels[std::size_t(t)] : rows.fullList;
+        EventTable &expected = *single[std::size_t(t)], &actual = *waited[std::size_t(t)];
+        actual.insertTopBulk(table.rows, rowLimit, table.before);
+        QCOMPARE(actual.rows(), expected.rows());
+        QCOMPARE(actual.eventCount(), expected.eventCount());
+        for (int r = 0; r < expected.rows(); ++r) {
+            for (int c = 0; c < expected.columnCount(); ++c)
+                QCOMPARE(actual.cellText(r, c), expected.cellText(r, c));
+            const EventRow got = actual.eventAt(r), want = expected.eventAt(r);
+            QCOMPARE(got.sender(), want.sender());
+            QCOMPARE(got.senderPort(), want.senderPort());
+            QCOMPARE(got.receivedAt(), want.receivedAt());
+            QCOMPARE(got.rawId(), want.rawId());
+            QCOMPARE(got.source(), want.source());
+        }
+        QCOMPARE(actual.findRow(waitedMarks[std::size_t(t)]),
+                 expected.findRow(singleMarks[std::size_t(t)]));
+        compareViewWithTable(actual);
+    }
+}
+
+// A repeat, a clearing event or an acknowledgement changes rows already in
+// the tables: its batch is not taken to wait.
+void EventTableTest::eventsThatChangeRowsDoNotWait() {
+    const auto batchWith = [](auto change) {
+        std::vector<Event> batch(2);
+        for (Event &event : batch)
+            event.level = &levelByIndex(3);
+        change(batch.back());
+        return batch;
+    };
+    WaitingEvents waiting;
+    QCOMPARE(waiting.add(batchWith([](Event &e) { e.actions.shown = false; }), 10).value_or(-1), 1);
+    QVERIFY(!waiting.add(batchWith([](Event &e) { e.actions.repeat = true; }), 10));
+    QVERIFY(!waiting.add(batchWith([](Event &e) { e.actions.foldSeconds = 60; }), 10));
+    QVERIFY(!waiting.add(
+        batchWith([](Event &e) { e.actions.clears = std::make_shared<const EventFilter>(); }), 10));
+    QVERIFY(!waiting.add(
+        batchWith([](Event &e) { e.acknowledges = std::make_shared<const Acknowledgement>(); }),
+        10));
+    QCOMPARE(waiting.take(10).levels[3].rows.size(), std::size_t(1));
 }
 
 void EventTableTest::rowsAreSharedAndShownWithLeadingBlank() {
