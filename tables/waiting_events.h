@@ -65,6 +65,8 @@ private:
     std::vector<Batch> m_batches;
     std::size_t m_events = 0; // in m_batches
     Counts m_gone{};          // events of the batches let go
+    // Blocks of batches let go, packed into again: a flood allocates none.
+    std::vector<std::string> m_spareBlocks;
 };
 
 } // namespace quorvik
