@@ -108,7 +108,13 @@ int runLiveCopy(QApplication &app, const Profile &profile, const QString &profil
 
     Forwarder *f = forwarder.get();
     QPointer<OptionsDialog> options;
-    MibReadings mibs(snmp.decoder(), options);
+    MibReadings mibs(snmp.decoder(), options,
+                     [&window, dirs = operatorMibDirectories(profile)](const MibsShown &read) {
+                         if (const QString notice = mibNotice(read, dirs); !notice.isEmpty()) {
+                             window.showNotice(notice);
+                             qWarning("%s", qPrintable(notice));
+                         }
+                     });
     const OptionsConfig optionsConfig{
         &window,
         [&window] { return window.settings(); },

@@ -174,22 +174,32 @@ MibsShown shown(const MibTree &tree) {
 
 } // namespace
 
-MibReadings::MibReadings(NetSnmpDecoder &decoder, QPointer<OptionsDialog> &dialog)
-    : m_decoder(decoder), m_state(std::make_shared<State>(State{&dialog, {}})) {
-    decoder.setMibsRead(
-        [weak = std::weak_ptr<State>(m_state)](std::shared_ptr<const MibTree> tree) {
-            QMetaObject::invokeMethod(
-                qApp,
-                [weak, tree = std::move(tree)] {
-                    const std::shared_ptr<State> state = weak.lock();
-                    if (!state)
-                        return;
-                    state->latest = tree;
-                    if (OptionsDialog *open = *state->dialog)
-                        open->showMibs(shown(*tree));
-                },
-                Qt::QueuedConnection);
-        });
+void MibReadings::State::take(std::shared_ptr<const MibTree> tree) {
+    latest = tree;
+    if (OptionsDialog *open = *dialog)
+        open->showMibs(shown(*tree));
+    if (!std::exchange(firstTold, true) && firstRead)
+        firstRead(shown(*tree));
+}
+
+MibReadings::MibReadings(NetSnmpDecoder &decoder, QPointer<OptionsDialog> &dialog,
+                         std::function<void(const MibsShown &)> firstRead)
+    : m_decoder(decoder),
+      m_state(std::make_shared<State>(State{&dialog, {}, std::move(firstRead)})) {
+    const auto handOver = [weak =
+                               std::weak_ptr<State>(m_state)](std::shared_ptr<const MibTree> tree) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [weak, tree = std::move(tree)] {
+                if (const std::shared_ptr<State> state = weak.lock())
+                    state->take(tree);
+            },
+            Qt::QueuedConnection);
+    };
+    decoder.setMibsRead(handOver);
+    // A first reading done before this was here was handed to no one.
+    if (std::shared_ptr<const MibTree> done = decoder.mibsInForce())
+        handOver(std::move(done));
 }
 
 MibReadings::~MibReadings() {
@@ -210,6 +220,22 @@ void MibReadings::reload(const QStringList &mibDirs) {
     for (const QString &dir : mibDirs)
         dirs.push_back(QFile::encodeName(dir).toStdString());
     m_decoder.reloadMibs(std::move(dirs));
+}
+
+QString mibNotice(const MibsShown &mibs, const std::vector<std::string> &operatorDirs) {
+    QStringList named;
+    for (const auto &[file, reason] : mibs.failures) {
+        const std::string path = QFile::encodeName(file).toStdString();
+        const bool theOperators =
+            std::any_of(operatorDirs.begin(), operatorDirs.end(), [&path](const std::string &dir) {
+                return path == dir || path.starts_with(dir.ends_with('/') ? dir : dir + '/');
+            });
+        if (theOperators)
+            named << reason;
+    }
+    if (named.isEmpty())
+        return {};
+    return QStringLiteral("MIBs that can't be read: ") + named.join(QStringLiteral("; "));
 }
 
 QStringList configurationNotices(const QString &profilePath) {

@@ -61,7 +61,9 @@ std::vector<std::string> operatorMibDirectories(const Profile &profile);
 // is handed to the window's thread here; once this is gone, none is.
 class MibReadings {
 public:
-    MibReadings(NetSnmpDecoder &decoder, QPointer<OptionsDialog> &dialog);
+    // `firstRead` is told of the first reading once, on the window's thread.
+    MibReadings(NetSnmpDecoder &decoder, QPointer<OptionsDialog> &dialog,
+                std::function<void(const MibsShown &)> firstRead = {});
     ~MibReadings();
     MibReadings(const MibReadings &) = delete;
     MibReadings &operator=(const MibReadings &) = delete;
@@ -74,10 +76,19 @@ private:
     struct State {
         QPointer<OptionsDialog> *dialog;
         std::shared_ptr<const MibTree> latest;
+        std::function<void(const MibsShown &)> firstRead;
+        bool firstTold = false;
+
+        void take(std::shared_ptr<const MibTree> tree);
     };
     NetSnmpDecoder &m_decoder;
     std::shared_ptr<State> m_state;
 };
+
+// What start-up says of a MIB reading: the files and folders among
+// `operatorDirs` that can't be read, with why; empty when all can. (The
+// system's own MIB folders may hold files that never load: not named.)
+QString mibNotice(const MibsShown &mibs, const std::vector<std::string> &operatorDirs);
 
 // What start-up says of the configuration: a file that can't be read, and
 // each value that can't be, with what is used instead.

@@ -5,6 +5,8 @@
 // mode that neither binds nor writes, and the command lines that start live.
 #include "quorvik_process.h"
 
+#include <QDir>
+
 #include <QtTest>
 
 namespace {
@@ -172,6 +174,32 @@ private slots:
                      [&] {
                          output += copy->readAll();
                          return output.contains(unreadable);
+                     },
+                     15000),
+                 output.constData());
+    }
+
+    // A MIB file of the operator's that can't be read and a MIB folder that
+    // isn't there are named at start, once the MIBs are read; the system's
+    // own MIB folders are not looked into for the notice.
+    void unreadableMibsNamed() {
+        e2e::QuorvikEnv env;
+        const QString own = env.root() + QStringLiteral("/data/quorvik/mibs/");
+        QVERIFY(QDir().mkpath(own));
+        QVERIFY(QFile::copy(QStringLiteral(QUORVIK_TEST_MIBS "/acme-psu.txt"),
+                            own + QStringLiteral("acme-psu.txt")));
+        QVERIFY(env.writeConfig("[SNMP]\r\nMibDirs=/nonexistent\r\n"));
+        QProcess *live = nullptr;
+        const QString error = env.startLive(&live);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QByteArray expected =
+            "MIBs that can't be read: /nonexistent: the folder can't be read (No such file or "
+            "directory); ACME-PSU-MIB (acme-psu.txt): imports ACME-SMI, which no file provides\n";
+        QByteArray output;
+        QVERIFY2(e2e::waitFor(
+                     [&] {
+                         output += live->readAll();
+                         return output.contains(expected);
                      },
                      15000),
                  output.constData());
