@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Start-up of the real program: the log file it creates or keeps, history
-// mode that neither binds nor writes, and the command lines that start live.
+// mode that neither binds nor writes, the command lines that start live, and
+// the notices about what it can't read.
 #include "quorvik_process.h"
 
 #include <QDir>
@@ -18,6 +19,16 @@ bool sendAndAwaitLines(const e2e::QuorvikEnv &env, const QByteArray &payload, qs
     return e2e::sendDatagram(payload) == payload.size() &&
            e2e::waitFor([&] { return e2e::lineCount(env.log()) >= lines; }, 10000) &&
            e2e::lineCount(env.log()) == lines;
+}
+
+// Waits until what `copy` printed holds `expected`; all it printed is in `output`.
+bool awaitOutput(QProcess *copy, const QByteArray &expected, QByteArray &output) {
+    return e2e::waitFor(
+        [&] {
+            output += copy->readAll();
+            return output.contains(expected);
+        },
+        15000);
 }
 
 } // namespace
@@ -151,13 +162,7 @@ private slots:
                                     " that can't be read: MaxLines: \"abc\" is not a number; "
                                     "1000 is used; StartTab: \"99\" is above 6; 6 is used; C0: "
                                     "\"red\" is not a colour number; the built-in colour is used";
-        QVERIFY2(e2e::waitFor(
-                     [&] {
-                         output += copy->readAll();
-                         return output.contains(expected);
-                     },
-                     15000),
-                 output.constData());
+        QVERIFY2(awaitOutput(copy, expected, output), output.constData());
         copy->terminate(); // the system's quit stores the window's place
         QVERIFY(copy->waitForFinished(10000));
         for (const QByteArray &line : mistakes.split('\n'))
@@ -170,13 +175,7 @@ private slots:
         output.clear();
         const QByteArray unreadable = "Cannot read " + QFile::encodeName(folder.configPath()) +
                                       ": Is a directory; the built-in settings are used";
-        QVERIFY2(e2e::waitFor(
-                     [&] {
-                         output += copy->readAll();
-                         return output.contains(unreadable);
-                     },
-                     15000),
-                 output.constData());
+        QVERIFY2(awaitOutput(copy, unreadable, output), output.constData());
     }
 
     // A MIB file of the operator's that can't be read and a MIB folder that
@@ -196,13 +195,7 @@ private slots:
             "MIBs that can't be read: /nonexistent: the folder can't be read (No such file or "
             "directory); ACME-PSU-MIB (acme-psu.txt): imports ACME-SMI, which no file provides\n";
         QByteArray output;
-        QVERIFY2(e2e::waitFor(
-                     [&] {
-                         output += live->readAll();
-                         return output.contains(expected);
-                     },
-                     15000),
-                 output.constData());
+        QVERIFY2(awaitOutput(live, expected, output), output.constData());
     }
 };
 
