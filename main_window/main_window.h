@@ -175,6 +175,8 @@ private:
     void stopFitting();
     void insertTop(EventGrid *grid, const EventRow &row);
     void settleWaiting();
+    void placeRows(const BulkRows &rows);
+    void showNewestMessage(const EventRow &newest);
     void scheduleRefresh();
     void flushShownTable();
     // The full list or the level table on screen.

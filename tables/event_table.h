@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <algorithm>
 #include <deque>
 #include <optional>
 #include <unordered_set>
@@ -58,8 +59,10 @@ public:
     // `rowLimit` rows is cut to rowLimit - 1 first), in one go: only the rows
     // that stay are placed. `before` more rows went in ahead of `rows`
     // without being built: the caller hands in at least the newest
-    // max(rowLimit, 2) + 1 whenever it skips any, so none of those would stay.
+    // rowsStaying(rowLimit) whenever it skips any, so none of those would stay.
     void insertTopBulk(const std::vector<EventRow> &rows, int rowLimit, std::size_t before = 0);
+    // The most data rows a table keeps after an insert under `rowLimit`.
+    static std::size_t rowsStaying(int rowLimit) { return std::size_t(std::max(rowLimit, 2)) + 1; }
     // Removes data row `row` (1..rows()-1); the rows below move up.
     void removeRow(int row);
     // Every data row becomes empty and uncoloured; the row count stays.

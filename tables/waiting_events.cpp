@@ -3,6 +3,8 @@
 
 #include "tables/waiting_events.h"
 
+#include "tables/event_table.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -17,12 +19,6 @@ namespace {
 bool changesRows(const Event &event) {
     const EventActions &actions = event.actions;
     return actions.repeat || actions.foldSeconds > 0 || actions.clears || event.acknowledges;
-}
-
-// A table keeps at most max(rowLimit, 2) + 1 rows after an insert (see
-// EventTable::insertTopBulk): older events need no row.
-std::size_t rowsKept(int rowLimit) {
-    return std::size_t(std::max(rowLimit, 2)) + 1;
 }
 
 std::size_t sum(const std::array<std::size_t, kLevelCount> &counts) {
@@ -86,7 +82,7 @@ Unpacked unpack(const char *&from) {
     return event;
 }
 
-void addTo(WaitingEvents::TableRows &table, bool wanted, const EventRow &row) {
+void addTo(TableRows &table, bool wanted, const EventRow &row) {
     if (wanted)
         table.rows.push_back(row);
     else
@@ -116,7 +112,7 @@ std::optional<int> WaitingEvents::add(const std::vector<Event> &batch, int rowLi
     if (shown > 0) {
         m_events += waiting.events;
         m_batches.push_back(std::move(waiting));
-        letGo(rowsKept(rowLimit));
+        letGo(EventTable::rowsStaying(rowLimit));
     }
     return shown;
 }
@@ -145,9 +141,9 @@ void WaitingEvents::letGo(std::size_t keep) {
     std::erase_if(m_batches, [](const Batch &batch) { return batch.events == 0; });
 }
 
-WaitingEvents::Rows WaitingEvents::take(int rowLimit) {
-    const std::size_t keep = rowsKept(rowLimit);
-    Rows rows;
+BulkRows WaitingEvents::take(int rowLimit) {
+    const std::size_t keep = EventTable::rowsStaying(rowLimit);
+    BulkRows rows;
     for (std::size_t level = 0; level < kLevelCount; ++level)
         rows.levels[level].before = m_gone[level];
     rows.fullList.before = sum(m_gone);

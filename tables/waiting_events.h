@@ -15,6 +15,20 @@
 
 namespace quorvik {
 
+// Rows for one table, placed in one go (EventTable::insertTopBulk): the rows
+// that may stay, oldest first, after `before` events that went in ahead of
+// them without a row.
+struct TableRows {
+    std::vector<EventRow> rows;
+    std::size_t before = 0;
+};
+
+// Rows for the seven level tables, by level index, and for the full list.
+struct BulkRows {
+    std::array<TableRows, kLevelCount> levels;
+    TableRows fullList;
+};
+
 // Events taken during a flood, waiting for the views to catch up. A flood
 // pushes most of them out of their tables again before anyone sees them;
 // having waited, only the ones a table still holds become rows. An event
@@ -38,20 +52,9 @@ public:
     bool empty() const { return m_batches.empty() && m_gone == Counts{}; }
     bool full() const { return m_events >= kMost; }
 
-    // What one table gets: the rows that may stay, oldest first, after
-    // `before` events that went in ahead of them without a row (see
-    // EventTable::insertTopBulk).
-    struct TableRows {
-        std::vector<EventRow> rows;
-        std::size_t before = 0;
-    };
-    struct Rows {
-        std::array<TableRows, kLevelCount> levels; // by level index
-        TableRows fullList;
-    };
     // Every waiting event, for tables that keep at most `rowLimit` rows (as
     // when added), and the store empty again.
-    Rows take(int rowLimit);
+    BulkRows take(int rowLimit);
 
 private:
     using Counts = std::array<std::size_t, kLevelCount>; // shown events by level

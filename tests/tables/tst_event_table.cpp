@@ -169,7 +169,7 @@ void EventTableTest::waitingEventsLeaveWhatTakingEachLeaves() {
         }
         QVERIFY(waiting.add(batch, rowLimit));
     }
-    const WaitingEvents::Rows rows = waiting.take(rowLimit);
+    const BulkRows rows = waiting.take(rowLimit);
     QVERIFY(waiting.empty());
     for (int t = 0; t <= kLevelCount; ++t) {
         const auto &table = t < kLevelCount ? rows.levels[std::size_t(t)] : rows.fullList;
